@@ -1,0 +1,113 @@
+// Loads a register of many certificates two ways and compares them:
+//   (a) the bare list query walked to its end through QtSql;
+//   (b) the register's "Show All" reload, until the grid is ready to paint with fitted columns.
+// Usage: bench_list_load [ROWS]   (default 100000). Prints both times, their ratio and peak memory.
+
+#include "component/ClsMain.h"
+#include "component/Module1.h"
+#include "register/StoreStatements.h"
+#include "register/frmDscMain.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <sys/resource.h>
+
+namespace {
+double peakMegabytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+void fill(kyt::Db& db, int rows) {
+    db.execute(StoreStatements::createTable());
+    QSqlDatabase conn = db.connection();
+    conn.transaction();
+    QSqlQuery q(conn);
+    q.prepare(QStringLiteral("Insert Into DscStore Values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+    const QDateTime base(QDate(2020, 1, 1), QTime(9, 0, 0));
+    for (int i = 1; i <= rows; ++i) {
+        const QDateTime from = base.addSecs(qint64(i) * 977);
+        const QVariantList values = {i,
+                                     QStringLiteral("Holder %1 of a practice").arg(i),
+                                     QStringLiteral("Class %1 Individual").arg(2 + i % 2),
+                                     QStringLiteral("%1").arg(qulonglong(i) * 2654435761ULL, 16, 16, QLatin1Char('0')),
+                                     QStringLiteral("Issuing Authority %1").arg(i % 7),
+                                     from.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                                     from.addYears(2).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                                     QStringLiteral("holder%1@example.org").arg(i),
+                                     QStringLiteral("98%1").arg(10000000 + i),
+                                     QStringLiteral("011-2%1").arg(100000 + i),
+                                     QStringLiteral("PAN Card"),
+                                     QStringLiteral("ABCDE%1F").arg(1000 + i % 9000),
+                                     QStringLiteral("pan-%1.pdf").arg(i),
+                                     QStringLiteral("Passport"),
+                                     QStringLiteral("P%1").arg(1000000 + i),
+                                     QStringLiteral("passport-%1.pdf").arg(i)};
+        for (int c = 0; c < values.size(); ++c)
+            q.bindValue(c, values[c]);
+        q.exec();
+    }
+    conn.commit();
+}
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 100000;
+    QTextStream out(stdout);
+
+    QTemporaryDir dir;
+    QString error;
+    auto db = kyt::Db::open(kyt::DbAddress::sqliteFile(dir.path() + QStringLiteral("/bench.db")), &error);
+    if (!db) {
+        out << error << '\n';
+        return 1;
+    }
+    fill(*db, rows);
+    out << "rows: " << rows << '\n';
+
+    // (a) The bare query.
+    QElapsedTimer timer;
+    timer.start();
+    {
+        QSqlQuery q(db->connection());
+        q.setForwardOnly(true);
+        q.exec(StoreStatements::selectAll());
+        qsizetype chars = 0;
+        while (q.next())
+            for (int c = 0; c < 16; ++c)
+                chars += q.value(c).toString().size();
+        if (chars == 0)
+            out << "no data read\n";
+    }
+    const double bare = double(timer.nsecsElapsed()) / 1e6;
+
+    // (b) The register's reload.
+    auto cls = std::make_shared<ClsMain>();
+    cls->DocPath = dir.path();
+    cls->Db = db;
+    cls->LogFlNm = QStringLiteral("bench.log");
+    frmDscMain window;
+    window.ClsObj = cls;
+    window.show();
+    QApplication::processEvents();
+    timer.restart();
+    frmDscMain::setTag(window.options[0], QStringLiteral("-1"));
+    window.options[0]->setChecked(true);
+    window.options_Click(0);
+    QApplication::processEvents();
+    const double reload = double(timer.nsecsElapsed()) / 1e6;
+
+    out << "grid rows: " << window.vs->Rows() - 1 << '\n';
+    out << QStringLiteral("bare query: %1 ms\n").arg(bare, 0, 'f', 1);
+    out << QStringLiteral("list reload: %1 ms\n").arg(reload, 0, 'f', 1);
+    out << QStringLiteral("ratio: %1\n").arg(reload / bare, 0, 'f', 2);
+    out << QStringLiteral("peak memory: %1 MB\n").arg(peakMegabytes(), 0, 'f', 1);
+    return 0;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+// Shared procedures of the component.
+
+#include "platform/ObjectRegistry.h"
+
+#include <QString>
+#include <memory>
+
+class ClsMain;
+
+// The report object InitMe creates; the print preview uses it. Lives as long as the component.
+kyt::ObjectRef& ReportObj();
+
+// "DD/MM/YYYY" or "DD/MM/YYYY HH:MM:SS" -> "YYYY-MM-DD HH:MM:SS", by character position; any
+// other length gives the empty text.
+QString FormatDbDate(const QString& s);
+
+// Doubles every single quote, so the text can stand between quotes in a statement.
+QString QuoteSql(const QString& s);
+
+// The numeric value of a text as the register reads numbers: blanks skipped, then the leading
+// number (sign, digits, a point and decimals, an exponent); 0 when there is none.
+double Val(const QString& s);
+
+// Rounds a half to the even neighbour, as integer conversion of settings does.
+int RoundHalfEven(double v);
+
+// The date-and-time text the register shows and stores: "DD/MM/YYYY HH:MM:SS".
+QString FormatDisplayDate(const class QDateTime& dt);
+
+bool IsValidEmail(const QString& s);
+
+// Certificate component loader.
+void CreateCertObject(ClsMain& ClsObj);
+void RegisterCertComponent(ClsMain& ClsObj);
+bool IsDotNetInstalled(ClsMain& ClsObj);

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// The host program's command line:
+//   dscmgr [gui] [--folder DIR] [--db ADDRESS] [--log NAME] [--scale X,Y,F]
+//   dscmgr list [--expired | --expiring [DAYS]] [--folder DIR] [--db ADDRESS]
+//   dscmgr check [--folder DIR] [--db ADDRESS]
+//   dscmgr certinfo FILE [--password PASSWORD] | dscmgr certinfo --store INDEX
+//   dscmgr store
+struct HostOptions {
+    enum class Command { Gui, List, Check, CertInfo, Store, Help } command = Command::Gui;
+    enum class Filter { All, Expired, Expiring } filter = Filter::All;
+    std::optional<QString> expiringDays; // --expiring DAYS; none: the DSCDays setting
+    QString folder;                      // empty: the default folder
+    QString db;                          // empty: SQLite in the folder
+    QString log = QStringLiteral("KYTDscMgr.log");
+    float scaleX = 1, scaleY = 1, scaleFont = 1;
+    QString certFile;
+    std::optional<QString> password;
+    std::optional<int> storeIndex;
+
+    // Parses arguments (without the program name); nothing, with a one-line reason, when unusable.
+    static std::optional<HostOptions> parse(const QStringList& args, QString* error);
+    static QString usage();
+    static QString defaultFolder();
+};

@@ -1,0 +1,72 @@
+#include "host/HostSession.h"
+
+#include "platform/LibraryRegistration.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+namespace {
+bool prepareFolder(const QString& folder, QString* error) {
+    const QFileInfo info(folder);
+    if (info.exists() && !info.isDir()) {
+        *error = QStringLiteral("Cannot use the folder %1: it is a file.").arg(folder);
+        return false;
+    }
+    if (!QDir().mkpath(folder)) {
+        *error = QStringLiteral("Cannot use the folder %1: it cannot be created.").arg(folder);
+        return false;
+    }
+    QTemporaryFile probe(folder + QStringLiteral("/.dscmgr-XXXXXX"));
+    if (!probe.open()) {
+        *error = QStringLiteral("Cannot use the folder %1: it is not writable.").arg(folder);
+        return false;
+    }
+    return true;
+}
+} // namespace
+
+void HostSession::registerReportComponents(const kyt::ObjectRegistry& registry, const QString& programFolder) {
+    const QString library = programFolder + QStringLiteral("/libKYTReport.so");
+    if (!QFileInfo::exists(library))
+        return;
+    for (const char* id : {"PrjKYTLumen.ClsMain", "PrjLumen.RepView", "PrjQuill.RepView"}) {
+        const QString known = registry.libraryFor(QLatin1String(id));
+        if (known.isEmpty() || !QFileInfo::exists(known)) {
+            kyt::registerLibrary(registry, library);
+            return;
+        }
+    }
+}
+
+std::unique_ptr<HostSession> HostSession::open(const HostOptions& options, kyt::Services services, QString* error) {
+    auto session = std::unique_ptr<HostSession>(new HostSession);
+    session->options_ = options;
+    session->folder_ = QDir::cleanPath(QDir(options.folder.isEmpty() ? HostOptions::defaultFolder() : options.folder)
+                                           .absolutePath());
+    QString why;
+    const QString dbText =
+        options.db.isEmpty() ? QStringLiteral("sqlite:") + session->folder_ + QStringLiteral("/KYTDscMgr.db") : options.db;
+    const auto address = kyt::DbAddress::parse(dbText, &why);
+    if (!address) {
+        *error = why;
+        return nullptr;
+    }
+    if (!prepareFolder(session->folder_, &why)) {
+        *error = why;
+        return nullptr;
+    }
+    session->db_ = kyt::Db::open(*address, &why);
+    if (!session->db_) {
+        *error = why;
+        return nullptr;
+    }
+    registerReportComponents(*services.objects, kyt::Services::programFolder());
+    session->component_ = std::make_shared<ClsMain>(std::move(services));
+    return session;
+}
+
+bool HostSession::initMe(bool chkOnly) {
+    return component_->InitMe(QString(), chkOnly, folder_, db_, options_.log, options_.scaleX, options_.scaleY,
+                              options_.scaleFont);
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "component/ClsMain.h"
+#include "host/HostOptions.h"
+
+#include <memory>
+
+// What the host holds while the component is loaded: its folder, its open database connection
+// and the component instance.
+class HostSession {
+public:
+    // Prepares the folder (created when missing, must be writable), registers the report
+    // components found beside the program and opens the database. Nothing, with a one-line
+    // reason, when any of it cannot be had.
+    static std::unique_ptr<HostSession> open(const HostOptions& options, kyt::Services services, QString* error);
+
+    bool initMe(bool chkOnly);
+
+    const HostOptions& options() const { return options_; }
+    const QString& folder() const { return folder_; }
+    const std::shared_ptr<kyt::Db>& db() const { return db_; }
+    const std::shared_ptr<ClsMain>& component() const { return component_; }
+
+    // Records the report identifiers of the report library beside the program, unless each of
+    // them already names a library that exists.
+    static void registerReportComponents(const kyt::ObjectRegistry& registry, const QString& programFolder);
+
+private:
+    HostOptions options_;
+    QString folder_;
+    std::shared_ptr<kyt::Db> db_;
+    std::shared_ptr<ClsMain> component_;
+};

@@ -1,0 +1,81 @@
+#include "host/ConsoleDialogs.h"
+#include "host/HostOptions.h"
+#include "host/HostSession.h"
+#include "host/HostWindow.h"
+#include "host/ListCommands.h"
+
+#include <QApplication>
+#include <QStyleFactory>
+#include <QTextStream>
+#include <cstdio>
+
+namespace {
+bool hasDisplay() {
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+
+    QString error;
+    const auto options = HostOptions::parse(args, &error);
+    if (!options) {
+        err << "dscmgr: " << error << '\n';
+        return 2;
+    }
+    if (options->command == HostOptions::Command::Help) {
+        out << HostOptions::usage();
+        return 0;
+    }
+    const bool gui = options->command == HostOptions::Command::Gui;
+    if (gui && !hasDisplay()) {
+        err << "dscmgr: no display is available. Run it under a virtual display (xvfb-run -a dscmgr ...), "
+               "or use the command line: dscmgr list | check | certinfo | store (see dscmgr --help).\n";
+        return 2;
+    }
+    if (!gui && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen"); // the command line never opens a window
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("KYTDscMgr"));
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+
+    kyt::Services services = kyt::Services::production();
+    if (!gui)
+        services.dialogs = std::make_shared<ConsoleDialogs>(out);
+
+    if (options->command == HostOptions::Command::CertInfo || options->command == HostOptions::Command::Store) {
+        err << "dscmgr: reading certificates is not available in this build.\n";
+        return 2;
+    }
+
+    auto session = HostSession::open(*options, std::move(services), &error);
+    if (!session) {
+        err << "dscmgr: " << error << '\n';
+        return 2;
+    }
+    if (!session->db()->warning().isEmpty())
+        err << "dscmgr: warning: " << session->db()->warning() << '\n';
+
+    switch (options->command) {
+    case HostOptions::Command::List:
+        return runListCommand(*session, out);
+    case HostOptions::Command::Check:
+        return runCheckCommand(*session, out);
+    default:
+        break;
+    }
+
+    HostWindow window(*session);
+    window.show();
+    // The start-up check: opens the register with a warning only when something expires.
+    if (session->initMe(true))
+        session->component()->MdiObj = kyt::ObjectRef(&window, [](QObject*) {});
+    return app.exec();
+}

@@ -1,0 +1,193 @@
+#include "listing/CertGrid.h"
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+
+namespace {
+const QStringList kHeadings = {QStringLiteral("Sr. No."),           QString(),
+                               QStringLiteral("Certificate Name"),  QStringLiteral("Type of DSC"),
+                               QStringLiteral("Serial No."),        QStringLiteral("Issuing Authority"),
+                               QStringLiteral("Valid From"),        QStringLiteral("Valid To"),
+                               QStringLiteral("E-mail Id"),         QStringLiteral("Mobile No."),
+                               QStringLiteral("Tel. No."),          QStringLiteral("ID Proof Type"),
+                               QStringLiteral("ID Proof No."),      QStringLiteral("ID Proof File Name"),
+                               QStringLiteral("Address Proof Type"), QStringLiteral("Address Proof No."),
+                               QStringLiteral("Address Proof File Name")};
+
+bool centred(int column) { return column == 0 || column == 6 || column == 7; }
+} // namespace
+
+CertListModel::CertListModel(QObject* parent) : QAbstractTableModel(parent) {
+    for (auto& l : longest_)
+        l.fill(-1);
+}
+
+const QStringList& CertListModel::headings() { return kHeadings; }
+
+int CertListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(rows_.size()); }
+
+int CertListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumns; }
+
+QString CertListModel::cell(int row, int column) const {
+    if (row < 0 || row >= int(rows_.size()) || column < 0 || column >= kColumns)
+        return {};
+    if (column == 0)
+        return QString::number(row + 1);
+    const Row& r = rows_[size_t(row)];
+    const int field = column - 1;
+    const int start = field == 0 ? 0 : r.ends[size_t(field - 1)];
+    return r.packed.mid(start, r.ends[size_t(field)] - start);
+}
+
+QVariant CertListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid())
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+        return cell(index.row(), index.column());
+    if (role == Qt::TextAlignmentRole)
+        return int(centred(index.column()) ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignVCenter));
+    return {};
+}
+
+QVariant CertListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= kColumns)
+        return {};
+    if (role == Qt::DisplayRole)
+        return kHeadings[section];
+    if (role == Qt::TextAlignmentRole)
+        return int(Qt::AlignCenter);
+    return {};
+}
+
+void CertListModel::clear() {
+    beginResetModel();
+    rows_.clear();
+    rows_.shrink_to_fit();
+    for (auto& l : longest_)
+        l.fill(-1);
+    endResetModel();
+}
+
+void CertListModel::beginAppend() { appendStart_ = int(rows_.size()); }
+
+void CertListModel::append(const std::array<QString, kStoredColumns>& fields) {
+    Row r;
+    qsizetype total = 0;
+    for (const QString& f : fields)
+        total += f.size();
+    r.packed.reserve(total);
+    for (size_t i = 0; i < fields.size(); ++i) {
+        r.packed += fields[i];
+        r.ends[i] = int(r.packed.size());
+    }
+    const int rowNo = int(rows_.size());
+    rows_.push_back(std::move(r));
+    // Keep the three longest texts of each column, by characters, for fitting the widths.
+    const Row& added = rows_.back();
+    for (int c = 1; c < kColumns; ++c) {
+        const int len = added.ends[size_t(c - 1)] - (c == 1 ? 0 : added.ends[size_t(c - 2)]);
+        auto& best = longest_[size_t(c)];
+        for (size_t k = 0; k < best.size(); ++k) {
+            const int other = best[k];
+            const int otherLen = other < 0 ? -1 : int(cell(other, c).size());
+            if (len > otherLen) {
+                for (size_t m = best.size() - 1; m > k; --m)
+                    best[m] = best[m - 1];
+                best[k] = rowNo;
+                break;
+            }
+        }
+    }
+}
+
+void CertListModel::endAppend() {
+    const int first = appendStart_ < 0 ? 0 : appendStart_;
+    appendStart_ = -1;
+    if (int(rows_.size()) <= first)
+        return;
+    beginInsertRows({}, first, int(rows_.size()) - 1);
+    endInsertRows();
+}
+
+QStringList CertListModel::widestCandidates(int column) const {
+    QStringList out;
+    if (column == 0) {
+        if (!rows_.empty())
+            out << QString::number(rows_.size());
+        return out;
+    }
+    for (int row : longest_[size_t(column)])
+        if (row >= 0)
+            out << cell(row, column);
+    return out;
+}
+
+// --- CertGrid --------------------------------------------------------------------------------
+
+CertGrid::CertGrid(QWidget* parent) : QTableView(parent), model_(new CertListModel(this)) {
+    setModel(model_);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setWordWrap(false);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    horizontalHeader()->setHighlightSections(false);
+    setColumnHidden(1, true);
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& now, const QModelIndex& before) {
+                Q_EMIT afterRowColChange(before.isValid() ? before.row() + 1 : 0, before.isValid() ? before.column() : 0,
+                                         now.isValid() ? now.row() + 1 : 0, now.isValid() ? now.column() : 0);
+            });
+}
+
+int CertGrid::Row() const {
+    const QModelIndex i = currentIndex();
+    return i.isValid() ? i.row() + 1 : 0;
+}
+
+int CertGrid::Col() const {
+    const QModelIndex i = currentIndex();
+    return i.isValid() ? i.column() : 0;
+}
+
+void CertGrid::setRow(int row) {
+    if (row < FixedRows() || row >= Rows()) {
+        selectionModel()->clearCurrentIndex();
+        clearSelection();
+        return;
+    }
+    const int column = currentIndex().isValid() && currentIndex().column() > 1 ? currentIndex().column() : 2;
+    const QModelIndex index = model_->index(row - 1, column);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+QString CertGrid::TextMatrix(int row, int column) const {
+    if (row == 0)
+        return column >= 0 && column < Cols() ? CertListModel::headings()[column] : QString();
+    return model_->cell(row - 1, column);
+}
+
+void CertGrid::clearRows() { model_->clear(); }
+
+void CertGrid::autoFitColumns() {
+    const QFontMetrics cells = fontMetrics();
+    const QFontMetrics heads = horizontalHeader()->fontMetrics();
+    const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 12;
+    for (int c = 0; c < Cols(); ++c) {
+        if (c == 1)
+            continue;
+        int width = heads.horizontalAdvance(CertListModel::headings()[c]) + padding;
+        for (const QString& text : model_->widestCandidates(c))
+            width = std::max(width, cells.horizontalAdvance(text) + padding);
+        setColumnWidth(c, std::min(width, 600));
+    }
+    setColumnHidden(1, true);
+}
+
+void CertGrid::showCurrentRow() {
+    if (currentIndex().isValid())
+        scrollTo(currentIndex(), QAbstractItemView::EnsureVisible);
+}

@@ -1,0 +1,143 @@
+#include "component/ClsMain.h"
+#include "component/Module1.h"
+#include "register/StoreStatements.h"
+#include "register/frmDscMain.h"
+
+namespace {
+// The stored columns of the list (columns 1..16), in table order.
+const char* const kFields[] = {"SrNo",     "Nm",     "Typ",      "SerialNo",  "IssAuth",  "DtFrom",
+                               "DtTo",     "Email",  "Mobile",   "TelNo",     "IdPrTyp",  "IdPrNo",
+                               "IdPrFlNm", "AddrPrTyp", "AddrPrNo", "AddrPrFlNm"};
+constexpr int kDtFromField = 5;
+constexpr int kDtToField = 6;
+} // namespace
+
+void frmDscMain::LoadGrid() {
+    kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmDscMain"), QStringLiteral("LOADGRID"));
+    trap([&] { vs->clearRows(); });
+
+    QString sql;
+    trap([&] {
+        if (options[0]->isChecked()) {
+            lblhead->setText(QStringLiteral("List of All Certificates"));
+            sql = StoreStatements::selectAll();
+        } else if (options[1]->isChecked()) {
+            setTag(cmdok, FormatDisplayDate(ClsObj->services().clock->now()));
+            lblhead->setText(QStringLiteral("List of Certificates Expired on or before ") + Tag(cmdok));
+            sql = StoreStatements::selectExpiringBy(Tag(cmdok));
+        } else if (options[2]->isChecked()) {
+            const double days = Val(txtdays[0]->text());
+            const QDateTime cutOff = ClsObj->services().clock->now().addDays(qint64(days));
+            setTag(cmdok, FormatDisplayDate(cutOff));
+            lblhead->setText(QStringLiteral("List of Certificates To be Expired on or before ") + Tag(cmdok));
+            sql = StoreStatements::selectExpiringBy(Tag(cmdok));
+        }
+    });
+
+    kyt::RowSet rs;
+    bool opened = !sql.isEmpty() && trap([&] { rs = ClsObj->Db->openRowSet(sql); });
+    if (opened) {
+        CertListModel* model = vs->listModel();
+        model->beginAppend();
+        std::array<int, CertListModel::kStoredColumns> index{};
+        trap([&] {
+            for (size_t i = 0; i < index.size(); ++i)
+                index[i] = rs.indexOf(QLatin1String(kFields[i]));
+        });
+        // A row that cannot be read ends the reload with the rows read so far.
+        trap([&] {
+            std::array<QString, CertListModel::kStoredColumns> fields;
+            while (!rs.eof()) {
+                for (int i = 0; i < CertListModel::kStoredColumns; ++i) {
+                    const int at = index[size_t(i)];
+                    if (at < 0)
+                        kyt::raise(3265, QStringLiteral("Item cannot be found in the collection: %1")
+                                             .arg(QLatin1String(kFields[i])),
+                                   QStringLiteral("KYTDscMgr.Db"));
+                    fields[size_t(i)] = i == kDtFromField || i == kDtToField ? rs.dateText(at) : rs.text(at);
+                }
+                model->append(fields);
+                rs.next();
+            }
+        });
+        model->endAppend();
+        trap([&] { rs.close(); });
+    }
+    trap([&] { vs->autoFitColumns(); });
+    trap([&] {
+        if (vs->Rows() > 1)
+            vs->setRow(1);
+        else
+            vs->setRow(0);
+    });
+}
+
+void frmDscMain::options_Click(int) {
+    kyt::ErrorTrap trap = kyt::ErrorTrap::silent();
+    QString code;
+    trap([&] {
+        code = options[0]->isChecked() ? QStringLiteral("0")
+               : options[1]->isChecked() ? QStringLiteral("1")
+                                         : QStringLiteral("2");
+    });
+    if (code == Tag(options[0]))
+        return;
+    trap([&] { setTag(options[0], code); });
+    trap([&] { EnableList(true); });
+    trap([&] { vs->setEnabled(false); });
+    trap([&] { LoadGrid(); });
+    trap([&] { vs->setEnabled(true); });
+    trap([&] { LoadData(); });
+}
+
+void frmDscMain::cmdok_Click() {
+    kyt::ErrorTrap trap = kyt::ErrorTrap::silent();
+    trap([&] { setTag(options[0], QStringLiteral("-1")); });
+    trap([&] {
+        // Selecting the option counts as its click when it was not selected already.
+        if (!options[2]->isChecked()) {
+            options[2]->setChecked(true);
+            options_Click(2);
+        }
+    });
+    trap([&] { options_Click(2); });
+}
+
+void frmDscMain::vs_AfterRowColChange(int OldRow, int, int NewRow, int NewCol) {
+    if (vs->isEnabled() && NewRow > 0 && NewCol > 0 && NewRow != OldRow)
+        kyt::ErrorTrap::silent()([&] { LoadData(); });
+}
+
+void frmDscMain::txtdays_KeyPress(int, int& KeyAscii) {
+    const bool digit = KeyAscii >= '0' && KeyAscii <= '9';
+    if (!digit && KeyAscii != 8 && KeyAscii != 46)
+        KeyAscii = 0;
+}
+
+void frmDscMain::txtdays_Validate(int Index, bool& Cancel) {
+    kyt::ErrorTrap::silent()([&] {
+        QLineEdit* box = txtdays[size_t(Index)];
+        const QString text = box->text();
+        if (text.isEmpty())
+            return;
+        auto refuse = [&](const QString& message) {
+            ClsObj->services().dialogs->information(this, message);
+            Cancel = true;
+        };
+        if (text.contains(QLatin1Char('.'))) {
+            refuse(QStringLiteral("Invalid Value. Decimal not allowed."));
+            return;
+        }
+        bool numeric = false;
+        const double value = text.trimmed().toDouble(&numeric);
+        if (!numeric) {
+            refuse(QStringLiteral("Invalid Value. Only Numeric allowed."));
+            return;
+        }
+        if (value < 0) {
+            refuse(QStringLiteral("Invalid Value. Only Positive Value allowed."));
+            return;
+        }
+        box->setText(QString::number(std::nearbyint(value), 'f', 0));
+    });
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "platform/DbAddress.h"
+
+#include <QHash>
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariant>
+#include <memory>
+
+class QSqlQuery;
+
+namespace kyt {
+
+// The rows of one query, read forward. After opening it stands on the first row, if any.
+class RowSet {
+public:
+    RowSet();
+    explicit RowSet(std::unique_ptr<QSqlQuery> query);
+    RowSet(RowSet&&) noexcept;
+    RowSet& operator=(RowSet&&) noexcept;
+    ~RowSet();
+
+    bool isEmpty() const { return empty_; } // the query returned no row at all
+    bool eof() const { return !onRow_; }
+    void next();
+    void close();
+
+    int fieldCount() const;
+    int indexOf(const QString& name) const; // -1 when there is no such field; case-insensitive
+    QVariant value(int index) const;
+    QVariant value(const QString& name) const; // raises when there is no such field
+    // The field as text; NULL gives the empty text.
+    QString text(int index) const;
+    QString text(const QString& name) const { return text(requireIndex(name)); }
+    // A date-and-time field as "DD/MM/YYYY HH:MM:SS"; NULL or a zero date gives the empty text.
+    QString dateText(int index) const;
+    QString dateText(const QString& name) const { return dateText(requireIndex(name)); }
+
+private:
+    int requireIndex(const QString& name) const;
+
+    std::unique_ptr<QSqlQuery> query_;
+    bool onRow_ = false;
+    bool empty_ = true;
+    mutable QHash<QString, int> indexCache_;
+};
+
+// The connection the register works on: execute a statement text, or open a row set on one.
+// Statements run as written; only what a backend needs is adapted ("Flush Tables" is a no-op on
+// SQLite, where table names already match without regard to case). Failures raise kyt::Error.
+class Db {
+public:
+    enum class Backend { SQLite, MySQL };
+
+    // Opens a connection; nullptr with a one-line reason when it cannot be had.
+    static std::shared_ptr<Db> open(const DbAddress& address, QString* error);
+    ~Db();
+    Db(const Db&) = delete;
+    Db& operator=(const Db&) = delete;
+
+    void execute(const QString& sql);
+    RowSet openRowSet(const QString& sql);
+
+    Backend backend() const { return backend_; }
+    const QString& driverName() const { return driver_; }
+    // Something the user should know about the server (e.g. table names matched case-sensitively).
+    const QString& warning() const { return warning_; }
+    QSqlDatabase connection() const;
+
+    // Converts a stored date-and-time value to "DD/MM/YYYY HH:MM:SS" (empty for NULL or none).
+    static QString formatDateValue(const QVariant& value);
+
+private:
+    Db(QString connectionName, Backend backend);
+    [[noreturn]] void raiseFrom(const class QSqlError& error, const QString& sql) const;
+    bool prepareMySqlSession(QString* error);
+
+    QString name_;
+    Backend backend_;
+    QString driver_;
+    QString warning_;
+};
+
+} // namespace kyt

@@ -1,0 +1,64 @@
+#include "platform/DbAddress.h"
+
+#include <QUrl>
+#include <QUrlQuery>
+
+namespace kyt {
+
+DbAddress DbAddress::sqliteFile(const QString& path) {
+    DbAddress a;
+    a.kind = Kind::SQLite;
+    a.path = path;
+    return a;
+}
+
+std::optional<DbAddress> DbAddress::parse(const QString& text, QString* error) {
+    auto fail = [&](const QString& why) -> std::optional<DbAddress> {
+        if (error)
+            *error = QStringLiteral("Unusable database address \"%1\": %2").arg(text, why);
+        return std::nullopt;
+    };
+    if (text.startsWith(QLatin1String("sqlite:"), Qt::CaseInsensitive)) {
+        const QString path = text.mid(7);
+        if (path.isEmpty())
+            return fail(QStringLiteral("no file named after \"sqlite:\"."));
+        return sqliteFile(path);
+    }
+    if (!text.startsWith(QLatin1String("mysql://"), Qt::CaseInsensitive))
+        return fail(QStringLiteral("it must begin with \"sqlite:\" or \"mysql://\"."));
+
+    const QUrl url(text, QUrl::StrictMode);
+    if (!url.isValid())
+        return fail(url.errorString());
+    DbAddress a;
+    a.kind = Kind::MySQL;
+    a.user = url.userName(QUrl::FullyDecoded);
+    a.password = url.password(QUrl::FullyDecoded);
+    a.host = url.host(QUrl::FullyDecoded);
+    a.port = url.port(0);
+    a.database = url.path(QUrl::FullyDecoded).mid(1);
+    a.socket = QUrlQuery(url).queryItemValue(QStringLiteral("socket"), QUrl::FullyDecoded);
+    if (a.user.isEmpty())
+        return fail(QStringLiteral("no user name."));
+    if (a.host.isEmpty())
+        return fail(QStringLiteral("no host name."));
+    if (a.database.isEmpty() || a.database.contains(QLatin1Char('/')))
+        return fail(QStringLiteral("no database name."));
+    if (a.port < 0 || a.port > 65535)
+        return fail(QStringLiteral("the port is out of range."));
+    return a;
+}
+
+QString DbAddress::display() const {
+    if (kind == Kind::SQLite)
+        return QStringLiteral("sqlite:") + path;
+    QString s = QStringLiteral("mysql://%1@%2").arg(user, host);
+    if (port)
+        s += QLatin1Char(':') + QString::number(port);
+    s += QLatin1Char('/') + database;
+    if (!socket.isEmpty())
+        s += QStringLiteral("?socket=") + socket;
+    return s;
+}
+
+} // namespace kyt

@@ -1,0 +1,144 @@
+#include "platform/Dialogs.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+
+namespace kyt {
+
+namespace {
+const QString kDefaultTitle = QStringLiteral("KYTDscMgr");
+
+QMessageBox::StandardButton toButton(Answer a) {
+    switch (a) {
+    case Answer::Yes:
+        return QMessageBox::Yes;
+    case Answer::No:
+        return QMessageBox::No;
+    case Answer::Cancel:
+        return QMessageBox::Cancel;
+    case Answer::Ok:
+        break;
+    }
+    return QMessageBox::Ok;
+}
+} // namespace
+
+void QtDialogs::information(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Information, kDefaultTitle, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+Answer QtDialogs::question(QWidget* parent, const QString& text, Answer defaultButton) {
+    QMessageBox box(QMessageBox::Question, kDefaultTitle, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(toButton(defaultButton));
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
+std::optional<QString> QtDialogs::prompt(QWidget* parent, const QString& text, const QString& title, bool masked) {
+    bool ok = false;
+    const QString value = QInputDialog::getText(parent, title.isEmpty() ? kDefaultTitle : title, text,
+                                                masked ? QLineEdit::Password : QLineEdit::Normal, {}, &ok);
+    if (!ok)
+        return std::nullopt;
+    return value;
+}
+
+QStringList QtDialogs::openFiles(QWidget* parent, const QString& title, const QString& filter, bool multiple) {
+    const QString qtFilter = toQtFilter(filter);
+    if (multiple)
+        return QFileDialog::getOpenFileNames(parent, title, {}, qtFilter);
+    const QString one = QFileDialog::getOpenFileName(parent, title, {}, qtFilter);
+    return one.isEmpty() ? QStringList{} : QStringList{one};
+}
+
+std::optional<QString> QtDialogs::pickFolder(QWidget* parent, const QString& title) {
+    const QString dir = QFileDialog::getExistingDirectory(parent, title);
+    if (dir.isEmpty())
+        return std::nullopt;
+    return dir;
+}
+
+QString QtDialogs::toQtFilter(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        if (patterns.trimmed() == QLatin1String("*.*"))
+            patterns = QStringLiteral("*");
+        out << QStringLiteral("%1 (%2)").arg(parts[i], patterns);
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+// --- ScriptedDialogs -------------------------------------------------------------------------
+
+std::optional<ScriptedDialogs::Reply> ScriptedDialogs::take() {
+    if (replies_.empty()) {
+        ++unexpected_;
+        return std::nullopt;
+    }
+    Reply r = std::move(replies_.front());
+    replies_.pop_front();
+    return r;
+}
+
+QStringList ScriptedDialogs::messages() const {
+    QStringList out;
+    for (const Shown& s : shown_)
+        out << s.text;
+    return out;
+}
+
+void ScriptedDialogs::clear() {
+    replies_.clear();
+    shown_.clear();
+    unexpected_ = 0;
+}
+
+void ScriptedDialogs::information(QWidget*, const QString& text) {
+    shown_.push_back({Shown::Information, text, {}, {}, Answer::Ok, false});
+    // An information box needs no answer; an Ok queued for it is consumed so scripts may be explicit.
+    if (!replies_.empty() && std::holds_alternative<Answer>(replies_.front()) &&
+        std::get<Answer>(replies_.front()) == Answer::Ok)
+        replies_.pop_front();
+}
+
+Answer ScriptedDialogs::question(QWidget*, const QString& text, Answer defaultButton) {
+    shown_.push_back({Shown::Question, text, {}, {}, defaultButton, false});
+    const auto r = take();
+    if (r && std::holds_alternative<Answer>(*r))
+        return std::get<Answer>(*r);
+    return defaultButton;
+}
+
+std::optional<QString> ScriptedDialogs::prompt(QWidget*, const QString& text, const QString& title, bool masked) {
+    shown_.push_back({Shown::Prompt, text, title, {}, Answer::Ok, masked});
+    const auto r = take();
+    if (r && std::holds_alternative<QString>(*r))
+        return std::get<QString>(*r);
+    return std::nullopt;
+}
+
+QStringList ScriptedDialogs::openFiles(QWidget*, const QString& title, const QString& filter, bool) {
+    shown_.push_back({Shown::OpenFiles, {}, title, filter, Answer::Ok, false});
+    const auto r = take();
+    if (r && std::holds_alternative<QStringList>(*r))
+        return std::get<QStringList>(*r);
+    if (r && std::holds_alternative<QString>(*r))
+        return {std::get<QString>(*r)};
+    return {};
+}
+
+std::optional<QString> ScriptedDialogs::pickFolder(QWidget*, const QString& title) {
+    shown_.push_back({Shown::PickFolder, {}, title, {}, Answer::Ok, false});
+    const auto r = take();
+    if (r && std::holds_alternative<QString>(*r))
+        return std::get<QString>(*r);
+    return std::nullopt;
+}
+
+} // namespace kyt

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <optional>
+#include <variant>
+
+class QWidget;
+
+namespace kyt {
+
+enum class Answer { Ok, Yes, No, Cancel };
+
+// Every message box, question, prompt and file or folder picker of the component goes through
+// this service. The production service shows real Qt dialogs; tests queue the answers.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // Information icon, OK button, the application's own title.
+    virtual void information(QWidget* parent, const QString& text) = 0;
+    // Question icon, Yes and No buttons.
+    virtual Answer question(QWidget* parent, const QString& text, Answer defaultButton) = 0;
+    // A text prompt; nothing when cancelled. `masked` hides the typed characters.
+    virtual std::optional<QString> prompt(QWidget* parent, const QString& text, const QString& title,
+                                          bool masked) = 0;
+    // Open-file dialog with a filter in the "Description|*.a;*.b|..." form. Empty list when cancelled.
+    virtual QStringList openFiles(QWidget* parent, const QString& title, const QString& filter,
+                                  bool multiple) = 0;
+    // Folder picker; nothing when cancelled.
+    virtual std::optional<QString> pickFolder(QWidget* parent, const QString& title) = 0;
+};
+
+class QtDialogs : public Dialogs {
+public:
+    void information(QWidget* parent, const QString& text) override;
+    Answer question(QWidget* parent, const QString& text, Answer defaultButton) override;
+    std::optional<QString> prompt(QWidget* parent, const QString& text, const QString& title,
+                                  bool masked) override;
+    QStringList openFiles(QWidget* parent, const QString& title, const QString& filter, bool multiple) override;
+    std::optional<QString> pickFolder(QWidget* parent, const QString& title) override;
+
+    // "Description|*.a;*.b|Other|*.*" -> Qt's "Description (*.a *.b);;Other (*)".
+    static QString toQtFilter(const QString& filter);
+};
+
+// Answers dialogs from a queue and records what was shown. An unexpected dialog (queue empty)
+// is answered with the default button, Cancel or nothing, and counted, so a test can fail on it.
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Shown {
+        enum Kind { Information, Question, Prompt, OpenFiles, PickFolder } kind;
+        QString text;  // message, question or prompt text
+        QString title; // prompt or picker title
+        QString filter;
+        Answer defaultButton = Answer::Ok;
+        bool masked = false;
+    };
+    using Reply = std::variant<Answer, QString, QStringList>;
+
+    void queue(Reply reply) { replies_.push_back(std::move(reply)); }
+    void queueYes() { queue(Answer::Yes); }
+    void queueNo() { queue(Answer::No); }
+
+    const std::vector<Shown>& shown() const { return shown_; }
+    QStringList messages() const; // texts of everything shown, in order
+    int unexpected() const { return unexpected_; }
+    int pending() const { return int(replies_.size()); }
+    void clear();
+
+    void information(QWidget* parent, const QString& text) override;
+    Answer question(QWidget* parent, const QString& text, Answer defaultButton) override;
+    std::optional<QString> prompt(QWidget* parent, const QString& text, const QString& title,
+                                  bool masked) override;
+    QStringList openFiles(QWidget* parent, const QString& title, const QString& filter, bool multiple) override;
+    std::optional<QString> pickFolder(QWidget* parent, const QString& title) override;
+
+private:
+    std::optional<Reply> take();
+
+    std::deque<Reply> replies_;
+    std::vector<Shown> shown_;
+    int unexpected_ = 0;
+};
+
+} // namespace kyt

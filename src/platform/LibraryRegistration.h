@@ -1,0 +1,14 @@
+#pragma once
+
+#include "platform/ObjectRegistry.h"
+
+#include <QString>
+
+namespace kyt {
+
+// Loads a component library, asks it which identifiers it serves (kyt_object_ids) and records
+// each of them in the registry with the library's absolute path. False, with the reason in
+// `error` when given, if the library cannot be loaded or is not a component library.
+bool registerLibrary(const ObjectRegistry& registry, const QString& libraryPath, QString* error = nullptr);
+
+} // namespace kyt

@@ -1,0 +1,44 @@
+#include "component/ClsMain.h"
+#include "component/Module1.h"
+#include "register/StoreStatements.h"
+#include "register/frmDscMain.h"
+
+void frmDscMain::InitData(const std::shared_ptr<ClsMain>& clsObj, bool CheckOnly) {
+    ClsObj = clsObj;
+    kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmDscMain"), QStringLiteral("INITDATA"));
+    trap([&] { ClsObj->Resize_For_Resolution(this, false); });
+    trap([&] { ClsObj->Db->execute(StoreStatements::createTable()); });
+    trap([&] { ClsObj->Db->execute(StoreStatements::flushTables()); });
+    trap([&] { LoadLists(); });
+    trap([&] { setTag(options[0], QStringLiteral("-1")); });
+    trap([&] {
+        const int value = RoundHalfEven(
+            Val(ClsObj->GetSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCAuto"), QStringLiteral("1"))));
+        if (value < 0 || value > 2)
+            kyt::raise(380, QStringLiteral("Invalid property value"), QStringLiteral("frmDscMain"));
+        chkauto->setTristate(value == 2);
+        chkauto->setCheckState(value == 0 ? Qt::Unchecked : value == 1 ? Qt::Checked : Qt::PartiallyChecked);
+    });
+    trap([&] { chkauto_Click(); });
+    trap([&] {
+        const double days =
+            Val(ClsObj->GetSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCDays"), QStringLiteral("0")));
+        txtdays[0]->setText(QString::number(days, 'g', 15));
+    });
+    trap([&] { txtdays[1]->setText(txtdays[0]->text()); });
+    if (CheckOnly) {
+        trap([&] {
+            if (chkauto->checkState() == Qt::Unchecked) {
+                vs->clearRows();
+            } else {
+                options[2]->setChecked(true);
+                options_Click(2);
+            }
+        });
+    } else {
+        trap([&] {
+            options[0]->setChecked(true);
+            options_Click(0);
+        });
+    }
+}

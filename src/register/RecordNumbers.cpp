@@ -1,0 +1,15 @@
+#include "register/RecordNumbers.h"
+
+#include "platform/Db.h"
+#include "register/StoreStatements.h"
+
+int NextRecordNumber(kyt::Db& db) {
+    kyt::RowSet rs = db.openRowSet(StoreStatements::selectMaxSrNo());
+    qint64 highest = 0;
+    if (!rs.eof()) {
+        const QVariant v = rs.value(0);
+        highest = v.isNull() ? 0 : v.toLongLong();
+    }
+    rs.close();
+    return int(qint32(highest + 1));
+}

@@ -1,0 +1,80 @@
+#include "register/StoreStatements.h"
+
+#include "component/Module1.h"
+
+namespace StoreStatements {
+
+namespace {
+const char* const kFixedProofTypes = "('','Passport','PAN Card','Voter ID Card','Driving License','ICAI "
+                                     "Membership','ICSI Membership','ICWAI Membership')";
+// Positions of the two dates among the fifteen values.
+constexpr int kDtFrom = 4;
+constexpr int kDtTo = 5;
+
+QString value(const RecordValues& v, int i) {
+    return i == kDtFrom || i == kDtTo ? FormatDbDate(v[size_t(i)]) : QuoteSql(v[size_t(i)]);
+}
+} // namespace
+
+QString createTable() {
+    return QStringLiteral(
+        "Create Table If Not Exists DscStore (SrNo Int(11), Nm Varchar(100), Typ Varchar(100), SerialNo "
+        "Varchar(100), IssAuth Varchar(100), DtFrom DateTime, DtTo DateTime, Email Varchar(255), Mobile Varchar(50), "
+        "TelNo Varchar(50), IdPrTyp Varchar(100), IdPrNo Varchar(100), IdPrFlNm Varchar(255), AddrPrTyp "
+        "Varchar(100), AddrPrNo Varchar(100), AddrPrFlNm Varchar(255))");
+}
+
+QString flushTables() { return QStringLiteral("Flush Tables"); }
+
+QString selectAll() { return QStringLiteral("Select * from DscStore Order By DtFrom,Nm"); }
+
+QString selectExpiringBy(const QString& cutOff) {
+    return QStringLiteral("Select * from DscStore Where DtTo<='") + FormatDbDate(cutOff) +
+           QStringLiteral("' Order By DtFrom,Nm");
+}
+
+QString selectTypes() { return QStringLiteral("Select Distinct Typ from DSCStore Where Typ<>''"); }
+
+QString selectIdProofTypes() {
+    return QStringLiteral("Select Distinct IdPrTyp from DSCStore Where IdPrTyp not in ") +
+           QLatin1String(kFixedProofTypes);
+}
+
+QString selectAddrProofTypes() {
+    return QStringLiteral("Select Distinct AddrPrTyp from DSCStore Where AddrPrTyp not in ") +
+           QLatin1String(kFixedProofTypes);
+}
+
+QString selectBySerial(const QString& serial) {
+    return QStringLiteral("Select * From DscStore Where SerialNo='") + QuoteSql(serial) + QLatin1Char('\'');
+}
+
+QString selectBySerialExcept(const QString& serial, int srNo) {
+    return selectBySerial(serial) + QStringLiteral(" and SrNo<>") + QString::number(srNo);
+}
+
+QString selectMaxSrNo() { return QStringLiteral("Select Max(SrNo) From DscStore"); }
+
+QString insertRecord(int srNo, const RecordValues& values) {
+    QString sql = QStringLiteral("Insert Into DscStore Values (") + QString::number(srNo);
+    for (int i = 0; i < int(values.size()); ++i)
+        sql += QStringLiteral(",'") + value(values, i) + QLatin1Char('\'');
+    return sql + QLatin1Char(')');
+}
+
+QString updateRecord(int srNo, const RecordValues& values) {
+    static const char* const names[] = {"Nm",     "Typ",     "SerialNo", "IssAuth",  "DtFrom",
+                                        "DtTo",   "Email",   "Mobile",   "TelNo",    "IdPrTyp",
+                                        "IdPrNo", "IdPrFlNm", "AddrPrTyp", "AddrPrNo", "AddrPrFlNm"};
+    QString sql = QStringLiteral("Update DscStore Set ");
+    for (int i = 0; i < int(values.size()); ++i) {
+        if (i > 0)
+            sql += QLatin1Char(',');
+        sql += QLatin1String(names[i]) + QStringLiteral("='") + value(values, i) + QLatin1Char('\'');
+    }
+    return sql + QStringLiteral(" Where SrNo=") + QString::number(srNo);
+}
+
+QString deleteRecord(int srNo) { return QStringLiteral("Delete From DscStore Where SrNo=") + QString::number(srNo); }
+
+} // namespace StoreStatements

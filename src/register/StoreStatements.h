@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <array>
+
+// Every statement the register runs on DscStore, built as one text. Text values are quote-doubled,
+// dates pass through FormatDbDate, numbers are written as decimal digits.
+namespace StoreStatements {
+
+// The sixteen columns of a record, in table order from SrNo to AddrPrFlNm.
+inline constexpr int kColumns = 16;
+// The fifteen values of a record after SrNo, in table order from Nm to AddrPrFlNm, as typed or
+// shown (dates as "DD/MM/YYYY HH:MM:SS").
+using RecordValues = std::array<QString, 15>;
+
+QString createTable();
+QString flushTables();
+QString selectAll();
+QString selectExpiringBy(const QString& cutOff); // cut-off as "DD/MM/YYYY HH:MM:SS"
+QString selectTypes();
+QString selectIdProofTypes();
+QString selectAddrProofTypes();
+QString selectBySerial(const QString& serial);
+QString selectBySerialExcept(const QString& serial, int srNo);
+QString selectMaxSrNo();
+QString insertRecord(int srNo, const RecordValues& values);
+QString updateRecord(int srNo, const RecordValues& values);
+QString deleteRecord(int srNo);
+
+} // namespace StoreStatements

@@ -1,0 +1,353 @@
+#include "register/frmDscMain.h"
+
+#include "component/ClsMain.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QVBoxLayout>
+
+namespace {
+const QColor kLightYellow(255, 255, 192);
+const QColor kLightOrange(255, 192, 128);
+const QColor kLightCyan(192, 255, 255);
+
+QString indexed(const char* name, int index) { return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index); }
+
+QPushButton* makeButton(const QString& caption, const QString& name, QWidget* parent) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    b->setAutoDefault(false);
+    return b;
+}
+
+void paint(QWidget* w, QPalette::ColorRole role, const QColor& colour) {
+    QPalette p = w->palette();
+    p.setColor(role, colour);
+    w->setPalette(p);
+    if (role == QPalette::Window)
+        w->setAutoFillBackground(true);
+}
+} // namespace
+
+frmDscMain::frmDscMain(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("frmDscMain"));
+    setWindowTitle(QStringLiteral("Digital Signature Certificate -> Manager"));
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    lblhead = new QLabel(this);
+    lblhead->setObjectName(QStringLiteral("lblhead"));
+    lblhead->setAlignment(Qt::AlignCenter);
+    QFont headFont = lblhead->font();
+    headFont.setBold(true);
+    headFont.setPointSizeF(headFont.pointSizeF() * 1.2);
+    lblhead->setFont(headFont);
+
+    buildListFrame();
+    buildSettingsFrame();
+    buildPreviewFrame();
+    buildEntryFrame();
+
+    cmdadd = makeButton(QStringLiteral("&Add New"), QStringLiteral("cmdadd"), this);
+    cmdmodify = makeButton(QStringLiteral("&Modify"), QStringLiteral("cmdmodify"), this);
+    cmddelete = makeButton(QStringLiteral("&Delete"), QStringLiteral("cmddelete"), this);
+    cmdupdate = makeButton(QStringLiteral("&Update"), QStringLiteral("cmdupdate"), this);
+    cmdcancel = makeButton(QStringLiteral("&Cancel"), QStringLiteral("cmdcancel"), this);
+    cmdupdate->setVisible(false);
+    cmdcancel->setVisible(false);
+
+    buildLayout();
+    applyColours();
+    connectListSignals();
+
+    validation_ = new kyt::FieldValidation(this);
+    kyt::FieldValidation::setCausesValidation(cmdcancel, false);
+    for (QPushButton* back : cmdback)
+        kyt::FieldValidation::setCausesValidation(back, false);
+    for (int i = 0; i < 2; ++i)
+        validation_->watch(txtdays[size_t(i)], [this, i] {
+            bool cancel = false;
+            txtdays_Validate(i, cancel);
+            return !cancel;
+        });
+
+    // The window sees Escape before any of its controls does.
+    qApp->installEventFilter(this);
+    resize(1000, 720);
+}
+
+frmDscMain::~frmDscMain() {
+    if (qApp)
+        qApp->removeEventFilter(this);
+}
+
+QString frmDscMain::Tag(const QObject* control) { return control->property("Tag").toString(); }
+
+void frmDscMain::setTag(QObject* control, const QString& tag) { control->setProperty("Tag", tag); }
+
+void frmDscMain::buildListFrame() {
+    fammain = new QGroupBox(this);
+    fammain->setObjectName(QStringLiteral("fammain"));
+    const QStringList captions = {QStringLiteral("Show All"), QStringLiteral("Certificates Expired"),
+                                  QStringLiteral("Certificates to be Expired within Next")};
+    for (int i = 0; i < 3; ++i) {
+        options[size_t(i)] = new QRadioButton(captions[i], fammain);
+        options[size_t(i)]->setObjectName(indexed("options", i));
+    }
+    options[0]->setChecked(true);
+    txtdays[0] = new QLineEdit(fammain);
+    txtdays[0]->setObjectName(indexed("txtdays", 0));
+    txtdays[0]->setMaximumWidth(60);
+    lblcap[12] = new QLabel(QStringLiteral("Days"), fammain);
+    lblcap[12]->setObjectName(indexed("lblcap", 12));
+    cmdok = makeButton(QStringLiteral("&Ok"), QStringLiteral("cmdok"), fammain);
+    vs = new CertGrid(fammain);
+    vs->setObjectName(QStringLiteral("vs"));
+    cmdpreview = makeButton(QStringLiteral("&Preview"), QStringLiteral("cmdpreview"), fammain);
+    cmdsettings = makeButton(QStringLiteral("&Settings"), QStringLiteral("cmdsettings"), fammain);
+    cmdimportbulk = makeButton(QStringLiteral("Import Bulk Files"), QStringLiteral("cmdimportbulk"), fammain);
+    cmdback[0] = makeButton(QStringLiteral("&Back"), indexed("cmdback", 0), fammain);
+
+    auto* filters = new QHBoxLayout;
+    for (QRadioButton* o : options)
+        filters->addWidget(o);
+    filters->addWidget(txtdays[0]);
+    filters->addWidget(lblcap[12]);
+    filters->addWidget(cmdok);
+    filters->addStretch();
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    for (QPushButton* b : {cmdpreview, cmdsettings, cmdimportbulk, cmdback[0]})
+        buttons->addWidget(b);
+    auto* layout = new QVBoxLayout(fammain);
+    layout->addLayout(filters);
+    layout->addWidget(vs, 1);
+    layout->addLayout(buttons);
+}
+
+void frmDscMain::buildSettingsFrame() {
+    famsett = new QGroupBox(this);
+    famsett->setObjectName(QStringLiteral("famsett"));
+    chkauto = new QCheckBox(QStringLiteral("Automatically Check for Certificates expiring with in"), famsett);
+    chkauto->setObjectName(QStringLiteral("chkauto"));
+    txtdays[1] = new QLineEdit(famsett);
+    txtdays[1]->setObjectName(indexed("txtdays", 1));
+    txtdays[1]->setMaximumWidth(60);
+    lblcap[13] = new QLabel(QStringLiteral("Days"), famsett);
+    lblcap[13]->setObjectName(indexed("lblcap", 13));
+    cmdback[1] = makeButton(QStringLiteral("&Back"), indexed("cmdback", 1), famsett);
+
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(chkauto);
+    row->addWidget(txtdays[1]);
+    row->addWidget(lblcap[13]);
+    row->addStretch();
+    auto* back = new QHBoxLayout;
+    back->addStretch();
+    back->addWidget(cmdback[1]);
+    auto* layout = new QVBoxLayout(famsett);
+    layout->addStretch();
+    layout->addLayout(row);
+    layout->addStretch();
+    layout->addLayout(back);
+    famsett->setVisible(false);
+}
+
+void frmDscMain::buildPreviewFrame() {
+    famprev = new QGroupBox(this);
+    famprev->setObjectName(QStringLiteral("famprev"));
+    cmdsaveprev = makeButton(QStringLiteral("&Save Setup"), QStringLiteral("cmdsaveprev"), famprev);
+    cmdproceed = makeButton(QStringLiteral("&Proceed"), QStringLiteral("cmdproceed"), famprev);
+    cmdback[2] = makeButton(QStringLiteral("&Back"), indexed("cmdback", 2), famprev);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    for (QPushButton* b : {cmdsaveprev, cmdproceed, cmdback[2]})
+        buttons->addWidget(b);
+    auto* layout = new QVBoxLayout(famprev);
+    layout->addStretch();
+    layout->addLayout(buttons);
+    famprev->setVisible(false);
+}
+
+void frmDscMain::buildEntryFrame() {
+    fammain1 = new QGroupBox(this);
+    fammain1->setObjectName(QStringLiteral("fammain1"));
+    auto label = [this](int index, const QString& caption) {
+        lblcap[size_t(index)] = new QLabel(caption, fammain1);
+        lblcap[size_t(index)]->setObjectName(indexed("lblcap", index));
+        return lblcap[size_t(index)];
+    };
+    auto text = [this](int index) {
+        txtfields[size_t(index)] = new QLineEdit(fammain1);
+        txtfields[size_t(index)]->setObjectName(indexed("txtfields", index));
+        return txtfields[size_t(index)];
+    };
+    auto combo = [this](const char* name) {
+        auto* c = new QComboBox(fammain1);
+        c->setObjectName(QLatin1String(name));
+        c->setEditable(true);
+        c->setInsertPolicy(QComboBox::NoInsert);
+        return c;
+    };
+    for (int i = 0; i < 2; ++i) {
+        txtdts[size_t(i)] = new QLineEdit(fammain1);
+        txtdts[size_t(i)]->setObjectName(indexed("txtdts", i));
+        txtdts[size_t(i)]->setInputMask(QStringLiteral("99/99/9999 99:99:99;_"));
+    }
+    cbodsctype = combo("cbodsctype");
+    cboidproof = combo("cboidproof");
+    cboaddrproof = combo("cboaddrproof");
+    cmdcert[0] = makeButton(QStringLiteral("Certificate (File)"), indexed("cmdcert", 0), fammain1);
+    cmdcert[1] = makeButton(QStringLiteral("Certificate (Store)"), indexed("cmdcert", 1), fammain1);
+    cmdIdProof = makeButton(QStringLiteral("..."), QStringLiteral("cmdIdProof"), fammain1);
+    cmdIdProofC = makeButton(QStringLiteral("C"), QStringLiteral("cmdIdProofC"), fammain1);
+    cmdIdProofV = makeButton(QStringLiteral("V"), QStringLiteral("cmdIdProofV"), fammain1);
+    cmdAddrProof = makeButton(QStringLiteral("..."), QStringLiteral("cmdAddrProof"), fammain1);
+    cmdAddrProofC = makeButton(QStringLiteral("C"), QStringLiteral("cmdAddrProofC"), fammain1);
+    cmdAddrProofV = makeButton(QStringLiteral("V"), QStringLiteral("cmdAddrProofV"), fammain1);
+    for (QPushButton* small : {cmdIdProof, cmdIdProofC, cmdIdProofV, cmdAddrProof, cmdAddrProofC, cmdAddrProofV})
+        small->setFixedWidth(32);
+
+    auto* g = new QGridLayout(fammain1);
+    int r = 0;
+    g->addWidget(label(0, QStringLiteral("Certificate Name")), r, 0);
+    g->addWidget(text(0), r, 1, 1, 3);
+    g->addWidget(cmdcert[0], r, 4);
+    g->addWidget(cmdcert[1], r, 5);
+    ++r;
+    g->addWidget(label(1, QStringLiteral("Type of DSC")), r, 0);
+    g->addWidget(cbodsctype, r, 1);
+    g->addWidget(label(2, QStringLiteral("Serial No.")), r, 2);
+    g->addWidget(text(2), r, 3, 1, 3);
+    ++r;
+    g->addWidget(label(3, QStringLiteral("Issuing Authority")), r, 0);
+    g->addWidget(text(3), r, 1, 1, 5);
+    ++r;
+    g->addWidget(label(4, QStringLiteral("From")), r, 0);
+    g->addWidget(txtdts[0], r, 1);
+    g->addWidget(label(5, QStringLiteral("To")), r, 2);
+    g->addWidget(txtdts[1], r, 3);
+    ++r;
+    g->addWidget(label(6, QStringLiteral("E-mail Id")), r, 0);
+    g->addWidget(text(6), r, 1, 1, 5);
+    ++r;
+    g->addWidget(label(7, QStringLiteral("Mobile No.")), r, 0);
+    g->addWidget(text(7), r, 1);
+    g->addWidget(label(8, QStringLiteral("Tel. No.")), r, 2);
+    g->addWidget(text(8), r, 3);
+    ++r;
+    g->addWidget(label(9, QStringLiteral("ID Proof Type")), r, 0);
+    g->addWidget(cboidproof, r, 1);
+    g->addWidget(label(10, QStringLiteral("Proof No.")), r, 2);
+    g->addWidget(text(10), r, 3);
+    auto* idButtons = new QHBoxLayout;
+    for (QPushButton* b : {cmdIdProof, cmdIdProofC, cmdIdProofV})
+        idButtons->addWidget(b);
+    g->addLayout(idButtons, r, 4, 1, 2, Qt::AlignLeft);
+    ++r;
+    g->addWidget(label(11, QStringLiteral("Address Proof Type")), r, 0);
+    g->addWidget(cboaddrproof, r, 1);
+    g->addWidget(label(14, QStringLiteral("Proof No.")), r, 2);
+    g->addWidget(text(13), r, 3);
+    auto* addrButtons = new QHBoxLayout;
+    for (QPushButton* b : {cmdAddrProof, cmdAddrProofC, cmdAddrProofV})
+        addrButtons->addWidget(b);
+    g->addLayout(addrButtons, r, 4, 1, 2, Qt::AlignLeft);
+    g->setColumnStretch(1, 1);
+    g->setColumnStretch(3, 1);
+
+    // Tab order follows the slots, with "Certificate (File)" after the name and the clear, view
+    // and store buttons at the end.
+    QList<QWidget*> order = {txtfields[0], cmdcert[0],    cbodsctype,  txtfields[2],  txtfields[3],
+                             txtdts[0],    txtdts[1],     txtfields[6], txtfields[7], txtfields[8],
+                             cboidproof,   txtfields[10], cmdIdProof,  cboaddrproof, txtfields[13],
+                             cmdAddrProof, cmdIdProofC,   cmdIdProofV, cmdAddrProofC, cmdAddrProofV,
+                             cmdcert[1]};
+    for (int i = 0; i + 1 < order.size(); ++i)
+        setTabOrder(order[i], order[i + 1]);
+}
+
+void frmDscMain::buildLayout() {
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch();
+    for (QPushButton* b : {cmdadd, cmdmodify, cmddelete, cmdupdate, cmdcancel})
+        bottom->addWidget(b);
+    bottom->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblhead);
+    layout->addWidget(fammain, 3);
+    layout->addWidget(famsett, 3);
+    layout->addWidget(famprev, 3);
+    layout->addWidget(fammain1, 0);
+    layout->addLayout(bottom);
+}
+
+void frmDscMain::applyColours() {
+    paint(this, QPalette::Window, kLightYellow);
+    for (QGroupBox* frame : {fammain, fammain1, famsett, famprev})
+        paint(frame, QPalette::Window, kLightYellow);
+    for (QRadioButton* o : options)
+        paint(o, QPalette::Window, kLightYellow);
+    for (QPushButton* b : findChildren<QPushButton*>())
+        paint(b, QPalette::Button, kLightOrange);
+    for (QPushButton* b : {cmdok, cmdcert[0], cmdcert[1], cmdIdProof, cmdIdProofC, cmdIdProofV, cmdAddrProof,
+                           cmdAddrProofC, cmdAddrProofV})
+        paint(b, QPalette::Button, kLightCyan);
+}
+
+void frmDscMain::connectListSignals() {
+    for (int i = 0; i < 3; ++i)
+        connect(options[size_t(i)], &QRadioButton::clicked, this, [this, i] { options_Click(i); });
+    connect(cmdok, &QPushButton::clicked, this, [this] { cmdok_Click(); });
+    connect(vs, &CertGrid::afterRowColChange, this, &frmDscMain::vs_AfterRowColChange);
+    connect(cmdadd, &QPushButton::clicked, this, [this] { cmdadd_Click(); });
+    connect(cmdmodify, &QPushButton::clicked, this, [this] { cmdmodify_Click(); });
+    connect(cmdcancel, &QPushButton::clicked, this, [this] { cmdcancel_Click(); });
+    connect(cmdimportbulk, &QPushButton::clicked, this, [this] { cmdimportbulk_Click(); });
+    connect(cmdsettings, &QPushButton::clicked, this, [this] { cmdsettings_Click(); });
+    connect(chkauto, &QCheckBox::clicked, this, [this] { chkauto_Click(); });
+    for (int i = 0; i < 3; ++i)
+        connect(cmdback[size_t(i)], &QPushButton::clicked, this, [this, i] { cmdback_Click(i); });
+}
+
+bool frmDscMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || (widget != this && !isAncestorOf(widget)))
+        return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Escape) {
+        int ascii = 27;
+        Form_KeyPress(ascii);
+        return true;
+    }
+    // The days boxes take digits, Backspace and the point only.
+    for (int i = 0; i < 2; ++i)
+        if (watched == txtdays[size_t(i)] && !key->text().isEmpty()) {
+            const QChar c = key->text().at(0);
+            int ascii = c.unicode() < 128 ? c.unicode() : 0;
+            if (c.unicode() >= 32 || ascii == 8) {
+                txtdays_KeyPress(i, ascii);
+                if (ascii == 0)
+                    return true;
+            }
+        }
+    return false;
+}
+
+void frmDscMain::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept();
+}
+
+void frmDscMain::resizeEvent(QResizeEvent* event) { QWidget::resizeEvent(event); }
+
+void frmDscMain::Unload() {
+    Form_Unload();
+    hide();
+    deleteLater();
+}

@@ -1,0 +1,130 @@
+#pragma once
+
+#include "listing/CertGrid.h"
+#include "platform/FieldValidation.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QWidget>
+#include <array>
+#include <memory>
+
+class ClsMain;
+
+// The register window: the certificate list, the entry frame of one record, the settings frame
+// and the print preview frame. Controls carry their register names as object names, arrays as
+// "name(index)". Its procedures are spread over the files of src/register and src/listing by
+// subject; this header is the window's one declaration.
+class frmDscMain : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmDscMain(QWidget* parent = nullptr);
+    ~frmDscMain() override;
+
+    // --- Preparation (InitData.cpp) ---
+    void InitData(const std::shared_ptr<ClsMain>& ClsObj, bool CheckOnly);
+    // Closes the window, shown or not: runs Form_Unload once and deletes the window later.
+    void Unload();
+
+    std::shared_ptr<ClsMain> ClsObj;
+
+    // --- Controls ---
+    QLabel* lblhead = nullptr;
+    QGroupBox* fammain = nullptr;
+    QGroupBox* fammain1 = nullptr;
+    QGroupBox* famsett = nullptr;
+    QGroupBox* famprev = nullptr;
+    std::array<QRadioButton*, 3> options{};
+    std::array<QLineEdit*, 2> txtdays{};
+    std::array<QLabel*, 16> lblcap{}; // only some indices exist
+    QPushButton* cmdok = nullptr;
+    CertGrid* vs = nullptr;
+    QPushButton* cmdpreview = nullptr;
+    QPushButton* cmdsettings = nullptr;
+    QPushButton* cmdimportbulk = nullptr;
+    std::array<QPushButton*, 3> cmdback{};
+    QPushButton* cmdadd = nullptr;
+    QPushButton* cmdmodify = nullptr;
+    QPushButton* cmddelete = nullptr;
+    QPushButton* cmdupdate = nullptr;
+    QPushButton* cmdcancel = nullptr;
+    // Entry frame: txtfields exists for the indices 0, 2, 3, 6, 7, 8, 10 and 13 only.
+    std::array<QLineEdit*, 14> txtfields{};
+    std::array<QLineEdit*, 2> txtdts{};
+    QComboBox* cbodsctype = nullptr;
+    QComboBox* cboidproof = nullptr;
+    QComboBox* cboaddrproof = nullptr;
+    std::array<QPushButton*, 2> cmdcert{};
+    QPushButton* cmdIdProof = nullptr;
+    QPushButton* cmdIdProofC = nullptr;
+    QPushButton* cmdIdProofV = nullptr;
+    QPushButton* cmdAddrProof = nullptr;
+    QPushButton* cmdAddrProofC = nullptr;
+    QPushButton* cmdAddrProofV = nullptr;
+    // Settings frame.
+    QCheckBox* chkauto = nullptr;
+    // Print preview frame.
+    QPushButton* cmdsaveprev = nullptr;
+    QPushButton* cmdproceed = nullptr;
+
+    // Entry mode was started by "&Add New" (true) or "&Modify" (false).
+    bool AddMode = false;
+
+    // A control's Tag: window state kept on controls, as the register keeps it.
+    static QString Tag(const QObject* control);
+    static void setTag(QObject* control, const QString& tag);
+
+    // --- Modes (Modes.cpp) ---
+    void EnableList(bool Enable);
+    void cmdadd_Click();
+    void cmdmodify_Click();
+    void cmdcancel_Click();
+    void cmdimportbulk_Click();
+    void Form_KeyPress(int& KeyAscii);
+    void Form_Unload();
+
+    // --- Certificate list (listing/CertList.cpp) ---
+    void LoadGrid();
+    void options_Click(int Index);
+    void cmdok_Click();
+    void txtdays_KeyPress(int Index, int& KeyAscii);
+    void txtdays_Validate(int Index, bool& Cancel);
+    void vs_AfterRowColChange(int OldRow, int OldCol, int NewRow, int NewCol);
+
+    // --- Settings frame (listing/SettingsFrame.cpp) ---
+    void cmdsettings_Click();
+    void chkauto_Click();
+    void cmdback_Click(int Index);
+
+    // --- Loading a record (Loading.cpp) ---
+    void ClearData();
+    void LoadData();
+
+    // --- Type lists (TypeLists.cpp) ---
+    void LoadLists();
+
+Q_SIGNALS:
+    void unloaded();
+
+protected:
+    void closeEvent(class QCloseEvent* event) override;
+    void resizeEvent(class QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildListFrame();
+    void buildEntryFrame();
+    void buildSettingsFrame();
+    void buildPreviewFrame();
+    void buildLayout();
+    void connectListSignals();
+    void applyColours();
+
+    kyt::FieldValidation* validation_ = nullptr;
+    bool unloaded_ = false;
+};

@@ -1,0 +1,109 @@
+#include "support/TestSupport.h"
+
+#include "component/Module1.h"
+#include "platform/LibraryRegistration.h"
+#include "register/StoreStatements.h"
+
+#include <QFile>
+
+namespace testsupport {
+
+QStringList backendNames() { return {QStringLiteral("sqlite"), QStringLiteral("mysql")}; }
+
+void addBackendColumn() {
+    QTest::addColumn<QString>("backend");
+    for (const QString& b : backendNames())
+        QTest::newRow(qPrintable(b)) << b;
+}
+
+QString binDir() {
+    const QString dir = qEnvironmentVariable("KYT_BIN_DIR");
+    return dir.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/../bin") : dir;
+}
+
+std::shared_ptr<kyt::Db> openFreshDb(const QString& backend, const QString& folder, const QString& tag) {
+    QString error;
+    if (backend == QLatin1String("sqlite")) {
+        const QString file = folder + QStringLiteral("/%1.db").arg(tag);
+        QFile::remove(file);
+        auto db = kyt::Db::open(kyt::DbAddress::sqliteFile(file), &error);
+        if (!db)
+            qFatal("cannot open SQLite: %s", qPrintable(error));
+        return db;
+    }
+    const QString base = qEnvironmentVariable("KYT_TEST_MYSQL");
+    if (base.isEmpty())
+        qFatal("KYT_TEST_MYSQL is not set: the MariaDB tests need the server CTest starts");
+    auto address = kyt::DbAddress::parse(base, &error);
+    if (!address)
+        qFatal("%s", qPrintable(error));
+    const QString name = QStringLiteral("kyt_%1_%2").arg(QCoreApplication::applicationName(), tag).left(60);
+    {
+        kyt::DbAddress admin = *address;
+        admin.database = QStringLiteral("mysql");
+        auto root = kyt::Db::open(admin, &error);
+        if (!root)
+            qFatal("cannot reach MariaDB: %s", qPrintable(error));
+        root->execute(QStringLiteral("DROP DATABASE IF EXISTS `%1`").arg(name));
+        root->execute(QStringLiteral("CREATE DATABASE `%1` CHARACTER SET utf8mb4").arg(name));
+    }
+    address->database = name;
+    auto db = kyt::Db::open(*address, &error);
+    if (!db)
+        qFatal("cannot open MariaDB database: %s", qPrintable(error));
+    return db;
+}
+
+ComponentFixture::ComponentFixture(const QString& backend)
+    : folder(dir.path()), dialogs(std::make_shared<kyt::ScriptedDialogs>()),
+      clock(std::make_shared<kyt::FixedClock>(QDateTime(QDate(2026, 12, 5), QTime(10, 30, 0)))),
+      desktop(std::make_shared<kyt::RecordingDesktop>()),
+      objects(std::make_shared<kyt::ObjectRegistry>(dir.path() + QStringLiteral("/objects.ini"))) {
+    static int counter = 0;
+    db = openFreshDb(backend, folder, QStringLiteral("t%1").arg(++counter));
+    const QString report = binDir() + QStringLiteral("/libKYTReport.so");
+    QString error;
+    if (!kyt::registerLibrary(*objects, report, &error))
+        qWarning("report components not registered: %s", qPrintable(error));
+    cls = std::make_shared<ClsMain>(services());
+}
+
+kyt::Services ComponentFixture::services() const {
+    kyt::Services s;
+    s.dialogs = dialogs;
+    s.clock = clock;
+    s.objects = objects;
+    s.desktop = desktop;
+    s.systemFolder = binDir();
+    return s;
+}
+
+void ComponentFixture::attach() {
+    cls->DocPath = folder;
+    cls->Db = db;
+    cls->LogFlNm = QStringLiteral("errors.log");
+}
+
+void ComponentFixture::insert(int srNo, const QString& name, const QString& dtFrom, const QString& dtTo,
+                              const QString& serial) {
+    db->execute(StoreStatements::createTable());
+    StoreStatements::RecordValues v;
+    v[0] = name;
+    v[2] = serial;
+    v[4] = dtFrom;
+    v[5] = dtTo;
+    db->execute(StoreStatements::insertRecord(srNo, v));
+}
+
+QString ComponentFixture::logText() const {
+    QFile f(folder + QStringLiteral("/errors.log"));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll());
+}
+
+QStringList ComponentFixture::logLines() const {
+    return logText().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+}
+
+} // namespace testsupport

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "component/ClsMain.h"
+#include "platform/Db.h"
+#include "platform/Dialogs.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+namespace testsupport {
+
+// The two database backends every store test runs on. "mysql" needs KYT_TEST_MYSQL (set by CTest
+// to the throwaway server); its absence fails the test, it never skips.
+QStringList backendNames();
+// Adds a "backend" column with one row per backend to the current data-driven test.
+void addBackendColumn();
+
+// A fresh database for one test on the named backend: an SQLite file in `folder`, or a database of
+// its own on the MariaDB server (dropped and created anew).
+std::shared_ptr<kyt::Db> openFreshDb(const QString& backend, const QString& folder, const QString& tag);
+
+// A component instance with scripted dialogs, a fixed clock, a recording desktop and an object
+// registry of its own in a temporary folder, the report components registered.
+struct ComponentFixture {
+    explicit ComponentFixture(const QString& backend = QStringLiteral("sqlite"));
+
+    QTemporaryDir dir;
+    QString folder;
+    std::shared_ptr<kyt::ScriptedDialogs> dialogs;
+    std::shared_ptr<kyt::FixedClock> clock;
+    std::shared_ptr<kyt::RecordingDesktop> desktop;
+    std::shared_ptr<kyt::ObjectRegistry> objects;
+    std::shared_ptr<kyt::Db> db;
+    std::shared_ptr<ClsMain> cls;
+
+    kyt::Services services() const;
+    // Properties as InitMe would set them, without opening a window.
+    void attach();
+    // Inserts a record with the register's own insert statement.
+    void insert(int srNo, const QString& name, const QString& dtFrom, const QString& dtTo,
+                const QString& serial = QString());
+    QString logText() const;
+    QStringList logLines() const;
+};
+
+// The folder with the built programs and plugins.
+QString binDir();
+
+} // namespace testsupport
