@@ -108,6 +108,18 @@ public:
     // --- Type lists (TypeLists.cpp) ---
     void LoadLists();
 
+    // --- Entry controls: focus, Enter, checks on leaving (EntryFields.cpp) ---
+    // (register-window work adds its declarations here)
+
+    // --- Certificate capture (Capture.cpp) ---
+    // (certificate-capture work adds its declarations here)
+
+    // --- Saving a record (Save.cpp) ---
+    // (saving work adds its declarations here)
+
+    // --- Proof documents and deletion (Proofs.cpp, Delete.cpp) ---
+    // (proof-document work adds its declarations here)
+
 Q_SIGNALS:
     void unloaded();
 
