@@ -1,7 +1,7 @@
 #include "platform/PluginAbi.h"
 #include "report/ReportViewer.h"
 
-#include <cstring>
+#include <strings.h>
 
 namespace {
 const char* const kIds[] = {"PrjKYTLumen.ClsMain", "PrjLumen.RepView", "PrjQuill.RepView", nullptr};
@@ -9,7 +9,7 @@ const char* const kIds[] = {"PrjKYTLumen.ClsMain", "PrjLumen.RepView", "PrjQuill
 
 KYT_PLUGIN_EXPORT QObject* kyt_create_object(const char* progId) {
     for (const char* const* id = kIds; *id; ++id)
-        if (progId && std::strcmp(progId, *id) == 0)
+        if (progId && strcasecmp(progId, *id) == 0)
             return new ReportViewer(QString::fromLatin1(*id));
     return nullptr;
 }

@@ -1,0 +1,178 @@
+// The host program's command line, run as a script would run it.
+
+#include "host/HostOptions.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+namespace {
+struct Run {
+    int status = -1;
+    QString out, err;
+};
+
+Run dscmgr(const QStringList& args, const QString& registry) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("KYT_OBJECT_REGISTRY"), registry);
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    p.setProcessEnvironment(env);
+    p.start(testsupport::binDir() + QStringLiteral("/dscmgr"), args);
+    if (!p.waitForFinished(60000))
+        p.kill();
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+// A DscStore written by another program: its own spelling of names and types, NULLs, no key.
+void writeForeignTable(kyt::Db& db) {
+    db.execute(QStringLiteral("CREATE TABLE DSCSTORE (SRNO INT, NM VARCHAR(100), TYP VARCHAR(100), SERIALNO "
+                              "VARCHAR(100), ISSAUTH VARCHAR(100), DTFROM DATETIME, DTTO DATETIME, EMAIL VARCHAR(255), "
+                              "MOBILE VARCHAR(50), TELNO VARCHAR(50), IDPRTYP VARCHAR(100), IDPRNO VARCHAR(100), "
+                              "IDPRFLNM VARCHAR(255), ADDRPRTYP VARCHAR(100), ADDRPRNO VARCHAR(100), ADDRPRFLNM "
+                              "VARCHAR(255))"));
+    const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    const QString soon = QDateTime::currentDateTime().addDays(5).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    const QString later = QDateTime::currentDateTime().addDays(60).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    db.execute(QStringLiteral("INSERT INTO DSCSTORE VALUES (4,'Soon ''Q''','Class 3',NULL,'CA','2024-01-01 00:00:00','%1',"
+                              "'s@x.in',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL)")
+                   .arg(soon));
+    db.execute(QStringLiteral("INSERT INTO DSCSTORE VALUES (9,'Later','Class 2','S9','CA','2023-01-01 00:00:00','%1',"
+                              "'','','','PAN Card','P1','pan.pdf','','','')")
+                   .arg(later));
+    Q_UNUSED(now);
+}
+} // namespace
+
+class TestHost : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void optionParsing();
+    void listAndCheck_data() { testsupport::addBackendColumn(); }
+    void listAndCheck();
+    void unusableSetUpsExitWithTwo();
+};
+
+void TestHost::optionParsing() {
+    QString error;
+    auto o = HostOptions::parse({QStringLiteral("list"), QStringLiteral("--expiring"), QStringLiteral("--folder"),
+                                 QStringLiteral("/x")},
+                                &error);
+    QVERIFY(o);
+    QCOMPARE(o->command, HostOptions::Command::List);
+    QCOMPARE(o->filter, HostOptions::Filter::Expiring);
+    QVERIFY(!o->expiringDays);
+    QCOMPARE(o->folder, QStringLiteral("/x"));
+
+    o = HostOptions::parse({QStringLiteral("--scale"), QStringLiteral("1.25,1.5,0.9"), QStringLiteral("--log"),
+                            QStringLiteral("err.txt")},
+                           &error);
+    QVERIFY(o);
+    QCOMPARE(o->command, HostOptions::Command::Gui);
+    QCOMPARE(o->scaleY, 1.5f);
+    QCOMPARE(o->log, QStringLiteral("err.txt"));
+
+    for (const QStringList& bad : {QStringList{QStringLiteral("list"), QStringLiteral("--expiring"), QStringLiteral("x")},
+                                   QStringList{QStringLiteral("--scale"), QStringLiteral("1,2")},
+                                   QStringList{QStringLiteral("frobnicate")},
+                                   QStringList{QStringLiteral("--db")}}) {
+        error.clear();
+        QVERIFY2(!HostOptions::parse(bad, &error), qPrintable(bad.join(QLatin1Char(' '))));
+        QVERIFY(!error.isEmpty());
+    }
+}
+
+void TestHost::listAndCheck() {
+    QFETCH(QString, backend);
+    testsupport::ComponentFixture fx(backend);
+    writeForeignTable(*fx.db);
+    const QString address = backend == QLatin1String("sqlite")
+                                ? QStringLiteral("sqlite:") + fx.db->connection().databaseName()
+                                : QStringLiteral("mysql://root@localhost/%1?socket=%2")
+                                      .arg(fx.db->connection().databaseName(),
+                                           fx.db->connection().connectOptions().section(QStringLiteral("UNIX_SOCKET="), 1));
+    const QString registry = fx.objects->file();
+    const QStringList where = {QStringLiteral("--folder"), fx.folder, QStringLiteral("--db"), address};
+
+    Run all = dscmgr(QStringList{QStringLiteral("list")} + where, registry);
+    QCOMPARE(all.status, 0);
+    QStringList lines = all.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines[0].split(QLatin1Char('\t')).size(), 16);
+    QVERIFY(lines[0].startsWith(QStringLiteral("Sr. No.\tCertificate Name\tType of DSC\tSerial No.")));
+    QVERIFY2(lines[1].startsWith(QStringLiteral("1\tLater\tClass 2\tS9\tCA\t01/01/2023 00:00:00\t")), qPrintable(lines[1]));
+    QVERIFY(lines[1].endsWith(QStringLiteral("\tPAN Card\tP1\tpan.pdf\t\t\t")));
+    QVERIFY(lines[2].startsWith(QStringLiteral("2\tSoon 'Q'\tClass 3\t\tCA\t01/01/2024 00:00:00\t")));
+
+    Run expiring = dscmgr(QStringList{QStringLiteral("list"), QStringLiteral("--expiring"), QStringLiteral("10")} + where,
+                          registry);
+    QCOMPARE(expiring.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size(), 2);
+    Run expired = dscmgr(QStringList{QStringLiteral("list"), QStringLiteral("--expired")} + where, registry);
+    QCOMPARE(expired.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size(), 1);
+
+    // The start-up check: off, on with nothing due, on with one due.
+    QFile ini(fx.folder + QStringLiteral("/Confg.ini"));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[Settings]\nDSCAuto=0\nDSCDays=10\n");
+    ini.close();
+    Run off = dscmgr(QStringList{QStringLiteral("check")} + where, registry);
+    QCOMPARE(off.status, 0);
+    QCOMPARE(off.out, QString());
+
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[Settings]\nDSCAuto=1\nDSCDays=3\n");
+    ini.close();
+    Run none = dscmgr(QStringList{QStringLiteral("check")} + where, registry);
+    QCOMPARE(none.status, 0);
+    QCOMPARE(none.out, QString());
+
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[Settings]\nDSCAuto=1\nDSCDays=10\n");
+    ini.close();
+    Run due = dscmgr(QStringList{QStringLiteral("check")} + where, registry);
+    QCOMPARE(due.status, 1);
+    lines = due.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines[0], QStringLiteral("Some Digital Signature Certificates are expired or going to be expired within "
+                                      "next 10 Days."));
+    QVERIFY(lines[2].startsWith(QStringLiteral("1\tSoon 'Q'\t")));
+
+    // `list --expiring` without days takes the setting.
+    Run setting = dscmgr(QStringList{QStringLiteral("list"), QStringLiteral("--expiring")} + where, registry);
+    QCOMPARE(setting.out, due.out.section(QLatin1Char('\n'), 1));
+}
+
+void TestHost::unusableSetUpsExitWithTwo() {
+    QTemporaryDir dir;
+    const QString registry = dir.filePath(QStringLiteral("objects.ini"));
+    QFile file(dir.filePath(QStringLiteral("plain-file")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QList<QStringList> cases = {
+        {QStringLiteral("list"), QStringLiteral("--folder"), dir.path(), QStringLiteral("--db"), QStringLiteral("oracle://x")},
+        {QStringLiteral("list"), QStringLiteral("--folder"), dir.path(), QStringLiteral("--db"),
+         QStringLiteral("mysql://root@localhost/none?socket=") + dir.filePath(QStringLiteral("no.sock"))},
+        {QStringLiteral("check"), QStringLiteral("--folder"), file.fileName()},
+        {QStringLiteral("list"), QStringLiteral("--folder"), QStringLiteral("/proc/no-such-folder")},
+        {QStringLiteral("list"), QStringLiteral("--folder"), dir.path(), QStringLiteral("--db"),
+         QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("missing/sub/x.db"))},
+    };
+    for (const QStringList& args : cases) {
+        const Run r = dscmgr(args, registry);
+        QVERIFY2(r.status == 2, qPrintable(args.join(QLatin1Char(' ')) + QStringLiteral(" -> ") + r.err));
+        QCOMPARE(r.out, QString());
+        const QString message = r.err.trimmed().split(QLatin1Char('\n')).filter(QStringLiteral("dscmgr:")).join(QString());
+        QVERIFY2(message.startsWith(QStringLiteral("dscmgr: ")), qPrintable(r.err));
+    }
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("Confg.ini"))));
+    // A window without a display is refused with a pointer to the alternatives.
+    const Run gui = dscmgr({QStringLiteral("--folder"), dir.path()}, registry);
+    QCOMPARE(gui.status, 2);
+    QVERIFY(gui.err.contains(QStringLiteral("xvfb-run")));
+}
+
+QTEST_MAIN(TestHost)
+#include "test_host.moc"

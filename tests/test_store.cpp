@@ -1,0 +1,167 @@
+// The DscStore table on both backends: statements as the register writes them, values that come
+// back byte for byte, dates, record numbers, and a table that another program created.
+
+#include "component/Module1.h"
+#include "register/RecordNumbers.h"
+#include "register/StoreStatements.h"
+#include "support/TestSupport.h"
+
+#include <QTest>
+
+using testsupport::ComponentFixture;
+
+namespace {
+StoreStatements::RecordValues record(const QString& name, const QString& serial) {
+    StoreStatements::RecordValues v;
+    v[0] = name;
+    v[1] = QStringLiteral("Class 3 Individual");
+    v[2] = serial;
+    v[3] = QStringLiteral("Issuer");
+    v[4] = QStringLiteral("05/03/2010 14:07:09");
+    v[5] = QStringLiteral("04/03/2012 23:59:59");
+    for (int i = 6; i < 15; ++i)
+        if (i != 4 && i != 5)
+            v[size_t(i)] = QStringLiteral("v%1").arg(i);
+    return v;
+}
+
+bool isEmptyQuery(kyt::Db& db, const QString& sql) {
+    kyt::RowSet rs = db.openRowSet(sql);
+    const bool empty = rs.isEmpty();
+    rs.close();
+    return empty;
+}
+} // namespace
+
+class TestStore : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void valuesComeBackByteForByte_data() { testsupport::addBackendColumn(); }
+    void valuesComeBackByteForByte();
+    void updateAndDuplicateQueries_data() { testsupport::addBackendColumn(); }
+    void updateAndDuplicateQueries();
+    void recordNumbers_data() { testsupport::addBackendColumn(); }
+    void recordNumbers();
+    void tableWrittenByAnotherProgram_data() { testsupport::addBackendColumn(); }
+    void tableWrittenByAnotherProgram();
+    void failingStatementRaises_data() { testsupport::addBackendColumn(); }
+    void failingStatementRaises();
+    void statementTexts();
+};
+
+void TestStore::valuesComeBackByteForByte() {
+    QFETCH(QString, backend);
+    ComponentFixture fx(backend);
+    fx.db->execute(StoreStatements::createTable());
+    fx.db->execute(StoreStatements::flushTables());
+    fx.db->execute(StoreStatements::createTable()); // again: nothing changes
+    const QString nasty = QStringLiteral("O'Brien \\ \\' %_ 100% \"q\" Ünïcødé ऋषि 😀");
+    const QString serial = QStringLiteral("AB'\\CD%");
+    fx.db->execute(StoreStatements::insertRecord(7, record(nasty, serial)));
+    fx.db->execute(StoreStatements::flushTables());
+
+    kyt::RowSet rs = fx.db->openRowSet(StoreStatements::selectBySerial(serial));
+    QVERIFY(!rs.isEmpty());
+    QCOMPARE(rs.text(QStringLiteral("Nm")), nasty);
+    QCOMPARE(rs.text(QStringLiteral("serialno")), serial);
+    QCOMPARE(rs.value(QStringLiteral("SrNo")).toInt(), 7);
+    QCOMPARE(rs.dateText(QStringLiteral("DtFrom")), QStringLiteral("05/03/2010 14:07:09"));
+    QCOMPARE(rs.dateText(QStringLiteral("DtTo")), QStringLiteral("04/03/2012 23:59:59"));
+    QCOMPARE(rs.text(QStringLiteral("AddrPrFlNm")), QStringLiteral("v14"));
+    rs.next();
+    QVERIFY(rs.eof());
+    rs.close();
+
+    // The type-list queries spell the table "DSCStore"; both spellings reach the same table.
+    kyt::RowSet types = fx.db->openRowSet(StoreStatements::selectTypes());
+    QCOMPARE(types.text(0), QStringLiteral("Class 3 Individual"));
+}
+
+void TestStore::updateAndDuplicateQueries() {
+    QFETCH(QString, backend);
+    ComponentFixture fx(backend);
+    fx.db->execute(StoreStatements::createTable());
+    fx.db->execute(StoreStatements::insertRecord(1, record(QStringLiteral("One"), QStringLiteral("S1"))));
+    fx.db->execute(StoreStatements::insertRecord(2, record(QStringLiteral("Two"), QStringLiteral("S'2"))));
+
+    QVERIFY(!isEmptyQuery(*fx.db, StoreStatements::selectBySerial(QStringLiteral("S'2"))));
+    QVERIFY(isEmptyQuery(*fx.db, StoreStatements::selectBySerialExcept(QStringLiteral("S'2"), 2)));
+    QVERIFY(!isEmptyQuery(*fx.db, StoreStatements::selectBySerialExcept(QStringLiteral("S'2"), 1)));
+
+    auto changed = record(QStringLiteral("Zwei 'changed' \\"), QStringLiteral("S'2"));
+    changed[4] = QString(); // an empty date is stored as no date
+    fx.db->execute(StoreStatements::updateRecord(2, changed));
+    kyt::RowSet rs = fx.db->openRowSet(QStringLiteral("Select * from DscStore Where SrNo=2"));
+    QCOMPARE(rs.text(QStringLiteral("Nm")), changed[0]);
+    QCOMPARE(rs.dateText(QStringLiteral("DtFrom")), QString());
+    QCOMPARE(rs.value(QStringLiteral("SrNo")).toInt(), 2);
+    rs.close();
+
+    fx.db->execute(StoreStatements::deleteRecord(1));
+    QVERIFY(isEmptyQuery(*fx.db, StoreStatements::selectBySerial(QStringLiteral("S1"))));
+}
+
+void TestStore::recordNumbers() {
+    QFETCH(QString, backend);
+    ComponentFixture fx(backend);
+    fx.db->execute(StoreStatements::createTable());
+    QCOMPARE(NextRecordNumber(*fx.db), 1);
+    for (int n = 1; n <= 3; ++n)
+        fx.db->execute(StoreStatements::insertRecord(n, record(QStringLiteral("R%1").arg(n), QString())));
+    fx.db->execute(StoreStatements::deleteRecord(2));
+    QCOMPARE(NextRecordNumber(*fx.db), 4); // a gap below the highest is never filled
+    fx.db->execute(StoreStatements::deleteRecord(3));
+    QCOMPARE(NextRecordNumber(*fx.db), 2);
+    fx.db->execute(StoreStatements::deleteRecord(1));
+    QCOMPARE(NextRecordNumber(*fx.db), 1);
+}
+
+void TestStore::tableWrittenByAnotherProgram() {
+    QFETCH(QString, backend);
+    ComponentFixture fx(backend);
+    // Same columns, another spelling and different types, written without the register's help.
+    fx.db->execute(QStringLiteral("CREATE TABLE dscstore (srno INTEGER, nm TEXT, typ TEXT, serialno TEXT, issauth "
+                                  "TEXT, dtfrom DATETIME, dtto DATETIME, email TEXT, mobile TEXT, telno TEXT, idprtyp "
+                                  "TEXT, idprno TEXT, idprflnm TEXT, addrprtyp TEXT, addrprno TEXT, addrprflnm TEXT)"));
+    fx.db->execute(QStringLiteral("INSERT INTO dscstore VALUES (12, 'Foreign', NULL, 'X1', NULL, '2021-02-03 "
+                                  "04:05:06', '2023-02-03 04:05:06', NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, "
+                                  "NULL)"));
+    fx.db->execute(StoreStatements::createTable()); // leaves it as it is
+    kyt::RowSet rs = fx.db->openRowSet(StoreStatements::selectAll());
+    QCOMPARE(rs.text(QStringLiteral("Nm")), QStringLiteral("Foreign"));
+    QCOMPARE(rs.text(QStringLiteral("Typ")), QString());
+    QCOMPARE(rs.dateText(QStringLiteral("DtTo")), QStringLiteral("03/02/2023 04:05:06"));
+    rs.close();
+    QCOMPARE(NextRecordNumber(*fx.db), 13);
+}
+
+void TestStore::failingStatementRaises() {
+    QFETCH(QString, backend);
+    ComponentFixture fx(backend);
+    try {
+        fx.db->openRowSet(QStringLiteral("Select * from NoSuchTable"));
+        QFAIL("a query on a missing table succeeded");
+    } catch (const kyt::Error& e) {
+        QVERIFY(e.record().number != 0);
+        QVERIFY(e.record().description.contains(QStringLiteral("NoSuchTable"), Qt::CaseInsensitive));
+    }
+    QVERIFY_THROWS_EXCEPTION(kyt::Error, fx.db->execute(QStringLiteral("Insert Into DscStore Values (1)")));
+    fx.db->execute(StoreStatements::flushTables()); // no error on either backend
+}
+
+void TestStore::statementTexts() {
+    auto v = record(QStringLiteral("A'B"), QStringLiteral("S'1"));
+    const QString insert = StoreStatements::insertRecord(4, v);
+    QVERIFY(insert.startsWith(QStringLiteral("Insert Into DscStore Values (4,'A''B','Class 3 Individual','S''1',"
+                                             "'Issuer','2010-03-05 14:07:09','2012-03-04 23:59:59','v6',")));
+    QVERIFY(insert.endsWith(QStringLiteral(",'v14')")));
+    QCOMPARE(StoreStatements::updateRecord(9, v).section(QStringLiteral(" Where "), 1), QStringLiteral("SrNo=9"));
+    QVERIFY(StoreStatements::updateRecord(9, v).startsWith(QStringLiteral("Update DscStore Set Nm='A''B',Typ=")));
+    QCOMPARE(StoreStatements::selectBySerialExcept(QStringLiteral("S'1"), 3),
+             QStringLiteral("Select * From DscStore Where SerialNo='S''1' and SrNo<>3"));
+    QCOMPARE(StoreStatements::selectExpiringBy(QStringLiteral("05/12/2026 10:30:00")),
+             QStringLiteral("Select * from DscStore Where DtTo<='2026-12-05 10:30:00' Order By DtFrom,Nm"));
+}
+
+QTEST_MAIN(TestStore)
+#include "test_store.moc"
