@@ -17,10 +17,7 @@ const QStringList kHeadings = {QStringLiteral("Sr. No."),           QString(),
 bool centred(int column) { return column == 0 || column == 6 || column == 7; }
 } // namespace
 
-CertListModel::CertListModel(QObject* parent) : QAbstractTableModel(parent) {
-    for (auto& l : longest_)
-        l.fill(-1);
-}
+CertListModel::CertListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 const QStringList& CertListModel::headings() { return kHeadings; }
 
@@ -63,8 +60,7 @@ void CertListModel::clear() {
     beginResetModel();
     rows_.clear();
     rows_.shrink_to_fit();
-    for (auto& l : longest_)
-        l.fill(-1);
+    widest_ = {};
     endResetModel();
 }
 
@@ -86,17 +82,15 @@ void CertListModel::append(const std::array<QString, kStoredColumns>& fields) {
     const Row& added = rows_.back();
     for (int c = 1; c < kColumns; ++c) {
         const int len = added.ends[size_t(c - 1)] - (c == 1 ? 0 : added.ends[size_t(c - 2)]);
-        auto& best = longest_[size_t(c)];
-        for (size_t k = 0; k < best.size(); ++k) {
-            const int other = best[k];
-            const int otherLen = other < 0 ? -1 : int(cell(other, c).size());
-            if (len > otherLen) {
-                for (size_t m = best.size() - 1; m > k; --m)
-                    best[m] = best[m - 1];
-                best[k] = rowNo;
-                break;
-            }
+        auto& best = widest_[size_t(c)];
+        if (len <= best.back().length)
+            continue;
+        size_t k = best.size() - 1;
+        while (k > 0 && len > best[k - 1].length) {
+            best[k] = best[k - 1];
+            --k;
         }
+        best[k] = {rowNo, len};
     }
 }
 
@@ -116,9 +110,9 @@ QStringList CertListModel::widestCandidates(int column) const {
             out << QString::number(rows_.size());
         return out;
     }
-    for (int row : longest_[size_t(column)])
-        if (row >= 0)
-            out << cell(row, column);
+    for (const Widest& w : widest_[size_t(column)])
+        if (w.row >= 0)
+            out << cell(w.row, column);
     return out;
 }
 

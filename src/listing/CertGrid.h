@@ -41,7 +41,11 @@ private:
     };
     std::vector<Row> rows_;
     int appendStart_ = -1;
-    std::array<std::array<int, 3>, kColumns> longest_{}; // row numbers of the 3 longest texts, -1 none
+    struct Widest {
+        int row = -1;
+        int length = -1;
+    };
+    std::array<std::array<Widest, 3>, kColumns> widest_{}; // the 3 longest texts of each column
 };
 
 // The list grid `vs`: a table view over CertListModel, addressed as the register addresses it:

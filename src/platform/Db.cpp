@@ -18,6 +18,7 @@ RowSet& RowSet::operator=(RowSet&&) noexcept = default;
 RowSet::~RowSet() = default;
 
 RowSet::RowSet(std::unique_ptr<QSqlQuery> query) : query_(std::move(query)) {
+    fieldCount_ = query_->record().count();
     onRow_ = query_->next();
     empty_ = !onRow_;
 }
@@ -36,7 +37,7 @@ void RowSet::close() {
     onRow_ = false;
 }
 
-int RowSet::fieldCount() const { return query_ ? query_->record().count() : 0; }
+int RowSet::fieldCount() const { return query_ ? fieldCount_ : 0; }
 
 int RowSet::indexOf(const QString& name) const {
     if (!query_)

@@ -43,6 +43,7 @@ private:
     std::unique_ptr<QSqlQuery> query_;
     bool onRow_ = false;
     bool empty_ = true;
+    int fieldCount_ = 0;
     mutable QHash<QString, int> indexCache_;
 };
 
