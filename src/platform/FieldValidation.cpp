@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QTimer>
 #include <QWidget>
 
 namespace kyt {
@@ -56,6 +57,12 @@ bool FieldValidation::eventFilter(QObject* watched, QEvent* event) {
     auto* target = qobject_cast<QWidget*>(watched);
     if (!target || !window_->isAncestorOf(target))
         return false;
+    // A click moves the focus before the press reaches any filter; when that move was refused,
+    // the press itself must not reach its target either (no second check, no click).
+    if (type == QEvent::MouseButtonPress && refusedTarget_ && refusedTarget_ == target) {
+        refusedTarget_ = nullptr;
+        return true;
+    }
     QWidget* field = watchedAncestor(QApplication::focusWidget());
     if (!field || !field->isEnabled())
         return false;
@@ -83,8 +90,12 @@ void FieldValidation::onFocusChanged(QWidget* old, QWidget* now) {
         return;
     const bool ok = leaveAllowed(field, now);
     approvedField_ = nullptr;
-    if (!ok)
+    if (!ok) {
+        refusedTarget_ = now;
+        // Only the event that caused this focus change may be swallowed, not a later one.
+        QTimer::singleShot(0, this, [this] { refusedTarget_ = nullptr; });
         field->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 } // namespace kyt

@@ -38,6 +38,7 @@ private:
     QHash<QWidget*, Check> checks_;
     bool checking_ = false;
     QPointer<QWidget> approvedField_;
+    QPointer<QWidget> refusedTarget_;
 };
 
 } // namespace kyt

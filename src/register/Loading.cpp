@@ -1,32 +1,123 @@
 #include "component/ClsMain.h"
 #include "register/frmDscMain.h"
+#include "register/MaskedDateBox.h"
 
-// TODO(register): loading a record into the entry frame.
+namespace {
+// List column of entry slot i is i + 2; column 1 is the record number.
+constexpr int kFirstSlotColumn = 2;
+constexpr int kRecordNumberColumn = 1;
+constexpr int kSlots = 15;
+enum Slot {
+    TypeSlot = 1,
+    DtFromSlot = 4,
+    DtToSlot = 5,
+    IdTypeSlot = 9,
+    IdFileSlot = 11,
+    AddrTypeSlot = 12,
+    AddrFileSlot = 14
+};
+
+// Takes the mask off, sets the text and puts the mask back, so the mask shapes whatever was stored.
+void setDateText(QLineEdit* box, const QString& text) {
+    auto* date = qobject_cast<MaskedDateBox*>(box);
+    date->setMask(QString());
+    date->setText(text);
+    date->setMask(MaskedDateBox::kDateMask);
+}
+
+void clearCombo(QComboBox* combo) {
+    combo->setCurrentIndex(-1);
+    combo->setEditText(QString());
+}
+
+} // namespace
+
 void frmDscMain::ClearData() {
-    for (QLineEdit* t : txtfields)
-        if (t)
-            t->clear();
-    for (QLineEdit* d : txtdts)
-        d->clear();
-    for (QComboBox* c : {cbodsctype, cboidproof, cboaddrproof})
-        c->setEditText(QString());
+    kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmDscMain"), QStringLiteral("CLEARDATA"));
+    trap([&] { txtfields[0]->clear(); });
+    trap([&] { clearCombo(cbodsctype); });
+    trap([&] {
+        txtfields[2]->clear();
+        txtfields[3]->clear();
+    });
+    trap([&] { setDateText(txtdts[0], QString()); });
+    trap([&] { setDateText(txtdts[1], QString()); });
+    trap([&] {
+        for (int i : {6, 7, 8})
+            txtfields[size_t(i)]->clear();
+    });
+    trap([&] {
+        clearCombo(cboidproof);
+        txtfields[10]->clear();
+    });
+    trap([&] {
+        setTag(cmdIdProof, QString());
+        setTag(cmdIdProofC, QString());
+        ApplyProofState(ProofKind::Id);
+    });
+    trap([&] {
+        clearCombo(cboaddrproof);
+        txtfields[13]->clear();
+    });
+    trap([&] {
+        setTag(cmdAddrProof, QString());
+        setTag(cmdAddrProofC, QString());
+        ApplyProofState(ProofKind::Addr);
+    });
 }
 
 void frmDscMain::LoadData() {
-    const bool any = vs->Rows() > 1 && vs->Row() >= 1;
-    cmdmodify->setEnabled(any);
-    cmddelete->setEnabled(any);
-    if (!any) {
-        ClearData();
+    kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmDscMain"), QStringLiteral("LOADDATA"));
+    trap([&] { ClearData(); });
+    int row = 0;
+    trap([&] { row = vs->Row(); });
+    trap([&] {
+        cmdmodify->setEnabled(row >= 1);
+        cmddelete->setEnabled(row >= 1);
+    });
+    if (row < 1)
         return;
+
+    // One step per slot: a cell that cannot be read leaves its control empty and the rest still load.
+    for (int slot = 0; slot < kSlots; ++slot) {
+        trap([&] {
+            const QString t = vs->TextMatrix(row, slot + kFirstSlotColumn);
+            switch (slot) {
+            case TypeSlot:
+                cbodsctype->setEditText(t);
+                break;
+            case IdTypeSlot:
+                cboidproof->setEditText(t);
+                break;
+            case AddrTypeSlot:
+                cboaddrproof->setEditText(t);
+                break;
+            case DtFromSlot:
+            case DtToSlot:
+                setDateText(txtdts[size_t(slot - DtFromSlot)], t);
+                break;
+            case IdFileSlot:
+                setTag(cmdIdProof, t);
+                break;
+            case AddrFileSlot:
+                setTag(cmdAddrProof, t);
+                break;
+            default:
+                txtfields[size_t(slot)]->setText(t);
+            }
+        });
     }
-    const int row = vs->Row();
-    for (int slot = 0; slot < 14; ++slot)
-        if (txtfields[size_t(slot)])
-            txtfields[size_t(slot)]->setText(vs->TextMatrix(row, slot + 2));
-    txtdts[0]->setText(vs->TextMatrix(row, 6));
-    txtdts[1]->setText(vs->TextMatrix(row, 7));
-    cbodsctype->setEditText(vs->TextMatrix(row, 3));
-    cboidproof->setEditText(vs->TextMatrix(row, 11));
-    cboaddrproof->setEditText(vs->TextMatrix(row, 14));
+
+    trap([&] {
+        if (!Tag(cmdIdProof).isEmpty())
+            setTag(cmdIdProofC, proofFolder(ProofKind::Id, vs->TextMatrix(row, kRecordNumberColumn)) +
+                                    QLatin1Char('/') + Tag(cmdIdProof));
+    });
+    trap([&] { ApplyProofState(ProofKind::Id); });
+    trap([&] {
+        if (!Tag(cmdAddrProof).isEmpty())
+            setTag(cmdAddrProofC, proofFolder(ProofKind::Addr, vs->TextMatrix(row, kRecordNumberColumn)) +
+                                      QLatin1Char('/') + Tag(cmdAddrProof));
+    });
+    trap([&] { ApplyProofState(ProofKind::Addr); });
 }

@@ -1,5 +1,45 @@
 #include "component/ClsMain.h"
 #include "register/frmDscMain.h"
+#include "register/StoreStatements.h"
 
-// TODO(register): the type lists.
-void frmDscMain::LoadLists() {}
+namespace {
+const QStringList& fixedProofTypes() {
+    static const QStringList types = {QStringLiteral("Passport"),        QStringLiteral("PAN Card"),
+                                      QStringLiteral("Voter ID Card"),   QStringLiteral("Driving License"),
+                                      QStringLiteral("ICAI Membership"), QStringLiteral("ICSI Membership"),
+                                      QStringLiteral("ICWAI Membership")};
+    return types;
+}
+
+// Adds the first column of every row the statement returns, in the order returned.
+void appendStoredTypes(kyt::Db& db, const QString& sql, QComboBox* list) {
+    kyt::RowSet rs = db.openRowSet(sql);
+    while (!rs.eof()) {
+        list->addItem(rs.text(0));
+        rs.next();
+    }
+    rs.close();
+}
+} // namespace
+
+void frmDscMain::LoadLists() {
+    kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmDscMain"), QStringLiteral("LOADLISTS"));
+    // Only the entries change. A combo box shows its first entry once entries arrive in an empty
+    // list, so the text on screen, which belongs to the record shown, is put back afterwards.
+    const auto rebuild = [&](QComboBox* list, const QStringList& fixed, const QString& sql) {
+        QString shown;
+        trap([&] {
+            shown = list->currentText();
+            list->clear();
+            list->addItems(fixed);
+        });
+        trap([&] { appendStoredTypes(*ClsObj->Db, sql, list); });
+        trap([&] {
+            list->setCurrentIndex(-1);
+            list->setEditText(shown);
+        });
+    };
+    rebuild(cbodsctype, {}, StoreStatements::selectTypes());
+    rebuild(cboidproof, fixedProofTypes(), StoreStatements::selectIdProofTypes());
+    rebuild(cboaddrproof, fixedProofTypes(), StoreStatements::selectAddrProofTypes());
+}

@@ -1,9 +1,12 @@
 #include "register/frmDscMain.h"
 
 #include "component/ClsMain.h"
+#include "register/MaskedDateBox.h"
 
+#include <limits>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCompleter>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -13,8 +16,12 @@ namespace {
 const QColor kLightYellow(255, 255, 192);
 const QColor kLightOrange(255, 192, 128);
 const QColor kLightCyan(192, 255, 255);
+// Text boxes take text of any length, as the register stores what was typed.
+constexpr int kUnlimitedLength = std::numeric_limits<int>::max();
 
-QString indexed(const char* name, int index) { return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index); }
+QString indexed(const char* name, int index) {
+    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
+}
 
 QPushButton* makeButton(const QString& caption, const QString& name, QWidget* parent) {
     auto* b = new QPushButton(caption, parent);
@@ -72,10 +79,13 @@ frmDscMain::frmDscMain(QWidget* parent) : QWidget(parent) {
             txtdays_Validate(i, cancel);
             return !cancel;
         });
+    watchEntryFields();
 
     // The window sees Escape before any of its controls does.
     qApp->installEventFilter(this);
     resize(1000, 720);
+    connectRecordButtons();
+    connectCaptureButtons();
 }
 
 frmDscMain::~frmDscMain() {
@@ -83,9 +93,13 @@ frmDscMain::~frmDscMain() {
         qApp->removeEventFilter(this);
 }
 
-QString frmDscMain::Tag(const QObject* control) { return control->property("Tag").toString(); }
+QString frmDscMain::Tag(const QObject* control) {
+    return control->property("Tag").toString();
+}
 
-void frmDscMain::setTag(QObject* control, const QString& tag) { control->setProperty("Tag", tag); }
+void frmDscMain::setTag(QObject* control, const QString& tag) {
+    control->setProperty("Tag", tag);
+}
 
 void frmDscMain::buildListFrame() {
     fammain = new QGroupBox(this);
@@ -183,6 +197,7 @@ void frmDscMain::buildEntryFrame() {
     auto text = [this](int index) {
         txtfields[size_t(index)] = new QLineEdit(fammain1);
         txtfields[size_t(index)]->setObjectName(indexed("txtfields", index));
+        txtfields[size_t(index)]->setMaxLength(kUnlimitedLength);
         return txtfields[size_t(index)];
     };
     auto combo = [this](const char* name) {
@@ -190,12 +205,18 @@ void frmDscMain::buildEntryFrame() {
         c->setObjectName(QLatin1String(name));
         c->setEditable(true);
         c->setInsertPolicy(QComboBox::NoInsert);
+        c->lineEdit()->setMaxLength(kUnlimitedLength);
+        // A combo box matches typed text against its entries when editing ends, by the completer's
+        // case rule, and would turn "pan card" into "PAN Card". A case-sensitive completer that
+        // offers nothing keeps the text exactly as typed.
+        auto* completer = new QCompleter(QStringList(), c);
+        completer->setCaseSensitivity(Qt::CaseSensitive);
+        c->setCompleter(completer);
         return c;
     };
     for (int i = 0; i < 2; ++i) {
-        txtdts[size_t(i)] = new QLineEdit(fammain1);
+        txtdts[size_t(i)] = new MaskedDateBox(fammain1);
         txtdts[size_t(i)]->setObjectName(indexed("txtdts", i));
-        txtdts[size_t(i)]->setInputMask(QStringLiteral("99/99/9999 99:99:99;_"));
     }
     cbodsctype = combo("cbodsctype");
     cboidproof = combo("cboidproof");
@@ -261,11 +282,10 @@ void frmDscMain::buildEntryFrame() {
 
     // Tab order follows the slots, with "Certificate (File)" after the name and the clear, view
     // and store buttons at the end.
-    QList<QWidget*> order = {txtfields[0], cmdcert[0],    cbodsctype,  txtfields[2],  txtfields[3],
-                             txtdts[0],    txtdts[1],     txtfields[6], txtfields[7], txtfields[8],
-                             cboidproof,   txtfields[10], cmdIdProof,  cboaddrproof, txtfields[13],
-                             cmdAddrProof, cmdIdProofC,   cmdIdProofV, cmdAddrProofC, cmdAddrProofV,
-                             cmdcert[1]};
+    QList<QWidget*> order = {txtfields[0],  cmdcert[0],    cbodsctype,    txtfields[2], txtfields[3], txtdts[0],
+                             txtdts[1],     txtfields[6],  txtfields[7],  txtfields[8], cboidproof,   txtfields[10],
+                             cmdIdProof,    cboaddrproof,  txtfields[13], cmdAddrProof, cmdIdProofC,  cmdIdProofV,
+                             cmdAddrProofC, cmdAddrProofV, cmdcert[1]};
     for (int i = 0; i + 1 < order.size(); ++i)
         setTabOrder(order[i], order[i + 1]);
 }
@@ -281,11 +301,29 @@ void frmDscMain::buildLayout() {
     layout->addWidget(fammain, 3);
     layout->addWidget(famsett, 3);
     layout->addWidget(famprev, 3);
-    layout->addWidget(fammain1, 0);
+    // The entry frame grows with the window up to a width where its boxes still read as one form;
+    // beyond that it stays centred under the list.
+    fammain1->setMaximumWidth(1100);
+    auto* entryRow = new QHBoxLayout;
+    entryRow->addStretch(1);
+    entryRow->addWidget(fammain1, 1000);
+    entryRow->addStretch(1);
+    layout->addLayout(entryRow, 0);
     layout->addLayout(bottom);
 }
 
 void frmDscMain::applyColours() {
+    // In list mode the entry frame is disabled but shows the current record: its boxes and labels
+    // keep their normal text colours, so the record stays readable.
+    for (QWidget* w : fammain1->findChildren<QWidget*>()) {
+        if (qobject_cast<QPushButton*>(w))
+            continue;
+        QPalette p = w->palette();
+        for (QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+            p.setColor(QPalette::Disabled, role, p.color(QPalette::Active, role));
+        p.setColor(QPalette::Disabled, QPalette::Base, p.color(QPalette::Active, QPalette::Base));
+        w->setPalette(p);
+    }
     paint(this, QPalette::Window, kLightYellow);
     for (QGroupBox* frame : {fammain, fammain1, famsett, famprev})
         paint(frame, QPalette::Window, kLightYellow);
@@ -314,17 +352,22 @@ void frmDscMain::connectListSignals() {
 }
 
 bool frmDscMain::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress)
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::FocusIn && type != QEvent::FocusOut)
         return false;
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || (widget != this && !isAncestorOf(widget)))
         return false;
-    auto* key = static_cast<QKeyEvent*>(event);
-    if (key->key() == Qt::Key_Escape) {
+    auto* key = type == QEvent::KeyPress ? static_cast<QKeyEvent*>(event) : nullptr;
+    if (key && key->key() == Qt::Key_Escape) {
         int ascii = 27;
         Form_KeyPress(ascii);
         return true;
     }
+    if (routeEntryEvent(watched, event))
+        return true;
+    if (!key)
+        return false;
     // The days boxes take digits, Backspace and the point only.
     for (int i = 0; i < 2; ++i)
         if (watched == txtdays[size_t(i)] && !key->text().isEmpty()) {
@@ -344,7 +387,9 @@ void frmDscMain::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void frmDscMain::resizeEvent(QResizeEvent* event) { QWidget::resizeEvent(event); }
+void frmDscMain::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+}
 
 void frmDscMain::Unload() {
     Form_Unload();

@@ -3,6 +3,8 @@
 #include "listing/CertGrid.h"
 #include "platform/FieldValidation.h"
 
+#include <array>
+#include <memory>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -11,8 +13,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QWidget>
-#include <array>
-#include <memory>
 
 class ClsMain;
 
@@ -109,16 +109,54 @@ public:
     void LoadLists();
 
     // --- Entry controls: focus, Enter, checks on leaving (EntryFields.cpp) ---
-    // (register-window work adds its declarations here)
+    // txtdts(0) and txtdts(1) are MaskedDateBox controls (register/MaskedDateBox.h).
+    void txtfields_GotFocus(int Index);
+    void txtfields_LostFocus(int Index);
+    void txtfields_KeyPress(int Index, int& KeyAscii);
+    void txtfields_Validate(int Index, bool& Cancel);
+    void txtdts_GotFocus(int Index);
+    void txtdts_LostFocus(int Index);
+    void txtdts_KeyPress(int Index, int& KeyAscii);
+    void txtdts_Validate(int Index, bool& Cancel);
+    void cbodsctype_KeyPress(int& KeyAscii);
+    void cboidproof_KeyPress(int& KeyAscii);
+    void cboaddrproof_KeyPress(int& KeyAscii);
+    // Puts the checks on leaving a date box and the e-mail box in place (once, by the constructor).
+    void watchEntryFields();
+    // Hands a focus or key event of an entry control to its handler; true when the event is consumed.
+    bool routeEntryEvent(QObject* watched, QEvent* event);
 
     // --- Certificate capture (Capture.cpp) ---
-    // (certificate-capture work adds its declarations here)
+    // Index 0 reads a certificate file, index 1 a certificate of the store.
+    void cmdcert_Click(int Index);
+    // Wires "Certificate (File)" and "Certificate (Store)" to cmdcert_Click.
+    void connectCaptureButtons();
 
     // --- Saving a record (Save.cpp) ---
-    // (saving work adds its declarations here)
+    void cmdupdate_Click();
+    // Wires "&Update", "&Delete" and the six proof buttons to their handlers.
+    void connectRecordButtons();
 
-    // --- Proof documents and deletion (Proofs.cpp, Delete.cpp) ---
-    // (proof-document work adds its declarations here)
+    // --- Proof documents and deletion (ProofButtons.cpp, Proofs.cpp, Delete.cpp) ---
+    enum class ProofKind { Id, Addr };
+    // Colours the select button and shows the clear and view buttons by the select button's tag.
+    void ApplyProofState(ProofKind kind);
+    QPushButton* proofSelectButton(ProofKind kind) const;
+    QPushButton* proofClearButton(ProofKind kind) const;
+    QPushButton* proofViewButton(ProofKind kind) const;
+    void cmdIdProof_Click();
+    void cmdAddrProof_Click();
+    void cmdIdProofC_Click();
+    void cmdAddrProofC_Click();
+    void cmdIdProofV_Click();
+    void cmdAddrProofV_Click();
+    void cmddelete_Click();
+    // The document folder of one proof kind for record number n: DocPath/DscDocs/<kind>/n.
+    QString proofFolder(ProofKind kind, const QString& n) const;
+    // Save steps for one proof kind (SaveDocuments.cpp). The first says whether the chosen file is
+    // missing, after telling the user; the second stores or removes the document of record n.
+    bool proofSourceMissing(ProofKind kind, int n);
+    void storeProofDocument(ProofKind kind, int n);
 
 Q_SIGNALS:
     void unloaded();

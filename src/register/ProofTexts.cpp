@@ -1,0 +1,29 @@
+#include "register/ProofTexts.h"
+
+const ProofTexts& proofTexts(frmDscMain::ProofKind kind) {
+    static const ProofTexts id{
+        QStringLiteral("IdProofs"),
+        13,
+        QStringLiteral("Select ID Proof File"),
+        QStringLiteral("Do you really want to Clear the Selected File for ID Proof?"),
+        QStringLiteral("ID Proof file does not exist."),
+        QStringLiteral("ID Proof file ["),
+        QStringLiteral("Id Proof file already exists. Do you want to Overwrite ?"),
+        QStringLiteral("CMDIDPROOF_CLICK"),
+        QStringLiteral("CMDIDPROOFC_CLICK"),
+        QStringLiteral("CMDIDPROOFV_CLICK"),
+    };
+    static const ProofTexts addr{
+        QStringLiteral("AddrProofs"),
+        16,
+        QStringLiteral("Select Address Proof File"),
+        QStringLiteral("Do you really want to Clear the Selected File for Address Proof ?"),
+        QStringLiteral("Address Proof file does not exist."),
+        QStringLiteral("Address Proof file ["),
+        QStringLiteral("Address Proof file already exists. Do you want to Overwrite ?"),
+        QStringLiteral("CMDADDRPROOF_CLICK"),
+        QStringLiteral("CMDADDRPROOFC_CLICK"),
+        QStringLiteral("CMDADDRPROOFV_CLICK"),
+    };
+    return kind == frmDscMain::ProofKind::Id ? id : addr;
+}

@@ -1,0 +1,168 @@
+#include "component/ClsMain.h"
+#include "component/Module1.h"
+#include "register/frmDscMain.h"
+#include "register/MaskedDateBox.h"
+#include "register/RecordNumbers.h"
+#include "register/StoreStatements.h"
+
+#include <QDate>
+
+namespace {
+const QString kModule = QStringLiteral("frmDscMain");
+const QString kProcedure = QStringLiteral("CMDUPDATE_CLICK");
+constexpr int kCompleteDateDigits = 14;
+
+// The number of digits typed into a date box; a complete date has fourteen.
+qsizetype typedDigits(const QLineEdit* dateBox) {
+    const auto* date = qobject_cast<const MaskedDateBox*>(dateBox);
+    return date ? date->clipText().size() : 0;
+}
+
+// The day, month and year of a "DD/MM/YYYY HH:MM:SS" text as a calendar date. Parts out of range
+// roll over into the next month or year (31/02 is early March), as the date boxes only check a
+// date when the user leaves them and a value set otherwise may not be a real one.
+QDate calendarDate(const QString& text) {
+    const int day = text.mid(0, 2).toInt();
+    const int month = text.mid(3, 2).toInt();
+    const int year = text.mid(6, 4).toInt();
+    return QDate(year, 1, 1).addMonths(month - 1).addDays(day - 1);
+}
+
+int secondsOfDay(const QString& text) {
+    return text.mid(11, 2).toInt() * 3600 + text.mid(14, 2).toInt() * 60 + text.mid(17, 2).toInt();
+}
+
+// The time of day counts only when both dates fall on the same day; equal moments pass.
+bool endsBeforeStart(const QString& from, const QString& to) {
+    const QDate fromDate = calendarDate(from);
+    const QDate toDate = calendarDate(to);
+    if (toDate != fromDate)
+        return toDate < fromDate;
+    return secondsOfDay(to) < secondsOfDay(from);
+}
+
+StoreStatements::RecordValues entryValues(const frmDscMain& w) {
+    using K = frmDscMain::ProofKind;
+    return {w.txtfields[0]->text(),        w.cbodsctype->currentText(), w.txtfields[2]->text(),
+            w.txtfields[3]->text(),        w.txtdts[0]->text(),         w.txtdts[1]->text(),
+            w.txtfields[6]->text(),        w.txtfields[7]->text(),      w.txtfields[8]->text(),
+            w.cboidproof->currentText(),   w.txtfields[10]->text(),     frmDscMain::Tag(w.proofSelectButton(K::Id)),
+            w.cboaddrproof->currentText(), w.txtfields[13]->text(),     frmDscMain::Tag(w.proofSelectButton(K::Addr))};
+}
+
+// The record number of the list's current row (column 1).
+int currentRecordNumber(const CertGrid& vs) {
+    return RoundHalfEven(Val(vs.TextMatrix(vs.Row(), 1)));
+}
+
+// Makes the row holding record n current; when the filter hides it, the first row (or none).
+// The grid is not scrolled here: where the row lies against the rows in view decides the scrolling.
+void selectRecordRow(CertGrid& vs, int n) {
+    const bool autoScroll = vs.hasAutoScroll();
+    vs.setAutoScroll(false);
+    const QString wanted = QString::number(n);
+    int found = 0;
+    for (int row = 1; row < vs.Rows() && found == 0; ++row)
+        if (vs.TextMatrix(row, 1) == wanted)
+            found = row;
+    vs.setRow(found > 0 ? found : vs.Rows() > 1 ? 1 : 0);
+    vs.setAutoScroll(autoScroll);
+}
+
+// A current row above the first visible row, or at or below the last (even partly) visible one,
+// becomes the first visible row.
+void scrollCurrentRowToTop(CertGrid& vs) {
+    const QModelIndex current = vs.currentIndex();
+    if (!current.isValid())
+        return;
+    // The reload lays the rows out later; measuring needs them laid out now.
+    vs.doItemsLayout();
+    const int first = vs.rowAt(0);
+    const int last = vs.rowAt(vs.viewport()->height() - 1);
+    const bool above = first >= 0 && current.row() < first;
+    const bool atOrBelowLast = last >= 0 && current.row() >= last;
+    if (above || atOrBelowLast)
+        vs.scrollTo(current, QAbstractItemView::PositionAtTop);
+}
+} // namespace
+
+void frmDscMain::cmdupdate_Click() {
+    kyt::ErrorTrap trap(ClsObj.get(), kModule, kProcedure);
+    // A refused entry is reported and the save ends before anything is written.
+    auto refuse = [&](const QString& message, QWidget* focus) {
+        trap([&] { ClsObj->services().dialogs->information(this, message); });
+        trap([&] { focus->setFocus(); });
+    };
+
+    if (txtfields[0]->text().isEmpty()) {
+        refuse(QStringLiteral("Specify Certificate Name."), txtfields[0]);
+        return;
+    }
+    if (typedDigits(txtdts[0]) != kCompleteDateDigits) {
+        refuse(QStringLiteral("Specify Valid Date From Certificate Valid."), txtdts[0]);
+        return;
+    }
+    if (typedDigits(txtdts[1]) != kCompleteDateDigits) {
+        refuse(QStringLiteral("Specify Valid Date To Certificate Valid."), txtdts[1]);
+        return;
+    }
+    if (endsBeforeStart(txtdts[0]->text(), txtdts[1]->text())) {
+        refuse(QStringLiteral("Invalid Date. Date should be on or after ") + txtdts[0]->text(), txtdts[1]);
+        return;
+    }
+    const QString serial = txtfields[2]->text();
+    if (!serial.isEmpty()) {
+        bool duplicate = false;
+        trap([&] {
+            const QString sql = AddMode ? StoreStatements::selectBySerial(serial)
+                                        : StoreStatements::selectBySerialExcept(serial, currentRecordNumber(*vs));
+            kyt::RowSet rs = ClsObj->Db->openRowSet(sql);
+            duplicate = !rs.isEmpty();
+            rs.close();
+        });
+        if (duplicate) {
+            refuse(QStringLiteral("Duplicate Serial Number."), txtfields[2]);
+            return;
+        }
+    }
+
+    int n = 0;
+    trap([&] { n = AddMode ? NextRecordNumber(*ClsObj->Db) : currentRecordNumber(*vs); });
+
+    for (ProofKind kind : {ProofKind::Id, ProofKind::Addr}) {
+        bool missing = false;
+        trap([&] { missing = proofSourceMissing(kind, n); });
+        if (missing)
+            return;
+    }
+
+    trap([&] {
+        const StoreStatements::RecordValues values = entryValues(*this);
+        ClsObj->Db->execute(AddMode ? StoreStatements::insertRecord(n, values)
+                                    : StoreStatements::updateRecord(n, values));
+    });
+    trap([&] { ClsObj->Db->execute(StoreStatements::flushTables()); });
+
+    // Reads the list row as it was before this save, so it must run before the reload.
+    trap([&] { storeProofDocument(ProofKind::Id, n); });
+    trap([&] { storeProofDocument(ProofKind::Addr, n); });
+
+    trap([&] { LoadLists(); });
+    trap([&] { LoadGrid(); });
+    trap([&] { selectRecordRow(*vs, n); });
+    trap([&] { scrollCurrentRowToTop(*vs); });
+    trap([&] { EnableList(true); });
+    trap([&] { LoadData(); });
+    trap([&] { (AddMode ? cmdadd : cmdmodify)->setFocus(); });
+}
+
+void frmDscMain::connectRecordButtons() {
+    connect(cmdupdate, &QPushButton::clicked, this, [this] { cmdupdate_Click(); });
+    connect(cmddelete, &QPushButton::clicked, this, [this] { cmddelete_Click(); });
+    connect(cmdIdProof, &QPushButton::clicked, this, [this] { cmdIdProof_Click(); });
+    connect(cmdIdProofC, &QPushButton::clicked, this, [this] { cmdIdProofC_Click(); });
+    connect(cmdIdProofV, &QPushButton::clicked, this, [this] { cmdIdProofV_Click(); });
+    connect(cmdAddrProof, &QPushButton::clicked, this, [this] { cmdAddrProof_Click(); });
+    connect(cmdAddrProofC, &QPushButton::clicked, this, [this] { cmdAddrProofC_Click(); });
+    connect(cmdAddrProofV, &QPushButton::clicked, this, [this] { cmdAddrProofV_Click(); });
+}

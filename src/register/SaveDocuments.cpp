@@ -1,0 +1,79 @@
+#include "component/ClsMain.h"
+#include "register/DocumentFiles.h"
+#include "register/frmDscMain.h"
+#include "register/ProofTexts.h"
+
+namespace {
+const QString kModule = QStringLiteral("frmDscMain");
+const QString kProcedure = QStringLiteral("CMDUPDATE_CLICK");
+} // namespace
+
+bool frmDscMain::proofSourceMissing(ProofKind kind, int n) {
+    const QString source = Tag(proofClearButton(kind));
+    if (source.isEmpty())
+        return false;
+    const QString target = proofFolder(kind, QString::number(n)) + QLatin1Char('/') + Tag(proofSelectButton(kind));
+    // The document already stored for this record is where it should be; it is not looked for.
+    if (DocumentFiles::samePath(source, target) || DocumentFiles::fileExists(source))
+        return false;
+    kyt::ErrorTrap trap(ClsObj.get(), kModule, kProcedure);
+    trap([&] {
+        ClsObj->services().dialogs->information(this, proofTexts(kind).saveMissingPrefix + source +
+                                                          QStringLiteral("] does not exist."));
+    });
+    trap([&] { proofSelectButton(kind)->setFocus(); });
+    return true;
+}
+
+void frmDscMain::storeProofDocument(ProofKind kind, int n) {
+    kyt::ErrorTrap trap(ClsObj.get(), kModule, kProcedure);
+    const ProofTexts& texts = proofTexts(kind);
+    const QString number = QString::number(n);
+
+    // The document the record had before this save, if any.
+    QString oldPath;
+    trap([&] {
+        if (AddMode)
+            return;
+        const QString stored = vs->TextMatrix(vs->Row(), texts.storedNameColumn);
+        if (!stored.isEmpty())
+            oldPath = proofFolder(kind, number) + QLatin1Char('/') + stored;
+    });
+
+    const QString source = Tag(proofClearButton(kind));
+    if (source.isEmpty()) {
+        trap([&] {
+            if (!oldPath.isEmpty() && DocumentFiles::fileExists(oldPath))
+                DocumentFiles::deleteFile(oldPath);
+        });
+        return;
+    }
+
+    const QString docs = ClsObj->DocPath + QStringLiteral("/DscDocs");
+    const QString kindFolder = docs + QLatin1Char('/') + texts.folder;
+    const QString folder = kindFolder + QLatin1Char('/') + number;
+    for (const QString& level : {docs, kindFolder, folder})
+        trap([&] {
+            if (!DocumentFiles::folderExists(level))
+                DocumentFiles::makeFolder(level);
+        });
+
+    const QString target = folder + QLatin1Char('/') + Tag(proofSelectButton(kind));
+    if (DocumentFiles::samePath(source, target))
+        return;
+
+    // An existing file is replaced only with the user's consent.
+    bool copy = false;
+    trap([&] {
+        copy =
+            !DocumentFiles::fileExists(target) ||
+            ClsObj->services().dialogs->question(this, texts.overwriteQuestion, kyt::Answer::Yes) == kyt::Answer::Yes;
+    });
+    if (copy)
+        trap([&] { DocumentFiles::copyOver(source, target); });
+    // The replaced document goes whether or not the new one was copied over an existing file.
+    trap([&] {
+        if (!oldPath.isEmpty() && !DocumentFiles::samePath(oldPath, target) && DocumentFiles::fileExists(oldPath))
+            DocumentFiles::deleteFile(oldPath);
+    });
+}
