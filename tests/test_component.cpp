@@ -5,7 +5,9 @@
 #include "register/frmDscMain.h"
 #include "support/TestSupport.h"
 
+#include <QCheckBox>
 #include <QFile>
+#include <QLabel>
 #include <QTest>
 
 using testsupport::ComponentFixture;
@@ -54,6 +56,7 @@ private Q_SLOTS:
     void startUpCheckSwitchedOff();
     void startUpCheckFindingNothing();
     void startUpCheckWarns();
+    void scalingFontsAndSizes();
 };
 
 void TestComponent::formatDbDate_data() {
@@ -231,6 +234,43 @@ void TestComponent::startUpCheckWarns() {
     QCOMPARE(window->vs->TextMatrix(1, 2), QStringLiteral("Gone"));
     QCOMPARE(window->vs->TextMatrix(2, 2), QStringLiteral("Soon"));
     closeWindow(fx);
+}
+
+void TestComponent::scalingFontsAndSizes() {
+    ComponentFixture fx;
+    auto makeForm = [] {
+        auto form = std::make_unique<QWidget>();
+        form->setGeometry(100, 80, 400, 300);
+        auto* label = new QLabel(QStringLiteral("x"), form.get());
+        label->setObjectName(QStringLiteral("label"));
+        QFont font = label->font();
+        font.setPointSizeF(8.25);
+        label->setFont(font);
+        auto* check = new QCheckBox(QStringLiteral("c"), form.get());
+        check->setObjectName(QStringLiteral("check"));
+        font.setPointSizeF(10);
+        check->setFont(font);
+        return form;
+    };
+    auto sizes = [](QWidget* form) {
+        return QList<double>{form->findChild<QLabel*>(QStringLiteral("label"))->font().pointSizeF(),
+                             form->findChild<QCheckBox*>(QStringLiteral("check"))->font().pointSizeF(),
+                             double(form->width()), double(form->height())};
+    };
+
+    auto same = makeForm();
+    fx.cls->Resize_For_Resolution(same.get()); // factors 1, 1, 1: nothing changes
+    QCOMPARE(sizes(same.get()), (QList<double>{8.25, 10, 400, 300}));
+
+    auto grown = makeForm();
+    fx.cls->ScreenRatX = fx.cls->ScreenRatY = 1.25f;
+    fx.cls->Resize_For_Resolution(grown.get());
+    QCOMPARE(sizes(grown.get()), (QList<double>{8.2, 9.8, 500, 375})); // a half tenth rounds to even
+
+    auto untouched = makeForm();
+    fx.cls->ScreenRatFS = 0;
+    fx.cls->Resize_For_Resolution(untouched.get());
+    QCOMPARE(sizes(untouched.get()), (QList<double>{8.25, 10, 400, 300}));
 }
 
 QTEST_MAIN(TestComponent)
