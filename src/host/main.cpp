@@ -1,3 +1,4 @@
+#include "host/CertCommands.h"
 #include "host/ConsoleDialogs.h"
 #include "host/HostOptions.h"
 #include "host/HostSession.h"
@@ -50,10 +51,10 @@ int main(int argc, char* argv[]) {
     if (!gui)
         services.dialogs = std::make_shared<ConsoleDialogs>(out);
 
-    if (options->command == HostOptions::Command::CertInfo || options->command == HostOptions::Command::Store) {
-        err << "dscmgr: reading certificates is not available in this build.\n";
-        return 2;
-    }
+    if (options->command == HostOptions::Command::CertInfo)
+        return runCertInfoCommand(*options, out, err);
+    if (options->command == HostOptions::Command::Store)
+        return runStoreCommand(*options, out, err);
 
     auto session = HostSession::open(*options, std::move(services), &error);
     if (!session) {

@@ -56,7 +56,8 @@ void frmDscMain::cmdcert_Click(int Index) {
         // A cancelled prompt reads the file without a password, which is what a bundle without one needs.
         QString password;
         trap([&] {
-            password = ClsObj->services().dialogs->prompt(this, kPasswordText, kPasswordTitle, true).value_or(QString());
+            password =
+                ClsObj->services().dialogs->prompt(this, kPasswordText, kPasswordTitle, true).value_or(QString());
         });
         trap([&] { ClsObj->GetSignInfo(chosen.first(), password, kReadFile); });
     }

@@ -1,0 +1,105 @@
+#include "host/CertCommands.h"
+
+#include "component/ClsMain.h"
+#include "component/Module1.h"
+#include "host/ConsoleDialogs.h"
+#include "host/HostOptions.h"
+#include "platform/LibraryRegistration.h"
+
+#include <memory>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+const QString kCertObjectId = QStringLiteral("KYTCertInfo.ClsCertMain");
+const QString kComponentFile = QStringLiteral("/libKYTCertInfo.so");
+constexpr int kReadFile = -2;
+constexpr short kDetails = 8;
+
+// Nobody is there to answer on the command line: messages are printed, and the loader's offer
+// to download the runtime is declined instead of opening a browser.
+class CommandLineDialogs : public ConsoleDialogs {
+public:
+    explicit CommandLineDialogs(QTextStream& stream) : ConsoleDialogs(stream), stream_(stream) {}
+    kyt::Answer question(QWidget*, const QString& text, kyt::Answer) override {
+        stream_ << text << '\n';
+        stream_.flush();
+        return kyt::Answer::No;
+    }
+
+private:
+    QTextStream& stream_;
+};
+
+// The component with its certificate information object, or nothing after saying why. The
+// component is registered here, in this process, when the registry does not name a library that
+// exists: the loader's own registration runs detached and may not have finished in time.
+std::shared_ptr<ClsMain> openCertComponent(const HostOptions& options, QTextStream& err) {
+    kyt::Services services = kyt::Services::production();
+    // Loader messages go to the error stream, so that the output holds nothing but data.
+    services.dialogs = std::make_shared<CommandLineDialogs>(err);
+    const QString known = services.objects->libraryFor(kCertObjectId);
+    if (known.isEmpty() || !QFileInfo::exists(known)) {
+        QString why;
+        if (!kyt::registerLibrary(*services.objects, kyt::Services::programFolder() + kComponentFile, &why))
+            err << "dscmgr: the certificate component cannot be registered: " << why << '\n';
+    }
+
+    auto component = std::make_shared<ClsMain>(std::move(services));
+    // Errors are logged where the register logs them; a folder that cannot be made only loses the log.
+    const QString folder =
+        QDir::cleanPath(QDir(options.folder.isEmpty() ? HostOptions::defaultFolder() : options.folder).absolutePath());
+    QDir().mkpath(folder);
+    component->DocPath = folder;
+    component->LogFlNm = options.log;
+
+    CreateCertObject(*component);
+    if (!component->PdfObj) {
+        err << "dscmgr: the certificate component is not available.\n";
+        err.flush();
+        return nullptr;
+    }
+    return component;
+}
+} // namespace
+
+int runCertInfoCommand(const HostOptions& options, QTextStream& out, QTextStream& err) {
+    // The chooser of selector -1 needs a person at a screen, which the command line never has.
+    if (options.storeIndex && *options.storeIndex < 0) {
+        err << "dscmgr: --store takes the index of a store certificate, from 0 (see dscmgr store).\n";
+        return 2;
+    }
+    const auto component = openCertComponent(options, err);
+    if (!component)
+        return 2;
+    if (options.storeIndex)
+        component->GetSignInfo(QString(), QString(), *options.storeIndex);
+    else
+        component->GetSignInfo(QFileInfo(options.certFile).absoluteFilePath(), options.password.value_or(QString()),
+                               kReadFile);
+    for (short i = 0; i < kDetails; ++i)
+        out << i << '\t' << component->GetCertInfo(i) << '\n';
+    out.flush();
+    return component->GetCertInfo(0).isEmpty() ? 0 : 1;
+}
+
+int runStoreCommand(const HostOptions& options, QTextStream& out, QTextStream& err) {
+    const auto component = openCertComponent(options, err);
+    if (!component)
+        return 2;
+    QVariantList store;
+    const bool listed =
+        kyt::ErrorTrap::silent()([&] { store = kyt::callByName(component->PdfObj.get(), "GetStoreList").toList(); });
+    if (!listed) {
+        err << "dscmgr: the certificate store cannot be listed.\n";
+        return 2;
+    }
+    for (int i = 0; i < store.size(); ++i) {
+        const QVariantMap entry = store[i].toMap();
+        out << i << '\t' << entry.value(QStringLiteral("holder")).toString() << '\t'
+            << entry.value(QStringLiteral("issuer")).toString() << '\t'
+            << entry.value(QStringLiteral("validTo")).toString() << '\n';
+    }
+    out.flush();
+    return 0;
+}

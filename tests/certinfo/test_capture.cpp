@@ -1,0 +1,317 @@
+// Capture into the register window: "Certificate (File)" and "Certificate (Store)" read a
+// certificate through the real certificate information object and fill the entry controls.
+// Runs with TZ=Asia/Kolkata, so the validity dates below are Indian local time.
+
+#include "CertificateFactory.h"
+#include "component/ClsMain.h"
+#include "platform/LibraryRegistration.h"
+#include "register/frmDscMain.h"
+#include "register/MaskedDateBox.h"
+#include "SoftHsmTokens.h"
+#include "support/TestSupport.h"
+
+#include <functional>
+#include <memory>
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QtTest>
+
+using namespace kyt::test;
+using Shown = kyt::ScriptedDialogs::Shown;
+
+namespace {
+const QString kFailed = QStringLiteral("Error Retrieving Certificate Information.");
+const QString kFilter = QStringLiteral("Personal Information Exchange (*.pfx;*.p12)|*.pfx;*.p12|X.509 Certificate "
+                                       "(*.cer;*.crt)|*.cer;*.crt|All Files (*.*)|*.*");
+const QString kMobile = QStringLiteral("9876543210");
+
+// The seven captured controls in the order name, type, serial, issuer, from, to, e-mail.
+using Captured = QStringList;
+
+// Meera's certificate: every detail present, in a password-protected bundle.
+const Captured kMeera = {
+    QStringLiteral("Meera Iyer"),      QStringLiteral("Class 2 Organisation"), QStringLiteral("1A2B3C"),
+    QStringLiteral("Capture CA"),      QStringLiteral("05/03/2024 11:37:08"),  QStringLiteral("02/01/2051 01:30:00"),
+    QStringLiteral("meera@example.in")};
+// Ravi's certificate: no class unit and no e-mail, in a plain certificate file.
+const Captured kRavi = {QStringLiteral("Ravi Kumar"),
+                        QString(),
+                        QStringLiteral("0F"),
+                        QStringLiteral("Capture CA"),
+                        QStringLiteral("01/07/2025 05:30:00"),
+                        QStringLiteral("01/07/2027 05:29:59"),
+                        QString()};
+
+// Answers the component's chooser once it is on screen; gives up after five seconds.
+class ChooserAnswer {
+public:
+    explicit ChooserAnswer(std::function<void(QDialog*)> answer) : answer_(std::move(answer)) {
+        timer_.setInterval(20);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
+        timer_.start();
+    }
+    bool shown() const { return shown_; }
+
+private:
+    void poll() {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QDialog*>(widget);
+            if (dialog && dialog->objectName() == QLatin1String("frmCertChooser") && dialog->isVisible()) {
+                timer_.stop();
+                shown_ = true;
+                answer_(dialog);
+                return;
+            }
+        }
+        if (++polls_ > 250)
+            timer_.stop();
+    }
+
+    std::function<void(QDialog*)> answer_;
+    QTimer timer_;
+    int polls_ = 0;
+    bool shown_ = false;
+};
+
+void pickRow(QDialog* dialog, int row) {
+    auto* list = dialog->findChild<QTreeWidget*>();
+    list->setCurrentItem(list->topLevelItem(row));
+    dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+}
+} // namespace
+
+class CaptureTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void fileCaptureFillsTheSevenFields();
+    void secondReadOverwritesEveryField();
+    void failedReadKeepsTheFirstValues_data();
+    void failedReadKeepsTheFirstValues();
+    void cancelledFileDialogChangesNothing();
+    void missingComponentAsksForNoFile();
+    void storeCaptureTakesTheChosenCertificate();
+    void cancelledChooserKeepsTheFields();
+
+private:
+    // Opens the register window in entry mode, with the component registered unless told not to.
+    void openWindow(bool registerComponent = true);
+    // Presses a capture button with the file dialog and the prompt answered as queued.
+    void captureFile(const QString& path, const kyt::ScriptedDialogs::Reply& password);
+    Captured captured() const;
+    MaskedDateBox* date(int index) const { return qobject_cast<MaskedDateBox*>(w_->txtdts[size_t(index)]); }
+
+    QTemporaryDir dir_;
+    kyt::certinfo::CryptoContext crypto_;
+    KeyAndCertificate ca_;
+    QString meeraBundle_, raviFile_, notACertificate_;
+    std::unique_ptr<SoftHsmTokens> tokens_;
+    std::unique_ptr<testsupport::ComponentFixture> fx_;
+    QPointer<frmDscMain> w_;
+};
+
+void CaptureTest::initTestCase() {
+    CertificateSpec caSpec;
+    caSpec.subject = {commonName(QStringLiteral("Capture CA"))};
+    caSpec.authority = true;
+    ca_ = makeCertificate(caSpec);
+
+    CertificateSpec meera;
+    meera.subject = {commonName(QStringLiteral("Meera Iyer")),
+                     {NID_organizationalUnitName, V_ASN1_UTF8STRING, QStringLiteral("Class 2 Organisation")},
+                     {NID_pkcs9_emailAddress, V_ASN1_IA5STRING, QStringLiteral("meera@example.in")}};
+    meera.serial = QByteArray::fromHex("1a2b3c");
+    Pkcs12Options withPassword;
+    withPassword.password = "pw";
+    meeraBundle_ = writeFile(dir_.path(), QStringLiteral("meera.pfx"),
+                             pkcs12Of(makeCertificate(meera, &ca_), withPassword, crypto_));
+
+    CertificateSpec ravi;
+    ravi.subject = {commonName(QStringLiteral("Ravi Kumar")),
+                    {NID_organizationalUnitName, V_ASN1_UTF8STRING, QStringLiteral("Accounts")}};
+    ravi.serial = QByteArray::fromHex("0f");
+    ravi.notBefore = QDateTime(QDate(2025, 7, 1), QTime(0, 0, 0), Qt::UTC);
+    ravi.notAfter = QDateTime(QDate(2027, 6, 30), QTime(23, 59, 59), Qt::UTC);
+    raviFile_ = writeFile(dir_.path(), QStringLiteral("ravi.cer"), derOf(makeCertificate(ravi, &ca_).cert.get()));
+
+    notACertificate_ = writeFile(dir_.path(), QStringLiteral("notes.pfx"), QByteArray("just some notes"));
+
+    // One token for the whole run: the token module reads its configuration once per process.
+    if (const QString missing = SoftHsmTokens::missingTools(); !missing.isEmpty())
+        QFAIL(qPrintable(QStringLiteral("not installed: ") + missing));
+    tokens_ = std::make_unique<SoftHsmTokens>();
+    QVERIFY2(tokens_->initToken(QStringLiteral("Capture")), qPrintable(tokens_->lastOutput()));
+    CertificateSpec first;
+    first.subject = {commonName(QStringLiteral("Anil Token"))};
+    QVERIFY2(tokens_->writeCertificate(QStringLiteral("Capture"), derOf(makeCertificate(first, &ca_).cert.get()),
+                                       QStringLiteral("a-anil"), QStringLiteral("01")),
+             qPrintable(tokens_->lastOutput()));
+    CertificateSpec second;
+    second.subject = {commonName(QStringLiteral("Bina Token")),
+                      {NID_organizationalUnitName, V_ASN1_UTF8STRING, QStringLiteral("Class 3 Individual")}};
+    second.serial = QByteArray::fromHex("7e57");
+    second.altNames = QStringLiteral("email:bina@example.in");
+    QVERIFY2(tokens_->writeCertificate(QStringLiteral("Capture"), derOf(makeCertificate(second, &ca_).cert.get()),
+                                       QStringLiteral("b-bina"), QStringLiteral("02")),
+             qPrintable(tokens_->lastOutput()));
+}
+
+void CaptureTest::init() {
+    qputenv("KYT_PKCS11_MODULES", SoftHsmTokens::kModule.toUtf8());
+}
+
+void CaptureTest::cleanup() {
+    delete w_.data();
+    fx_.reset();
+}
+
+void CaptureTest::openWindow(bool registerComponent) {
+    fx_ = std::make_unique<testsupport::ComponentFixture>();
+    fx_->attach();
+    if (registerComponent) {
+        QString error;
+        QVERIFY2(
+            kyt::registerLibrary(*fx_->objects, testsupport::binDir() + QStringLiteral("/libKYTCertInfo.so"), &error),
+            qPrintable(error));
+    }
+    w_ = new frmDscMain();
+    w_->InitData(fx_->cls, false);
+    w_->cmdadd_Click();
+    // A field capture must not touch.
+    w_->txtfields[7]->setText(kMobile);
+    fx_->dialogs->clear();
+}
+
+void CaptureTest::captureFile(const QString& path, const kyt::ScriptedDialogs::Reply& password) {
+    fx_->dialogs->queue(QStringList{path});
+    fx_->dialogs->queue(password);
+    w_->cmdcert[0]->click();
+}
+
+Captured CaptureTest::captured() const {
+    return {w_->txtfields[0]->text(), w_->cbodsctype->currentText(),
+            w_->txtfields[2]->text(), w_->txtfields[3]->text(),
+            date(0)->text(),          date(1)->text(),
+            w_->txtfields[6]->text()};
+}
+
+void CaptureTest::fileCaptureFillsTheSevenFields() {
+    openWindow();
+    QVERIFY(!fx_->cls->PdfObj);
+    captureFile(meeraBundle_, QStringLiteral("pw"));
+
+    const auto& shown = fx_->dialogs->shown();
+    QCOMPARE(shown.size(), size_t(2));
+    QCOMPARE(shown[0].kind, Shown::OpenFiles);
+    QCOMPARE(shown[0].title, QStringLiteral("Select Certificate File"));
+    QCOMPARE(shown[0].filter, kFilter);
+    QCOMPARE(shown[1].kind, Shown::Prompt);
+    QCOMPARE(shown[1].text, QStringLiteral("Enter Password for the Selected Certificate (If any)"));
+    QCOMPARE(shown[1].title, QStringLiteral("Certificate Password"));
+    QVERIFY(shown[1].masked);
+
+    QVERIFY(fx_->cls->PdfObj);
+    QCOMPARE(captured(), kMeera);
+    // The dates fill every digit of the mask, and the mask is back on.
+    QCOMPARE(date(0)->clipText(), QStringLiteral("05032024113708"));
+    QCOMPARE(date(1)->mask(), MaskedDateBox::kDateMask);
+    QCOMPARE(w_->txtfields[7]->text(), kMobile);
+    QVERIFY(fx_->logText().isEmpty());
+}
+
+void CaptureTest::secondReadOverwritesEveryField() {
+    openWindow();
+    captureFile(meeraBundle_, QStringLiteral("pw"));
+    QCOMPARE(captured(), kMeera);
+    // A cancelled prompt reads the file without a password, which a plain certificate needs.
+    captureFile(raviFile_, kyt::Answer::Cancel);
+    QCOMPARE(captured(), kRavi);
+    QCOMPARE(fx_->dialogs->messages().filter(kFailed).size(), 0);
+    QCOMPARE(w_->txtfields[7]->text(), kMobile);
+}
+
+void CaptureTest::failedReadKeepsTheFirstValues_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("password"); // empty: the prompt is cancelled
+    QTest::newRow("wrong password") << QStringLiteral("meera.pfx") << QStringLiteral("no");
+    QTest::newRow("prompt cancelled") << QStringLiteral("meera.pfx") << QString();
+    QTest::newRow("not a certificate") << QStringLiteral("notes.pfx") << QStringLiteral("x");
+}
+
+void CaptureTest::failedReadKeepsTheFirstValues() {
+    QFETCH(QString, file);
+    QFETCH(QString, password);
+    openWindow();
+    captureFile(raviFile_, QString());
+    QCOMPARE(captured(), kRavi);
+    fx_->dialogs->clear();
+
+    captureFile(dir_.filePath(file), password.isEmpty() ? kyt::ScriptedDialogs::Reply(kyt::Answer::Cancel)
+                                                        : kyt::ScriptedDialogs::Reply(password));
+    QCOMPARE(fx_->dialogs->shown().back().kind, Shown::Information);
+    QCOMPARE(fx_->dialogs->messages().back(), kFailed);
+    QCOMPARE(captured(), kRavi);
+    QCOMPARE(date(1)->mask(), MaskedDateBox::kDateMask);
+}
+
+void CaptureTest::cancelledFileDialogChangesNothing() {
+    openWindow();
+    captureFile(meeraBundle_, QStringLiteral("pw"));
+    fx_->dialogs->clear();
+
+    fx_->dialogs->queue(QStringList{});
+    w_->cmdcert[0]->click();
+    QCOMPARE(fx_->dialogs->shown().size(), size_t(1)); // the file dialog only: no prompt, no message
+    QCOMPARE(fx_->dialogs->unexpected(), 0);
+    QCOMPARE(captured(), kMeera);
+    QVERIFY(fx_->logText().isEmpty());
+}
+
+void CaptureTest::missingComponentAsksForNoFile() {
+    openWindow(false);
+    for (int button : {0, 1}) {
+        fx_->dialogs->clear();
+        fx_->dialogs->queueNo(); // the download offer, if the loader makes it
+        w_->cmdcert[size_t(button)]->click();
+        QVERIFY(!fx_->cls->PdfObj);
+        // The loader's one message, nothing of the capture itself.
+        QCOMPARE(fx_->dialogs->shown().size(), size_t(1));
+        QVERIFY(fx_->dialogs->shown()[0].kind == Shown::Information ||
+                fx_->dialogs->shown()[0].kind == Shown::Question);
+        QVERIFY(w_->txtfields[0]->text().isEmpty());
+    }
+}
+
+void CaptureTest::storeCaptureTakesTheChosenCertificate() {
+    openWindow();
+    ChooserAnswer answer([](QDialog* dialog) { pickRow(dialog, 1); });
+    w_->cmdcert[1]->click();
+    QVERIFY(answer.shown());
+    QCOMPARE(fx_->dialogs->shown().size(), size_t(0)); // neither file dialog nor prompt
+    QCOMPARE(captured(),
+             Captured({QStringLiteral("Bina Token"), QStringLiteral("Class 3 Individual"), QStringLiteral("7E57"),
+                       QStringLiteral("Capture CA"), QStringLiteral("05/03/2024 11:37:08"),
+                       QStringLiteral("02/01/2051 01:30:00"), QStringLiteral("bina@example.in")}));
+}
+
+void CaptureTest::cancelledChooserKeepsTheFields() {
+    openWindow();
+    captureFile(meeraBundle_, QStringLiteral("pw"));
+    fx_->dialogs->clear();
+    ChooserAnswer answer([](QDialog* dialog) { dialog->reject(); });
+    w_->cmdcert[1]->click();
+    QVERIFY(answer.shown());
+    QCOMPARE(fx_->dialogs->messages(), QStringList{kFailed});
+    QCOMPARE(captured(), kMeera);
+}
+
+QTEST_MAIN(CaptureTest)
+#include "test_capture.moc"
