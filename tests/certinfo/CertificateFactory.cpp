@@ -63,7 +63,7 @@ NameEntry commonName(const QString& text) {
     return {NID_commonName, V_ASN1_UTF8STRING, text};
 }
 
-KeyAndCertificate makeCertificate(const CertificateSpec& spec, const KeyAndCertificate* issuer) {
+KeyAndCertificate makeCertificate(const CertificateRecipe& recipe, const KeyAndCertificate* issuer) {
     KeyAndCertificate made;
     made.key.reset(EVP_EC_gen("P-256"));
     made.cert.reset(X509_new());
@@ -72,23 +72,23 @@ KeyAndCertificate makeCertificate(const CertificateSpec& spec, const KeyAndCerti
     X509_set_version(cert, X509_VERSION_3);
 
     BIGNUM* serialNumber =
-        BN_bin2bn(reinterpret_cast<const unsigned char*>(spec.serial.constData()), int(spec.serial.size()), nullptr);
+        BN_bin2bn(reinterpret_cast<const unsigned char*>(recipe.serial.constData()), int(recipe.serial.size()), nullptr);
     ASN1_INTEGER* serial = BN_to_ASN1_INTEGER(serialNumber, nullptr);
     X509_set_serialNumber(cert, serial);
     ASN1_INTEGER_free(serial);
     BN_free(serialNumber);
 
-    setTime(X509_getm_notBefore(cert), spec.notBefore);
-    setTime(X509_getm_notAfter(cert), spec.notAfter);
-    addEntries(X509_get_subject_name(cert), spec.subject);
+    setTime(X509_getm_notBefore(cert), recipe.notBefore);
+    setTime(X509_getm_notAfter(cert), recipe.notAfter);
+    addEntries(X509_get_subject_name(cert), recipe.subject);
     X509_set_issuer_name(cert, issuer ? X509_get_subject_name(issuer->cert.get()) : X509_get_subject_name(cert));
     X509_set_pubkey(cert, made.key.get());
 
     X509V3_CTX ctx;
     X509V3_set_ctx(&ctx, issuer ? issuer->cert.get() : cert, cert, nullptr, nullptr, 0);
-    addExtension(cert, &ctx, NID_basic_constraints, spec.authority ? "critical,CA:TRUE" : "CA:FALSE");
-    if (!spec.altNames.isEmpty())
-        addExtension(cert, &ctx, NID_subject_alt_name, spec.altNames);
+    addExtension(cert, &ctx, NID_basic_constraints, recipe.authority ? "critical,CA:TRUE" : "CA:FALSE");
+    if (!recipe.altNames.isEmpty())
+        addExtension(cert, &ctx, NID_subject_alt_name, recipe.altNames);
     check(X509_sign(cert, issuer ? issuer->key.get() : made.key.get(), EVP_sha256()) > 0, "sign");
     return made;
 }

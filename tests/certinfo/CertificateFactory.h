@@ -21,7 +21,7 @@ struct NameEntry {
     QString text;
 };
 
-struct CertificateSpec {
+struct CertificateRecipe {
     QList<NameEntry> subject;
     QByteArray serial = QByteArray::fromHex("01"); // big-endian magnitude
     QDateTime notBefore = QDateTime(QDate(2024, 3, 5), QTime(6, 7, 8), Qt::UTC);
@@ -39,7 +39,7 @@ struct KeyAndCertificate {
 NameEntry commonName(const QString& text);
 
 // Self-signed when `issuer` is null, else signed by it with its name as issuer.
-KeyAndCertificate makeCertificate(const CertificateSpec& spec, const KeyAndCertificate* issuer = nullptr);
+KeyAndCertificate makeCertificate(const CertificateRecipe& recipe, const KeyAndCertificate* issuer = nullptr);
 
 QByteArray derOf(X509* cert);
 QByteArray pemOf(X509* cert);

@@ -119,12 +119,12 @@ private:
 };
 
 void CaptureTest::initTestCase() {
-    CertificateSpec caSpec;
-    caSpec.subject = {commonName(QStringLiteral("Capture CA"))};
-    caSpec.authority = true;
-    ca_ = makeCertificate(caSpec);
+    CertificateRecipe caRecipe;
+    caRecipe.subject = {commonName(QStringLiteral("Capture CA"))};
+    caRecipe.authority = true;
+    ca_ = makeCertificate(caRecipe);
 
-    CertificateSpec meera;
+    CertificateRecipe meera;
     meera.subject = {commonName(QStringLiteral("Meera Iyer")),
                      {NID_organizationalUnitName, V_ASN1_UTF8STRING, QStringLiteral("Class 2 Organisation")},
                      {NID_pkcs9_emailAddress, V_ASN1_IA5STRING, QStringLiteral("meera@example.in")}};
@@ -134,7 +134,7 @@ void CaptureTest::initTestCase() {
     meeraBundle_ = writeFile(dir_.path(), QStringLiteral("meera.pfx"),
                              pkcs12Of(makeCertificate(meera, &ca_), withPassword, crypto_));
 
-    CertificateSpec ravi;
+    CertificateRecipe ravi;
     ravi.subject = {commonName(QStringLiteral("Ravi Kumar")),
                     {NID_organizationalUnitName, V_ASN1_UTF8STRING, QStringLiteral("Accounts")}};
     ravi.serial = QByteArray::fromHex("0f");
@@ -149,12 +149,12 @@ void CaptureTest::initTestCase() {
         QFAIL(qPrintable(QStringLiteral("not installed: ") + missing));
     tokens_ = std::make_unique<SoftHsmTokens>();
     QVERIFY2(tokens_->initToken(QStringLiteral("Capture")), qPrintable(tokens_->lastOutput()));
-    CertificateSpec first;
+    CertificateRecipe first;
     first.subject = {commonName(QStringLiteral("Anil Token"))};
     QVERIFY2(tokens_->writeCertificate(QStringLiteral("Capture"), derOf(makeCertificate(first, &ca_).cert.get()),
                                        QStringLiteral("a-anil"), QStringLiteral("01")),
              qPrintable(tokens_->lastOutput()));
-    CertificateSpec second;
+    CertificateRecipe second;
     second.subject = {commonName(QStringLiteral("Bina Token")),
                       {NID_organizationalUnitName, V_ASN1_UTF8STRING, QStringLiteral("Class 3 Individual")}};
     second.serial = QByteArray::fromHex("7e57");

@@ -68,12 +68,12 @@ private:
 };
 
 void CertCommandsTest::initTestCase() {
-    CertificateSpec caSpec;
-    caSpec.subject = {commonName(QStringLiteral("Command CA"))};
-    caSpec.authority = true;
-    ca_ = makeCertificate(caSpec);
+    CertificateRecipe caRecipe;
+    caRecipe.subject = {commonName(QStringLiteral("Command CA"))};
+    caRecipe.authority = true;
+    ca_ = makeCertificate(caRecipe);
 
-    CertificateSpec holder;
+    CertificateRecipe holder;
     holder.subject = {commonName(QStringLiteral("Meera Iyer")),
                       {NID_organizationalUnitName, V_ASN1_UTF8STRING, QStringLiteral("Class 2 Organisation")}};
     holder.serial = QByteArray::fromHex("1a2b3c");
@@ -90,10 +90,10 @@ void CertCommandsTest::initTestCase() {
     QVERIFY2(tokens_->initToken(QStringLiteral("Command")), qPrintable(tokens_->lastOutput()));
     const QStringList holders = {QStringLiteral("Anil Token"), QStringLiteral("Bina Token")};
     for (int i = 0; i < holders.size(); ++i) {
-        CertificateSpec spec;
-        spec.subject = {commonName(holders[i])};
+        CertificateRecipe recipe;
+        recipe.subject = {commonName(holders[i])};
         // The store orders a token's certificates by object label.
-        QVERIFY2(tokens_->writeCertificate(QStringLiteral("Command"), derOf(makeCertificate(spec, &ca_).cert.get()),
+        QVERIFY2(tokens_->writeCertificate(QStringLiteral("Command"), derOf(makeCertificate(recipe, &ca_).cert.get()),
                                            QStringLiteral("cert-%1").arg(i), QStringLiteral("0%1").arg(i + 1)),
                  qPrintable(tokens_->lastOutput()));
     }

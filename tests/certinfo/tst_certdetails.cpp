@@ -36,7 +36,7 @@ private slots:
 
 private:
     // Selects `cert` from a DER file on a fresh instance.
-    void readCertificate(const CertificateSpec& spec);
+    void readCertificate(const CertificateRecipe& recipe);
 
     std::unique_ptr<testsupport::ComponentFixture> fx_;
     QTemporaryDir dir_;
@@ -45,10 +45,10 @@ private:
 };
 
 void CertDetailsTest::initTestCase() {
-    CertificateSpec caSpec;
-    caSpec.subject = {commonName(QStringLiteral("Details CA"))};
-    caSpec.authority = true;
-    ca_ = makeCertificate(caSpec);
+    CertificateRecipe caRecipe;
+    caRecipe.subject = {commonName(QStringLiteral("Details CA"))};
+    caRecipe.authority = true;
+    ca_ = makeCertificate(caRecipe);
 }
 
 void CertDetailsTest::init() {
@@ -60,19 +60,19 @@ void CertDetailsTest::init() {
     QVERIFY(fx_->cls->PdfObj);
 }
 
-void CertDetailsTest::readCertificate(const CertificateSpec& spec) {
-    const KeyAndCertificate cert = makeCertificate(spec, &ca_);
+void CertDetailsTest::readCertificate(const CertificateRecipe& recipe) {
+    const KeyAndCertificate cert = makeCertificate(recipe, &ca_);
     fx_->cls->GetSignInfo(writeFile(dir_.path(), QStringLiteral("read.cer"), derOf(cert.cert.get())), QString(), -2);
 }
 
 void CertDetailsTest::fillsAllDetailsFromABundle() {
-    CertificateSpec spec;
-    spec.subject = {commonName(QStringLiteral("Meera Iyer")),
+    CertificateRecipe recipe;
+    recipe.subject = {commonName(QStringLiteral("Meera Iyer")),
                     {NID_organizationalUnitName, V_ASN1_UTF8STRING, QStringLiteral("Class 2 Organisation")},
                     {NID_pkcs9_emailAddress, V_ASN1_IA5STRING, QStringLiteral("meera@example.in")}};
-    spec.serial = QByteArray::fromHex("1a2b3c");
-    spec.altNames = QStringLiteral("email:other@example.in");
-    const KeyAndCertificate cert = makeCertificate(spec, &ca_);
+    recipe.serial = QByteArray::fromHex("1a2b3c");
+    recipe.altNames = QStringLiteral("email:other@example.in");
+    const KeyAndCertificate cert = makeCertificate(recipe, &ca_);
     Pkcs12Options rc2;
     rc2.encryption = Pkcs12Encryption::Rc2Forty;
     rc2.password = "pw";
@@ -94,9 +94,9 @@ void CertDetailsTest::fillsAllDetailsFromABundle() {
 void CertDetailsTest::failedSelectionLeavesOnlyTheErrorText_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("password");
-    CertificateSpec spec;
-    spec.subject = {commonName(QStringLiteral("Locked Holder"))};
-    const KeyAndCertificate cert = makeCertificate(spec, &ca_);
+    CertificateRecipe recipe;
+    recipe.subject = {commonName(QStringLiteral("Locked Holder"))};
+    const KeyAndCertificate cert = makeCertificate(recipe, &ca_);
     QTest::newRow("wrong password") << pkcs12Of(cert, {}, crypto_) << "nope";
     QTest::newRow("not a certificate") << QByteArray("hello") << QString();
 }
@@ -114,9 +114,9 @@ void CertDetailsTest::failedSelectionLeavesOnlyTheErrorText() {
 }
 
 void CertDetailsTest::failedSelectionWipesTheEarlierDetails() {
-    CertificateSpec spec;
-    spec.subject = {commonName(QStringLiteral("First Holder"))};
-    readCertificate(spec);
+    CertificateRecipe recipe;
+    recipe.subject = {commonName(QStringLiteral("First Holder"))};
+    readCertificate(recipe);
     QCOMPARE(fx_->cls->GetCertInfo(1), QStringLiteral("First Holder"));
     fx_->cls->GetSignInfo(dir_.filePath(QStringLiteral("absent.pfx")), QString(), -2);
     QCOMPARE(fx_->cls->GetCertInfo(0), kFailed);
@@ -133,15 +133,15 @@ void CertDetailsTest::missingObjectIsLoggedAndReportedAsFailure() {
 }
 
 void CertDetailsTest::keepsTheUnitOnlyWhenItNamesAClass() {
-    CertificateSpec spec;
-    spec.subject = {commonName(QStringLiteral("Unit Holder")),
+    CertificateRecipe recipe;
+    recipe.subject = {commonName(QStringLiteral("Unit Holder")),
                     {NID_organizationalUnitName, V_ASN1_UTF8STRING, QStringLiteral("issued under subclass rules")}};
-    readCertificate(spec);
+    readCertificate(recipe);
     QCOMPARE(fx_->cls->GetCertInfo(2), QStringLiteral("issued under subclass rules"));
 
-    spec.subject = {commonName(QStringLiteral("Unit Holder")),
+    recipe.subject = {commonName(QStringLiteral("Unit Holder")),
                     {NID_organizationalUnitName, V_ASN1_UTF8STRING, QStringLiteral("Accounts")}};
-    readCertificate(spec);
+    readCertificate(recipe);
     QCOMPARE(fx_->cls->GetCertInfo(0), QString());
     QCOMPARE(fx_->cls->GetCertInfo(2), QString());
 }
@@ -167,12 +167,12 @@ void CertDetailsTest::emailFallsBackToAlternativeNames() {
     QFETCH(QString, subjectEmail);
     QFETCH(QString, altNames);
     QFETCH(QString, expected);
-    CertificateSpec spec;
-    spec.subject = {commonName(QStringLiteral("Mail Holder"))};
+    CertificateRecipe recipe;
+    recipe.subject = {commonName(QStringLiteral("Mail Holder"))};
     if (!subjectEmail.isEmpty())
-        spec.subject << NameEntry{NID_pkcs9_emailAddress, V_ASN1_IA5STRING, subjectEmail};
-    spec.altNames = altNames;
-    readCertificate(spec);
+        recipe.subject << NameEntry{NID_pkcs9_emailAddress, V_ASN1_IA5STRING, subjectEmail};
+    recipe.altNames = altNames;
+    readCertificate(recipe);
     QCOMPARE(fx_->cls->GetCertInfo(0), QString());
     QCOMPARE(fx_->cls->GetCertInfo(7), expected);
 }
@@ -180,9 +180,9 @@ void CertDetailsTest::emailFallsBackToAlternativeNames() {
 void CertDetailsTest::storeSelectorGoesToTheStore() {
     // An empty store: a file name given along is not read.
     qputenv("KYT_PKCS11_MODULES", "/nonexistent/libnothing.so");
-    CertificateSpec spec;
-    spec.subject = {commonName(QStringLiteral("File Holder"))};
-    const KeyAndCertificate cert = makeCertificate(spec, &ca_);
+    CertificateRecipe recipe;
+    recipe.subject = {commonName(QStringLiteral("File Holder"))};
+    const KeyAndCertificate cert = makeCertificate(recipe, &ca_);
     const QString path = writeFile(dir_.path(), QStringLiteral("file.cer"), derOf(cert.cert.get()));
     fx_->cls->GetSignInfo(path, QString(), 0);
     qunsetenv("KYT_PKCS11_MODULES");
@@ -192,9 +192,9 @@ void CertDetailsTest::storeSelectorGoesToTheStore() {
 
 void CertDetailsTest::detailNumbersOutsideTheRangeAreEmpty() {
     QCOMPARE(fx_->cls->GetCertInfo(0), QString()); // before any GetSignInfo
-    CertificateSpec spec;
-    spec.subject = {commonName(QStringLiteral("Range Holder"))};
-    readCertificate(spec);
+    CertificateRecipe recipe;
+    recipe.subject = {commonName(QStringLiteral("Range Holder"))};
+    readCertificate(recipe);
     QCOMPARE(fx_->cls->GetCertInfo(7 + 1), QString());
     QCOMPARE(fx_->cls->GetCertInfo(-1), QString());
     QCOMPARE(fx_->cls->GetCertInfo(1), QStringLiteral("Range Holder"));

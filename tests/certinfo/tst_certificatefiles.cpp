@@ -45,19 +45,19 @@ private:
 void CertificateFilesTest::initTestCase() {
     QVERIFY(dir_.isValid());
     QVERIFY2(crypto_.hasLegacyAlgorithms(), "the legacy provider is needed to make RC2-40 fixtures");
-    CertificateSpec caSpec;
-    caSpec.subject = {commonName(QStringLiteral("Test Signing CA 2014"))};
-    caSpec.authority = true;
-    ca_ = makeCertificate(caSpec);
+    CertificateRecipe caRecipe;
+    caRecipe.subject = {commonName(QStringLiteral("Test Signing CA 2014"))};
+    caRecipe.authority = true;
+    ca_ = makeCertificate(caRecipe);
 
-    CertificateSpec spec;
-    spec.subject = {commonName(QStringLiteral("Asha Verma")),
+    CertificateRecipe recipe;
+    recipe.subject = {commonName(QStringLiteral("Asha Verma")),
                     {NID_organizationalUnitName, V_ASN1_UTF8STRING, QStringLiteral("Sales")},
                     {NID_organizationalUnitName, V_ASN1_UTF8STRING, QStringLiteral("Sub-CA issued clASS 3 Individual")},
                     {NID_pkcs9_emailAddress, V_ASN1_IA5STRING, QStringLiteral("asha@example.in")}};
-    spec.serial = QByteArray::fromHex("8f01a2b3c4");
-    spec.altNames = QStringLiteral("DNS:asha.example.in,email:first@alt.example.in,email:second@alt.example.in");
-    holder_ = makeCertificate(spec, &ca_);
+    recipe.serial = QByteArray::fromHex("8f01a2b3c4");
+    recipe.altNames = QStringLiteral("DNS:asha.example.in,email:first@alt.example.in,email:second@alt.example.in");
+    holder_ = makeCertificate(recipe, &ca_);
 }
 
 void CertificateFilesTest::readsEachKindOfFile_data() {
@@ -212,19 +212,19 @@ void CertificateFilesTest::picksTheClassUnitElseTheFirst() {
     QVERIFY(!isFailureCode(component_.selectFile(file(QStringLiteral("units.cer"), derOf(holder_.cert.get())))));
     QCOMPARE(component_.info("SUB", "OU"), QStringLiteral("Sub-CA issued clASS 3 Individual"));
 
-    CertificateSpec spec;
-    spec.subject = {commonName(QStringLiteral("Unit Holder")),
+    CertificateRecipe recipe;
+    recipe.subject = {commonName(QStringLiteral("Unit Holder")),
                     {NID_organizationalUnitName, V_ASN1_UTF8STRING, QStringLiteral("Accounts")},
                     {NID_organizationalUnitName, V_ASN1_UTF8STRING, QStringLiteral("Head Office")}};
-    const KeyAndCertificate plain = makeCertificate(spec);
+    const KeyAndCertificate plain = makeCertificate(recipe);
     QVERIFY(!isFailureCode(component_.selectFile(file(QStringLiteral("plain.cer"), derOf(plain.cert.get())))));
     QCOMPARE(component_.info("SUB", "OU"), QStringLiteral("Accounts"));
 }
 
 void CertificateFilesTest::reportsMissingValuesAndUnknownQuestions() {
-    CertificateSpec spec;
-    spec.subject = {commonName(QStringLiteral("Bare Holder"))};
-    const KeyAndCertificate bare = makeCertificate(spec);
+    CertificateRecipe recipe;
+    recipe.subject = {commonName(QStringLiteral("Bare Holder"))};
+    const KeyAndCertificate bare = makeCertificate(recipe);
     CertComponentHarness fresh;
     QCOMPARE(fresh.info("SUB", "CN"), QStringLiteral("-3")); // nothing selected yet
     QVERIFY(!isFailureCode(fresh.selectFile(file(QStringLiteral("bare.cer"), derOf(bare.cert.get())))));
@@ -248,9 +248,9 @@ void CertificateFilesTest::holderNamesComeOutAsUtf8_data() {
 void CertificateFilesTest::holderNamesComeOutAsUtf8() {
     QFETCH(int, stringType);
     QFETCH(QString, name);
-    CertificateSpec spec;
-    spec.subject = {{NID_commonName, stringType, name}};
-    const KeyAndCertificate cert = makeCertificate(spec);
+    CertificateRecipe recipe;
+    recipe.subject = {{NID_commonName, stringType, name}};
+    const KeyAndCertificate cert = makeCertificate(recipe);
     Pkcs12Options options;
     options.encryption = Pkcs12Encryption::TripleDes;
     QVERIFY(!isFailureCode(component_.selectFile(file(QStringLiteral("name.pfx"), pkcs12Of(cert, options, crypto_)),

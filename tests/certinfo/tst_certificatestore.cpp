@@ -99,14 +99,14 @@ void CertificateStoreTest::initTestCase() {
     if (const QString missing = SoftHsmTokens::missingTools(); !missing.isEmpty())
         QFAIL(qPrintable(QStringLiteral("not installed: ") + missing));
     tokens_ = std::make_unique<SoftHsmTokens>();
-    CertificateSpec caSpec;
-    caSpec.subject = {commonName(QStringLiteral("Token Test CA"))};
-    caSpec.authority = true;
-    ca_ = makeCertificate(caSpec);
+    CertificateRecipe caRecipe;
+    caRecipe.subject = {commonName(QStringLiteral("Token Test CA"))};
+    caRecipe.authority = true;
+    ca_ = makeCertificate(caRecipe);
     auto holder = [this](const QString& name) {
-        CertificateSpec spec;
-        spec.subject = {commonName(name)};
-        return derOf(makeCertificate(spec, &ca_).cert.get());
+        CertificateRecipe recipe;
+        recipe.subject = {commonName(name)};
+        return derOf(makeCertificate(recipe, &ca_).cert.get());
     };
     QVERIFY2(tokens_->initToken(QStringLiteral("Beta")), qPrintable(tokens_->lastOutput()));
     QVERIFY2(tokens_->initToken(QStringLiteral("Alpha")), qPrintable(tokens_->lastOutput()));
