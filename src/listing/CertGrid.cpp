@@ -33,7 +33,7 @@ QString CertListModel::cell(int row, int column) const {
     const Row& r = rows_[size_t(row)];
     const int field = column - 1;
     const int start = field == 0 ? 0 : r.ends[size_t(field - 1)];
-    return r.packed.mid(start, r.ends[size_t(field)] - start);
+    return QString(r.text + start, r.ends[size_t(field)] - start);
 }
 
 QVariant CertListModel::data(const QModelIndex& index, int role) const {
@@ -59,22 +59,29 @@ QVariant CertListModel::headerData(int section, Qt::Orientation orientation, int
 void CertListModel::clear() {
     beginResetModel();
     rows_.clear();
-    rows_.shrink_to_fit();
+    arena_.reset();
     widest_ = {};
     endResetModel();
 }
 
-void CertListModel::beginAppend() { appendStart_ = int(rows_.size()); }
+void CertListModel::beginAppend() {
+    appendStart_ = int(rows_.size());
+    rows_.reserve(std::max<size_t>(rows_.capacity(), 1024));
+}
 
 void CertListModel::append(const std::array<QString, kStoredColumns>& fields) {
     Row r;
     qsizetype total = 0;
     for (const QString& f : fields)
         total += f.size();
-    r.packed.reserve(total);
+    // Plain copies into the arena: this runs once per certificate on every reload.
+    QChar* out = arena_.allocate(size_t(total));
+    r.text = out;
+    int end = 0;
     for (size_t i = 0; i < fields.size(); ++i) {
-        r.packed += fields[i];
-        r.ends[i] = int(r.packed.size());
+        out = std::copy(fields[i].constBegin(), fields[i].constEnd(), out);
+        end += int(fields[i].size());
+        r.ends[i] = end;
     }
     const int rowNo = int(rows_.size());
     rows_.push_back(std::move(r));

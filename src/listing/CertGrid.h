@@ -1,5 +1,7 @@
 #pragma once
 
+#include "listing/TextArena.h"
+
 #include <QAbstractTableModel>
 #include <QStringList>
 #include <QTableView>
@@ -36,10 +38,11 @@ public:
 
 private:
     struct Row {
-        QString packed;
+        const QChar* text; // the row's fields one after another, in the arena
         std::array<int, kStoredColumns> ends;
     };
     std::vector<Row> rows_;
+    TextArena arena_;
     int appendStart_ = -1;
     struct Widest {
         int row = -1;

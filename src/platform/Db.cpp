@@ -109,18 +109,19 @@ bool isFlushTables(const QString& sql) {
 QString reorderIsoText(const QString& s) {
     if (s.size() < 10 || s[4] != QLatin1Char('-') || s[7] != QLatin1Char('-'))
         return {};
-    QString out;
-    out.reserve(19);
-    out += QStringView(s).mid(8, 2);
-    out += QLatin1Char('/');
-    out += QStringView(s).mid(5, 2);
-    out += QLatin1Char('/');
-    out += QStringView(s).left(4);
-    out += QLatin1Char(' ');
-    if (s.size() >= 19)
-        out += QStringView(s).mid(11, 8);
-    else
-        out += QLatin1String("00:00:00");
+    QString out(19, Qt::Uninitialized);
+    QChar* d = out.data();
+    const QChar* in = s.constData();
+    d[0] = in[8], d[1] = in[9], d[2] = QLatin1Char('/');
+    d[3] = in[5], d[4] = in[6], d[5] = QLatin1Char('/');
+    d[6] = in[0], d[7] = in[1], d[8] = in[2], d[9] = in[3], d[10] = QLatin1Char(' ');
+    if (s.size() >= 19) {
+        std::copy(in + 11, in + 19, d + 11);
+    } else {
+        const char* midnight = "00:00:00";
+        for (int i = 0; i < 8; ++i)
+            d[11 + i] = QLatin1Char(midnight[i]);
+    }
     return out;
 }
 } // namespace
