@@ -1,44 +1,35 @@
 // Loading the current list row into the entry frame, and the three type lists.
 
-#include "test_register_window.h"
+#include "support/RegisterWindowHarness.h"
 
-#include <QDir>
-
-using regtest::Record;
-using regtest::RegisterWindow;
+using namespace regtest;
+using namespace Qt::StringLiterals;
 
 namespace {
-const QColor kPresentDocument(255, 192, 192);
-const QColor kNoDocument(192, 255, 255);
+const QStringList kFixedProofTypes = {u"Passport"_s,        u"PAN Card"_s,        u"Voter ID Card"_s,
+                                      u"Driving License"_s, u"ICAI Membership"_s, u"ICSI Membership"_s,
+                                      u"ICWAI Membership"_s};
 
-const QStringList kFixedProofTypes = {QStringLiteral("Passport"),        QStringLiteral("PAN Card"),
-                                      QStringLiteral("Voter ID Card"),   QStringLiteral("Driving License"),
-                                      QStringLiteral("ICAI Membership"), QStringLiteral("ICSI Membership"),
-                                      QStringLiteral("ICWAI Membership")};
-
+// A type list's entries. The stored types are sorted here, since the backends return distinct
+// values in their own order; they follow the fixed proof types, which must come first as they are.
 QStringList entries(QComboBox* list) {
     QStringList out;
     for (int i = 0; i < list->count(); ++i)
         out << list->itemText(i);
+    const qsizetype fixed = out.mid(0, kFixedProofTypes.size()) == kFixedProofTypes ? kFixedProofTypes.size() : 0;
+    std::sort(out.begin() + fixed, out.end());
     return out;
 }
 
-// The entries after the fixed ones, sorted: the backends return distinct values in their own order.
-QStringList extraEntries(QComboBox* list, int fixed) {
-    QStringList out = entries(list).mid(fixed);
-    out.sort();
-    return out;
-}
-
-// Checks one proof kind's buttons: the select button's tag and colour, the clear button's path and
+// One proof kind's buttons: the select button's tag and colour, the clear button's path, and
 // whether clear and view are shown.
-void verifyProof(RegisterWindow& r, const char* select, const QString& file, const QString& path) {
-    QPushButton* button = r.button(QLatin1String(select));
-    QCOMPARE(frmDscMain::Tag(button), file);
-    QCOMPARE(frmDscMain::Tag(r.button(QLatin1String(select) + QLatin1Char('C'))), path);
-    QCOMPARE(button->palette().color(QPalette::Button), file.isEmpty() ? kNoDocument : kPresentDocument);
-    QCOMPARE(!r.button(QLatin1String(select) + QLatin1Char('C'))->isHidden(), !file.isEmpty());
-    QCOMPARE(!r.button(QLatin1String(select) + QLatin1Char('V'))->isHidden(), !file.isEmpty());
+void verifyProof(RegisterWindow& r, Kind kind, const QString& file, const QString& path) {
+    QPushButton* select = r.w->proofSelectButton(kind);
+    QCOMPARE(frmDscMain::Tag(select), file);
+    QCOMPARE(frmDscMain::Tag(r.w->proofClearButton(kind)), path);
+    QCOMPARE(select->palette().color(QPalette::Button), file.isEmpty() ? QColor(192, 255, 255) : QColor(255, 192, 192));
+    QCOMPARE(r.w->proofClearButton(kind)->isHidden(), file.isEmpty());
+    QCOMPARE(r.w->proofViewButton(kind)->isHidden(), file.isEmpty());
 }
 } // namespace
 
@@ -46,145 +37,118 @@ class TestRegisterRecords : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void entryFrameFollowsTheCurrentRow();
-    void emptyListLeavesTheFormEmpty();
     void oddStoredValuesLoadQuietly();
-    void typeLists_data();
+    void typeLists_data() { testsupport::addBackendColumn(); }
     void typeLists();
 };
 
 void TestRegisterRecords::entryFrameFollowsTheCurrentRow() {
     RegisterWindow r;
-    Record full{QStringLiteral("Anil O'Neil \\ Śarmā"), QStringLiteral("Class 3"),
-                QStringLiteral("01/01/2025 09:15:30"),  QStringLiteral("31/12/2026 23:59:59"),
-                QStringLiteral("anil@example.in"),      QStringLiteral("PAN Card"),
-                QStringLiteral("ABCDE1234F"),           QStringLiteral("pan.pdf"),
-                QStringLiteral("Ration Card"),          QStringLiteral("RC-77")};
-    r.insert(7, full);
-    Record other{QStringLiteral("Zoya"),
-                 QStringLiteral("DGFT"),
-                 QStringLiteral("01/02/2025 10:00:00"),
-                 QStringLiteral("01/02/2027 10:00:00"),
-                 QString(),
-                 QString(),
-                 QString(),
-                 QString(),
-                 QStringLiteral("Passport"),
-                 QStringLiteral("P-1"),
-                 QStringLiteral("passport scan.jpg")};
-    r.insert(3, other);
+    const Record full{.srNo = 7,
+                      .name = "Anil O'Neil \\ Śarmā",
+                      .type = "Class 3",
+                      .serial = "SN-7",
+                      .authority = "Test CA",
+                      .from = "01/01/2025 09:15:30",
+                      .to = "31/12/2026 23:59:59",
+                      .email = "anil@example.in",
+                      .mobile = "9876543210",
+                      .tel = "011-2345",
+                      .idType = "PAN Card",
+                      .idNo = "ABCDE1234F",
+                      .idFile = "pan.pdf",
+                      .addrType = "Ration Card",
+                      .addrNo = "RC-77"};
+    r.store(full);
+    r.store({.srNo = 3,
+             .name = "Zoya",
+             .type = "DGFT",
+             .from = "01/02/2025 10:00:00",
+             .addrType = "Passport",
+             .addrNo = "P-1",
+             .addrFile = "passport scan.jpg"});
     r.open();
 
     // Row 1 (the earlier start date) is the record numbered 7, shown read-only.
-    QVERIFY(!r.find(QStringLiteral("fammain1"))->isEnabled());
-    const StoreStatements::RecordValues v = regtest::values(full);
-    for (int slot : {0, 2, 3, 6, 7, 8, 10, 13})
-        QCOMPARE(r.text(slot)->text(), v[size_t(slot)]);
-    QCOMPARE(r.combo("cbodsctype")->currentText(), QStringLiteral("Class 3"));
-    QCOMPARE(r.combo("cboidproof")->currentText(), QStringLiteral("PAN Card"));
-    QCOMPARE(r.combo("cboaddrproof")->currentText(), QStringLiteral("Ration Card"));
-    QCOMPARE(r.date(0)->text(), QStringLiteral("01/01/2025 09:15:30"));
-    QCOMPARE(r.date(1)->text(), QStringLiteral("31/12/2026 23:59:59"));
-    QCOMPARE(r.date(0)->mask(), MaskedDateBox::kDateMask);
-    verifyProof(r, "cmdIdProof", QStringLiteral("pan.pdf"),
-                r.fx.folder + QStringLiteral("/DscDocs/IdProofs/7/pan.pdf"));
-    verifyProof(r, "cmdAddrProof", QString(), QString());
-    QVERIFY(r.button(QStringLiteral("cmdmodify"))->isEnabled());
-    QVERIFY(r.button(QStringLiteral("cmddelete"))->isEnabled());
+    QVERIFY(!r.find(u"fammain1"_s)->isEnabled());
+    const QList<std::pair<int, QString>> texts = {{0, full.name},  {2, full.serial}, {3, full.authority},
+                                                  {6, full.email}, {7, full.mobile}, {8, full.tel},
+                                                  {10, full.idNo}, {13, full.addrNo}};
+    for (const auto& [slot, value] : texts)
+        QCOMPARE(r.text(slot)->text(), value);
+    QCOMPARE(r.combo("cbodsctype")->currentText(), full.type);
+    QCOMPARE(r.combo("cboidproof")->currentText(), full.idType);
+    QCOMPARE(r.combo("cboaddrproof")->currentText(), full.addrType);
+    QCOMPARE(r.date(0)->text(), full.from);
+    QCOMPARE(r.date(1)->text(), full.to);
+    verifyProof(r, Kind::Id, full.idFile, r.idDoc(7, full.idFile));
+    verifyProof(r, Kind::Addr, QString(), QString());
+    QVERIFY(r.button("cmdmodify")->isEnabled());
+    QVERIFY(r.button("cmddelete")->isEnabled());
 
     // Moving to the second row replaces everything, the proof selection included.
     r.w->vs->setRow(2);
-    QCOMPARE(r.text(0)->text(), QStringLiteral("Zoya"));
+    QCOMPARE(r.text(0)->text(), u"Zoya"_s);
     QVERIFY(r.text(6)->text().isEmpty());
     QVERIFY(r.combo("cboidproof")->currentText().isEmpty());
-    QCOMPARE(r.combo("cboaddrproof")->currentText(), QStringLiteral("Passport"));
-    verifyProof(r, "cmdIdProof", QString(), QString());
-    verifyProof(r, "cmdAddrProof", QStringLiteral("passport scan.jpg"),
-                r.fx.folder + QStringLiteral("/DscDocs/AddrProofs/3/passport scan.jpg"));
+    QCOMPARE(r.combo("cboaddrproof")->currentText(), u"Passport"_s);
+    verifyProof(r, Kind::Id, QString(), QString());
+    verifyProof(r, Kind::Addr, u"passport scan.jpg"_s, r.addrDoc(3, u"passport scan.jpg"_s));
 
-    // "&Add New" forgets the record and its documents.
+    // "&Add New" forgets the record's documents as well.
     r.w->cmdadd_Click();
-    QVERIFY(r.text(0)->text().isEmpty());
-    QVERIFY(r.combo("cboaddrproof")->currentText().isEmpty());
-    QVERIFY(r.date(1)->clipText().isEmpty());
-    verifyProof(r, "cmdAddrProof", QString(), QString());
-    QCOMPARE(r.messages(), QStringList());
+    verifyProof(r, Kind::Addr, QString(), QString());
+    QCOMPARE(r.said(), QStringList());
     QVERIFY(r.fx.logText().isEmpty());
-}
-
-void TestRegisterRecords::emptyListLeavesTheFormEmpty() {
-    RegisterWindow r;
-    r.open();
-    QCOMPARE(r.w->vs->Row(), 0);
-    for (int slot : {0, 2, 3, 6, 7, 8, 10, 13})
-        QVERIFY(r.text(slot)->text().isEmpty());
-    QCOMPARE(r.date(0)->displayText(), QStringLiteral("__/__/____ __:__:__"));
-    verifyProof(r, "cmdIdProof", QString(), QString());
-    verifyProof(r, "cmdAddrProof", QString(), QString());
-    QVERIFY(!r.button(QStringLiteral("cmdmodify"))->isEnabled());
-    QVERIFY(!r.button(QStringLiteral("cmddelete"))->isEnabled());
 }
 
 void TestRegisterRecords::oddStoredValuesLoadQuietly() {
     RegisterWindow r;
     // Written around the register's own statements: dates that are empty or not dates at all.
-    r.fx.db->execute(QStringLiteral("Insert Into DscStore (SrNo, Nm, Typ, DtFrom, DtTo, IdPrTyp) Values "
-                                    "(1, 'Quote '' and \\ backslash', 'Not a listed type', '', 'someday', "
-                                    "'Aadhaar ''Card''')"));
+    r.fx.db->execute(u"Insert Into DscStore (SrNo, Nm, Typ, DtFrom, DtTo, IdPrTyp) Values "
+                     "(1, 'Quote '' and \\ backslash', 'Not a listed type', '', 'someday', 'Aadhaar ''Card''')"_s);
     r.open();
     QCOMPARE(r.w->vs->Rows(), 2);
-    QCOMPARE(r.text(0)->text(), QStringLiteral("Quote ' and \\ backslash"));
-    QCOMPARE(r.combo("cbodsctype")->currentText(), QStringLiteral("Not a listed type"));
-    QCOMPARE(r.combo("cboidproof")->currentText(), QStringLiteral("Aadhaar 'Card'"));
+    QCOMPARE(r.text(0)->text(), u"Quote ' and \\ backslash"_s);
+    QCOMPARE(r.combo("cbodsctype")->currentText(), u"Not a listed type"_s);
+    QCOMPARE(r.combo("cboidproof")->currentText(), u"Aadhaar 'Card'"_s);
     QVERIFY(r.date(0)->clipText().isEmpty());
-    QCOMPARE(r.date(0)->mask(), MaskedDateBox::kDateMask);
+    // Both boxes are masked again after taking whatever was stored.
+    QCOMPARE(r.date(0)->displayText(), u"__/__/____ __:__:__"_s);
     QCOMPARE(r.date(1)->mask(), MaskedDateBox::kDateMask);
-    QCOMPARE(r.messages(), QStringList());
-}
-
-void TestRegisterRecords::typeLists_data() {
-    testsupport::addBackendColumn();
+    QCOMPARE(r.said(), QStringList());
 }
 
 void TestRegisterRecords::typeLists() {
     QFETCH(QString, backend);
     RegisterWindow r(backend);
     r.open();
-    QCOMPARE(entries(r.combo("cbodsctype")), QStringList());
-    QCOMPARE(entries(r.combo("cboidproof")), kFixedProofTypes);
-    QCOMPARE(entries(r.combo("cboaddrproof")), kFixedProofTypes);
-
-    const auto add = [&](int n, const QString& type, const QString& idType, const QString& addrType) {
-        Record rec{QStringLiteral("R%1").arg(n), type, QStringLiteral("01/01/2025 00:00:00"),
-                   QStringLiteral("01/01/2027 00:00:00")};
-        rec.idType = idType;
-        rec.addrType = addrType;
-        r.insert(n, rec);
-    };
-    add(1, QStringLiteral("Class 2"), QStringLiteral("PAN Card"), QStringLiteral("Electricity Bill"));
-    add(2, QStringLiteral("Class 3"), QStringLiteral("Ration Card"), QStringLiteral("Passport"));
-    add(3, QStringLiteral("Class 2"), QStringLiteral("Ration Card"), QString());
-    add(4, QString(), QString(), QStringLiteral("Rent Agreement"));
-
+    QComboBox* typeList = r.combo("cbodsctype");
     QComboBox* idList = r.combo("cboidproof");
-    idList->setEditText(QStringLiteral("typed, not saved"));
+    QComboBox* addrList = r.combo("cboaddrproof");
+    QCOMPARE(entries(typeList), QStringList());
+    QCOMPARE(entries(idList), kFixedProofTypes);
+    QCOMPARE(entries(addrList), kFixedProofTypes);
+
+    r.store({.srNo = 1, .type = "Class 2", .idType = "PAN Card", .addrType = "Electricity Bill"});
+    r.store({.srNo = 2, .type = "Class 3", .idType = "Ration Card", .addrType = "Passport"});
+    r.store({.srNo = 3, .type = "Class 2", .idType = "Ration Card"});
+    r.store({.srNo = 4, .addrType = "Rent Agreement"});
+    idList->setEditText(u"typed, not saved"_s);
     r.w->LoadLists();
-    QCOMPARE(extraEntries(r.combo("cbodsctype"), 0),
-             (QStringList{QStringLiteral("Class 2"), QStringLiteral("Class 3")}));
-    QCOMPARE(entries(idList).mid(0, 7), kFixedProofTypes);
-    QCOMPARE(extraEntries(idList, 7), QStringList{QStringLiteral("Ration Card")});
-    QCOMPARE(entries(r.combo("cboaddrproof")).mid(0, 7), kFixedProofTypes);
-    QCOMPARE(extraEntries(r.combo("cboaddrproof"), 7),
-             (QStringList{QStringLiteral("Electricity Bill"), QStringLiteral("Rent Agreement")}));
-    QCOMPARE(idList->currentText(), QStringLiteral("typed, not saved")); // only the entries changed
+    const QStringList addrExtras = {u"Electricity Bill"_s, u"Rent Agreement"_s};
+    QCOMPARE(entries(typeList), (QStringList{u"Class 2"_s, u"Class 3"_s}));
+    QCOMPARE(entries(idList), kFixedProofTypes + QStringList{u"Ration Card"_s});
+    QCOMPARE(entries(addrList), kFixedProofTypes + addrExtras);
+    QCOMPARE(idList->currentText(), u"typed, not saved"_s); // only the entries changed
 
     // Once the last record with an extra type is gone, so is its entry.
-    r.fx.db->execute(QStringLiteral("Delete From DscStore Where SrNo In (2, 3)"));
+    r.fx.db->execute(u"Delete From DscStore Where SrNo In (2, 3)"_s);
     r.fx.db->execute(StoreStatements::flushTables());
     r.w->LoadLists();
-    QCOMPARE(entries(r.combo("cbodsctype")), QStringList{QStringLiteral("Class 2")});
+    QCOMPARE(entries(typeList), QStringList{u"Class 2"_s});
     QCOMPARE(entries(idList), kFixedProofTypes);
-    QCOMPARE(extraEntries(r.combo("cboaddrproof"), 7),
-             (QStringList{QStringLiteral("Electricity Bill"), QStringLiteral("Rent Agreement")}));
+    QCOMPARE(entries(addrList), kFixedProofTypes + addrExtras);
     QVERIFY(r.fx.logText().isEmpty());
 }
 

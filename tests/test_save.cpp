@@ -1,26 +1,20 @@
 // Saving a record from the register window: the checks before anything is written, the record
 // number, the statement texts as stored, and where the list stands afterwards.
 
-#include "RegisterHarness.h"
+#include "support/RegisterWindowHarness.h"
 
-using namespace testsupport;
-
-namespace {
-const QString kFrom = QStringLiteral("01/04/2010 10:00:00");
-const QString kTo = QStringLiteral("31/03/2030 10:00:00");
-} // namespace
+using namespace regtest;
+using namespace Qt::StringLiterals;
+using testsupport::addBackendColumn;
+using testsupport::backendNames;
 
 class TestSave : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void refusedEntries_data();
-    void refusedEntries();
-    void acceptedDateRanges_data();
-    void acceptedDateRanges();
+    void checks_data();
+    void checks();
     void duplicateSerials_data() { addBackendColumn(); }
     void duplicateSerials();
-    void emptySerialsAreNeverCompared_data() { addBackendColumn(); }
-    void emptySerialsAreNeverCompared();
     void numbersAfterDeletes_data() { addBackendColumn(); }
     void numbersAfterDeletes();
     void textsStoredByteForByte_data() { addBackendColumn(); }
@@ -31,9 +25,9 @@ private Q_SLOTS:
     void recordHiddenByFilter();
 };
 
-// Each case fails exactly one check (or, for the order cases, several where only the first may
-// speak). A record with serial "S1" exists.
-void TestSave::refusedEntries_data() {
+// Each refused case fails exactly one check, or several where only the first may speak; an empty
+// message means the record is saved. A record with serial "S1" exists.
+void TestSave::checks_data() {
     QTest::addColumn<QString>("backend");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("from");
@@ -41,6 +35,7 @@ void TestSave::refusedEntries_data() {
     QTest::addColumn<QString>("serial");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("focus");
+    const QString early = u"Invalid Date. Date should be on or after 01/04/2010 10:00:00"_s;
     struct Case {
         const char* tag;
         QString name, from, to, serial, message, focus;
@@ -50,27 +45,27 @@ void TestSave::refusedEntries_data() {
         {"from incomplete", "A", "01/04/2010", kTo, "", "Specify Valid Date From Certificate Valid.", "txtdts(0)"},
         {"from empty", "A", "", kTo, "", "Specify Valid Date From Certificate Valid.", "txtdts(0)"},
         {"to incomplete", "A", kFrom, "31/03/2030 10:00", "", "Specify Valid Date To Certificate Valid.", "txtdts(1)"},
-        {"to one second early", "A", kFrom, "01/04/2010 09:59:59", "",
-         "Invalid Date. Date should be on or after 01/04/2010 10:00:00", "txtdts(1)"},
-        {"to a day early, later hour", "A", kFrom, "31/03/2010 23:00:00", "",
-         "Invalid Date. Date should be on or after 01/04/2010 10:00:00", "txtdts(1)"},
-        {"to a year early, later month", "A", "01/04/2010 10:00:00", "01/12/2009 10:00:00", "",
-         "Invalid Date. Date should be on or after 01/04/2010 10:00:00", "txtdts(1)"},
+        {"to one second early", "A", kFrom, "01/04/2010 09:59:59", "", early, "txtdts(1)"},
+        {"to a day early, later hour", "A", kFrom, "31/03/2010 23:00:00", "", early, "txtdts(1)"},
+        {"to a year early, later month", "A", kFrom, "01/12/2009 10:00:00", "", early, "txtdts(1)"},
         {"duplicate serial", "A", kFrom, kTo, "S1", "Duplicate Serial Number.", "txtfields(2)"},
         {"name before dates", "", "01/04", "", "S1", "Specify Certificate Name.", "txtfields(0)"},
         {"from before duplicate", "A", "01/04/2010", kTo, "S1", "Specify Valid Date From Certificate Valid.",
          "txtdts(0)"},
         {"to before range", "A", kFrom, "", "S1", "Specify Valid Date To Certificate Valid.", "txtdts(1)"},
-        {"range before duplicate", "A", kFrom, "01/01/2000 00:00:00", "S1",
-         "Invalid Date. Date should be on or after 01/04/2010 10:00:00", "txtdts(1)"},
+        {"range before duplicate", "A", kFrom, "01/01/2000 00:00:00", "S1", early, "txtdts(1)"},
+        // Accepted: a blank is a name (nothing is trimmed), and the range compares moments.
+        {"equal moments", " ", kFrom, kFrom, "", "", ""},
+        {"later day, earlier hour", " ", kFrom, "02/04/2010 08:00:00", "", "", ""},
+        {"one second later", " ", kFrom, "01/04/2010 10:00:01", "", "", ""},
     };
     for (const QString& backend : backendNames())
         for (const Case& c : cases)
-            QTest::newRow(qPrintable(backend + QStringLiteral(": ") + QLatin1String(c.tag)))
+            QTest::newRow(qPrintable(backend + u": "_s + QLatin1String(c.tag)))
                 << backend << c.name << c.from << c.to << c.serial << c.message << c.focus;
 }
 
-void TestSave::refusedEntries() {
+void TestSave::checks() {
     QFETCH(QString, backend);
     QFETCH(QString, name);
     QFETCH(QString, from);
@@ -78,223 +73,178 @@ void TestSave::refusedEntries() {
     QFETCH(QString, serial);
     QFETCH(QString, message);
     QFETCH(QString, focus);
-    RegisterHarness h(backend);
-    h.store({1, QStringLiteral("Existing"), QStringLiteral("S1")});
+    RegisterWindow h(backend);
+    h.store({.srNo = 1, .name = "Existing", .serial = "S1"});
     h.open();
     h.w->cmdadd_Click();
     h.fill(name, from, to, serial);
     h.w->cmdupdate_Click();
 
+    if (message.isEmpty()) {
+        QCOMPARE(h.said(), QStringList());
+        QCOMPARE(h.numbers(), (QList<int>{1, 2}));
+        QCOMPARE(h.column(2, "Nm"), name);
+        QCOMPARE(h.w->vs->TextMatrix(h.w->vs->Row(), 7), to);
+        return;
+    }
     QCOMPARE(h.said(), QStringList{message});
     QCOMPARE(h.w->focusWidget() ? h.w->focusWidget()->objectName() : QString(), focus);
     QCOMPARE(h.numbers(), QList<int>{1});
     QVERIFY2(!h.w->vs->isEnabled(), "a refused save stays in entry mode");
-    QCOMPARE(h.w->txtfields[0]->text(), name);
-    QVERIFY(!QFileInfo::exists(h.fx.folder + QStringLiteral("/DscDocs")));
-}
-
-void TestSave::acceptedDateRanges_data() {
-    QTest::addColumn<QString>("backend");
-    QTest::addColumn<QString>("to");
-    for (const QString& backend : backendNames()) {
-        QTest::newRow(qPrintable(backend + QStringLiteral(": equal moments"))) << backend << kFrom;
-        QTest::newRow(qPrintable(backend + QStringLiteral(": later day, earlier hour")))
-            << backend << QStringLiteral("02/04/2010 08:00:00");
-        QTest::newRow(qPrintable(backend + QStringLiteral(": one second later")))
-            << backend << QStringLiteral("01/04/2010 10:00:01");
-    }
-}
-
-void TestSave::acceptedDateRanges() {
-    QFETCH(QString, backend);
-    QFETCH(QString, to);
-    RegisterHarness h(backend);
-    h.open();
-    h.w->cmdadd_Click();
-    h.fill(QStringLiteral(" "), kFrom, to); // a blank is a name: nothing is trimmed
-    h.w->cmdupdate_Click();
-    QCOMPARE(h.said(), QStringList{});
-    QCOMPARE(h.numbers(), QList<int>{1});
-    QCOMPARE(h.column(1, QStringLiteral("Nm")), QStringLiteral(" "));
-    QCOMPARE(h.w->vs->TextMatrix(h.w->vs->Row(), 7), to);
+    QCOMPARE(h.text(0)->text(), name);
+    QVERIFY(!QFileInfo::exists(h.fx.folder + u"/DscDocs"_s));
 }
 
 void TestSave::duplicateSerials() {
     QFETCH(QString, backend);
-    RegisterHarness h(backend);
-    h.store({1, QStringLiteral("First"), QStringLiteral("S1")});
-    h.store({2, QStringLiteral("Second"), QStringLiteral("S'2")});
+    RegisterWindow h(backend);
+    h.store({.srNo = 1, .name = "First", .serial = "S1"});
+    h.store({.srNo = 2, .name = "Second", .serial = "S'\\2"});
+    h.store({.srNo = 3, .name = "No serial"});
     h.open();
 
-    // Adding: a serial number another record has is refused, also one with a quote in it.
-    QVERIFY(!h.add(QStringLiteral("New"), QStringLiteral("S'2")));
-    QCOMPARE(h.said(), QStringList{QStringLiteral("Duplicate Serial Number.")});
+    // Adding: a serial number another record has is refused, quotes and backslashes included.
+    QVERIFY(!h.add(u"New"_s, u"S'\\2"_s));
+    QCOMPARE(h.said(), QStringList{u"Duplicate Serial Number."_s});
     h.w->cmdcancel_Click();
     h.fx.dialogs->clear();
+
+    // An empty serial number is never looked up, though another record has one too.
+    QVERIFY(h.add(u"Also no serial"_s));
+    QCOMPARE(h.column(4, "SerialNo"), QString());
 
     // Changing record 2 and keeping its own serial number passes: its own row is excluded.
     h.selectRecord(2);
     h.w->cmdmodify_Click();
-    h.w->txtfields[0]->setText(QStringLiteral("Second, renamed"));
+    h.text(0)->setText(u"Second, renamed"_s);
     h.w->cmdupdate_Click();
-    QCOMPARE(h.said(), QStringList{});
-    QCOMPARE(h.column(2, QStringLiteral("Nm")), QStringLiteral("Second, renamed"));
+    QCOMPARE(h.said(), QStringList());
+    QCOMPARE(h.column(2, "Nm"), u"Second, renamed"_s);
 
     // Changing record 2 to record 1's serial number is refused and leaves the table as it was.
     h.selectRecord(2);
     h.w->cmdmodify_Click();
-    h.w->txtfields[2]->setText(QStringLiteral("S1"));
+    h.text(2)->setText(u"S1"_s);
     h.w->cmdupdate_Click();
-    QCOMPARE(h.said(), QStringList{QStringLiteral("Duplicate Serial Number.")});
-    QCOMPARE(h.column(2, QStringLiteral("SerialNo")), QStringLiteral("S'2"));
+    QCOMPARE(h.said(), QStringList{u"Duplicate Serial Number."_s});
+    QCOMPARE(h.column(2, "SerialNo"), u"S'\\2"_s);
     QCOMPARE(h.fx.dialogs->unexpected(), 0);
 }
 
-void TestSave::emptySerialsAreNeverCompared() {
-    QFETCH(QString, backend);
-    RegisterHarness h(backend);
-    h.store({1, QStringLiteral("First")});
-    h.store({2, QStringLiteral("Second")});
-    h.open();
-    QVERIFY(h.add(QStringLiteral("Third")));
-    QCOMPARE(h.said(), QStringList{});
-    QCOMPARE(h.numbers(), (QList<int>{1, 2, 3}));
-    QCOMPARE(h.column(3, QStringLiteral("SerialNo")), QString());
-}
-
+// A gap below the highest number is never filled; the highest, once deleted, is taken again, and
+// the new record does not inherit its documents.
 void TestSave::numbersAfterDeletes() {
     QFETCH(QString, backend);
-    RegisterHarness h(backend);
+    RegisterWindow h(backend);
+    h.store({.srNo = 1, .name = "One"});
+    h.store({.srNo = 2, .name = "Two"});
+    h.store({.srNo = 3, .name = "Three", .from = "01/01/2011 00:00:00", .idFile = "pan.pdf", .addrFile = "bill.pdf"});
     h.open();
-    for (const char* name : {"One", "Two", "Three"})
-        QVERIFY(h.add(QLatin1String(name)));
+
+    h.deleteRecord(3);
+    QVERIFY(h.add(u"Three again"_s));
     QCOMPARE(h.numbers(), (QList<int>{1, 2, 3}));
+    QCOMPARE(h.column(3, "IdPrFlNm"), QString());
+    QCOMPARE(h.column(3, "AddrPrFlNm"), QString());
+    QVERIFY(!QFileInfo::exists(h.idDoc(3)));
+    QVERIFY(!QFileInfo::exists(h.addrDoc(3)));
+    QCOMPARE(h.text(0)->text(), u"Three again"_s);
+    QVERIFY(!h.w->cmdIdProofV->isVisible());
 
-    // A gap below the highest number is never filled.
-    h.selectRecord(2);
-    h.fx.dialogs->queueYes();
-    h.fx.dialogs->queueYes();
-    h.w->cmddelete_Click();
-    QVERIFY(h.add(QStringLiteral("Four")));
+    h.deleteRecord(2);
+    QVERIFY(h.add(u"Four"_s));
     QCOMPARE(h.numbers(), (QList<int>{1, 3, 4}));
-
-    // The highest number, once deleted, is taken again.
-    h.selectRecord(4);
-    h.fx.dialogs->queueYes();
-    h.fx.dialogs->queueYes();
-    h.w->cmddelete_Click();
-    QVERIFY(h.add(QStringLiteral("Four again")));
-    QCOMPARE(h.numbers(), (QList<int>{1, 3, 4}));
-    QCOMPARE(h.column(4, QStringLiteral("Nm")), QStringLiteral("Four again"));
+    QCOMPARE(h.column(4, "Nm"), u"Four"_s);
     QCOMPARE(h.fx.dialogs->unexpected(), 0);
 }
 
 void TestSave::textsStoredByteForByte() {
     QFETCH(QString, backend);
-    RegisterHarness h(backend);
+    RegisterWindow h(backend);
     h.open();
-    const QString name = QStringLiteral("O'Brien \\ 'quoted' \\' ''");
-    const QString serial = QStringLiteral("AB\\'01\\n");
-    const QString email = QStringLiteral("o'brien@example.com");
+    const QString name = u"O'Brien \\ 'quoted' \\' ''"_s;
+    const QString serial = u"AB\\'01\\n"_s;
+    const QString type = u"Class '3' \\ Sign"_s;
+    const QString email = u"o'brien@example.com"_s;
     h.w->cmdadd_Click();
     h.fill(name, kFrom, kTo, serial);
-    h.w->cbodsctype->setEditText(QStringLiteral("Class '3' \\ Sign"));
-    h.w->txtfields[6]->setText(email);
-    h.w->txtfields[7]->setText(QStringLiteral("  98 "));
+    h.w->cbodsctype->setEditText(type);
+    h.text(6)->setText(email);
+    h.text(7)->setText(u"  98 "_s);
     h.w->cmdupdate_Click();
-    QCOMPARE(h.said(), QStringList{});
-    QCOMPARE(h.column(1, QStringLiteral("Nm")), name);
-    QCOMPARE(h.column(1, QStringLiteral("SerialNo")), serial);
-    QCOMPARE(h.column(1, QStringLiteral("Typ")), QStringLiteral("Class '3' \\ Sign"));
-    QCOMPARE(h.column(1, QStringLiteral("Email")), email);
-    QCOMPARE(h.column(1, QStringLiteral("Mobile")), QStringLiteral("  98 "));
-
-    // The same serial number, quotes and backslashes included, is found again as a duplicate.
-    QVERIFY(!h.add(QStringLiteral("Other"), serial));
-    QCOMPARE(h.said(), QStringList{QStringLiteral("Duplicate Serial Number.")});
-    h.w->cmdcancel_Click();
+    QCOMPARE(h.said(), QStringList());
+    const auto verifyStored = [&] {
+        QCOMPARE(h.column(1, "Nm"), name);
+        QCOMPARE(h.column(1, "SerialNo"), serial);
+        QCOMPARE(h.column(1, "Typ"), type);
+        QCOMPARE(h.column(1, "Email"), email);
+        QCOMPARE(h.column(1, "Mobile"), u"  98 "_s);
+    };
+    verifyStored();
 
     // The update statement writes them unchanged as well.
     h.selectRecord(1);
     h.w->cmdmodify_Click();
-    h.w->txtfields[3]->setText(QStringLiteral("C:\\Auth's\\"));
+    h.text(3)->setText(u"C:\\Auth's\\"_s);
     h.w->cmdupdate_Click();
-    QCOMPARE(h.column(1, QStringLiteral("IssAuth")), QStringLiteral("C:\\Auth's\\"));
-    QCOMPARE(h.column(1, QStringLiteral("Nm")), name);
-    QCOMPARE(h.column(1, QStringLiteral("SerialNo")), serial);
+    QCOMPARE(h.column(1, "IssAuth"), u"C:\\Auth's\\"_s);
+    verifyStored();
 }
 
 // After a save the list is reloaded, the saved row is current and in view, the window is in list
 // mode with the record in the entry controls, and the focus is where the user can go on.
 void TestSave::listAfterSave() {
     QFETCH(QString, backend);
-    RegisterHarness h(backend);
+    RegisterWindow h(backend);
     for (int i = 1; i <= 80; ++i)
-        h.store({i, QStringLiteral("Holder %1").arg(i, 3, 10, QLatin1Char('0'))});
+        h.store({.srNo = i, .name = u"Holder %1"_s.arg(i, 3, 10, QChar(u'0'))});
     h.open();
     QCOMPARE(h.w->vs->Row(), 1);
 
     // The new record sorts last (latest start), far below the rows in view.
     h.w->cmdadd_Click();
-    h.fill(QStringLiteral("Latest"), QStringLiteral("01/01/2020 00:00:00"));
+    h.fill(u"Latest"_s, u"01/01/2020 00:00:00"_s);
     h.w->cmdupdate_Click();
     QCOMPARE(h.w->vs->Rows(), 82);
     QCOMPARE(h.w->vs->Row(), 81);
-    QCOMPARE(h.w->vs->TextMatrix(81, 1), QStringLiteral("81"));
+    QCOMPARE(h.w->vs->TextMatrix(81, 1), u"81"_s);
     const QRect shown = h.w->vs->visualRect(h.w->vs->currentIndex());
     QVERIFY2(h.w->vs->viewport()->rect().contains(shown), "the saved row is scrolled into view");
     QVERIFY(h.w->vs->isEnabled());
-    QVERIFY(h.w->cmdadd->isVisible());
     QVERIFY(!h.w->cmdupdate->isVisible());
-    QCOMPARE(h.w->txtfields[0]->text(), QStringLiteral("Latest"));
+    QCOMPARE(h.text(0)->text(), u"Latest"_s);
     QCOMPARE(h.w->focusWidget(), h.w->cmdadd);
 
     // A record moved to the top of the list: it is current and the list starts with it.
     h.selectRecord(81);
     h.w->cmdmodify_Click();
-    h.w->txtdts[0]->setText(QStringLiteral("01/01/2000 00:00:00"));
+    h.date(0)->setText(u"01/01/2000 00:00:00"_s);
     h.w->cmdupdate_Click();
     QCOMPARE(h.w->vs->Row(), 1);
-    QCOMPARE(h.w->vs->TextMatrix(1, 1), QStringLiteral("81"));
+    QCOMPARE(h.w->vs->TextMatrix(1, 1), u"81"_s);
+    QCOMPARE(h.w->vs->TextMatrix(1, 6), u"01/01/2000 00:00:00"_s);
     QCOMPARE(h.w->vs->rowAt(0), 0);
     QCOMPARE(h.w->focusWidget(), h.w->cmdmodify);
-    QCOMPARE(h.w->vs->TextMatrix(1, 6), QStringLiteral("01/01/2000 00:00:00"));
 
-    // A record saved below the rows in view becomes the first visible row, not the last.
-    const int rowsInView = h.w->vs->rowAt(h.w->vs->viewport()->height() - 1);
-    QVERIFY2(rowsInView > 0 && rowsInView < 30, "the grid shows part of the list");
-    h.selectRecord(1);
-    h.w->cmdmodify_Click();
-    h.w->txtfields[0]->setText(QStringLiteral("Holder 040a"));
-    h.w->cmdupdate_Click();
-    QCOMPARE(h.w->vs->TextMatrix(41, 1), QStringLiteral("1"));
-    QCOMPARE(h.w->vs->Row(), 41);
-    QCOMPARE(h.w->vs->rowAt(0), 40);
-    QCOMPARE(h.said(), QStringList{});
+    QCOMPARE(h.said(), QStringList());
 }
 
 void TestSave::recordHiddenByFilter() {
     QFETCH(QString, backend);
-    RegisterHarness h(backend);
-    h.store({1, QStringLiteral("Expired B"), {}, kFrom, QStringLiteral("01/01/2015 00:00:00")});
-    h.store({2,
-             QStringLiteral("Expired A"),
-             {},
-             QStringLiteral("01/01/2009 00:00:00"),
-             QStringLiteral("01/01/2016 00:00:00")});
+    RegisterWindow h(backend);
+    h.store({.srNo = 1, .name = "Expired B", .to = "01/01/2015 00:00:00"});
+    h.store({.srNo = 2, .name = "Expired A", .from = "01/01/2009 00:00:00", .to = "01/01/2016 00:00:00"});
     h.open();
     h.w->options[1]->setChecked(true);
     h.w->options_Click(1);
     QCOMPARE(h.w->vs->Rows(), 3);
     h.w->vs->setRow(2);
 
-    h.w->cmdadd_Click();
-    h.fill(QStringLiteral("Still valid"), kFrom, kTo);
-    h.w->cmdupdate_Click();
+    QVERIFY(h.add(u"Still valid"_s));
     QCOMPARE(h.numbers(), (QList<int>{1, 2, 3}));
     QCOMPARE(h.w->vs->Rows(), 3);
     QCOMPARE(h.w->vs->Row(), 1);
-    QCOMPARE(h.w->txtfields[0]->text(), QStringLiteral("Expired A"));
+    QCOMPARE(h.text(0)->text(), u"Expired A"_s);
     QVERIFY(h.w->options[1]->isChecked());
 }
 
