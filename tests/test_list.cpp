@@ -77,8 +77,7 @@ void TestList::filtersAtTheCutOff() {
     w->txtdays[0]->setText(QStringLiteral("10"));
     w->cmdok_Click();
     QVERIFY(w->options[2]->isChecked());
-    QCOMPARE(w->lblhead->text(),
-             QStringLiteral("List of Certificates To be Expired on or before 15/12/2026 10:30:00"));
+    QCOMPARE(w->lblhead->text(), QStringLiteral("List of Certificates To be Expired on or before 15/12/2026 10:30:00"));
     QCOMPARE(names(*w), (QStringList{QStringLiteral("Expired long ago"), QStringLiteral("Expires right now"),
                                      QStringLiteral("One second later"), QStringLiteral("At ten days")}));
 
@@ -87,6 +86,18 @@ void TestList::filtersAtTheCutOff() {
     w->cmdok_Click();
     QCOMPARE(w->lblhead->text(), QStringLiteral("List of Certificates To be Expired on or before 05/12/2026 10:30:00"));
     QCOMPARE(w->vs->Rows(), 3);
+
+    // A cut-off past the last four-digit year cannot be compared with stored dates: the reload is
+    // logged as failed and lists nothing, whether the days overflow the calendar or the counter.
+    for (const QString& days : {QStringLiteral("3000000"), QStringLiteral("99999999999999999999")}) {
+        const qsizetype logged = fx.logLines().size();
+        w->txtdays[0]->setText(days);
+        w->cmdok_Click();
+        QCOMPARE(w->vs->Rows(), 1);
+        const QStringList lines = fx.logLines();
+        QCOMPARE(lines.size(), logged + 1);
+        QVERIFY(lines.last().endsWith(QStringLiteral("\tfrmDscMain\tLOADGRID")));
+    }
 }
 
 void TestList::rowsOrderedAndNumbered() {
@@ -163,8 +174,8 @@ void TestList::failingQueryIsLoggedAndTheWindowGoesOn() {
     for (const QString& line : lines) {
         const QStringList fields = line.split(QLatin1Char('\t'));
         QVERIFY(fields.size() >= 6);
-        loggedByLoadGrid |= fields.mid(fields.size() - 2) == QStringList{QStringLiteral("frmDscMain"),
-                                                                          QStringLiteral("LOADGRID")};
+        loggedByLoadGrid |=
+            fields.mid(fields.size() - 2) == QStringList{QStringLiteral("frmDscMain"), QStringLiteral("LOADGRID")};
     }
     QVERIFY(loggedByLoadGrid);
 }
@@ -173,12 +184,24 @@ void TestList::daysBoxChecks_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("after");
-    QTest::newRow("empty") << "" << "" << "";
-    QTest::newRow("decimal") << "1.5" << "Invalid Value. Decimal not allowed." << "1.5";
-    QTest::newRow("negative") << "-3" << "Invalid Value. Only Positive Value allowed." << "-3";
-    QTest::newRow("not numeric") << "12a" << "Invalid Value. Only Numeric allowed." << "12a";
-    QTest::newRow("zero") << "0" << "" << "0";
-    QTest::newRow("leading zeros") << "007" << "" << "7";
+    QTest::newRow("empty") << ""
+                           << ""
+                           << "";
+    QTest::newRow("decimal") << "1.5"
+                             << "Invalid Value. Decimal not allowed."
+                             << "1.5";
+    QTest::newRow("negative") << "-3"
+                              << "Invalid Value. Only Positive Value allowed."
+                              << "-3";
+    QTest::newRow("not numeric") << "12a"
+                                 << "Invalid Value. Only Numeric allowed."
+                                 << "12a";
+    QTest::newRow("zero") << "0"
+                          << ""
+                          << "0";
+    QTest::newRow("leading zeros") << "007"
+                                   << ""
+                                   << "7";
 }
 
 void TestList::daysBoxChecks() {

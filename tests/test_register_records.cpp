@@ -95,6 +95,19 @@ void TestRegisterRecords::entryFrameFollowsTheCurrentRow() {
     verifyProof(r, Kind::Id, QString(), QString());
     verifyProof(r, Kind::Addr, u"passport scan.jpg"_s, r.addrDoc(3, u"passport scan.jpg"_s));
 
+    // A click on a row's running number, or keys that lead there, change the current row and
+    // the record shown together: the list never points at one record while the form shows another.
+    CertGrid* vs = r.w->vs;
+    QTest::mouseClick(vs->viewport(), Qt::LeftButton, {}, vs->visualRect(vs->model()->index(0, 0)).center());
+    QCOMPARE(vs->Row(), 1);
+    QCOMPARE(r.text(0)->text(), full.name);
+    vs->setFocus();
+    QTest::keyClick(vs, Qt::Key_Home);
+    QTest::keyClick(vs, Qt::Key_Down);
+    QCOMPARE(vs->Row(), 2);
+    QCOMPARE(r.text(0)->text(), u"Zoya"_s);
+    QVERIFY(vs->Col() >= 2);
+
     // "&Add New" forgets the record's documents as well.
     r.w->cmdadd_Click();
     verifyProof(r, Kind::Addr, QString(), QString());

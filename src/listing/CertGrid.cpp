@@ -4,26 +4,64 @@
 #include <QItemSelectionModel>
 
 namespace {
-const QStringList kHeadings = {QStringLiteral("Sr. No."),           QString(),
-                               QStringLiteral("Certificate Name"),  QStringLiteral("Type of DSC"),
-                               QStringLiteral("Serial No."),        QStringLiteral("Issuing Authority"),
-                               QStringLiteral("Valid From"),        QStringLiteral("Valid To"),
-                               QStringLiteral("E-mail Id"),         QStringLiteral("Mobile No."),
-                               QStringLiteral("Tel. No."),          QStringLiteral("ID Proof Type"),
-                               QStringLiteral("ID Proof No."),      QStringLiteral("ID Proof File Name"),
-                               QStringLiteral("Address Proof Type"), QStringLiteral("Address Proof No."),
+const QStringList kHeadings = {QStringLiteral("Sr. No."),
+                               QString(),
+                               QStringLiteral("Certificate Name"),
+                               QStringLiteral("Type of DSC"),
+                               QStringLiteral("Serial No."),
+                               QStringLiteral("Issuing Authority"),
+                               QStringLiteral("Valid From"),
+                               QStringLiteral("Valid To"),
+                               QStringLiteral("E-mail Id"),
+                               QStringLiteral("Mobile No."),
+                               QStringLiteral("Tel. No."),
+                               QStringLiteral("ID Proof Type"),
+                               QStringLiteral("ID Proof No."),
+                               QStringLiteral("ID Proof File Name"),
+                               QStringLiteral("Address Proof Type"),
+                               QStringLiteral("Address Proof No."),
                                QStringLiteral("Address Proof File Name")};
 
-bool centred(int column) { return column == 0 || column == 6 || column == 7; }
+bool centred(int column) {
+    return column == 0 || column == 6 || column == 7;
+}
+
+// The running number (column 0) and the record number (column 1, hidden) are fixed columns: the
+// current cell never lies in them. A click or key that would put it there keeps the row and takes
+// the current data column instead (the first one when there is none), so the current row and the
+// record shown in the entry frame always change together.
+class DataCellSelection : public QItemSelectionModel {
+public:
+    using QItemSelectionModel::QItemSelectionModel;
+
+    void setCurrentIndex(const QModelIndex& index, QItemSelectionModel::SelectionFlags command) override {
+        if (!index.isValid() || index.column() >= kFirstDataColumn) {
+            QItemSelectionModel::setCurrentIndex(index, command);
+            return;
+        }
+        const QModelIndex current = currentIndex();
+        const int column =
+            current.isValid() && current.column() >= kFirstDataColumn ? current.column() : kFirstDataColumn;
+        QItemSelectionModel::setCurrentIndex(model()->index(index.row(), column, index.parent()), command);
+    }
+
+    static constexpr int kFirstDataColumn = 2;
+};
 } // namespace
 
 CertListModel::CertListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-const QStringList& CertListModel::headings() { return kHeadings; }
+const QStringList& CertListModel::headings() {
+    return kHeadings;
+}
 
-int CertListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(rows_.size()); }
+int CertListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(rows_.size());
+}
 
-int CertListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumns; }
+int CertListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumns;
+}
 
 QString CertListModel::cell(int row, int column) const {
     if (row < 0 || row >= int(rows_.size()) || column < 0 || column >= kColumns)
@@ -127,6 +165,9 @@ QStringList CertListModel::widestCandidates(int column) const {
 
 CertGrid::CertGrid(QWidget* parent) : QTableView(parent), model_(new CertListModel(this)) {
     setModel(model_);
+    QItemSelectionModel* initial = selectionModel();
+    setSelectionModel(new DataCellSelection(model_, this));
+    delete initial;
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -139,8 +180,9 @@ CertGrid::CertGrid(QWidget* parent) : QTableView(parent), model_(new CertListMod
     setColumnHidden(1, true);
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& now, const QModelIndex& before) {
-                Q_EMIT afterRowColChange(before.isValid() ? before.row() + 1 : 0, before.isValid() ? before.column() : 0,
-                                         now.isValid() ? now.row() + 1 : 0, now.isValid() ? now.column() : 0);
+                Q_EMIT afterRowColChange(before.isValid() ? before.row() + 1 : 0,
+                                         before.isValid() ? before.column() : 0, now.isValid() ? now.row() + 1 : 0,
+                                         now.isValid() ? now.column() : 0);
             });
 }
 
@@ -160,9 +202,9 @@ void CertGrid::setRow(int row) {
         clearSelection();
         return;
     }
-    const int column = currentIndex().isValid() && currentIndex().column() > 1 ? currentIndex().column() : 2;
-    const QModelIndex index = model_->index(row - 1, column);
-    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    // The selection model keeps the current column, or takes the first data column.
+    selectionModel()->setCurrentIndex(model_->index(row - 1, 0),
+                                      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 QString CertGrid::TextMatrix(int row, int column) const {
@@ -171,7 +213,9 @@ QString CertGrid::TextMatrix(int row, int column) const {
     return model_->cell(row - 1, column);
 }
 
-void CertGrid::clearRows() { model_->clear(); }
+void CertGrid::clearRows() {
+    model_->clear();
+}
 
 void CertGrid::autoFitColumns() {
     const QFontMetrics cells = fontMetrics();

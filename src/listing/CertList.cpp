@@ -1,15 +1,20 @@
 #include "component/ClsMain.h"
 #include "component/Module1.h"
-#include "register/StoreStatements.h"
 #include "register/frmDscMain.h"
+#include "register/StoreStatements.h"
+
+#include <cmath>
 
 namespace {
 // The stored columns of the list (columns 1..16), in table order.
-const char* const kFields[] = {"SrNo",     "Nm",     "Typ",      "SerialNo",  "IssAuth",  "DtFrom",
-                               "DtTo",     "Email",  "Mobile",   "TelNo",     "IdPrTyp",  "IdPrNo",
+const char* const kFields[] = {"SrNo",     "Nm",        "Typ",      "SerialNo",  "IssAuth", "DtFrom",
+                               "DtTo",     "Email",     "Mobile",   "TelNo",     "IdPrTyp", "IdPrNo",
                                "IdPrFlNm", "AddrPrTyp", "AddrPrNo", "AddrPrFlNm"};
 constexpr int kDtFromField = 5;
 constexpr int kDtToField = 6;
+constexpr int kOverflow = 6;
+// More days than lie between any two dates with four-digit years.
+constexpr double kMaxDays = 3652059;
 } // namespace
 
 void frmDscMain::LoadGrid() {
@@ -27,7 +32,12 @@ void frmDscMain::LoadGrid() {
             sql = StoreStatements::selectExpiringBy(Tag(cmdok));
         } else if (options[2]->isChecked()) {
             const double days = Val(txtdays[0]->text());
+            // Stored dates have four-digit years; a cut-off beyond them cannot be written or compared.
+            if (!(std::fabs(days) <= kMaxDays))
+                kyt::raise(kOverflow, QStringLiteral("Overflow"), QStringLiteral("frmDscMain"));
             const QDateTime cutOff = ClsObj->services().clock->now().addDays(qint64(days));
+            if (cutOff.date().year() > 9999)
+                kyt::raise(kOverflow, QStringLiteral("Overflow"), QStringLiteral("frmDscMain"));
             setTag(cmdok, FormatDisplayDate(cutOff));
             lblhead->setText(QStringLiteral("List of Certificates To be Expired on or before ") + Tag(cmdok));
             sql = StoreStatements::selectExpiringBy(Tag(cmdok));
@@ -51,9 +61,10 @@ void frmDscMain::LoadGrid() {
                 for (int i = 0; i < CertListModel::kStoredColumns; ++i) {
                     const int at = index[size_t(i)];
                     if (at < 0)
-                        kyt::raise(3265, QStringLiteral("Item cannot be found in the collection: %1")
-                                             .arg(QLatin1String(kFields[i])),
-                                   QStringLiteral("KYTDscMgr.Db"));
+                        kyt::raise(
+                            3265,
+                            QStringLiteral("Item cannot be found in the collection: %1").arg(QLatin1String(kFields[i])),
+                            QStringLiteral("KYTDscMgr.Db"));
                     fields[size_t(i)] = i == kDtFromField || i == kDtToField ? rs.dateText(at) : rs.text(at);
                 }
                 model->append(fields);
@@ -76,7 +87,7 @@ void frmDscMain::options_Click(int) {
     kyt::ErrorTrap trap = kyt::ErrorTrap::silent();
     QString code;
     trap([&] {
-        code = options[0]->isChecked() ? QStringLiteral("0")
+        code = options[0]->isChecked()   ? QStringLiteral("0")
                : options[1]->isChecked() ? QStringLiteral("1")
                                          : QStringLiteral("2");
     });
