@@ -99,12 +99,12 @@ QString ClsCertMain::selectFromStore(int index) {
 }
 
 QString ClsCertMain::selectChosenFromStore() {
-    // The chooser is a window; a program without a widget application gets no certificate.
-    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
-        return codeText(Failure::Other);
     const std::vector<TokenCertificate> present = readTokenStore();
     if (present.empty())
         return codeText(Failure::NotReadable);
+    // The chooser is a window; a program without a widget application gets no certificate.
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return codeText(Failure::Other);
     const int chosen = CertChooserDialog::choose(summarize(present), QApplication::activeWindow());
     if (chosen < 0 || size_t(chosen) >= present.size())
         return codeText(Failure::NotReadable);

@@ -16,6 +16,8 @@ const char* const kModulesVariable = "KYT_PKCS11_MODULES";
 
 // An attribute value larger than this is not a certificate we could use.
 constexpr CK_ULONG kLargestAttribute = 1024 * 1024;
+// More certificate objects than any token holds.
+constexpr size_t kMostObjects = 4096;
 
 // The modules to read, and ownership of them for the duration of one reading.
 class ModuleSet {
@@ -109,7 +111,9 @@ std::vector<TokenCertificate> certificatesOn(CK_FUNCTION_LIST* module, CK_SLOT_I
             return found;
         CK_OBJECT_HANDLE batch[32];
         CK_ULONG count = 0;
-        while (module->C_FindObjects(session.handle(), batch, 32, &count) == CKR_OK && count > 0)
+        // Bounded, so that a module that never reports the end cannot keep us here.
+        while (objects.size() < kMostObjects && module->C_FindObjects(session.handle(), batch, 32, &count) == CKR_OK &&
+               count > 0)
             objects.insert(objects.end(), batch, batch + count);
     }
     for (CK_OBJECT_HANDLE object : objects) {

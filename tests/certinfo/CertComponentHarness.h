@@ -1,11 +1,18 @@
 #pragma once
 
 // Creates the certificate information object the way the component does: through the object
-// registry, from the built library, and calls it by member name.
+// registry, from the built library, and calls it by member name. Also answers its chooser.
 
 #include "platform/ObjectRegistry.h"
 
+#include <functional>
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
 #include <QVariant>
 
 namespace kyt::test {
@@ -19,17 +26,11 @@ public:
         object_ = registry_.create(kCertObjectId);
     }
 
-    QObject* object() const { return object_.get(); }
-
-    QString selectFile(const QString& path, const QString& password = {}) {
-        return callByName(object(), "SelectCertificate1", {path, password}).toString();
-    }
-    QString selectStore(int selector) { return callByName(object(), "SelectCertificate2", {selector}).toString(); }
+    QString selectStore(int selector) { return callByName(object_.get(), "SelectCertificate2", {selector}).toString(); }
     QString info(const QString& part, const QString& field = {}) {
-        return callByName(object(), "GetMiscInfo", {part, field}).toString();
+        return callByName(object_.get(), "GetMiscInfo", {part, field}).toString();
     }
-    int storeCount() { return callByName(object(), "GetStoreCertCount").toInt(); }
-    QVariantList storeList() { return callByName(object(), "GetStoreList").toList(); }
+    int storeCount() { return callByName(object_.get(), "GetStoreCertCount").toInt(); }
 
 private:
     QTemporaryDir registryDir_;
@@ -37,9 +38,42 @@ private:
     ObjectRef object_;
 };
 
-// The failure codes a selection or a field may answer with.
-inline bool isFailureCode(const QString& result) {
-    return result == QLatin1String("-1") || result == QLatin1String("-2") || result == QLatin1String("-3");
-}
+// Answers the component's chooser once it is on screen; gives up after five seconds.
+class ChooserAnswer {
+public:
+    explicit ChooserAnswer(std::function<void(QDialog*)> answer) : answer_(std::move(answer)) {
+        timer_.setInterval(20);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
+        timer_.start();
+    }
+    bool shown() const { return shown_; }
+
+    // Picks `row` and presses OK.
+    static void pick(QDialog* dialog, int row) {
+        auto* list = dialog->findChild<QTreeWidget*>();
+        list->setCurrentItem(list->topLevelItem(row));
+        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    }
+
+private:
+    void poll() {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QDialog*>(widget);
+            if (dialog && dialog->objectName() == QLatin1String("frmCertChooser") && dialog->isVisible()) {
+                timer_.stop();
+                shown_ = true;
+                answer_(dialog);
+                return;
+            }
+        }
+        if (++polls_ > 250)
+            timer_.stop();
+    }
+
+    std::function<void(QDialog*)> answer_;
+    QTimer timer_;
+    int polls_ = 0;
+    bool shown_ = false;
+};
 
 } // namespace kyt::test

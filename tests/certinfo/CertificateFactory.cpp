@@ -63,6 +63,27 @@ NameEntry commonName(const QString& text) {
     return {NID_commonName, V_ASN1_UTF8STRING, text};
 }
 
+NameEntry unit(const QString& text) {
+    return {NID_organizationalUnitName, V_ASN1_UTF8STRING, text};
+}
+
+NameEntry email(const QString& text) {
+    return {NID_pkcs9_emailAddress, V_ASN1_IA5STRING, text};
+}
+
+KeyAndCertificate makeAuthority(const QString& name) {
+    CertificateRecipe recipe;
+    recipe.subject = {commonName(name)};
+    recipe.authority = true;
+    return makeCertificate(recipe);
+}
+
+QByteArray holderDer(const QString& name, const KeyAndCertificate& issuer) {
+    CertificateRecipe recipe;
+    recipe.subject = {commonName(name)};
+    return derOf(makeCertificate(recipe, &issuer).cert.get());
+}
+
 KeyAndCertificate makeCertificate(const CertificateRecipe& recipe, const KeyAndCertificate* issuer) {
     KeyAndCertificate made;
     made.key.reset(EVP_EC_gen("P-256"));
@@ -71,8 +92,8 @@ KeyAndCertificate makeCertificate(const CertificateRecipe& recipe, const KeyAndC
     X509* cert = made.cert.get();
     X509_set_version(cert, X509_VERSION_3);
 
-    BIGNUM* serialNumber =
-        BN_bin2bn(reinterpret_cast<const unsigned char*>(recipe.serial.constData()), int(recipe.serial.size()), nullptr);
+    BIGNUM* serialNumber = BN_bin2bn(reinterpret_cast<const unsigned char*>(recipe.serial.constData()),
+                                     int(recipe.serial.size()), nullptr);
     ASN1_INTEGER* serial = BN_to_ASN1_INTEGER(serialNumber, nullptr);
     X509_set_serialNumber(cert, serial);
     ASN1_INTEGER_free(serial);
@@ -129,7 +150,10 @@ QByteArray pkcs12Of(const KeyAndCertificate& holder, const Pkcs12Options& option
                                             holder.cert.get(), chain.get(), keyNid, certNid, 2048, -1, 0, crypto.get(),
                                             nullptr));
     check(bundle != nullptr, "pkcs12");
-    if (options.withMac) {
+    if (options.absurdMacIterations) {
+        // Only the parameters: computing a MAC over that many iterations would take minutes.
+        check(PKCS12_setup_mac(bundle.get(), INT32_MAX, nullptr, 8, EVP_sha256()) == 1, "mac");
+    } else if (options.withMac) {
         const EVP_MD* md = options.encryption == Pkcs12Encryption::Aes256Pbkdf2 ? EVP_sha256() : EVP_sha1();
         check(PKCS12_set_mac(bundle.get(), options.password, -1, nullptr, 0, 2048, md) == 1, "mac");
     }

@@ -35,11 +35,17 @@ struct KeyAndCertificate {
     certinfo::EvpPkeyPtr key;
 };
 
-// A common name in UTF8String, the usual choice.
+// The usual string types: common name and unit in UTF8String, e-mail in IA5String.
 NameEntry commonName(const QString& text);
+NameEntry unit(const QString& text);
+NameEntry email(const QString& text);
 
 // Self-signed when `issuer` is null, else signed by it with its name as issuer.
 KeyAndCertificate makeCertificate(const CertificateRecipe& recipe, const KeyAndCertificate* issuer = nullptr);
+// A self-signed certificate authority called `name`.
+KeyAndCertificate makeAuthority(const QString& name);
+// The DER of a holder's certificate with just a common name, issued by `issuer`.
+QByteArray holderDer(const QString& name, const KeyAndCertificate& issuer);
 
 QByteArray derOf(X509* cert);
 QByteArray pemOf(X509* cert);
@@ -50,8 +56,9 @@ struct Pkcs12Options {
     const char* password = "secret"; // nullptr: no password at all
     Pkcs12Encryption encryption = Pkcs12Encryption::Aes256Pbkdf2;
     bool withMac = true;
-    bool withKey = true;      // false: a bundle of certificates only
-    std::vector<X509*> chain; // further certificates, such as the issuer
+    bool withKey = true;              // false: a bundle of certificates only
+    std::vector<X509*> chain = {};    // further certificates, such as the issuer
+    bool absurdMacIterations = false; // a MAC claiming 2^31 - 1 iterations, as a damaged file may
 };
 
 // A PKCS#12 bundle of the holder's key and certificate (DER). The context supplies RC2-40.

@@ -2,6 +2,7 @@
 // certificate through the real certificate information object and fill the entry controls.
 // Runs with TZ=Asia/Kolkata, so the validity dates below are Indian local time.
 
+#include "CertComponentHarness.h"
 #include "CertificateFactory.h"
 #include "component/ClsMain.h"
 #include "platform/LibraryRegistration.h"
@@ -10,15 +11,8 @@
 #include "SoftHsmTokens.h"
 #include "support/TestSupport.h"
 
-#include <functional>
 #include <memory>
-#include <QApplication>
-#include <QDialog>
-#include <QDialogButtonBox>
 #include <QPointer>
-#include <QPushButton>
-#include <QTimer>
-#include <QTreeWidget>
 #include <QtTest>
 
 using namespace kyt::test;
@@ -34,55 +28,10 @@ const QString kMobile = QStringLiteral("9876543210");
 using Captured = QStringList;
 
 // Meera's certificate: every detail present, in a password-protected bundle.
-const Captured kMeera = {
-    QStringLiteral("Meera Iyer"),      QStringLiteral("Class 2 Organisation"), QStringLiteral("1A2B3C"),
-    QStringLiteral("Capture CA"),      QStringLiteral("05/03/2024 11:37:08"),  QStringLiteral("02/01/2051 01:30:00"),
-    QStringLiteral("meera@example.in")};
+const Captured kMeera = {"Meera Iyer",          "Class 2 Organisation", "1A2B3C",          "Capture CA",
+                         "05/03/2024 11:37:08", "02/01/2051 01:30:00",  "meera@example.in"};
 // Ravi's certificate: no class unit and no e-mail, in a plain certificate file.
-const Captured kRavi = {QStringLiteral("Ravi Kumar"),
-                        QString(),
-                        QStringLiteral("0F"),
-                        QStringLiteral("Capture CA"),
-                        QStringLiteral("01/07/2025 05:30:00"),
-                        QStringLiteral("01/07/2027 05:29:59"),
-                        QString()};
-
-// Answers the component's chooser once it is on screen; gives up after five seconds.
-class ChooserAnswer {
-public:
-    explicit ChooserAnswer(std::function<void(QDialog*)> answer) : answer_(std::move(answer)) {
-        timer_.setInterval(20);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
-        timer_.start();
-    }
-    bool shown() const { return shown_; }
-
-private:
-    void poll() {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            auto* dialog = qobject_cast<QDialog*>(widget);
-            if (dialog && dialog->objectName() == QLatin1String("frmCertChooser") && dialog->isVisible()) {
-                timer_.stop();
-                shown_ = true;
-                answer_(dialog);
-                return;
-            }
-        }
-        if (++polls_ > 250)
-            timer_.stop();
-    }
-
-    std::function<void(QDialog*)> answer_;
-    QTimer timer_;
-    int polls_ = 0;
-    bool shown_ = false;
-};
-
-void pickRow(QDialog* dialog, int row) {
-    auto* list = dialog->findChild<QTreeWidget*>();
-    list->setCurrentItem(list->topLevelItem(row));
-    dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-}
+const Captured kRavi = {"Ravi Kumar", "", "0F", "Capture CA", "01/07/2025 05:30:00", "01/07/2027 05:29:59", ""};
 } // namespace
 
 class CaptureTest : public QObject {
@@ -92,14 +41,11 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
-    void fileCaptureFillsTheSevenFields();
     void secondReadOverwritesEveryField();
     void failedReadKeepsTheFirstValues_data();
     void failedReadKeepsTheFirstValues();
-    void cancelledFileDialogChangesNothing();
     void missingComponentAsksForNoFile();
     void storeCaptureTakesTheChosenCertificate();
-    void cancelledChooserKeepsTheFields();
 
 private:
     // Opens the register window in entry mode, with the component registered unless told not to.
@@ -111,57 +57,40 @@ private:
 
     QTemporaryDir dir_;
     kyt::certinfo::CryptoContext crypto_;
-    KeyAndCertificate ca_;
-    QString meeraBundle_, raviFile_, notACertificate_;
+    QString meeraBundle_, raviFile_;
     std::unique_ptr<SoftHsmTokens> tokens_;
     std::unique_ptr<testsupport::ComponentFixture> fx_;
     QPointer<frmDscMain> w_;
 };
 
 void CaptureTest::initTestCase() {
-    CertificateRecipe caRecipe;
-    caRecipe.subject = {commonName(QStringLiteral("Capture CA"))};
-    caRecipe.authority = true;
-    ca_ = makeCertificate(caRecipe);
-
+    const KeyAndCertificate ca = makeAuthority(QStringLiteral("Capture CA"));
     CertificateRecipe meera;
-    meera.subject = {commonName(QStringLiteral("Meera Iyer")),
-                     {NID_organizationalUnitName, V_ASN1_UTF8STRING, QStringLiteral("Class 2 Organisation")},
-                     {NID_pkcs9_emailAddress, V_ASN1_IA5STRING, QStringLiteral("meera@example.in")}};
+    meera.subject = {commonName(QStringLiteral("Meera Iyer")), unit(QStringLiteral("Class 2 Organisation")),
+                     email(QStringLiteral("meera@example.in"))};
     meera.serial = QByteArray::fromHex("1a2b3c");
-    Pkcs12Options withPassword;
-    withPassword.password = "pw";
     meeraBundle_ = writeFile(dir_.path(), QStringLiteral("meera.pfx"),
-                             pkcs12Of(makeCertificate(meera, &ca_), withPassword, crypto_));
-
+                             pkcs12Of(makeCertificate(meera, &ca), {.password = "pw"}, crypto_));
     CertificateRecipe ravi;
-    ravi.subject = {commonName(QStringLiteral("Ravi Kumar")),
-                    {NID_organizationalUnitName, V_ASN1_UTF8STRING, QStringLiteral("Accounts")}};
+    ravi.subject = {commonName(QStringLiteral("Ravi Kumar")), unit(QStringLiteral("Accounts"))};
     ravi.serial = QByteArray::fromHex("0f");
     ravi.notBefore = QDateTime(QDate(2025, 7, 1), QTime(0, 0, 0), Qt::UTC);
     ravi.notAfter = QDateTime(QDate(2027, 6, 30), QTime(23, 59, 59), Qt::UTC);
-    raviFile_ = writeFile(dir_.path(), QStringLiteral("ravi.cer"), derOf(makeCertificate(ravi, &ca_).cert.get()));
-
-    notACertificate_ = writeFile(dir_.path(), QStringLiteral("notes.pfx"), QByteArray("just some notes"));
+    raviFile_ = writeFile(dir_.path(), QStringLiteral("ravi.cer"), derOf(makeCertificate(ravi, &ca).cert.get()));
+    writeFile(dir_.path(), QStringLiteral("notes.pfx"), QByteArray("just some notes"));
 
     // One token for the whole run: the token module reads its configuration once per process.
     if (const QString missing = SoftHsmTokens::missingTools(); !missing.isEmpty())
         QFAIL(qPrintable(QStringLiteral("not installed: ") + missing));
     tokens_ = std::make_unique<SoftHsmTokens>();
-    QVERIFY2(tokens_->initToken(QStringLiteral("Capture")), qPrintable(tokens_->lastOutput()));
-    CertificateRecipe first;
-    first.subject = {commonName(QStringLiteral("Anil Token"))};
-    QVERIFY2(tokens_->writeCertificate(QStringLiteral("Capture"), derOf(makeCertificate(first, &ca_).cert.get()),
-                                       QStringLiteral("a-anil"), QStringLiteral("01")),
-             qPrintable(tokens_->lastOutput()));
-    CertificateRecipe second;
-    second.subject = {commonName(QStringLiteral("Bina Token")),
-                      {NID_organizationalUnitName, V_ASN1_UTF8STRING, QStringLiteral("Class 3 Individual")}};
-    second.serial = QByteArray::fromHex("7e57");
-    second.altNames = QStringLiteral("email:bina@example.in");
-    QVERIFY2(tokens_->writeCertificate(QStringLiteral("Capture"), derOf(makeCertificate(second, &ca_).cert.get()),
-                                       QStringLiteral("b-bina"), QStringLiteral("02")),
-             qPrintable(tokens_->lastOutput()));
+    CertificateRecipe bina;
+    bina.subject = {commonName(QStringLiteral("Bina Token")), unit(QStringLiteral("Class 3 Individual"))};
+    bina.serial = QByteArray::fromHex("7e57");
+    bina.altNames = QStringLiteral("email:bina@example.in");
+    const QString error =
+        tokens_->addToken(QStringLiteral("Capture"), {{"a-anil", holderDer(QStringLiteral("Anil Token"), ca)},
+                                                      {"b-bina", derOf(makeCertificate(bina, &ca).cert.get())}});
+    QVERIFY2(error.isEmpty(), qPrintable(error));
 }
 
 void CaptureTest::init() {
@@ -178,9 +107,7 @@ void CaptureTest::openWindow(bool registerComponent) {
     fx_->attach();
     if (registerComponent) {
         QString error;
-        QVERIFY2(
-            kyt::registerLibrary(*fx_->objects, testsupport::binDir() + QStringLiteral("/libKYTCertInfo.so"), &error),
-            qPrintable(error));
+        QVERIFY2(kyt::registerLibrary(*fx_->objects, QStringLiteral(KYT_CERTINFO_PLUGIN), &error), qPrintable(error));
     }
     w_ = new frmDscMain();
     w_->InitData(fx_->cls, false);
@@ -203,11 +130,10 @@ Captured CaptureTest::captured() const {
             w_->txtfields[6]->text()};
 }
 
-void CaptureTest::fileCaptureFillsTheSevenFields() {
+void CaptureTest::secondReadOverwritesEveryField() {
     openWindow();
     QVERIFY(!fx_->cls->PdfObj);
     captureFile(meeraBundle_, QStringLiteral("pw"));
-
     const auto& shown = fx_->dialogs->shown();
     QCOMPARE(shown.size(), size_t(2));
     QCOMPARE(shown[0].kind, Shown::OpenFiles);
@@ -217,32 +143,31 @@ void CaptureTest::fileCaptureFillsTheSevenFields() {
     QCOMPARE(shown[1].text, QStringLiteral("Enter Password for the Selected Certificate (If any)"));
     QCOMPARE(shown[1].title, QStringLiteral("Certificate Password"));
     QVERIFY(shown[1].masked);
-
-    QVERIFY(fx_->cls->PdfObj);
     QCOMPARE(captured(), kMeera);
     // The dates fill every digit of the mask, and the mask is back on.
     QCOMPARE(date(0)->clipText(), QStringLiteral("05032024113708"));
     QCOMPARE(date(1)->mask(), MaskedDateBox::kDateMask);
-    QCOMPARE(w_->txtfields[7]->text(), kMobile);
-    QVERIFY(fx_->logText().isEmpty());
-}
 
-void CaptureTest::secondReadOverwritesEveryField() {
-    openWindow();
-    captureFile(meeraBundle_, QStringLiteral("pw"));
-    QCOMPARE(captured(), kMeera);
     // A cancelled prompt reads the file without a password, which a plain certificate needs.
     captureFile(raviFile_, kyt::Answer::Cancel);
     QCOMPARE(captured(), kRavi);
     QCOMPARE(fx_->dialogs->messages().filter(kFailed).size(), 0);
     QCOMPARE(w_->txtfields[7]->text(), kMobile);
+
+    // A cancelled file dialog ends it all: no prompt, no message, no change.
+    fx_->dialogs->clear();
+    fx_->dialogs->queue(QStringList{});
+    w_->cmdcert[0]->click();
+    QCOMPARE(fx_->dialogs->shown().size(), size_t(1));
+    QCOMPARE(fx_->dialogs->unexpected(), 0);
+    QCOMPARE(captured(), kRavi);
+    QVERIFY(fx_->logText().isEmpty());
 }
 
 void CaptureTest::failedReadKeepsTheFirstValues_data() {
     QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("password"); // empty: the prompt is cancelled
+    QTest::addColumn<QString>("password");
     QTest::newRow("wrong password") << QStringLiteral("meera.pfx") << QStringLiteral("no");
-    QTest::newRow("prompt cancelled") << QStringLiteral("meera.pfx") << QString();
     QTest::newRow("not a certificate") << QStringLiteral("notes.pfx") << QStringLiteral("x");
 }
 
@@ -254,25 +179,11 @@ void CaptureTest::failedReadKeepsTheFirstValues() {
     QCOMPARE(captured(), kRavi);
     fx_->dialogs->clear();
 
-    captureFile(dir_.filePath(file), password.isEmpty() ? kyt::ScriptedDialogs::Reply(kyt::Answer::Cancel)
-                                                        : kyt::ScriptedDialogs::Reply(password));
+    captureFile(dir_.filePath(file), password);
     QCOMPARE(fx_->dialogs->shown().back().kind, Shown::Information);
     QCOMPARE(fx_->dialogs->messages().back(), kFailed);
     QCOMPARE(captured(), kRavi);
     QCOMPARE(date(1)->mask(), MaskedDateBox::kDateMask);
-}
-
-void CaptureTest::cancelledFileDialogChangesNothing() {
-    openWindow();
-    captureFile(meeraBundle_, QStringLiteral("pw"));
-    fx_->dialogs->clear();
-
-    fx_->dialogs->queue(QStringList{});
-    w_->cmdcert[0]->click();
-    QCOMPARE(fx_->dialogs->shown().size(), size_t(1)); // the file dialog only: no prompt, no message
-    QCOMPARE(fx_->dialogs->unexpected(), 0);
-    QCOMPARE(captured(), kMeera);
-    QVERIFY(fx_->logText().isEmpty());
 }
 
 void CaptureTest::missingComponentAsksForNoFile() {
@@ -292,25 +203,19 @@ void CaptureTest::missingComponentAsksForNoFile() {
 
 void CaptureTest::storeCaptureTakesTheChosenCertificate() {
     openWindow();
-    ChooserAnswer answer([](QDialog* dialog) { pickRow(dialog, 1); });
+    ChooserAnswer pick([](QDialog* dialog) { ChooserAnswer::pick(dialog, 1); });
     w_->cmdcert[1]->click();
-    QVERIFY(answer.shown());
+    QVERIFY(pick.shown());
     QCOMPARE(fx_->dialogs->shown().size(), size_t(0)); // neither file dialog nor prompt
-    QCOMPARE(captured(),
-             Captured({QStringLiteral("Bina Token"), QStringLiteral("Class 3 Individual"), QStringLiteral("7E57"),
-                       QStringLiteral("Capture CA"), QStringLiteral("05/03/2024 11:37:08"),
-                       QStringLiteral("02/01/2051 01:30:00"), QStringLiteral("bina@example.in")}));
-}
+    const Captured bina = {"Bina Token",          "Class 3 Individual",  "7E57",           "Capture CA",
+                           "05/03/2024 11:37:08", "02/01/2051 01:30:00", "bina@example.in"};
+    QCOMPARE(captured(), bina);
 
-void CaptureTest::cancelledChooserKeepsTheFields() {
-    openWindow();
-    captureFile(meeraBundle_, QStringLiteral("pw"));
-    fx_->dialogs->clear();
-    ChooserAnswer answer([](QDialog* dialog) { dialog->reject(); });
+    ChooserAnswer cancel([](QDialog* dialog) { dialog->reject(); });
     w_->cmdcert[1]->click();
-    QVERIFY(answer.shown());
+    QVERIFY(cancel.shown());
     QCOMPARE(fx_->dialogs->messages(), QStringList{kFailed});
-    QCOMPARE(captured(), kMeera);
+    QCOMPARE(captured(), bina);
 }
 
 QTEST_MAIN(CaptureTest)

@@ -19,25 +19,6 @@ struct Run {
     QString err;
 };
 
-Run dscmgr(const QStringList& args, const QString& registry) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("KYT_OBJECT_REGISTRY"), registry);
-    env.remove(QStringLiteral("DISPLAY"));
-    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    p.setProcessEnvironment(env);
-    p.start(testsupport::binDir() + QStringLiteral("/dscmgr"), args);
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        return {};
-    }
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
-            QString::fromUtf8(p.readAllStandardError())};
-}
-
 QStringList numbered(const QStringList& details) {
     QStringList lines;
     for (int i = 0; i < details.size(); ++i)
@@ -59,44 +40,49 @@ private slots:
     void chooserIndexIsRefused();
 
 private:
+    // Runs dscmgr as a script would, without a display, on this test's registry and folder.
+    Run dscmgr(const QStringList& args) const {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("KYT_OBJECT_REGISTRY"), registry_);
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QLatin1String(name));
+        p.setProcessEnvironment(env);
+        p.start(testsupport::binDir() + QStringLiteral("/dscmgr"), args + QStringList{"--folder", dir_.path()});
+        if (!p.waitForFinished(60000)) {
+            p.kill();
+            p.waitForFinished();
+            return {};
+        }
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+                QString::fromUtf8(p.readAllStandardError())};
+    }
+
     QTemporaryDir dir_;
     QString registry_;
     kyt::certinfo::CryptoContext crypto_;
-    KeyAndCertificate ca_;
     QString bundle_;
     std::unique_ptr<SoftHsmTokens> tokens_;
 };
 
 void CertCommandsTest::initTestCase() {
-    CertificateRecipe caRecipe;
-    caRecipe.subject = {commonName(QStringLiteral("Command CA"))};
-    caRecipe.authority = true;
-    ca_ = makeCertificate(caRecipe);
-
+    const KeyAndCertificate ca = makeAuthority(QStringLiteral("Command CA"));
     CertificateRecipe holder;
-    holder.subject = {commonName(QStringLiteral("Meera Iyer")),
-                      {NID_organizationalUnitName, V_ASN1_UTF8STRING, QStringLiteral("Class 2 Organisation")}};
+    holder.subject = {commonName(QStringLiteral("Meera Iyer")), unit(QStringLiteral("Class 2 Organisation"))};
     holder.serial = QByteArray::fromHex("1a2b3c");
     holder.altNames = QStringLiteral("email:meera@example.in");
-    Pkcs12Options rc2;
-    rc2.encryption = Pkcs12Encryption::Rc2Forty;
-    rc2.password = "pw";
-    bundle_ =
-        writeFile(dir_.path(), QStringLiteral("meera.pfx"), pkcs12Of(makeCertificate(holder, &ca_), rc2, crypto_));
+    bundle_ = writeFile(
+        dir_.path(), QStringLiteral("meera.pfx"),
+        pkcs12Of(makeCertificate(holder, &ca), {.password = "pw", .encryption = Pkcs12Encryption::Rc2Forty}, crypto_));
 
     if (const QString missing = SoftHsmTokens::missingTools(); !missing.isEmpty())
         QFAIL(qPrintable(QStringLiteral("not installed: ") + missing));
     tokens_ = std::make_unique<SoftHsmTokens>();
-    QVERIFY2(tokens_->initToken(QStringLiteral("Command")), qPrintable(tokens_->lastOutput()));
-    const QStringList holders = {QStringLiteral("Anil Token"), QStringLiteral("Bina Token")};
-    for (int i = 0; i < holders.size(); ++i) {
-        CertificateRecipe recipe;
-        recipe.subject = {commonName(holders[i])};
-        // The store orders a token's certificates by object label.
-        QVERIFY2(tokens_->writeCertificate(QStringLiteral("Command"), derOf(makeCertificate(recipe, &ca_).cert.get()),
-                                           QStringLiteral("cert-%1").arg(i), QStringLiteral("0%1").arg(i + 1)),
-                 qPrintable(tokens_->lastOutput()));
-    }
+    const QString error =
+        tokens_->addToken(QStringLiteral("Command"), {{"cert-0", holderDer(QStringLiteral("Anil Token"), ca)},
+                                                      {"cert-1", holderDer(QStringLiteral("Bina Token"), ca)}});
+    QVERIFY2(error.isEmpty(), qPrintable(error));
     qputenv("KYT_PKCS11_MODULES", SoftHsmTokens::kModule.toUtf8());
 }
 
@@ -109,48 +95,36 @@ void CertCommandsTest::init() {
 }
 
 void CertCommandsTest::legacyBundlePrintsItsDetails() {
-    const Run r = dscmgr({QStringLiteral("certinfo"), bundle_, QStringLiteral("--password"), QStringLiteral("pw"),
-                          QStringLiteral("--folder"), dir_.path()},
-                         registry_);
+    const Run r = dscmgr({"certinfo", bundle_, "--password", "pw"});
     QVERIFY2(r.status == 0, qPrintable(r.err));
-    QCOMPARE(r.lines,
-             numbered({QString(), QStringLiteral("Meera Iyer"), QStringLiteral("Class 2 Organisation"),
-                       QStringLiteral("1A2B3C"), QStringLiteral("Command CA"), QStringLiteral("05/03/2024 11:37:08"),
-                       QStringLiteral("02/01/2051 01:30:00"), QStringLiteral("meera@example.in")}));
+    QCOMPARE(r.lines, numbered({"", "Meera Iyer", "Class 2 Organisation", "1A2B3C", "Command CA", "05/03/2024 11:37:08",
+                                "02/01/2051 01:30:00", "meera@example.in"}));
     // Registered by the command itself, for the next program that asks.
-    QCOMPARE(QFileInfo(kyt::ObjectRegistry(registry_).libraryFor(QStringLiteral("KYTCertInfo.ClsCertMain"))).fileName(),
-             QStringLiteral("libKYTCertInfo.so"));
-    QVERIFY(QFileInfo::exists(kyt::ObjectRegistry(registry_).libraryFor(QStringLiteral("KYTCertInfo.ClsCertMain"))));
+    const QFileInfo library(kyt::ObjectRegistry(registry_).libraryFor(QStringLiteral("KYTCertInfo.ClsCertMain")));
+    QVERIFY(library.exists() && library.fileName() == QLatin1String("libKYTCertInfo.so"));
 }
 
 void CertCommandsTest::unreadableCertificateExitsWithOne_data() {
     QTest::addColumn<QStringList>("args");
-    QTest::newRow("wrong password") << QStringList{QStringLiteral("certinfo"), bundle_, QStringLiteral("--password"),
-                                                   QStringLiteral("nope")};
-    QTest::newRow("no password") << QStringList{QStringLiteral("certinfo"), bundle_};
-    QTest::newRow("missing file") << QStringList{QStringLiteral("certinfo"), dir_.filePath(QStringLiteral("none.pfx"))};
-    QTest::newRow("store index beyond") << QStringList{QStringLiteral("certinfo"), QStringLiteral("--store"),
-                                                       QStringLiteral("2")};
+    QTest::newRow("wrong password") << QStringList{"certinfo", bundle_, "--password", "nope"};
+    QTest::newRow("missing file") << QStringList{"certinfo", dir_.filePath(QStringLiteral("none.pfx"))};
+    QTest::newRow("store index beyond") << QStringList{"certinfo", "--store", "2"};
 }
 
 void CertCommandsTest::unreadableCertificateExitsWithOne() {
     QFETCH(QStringList, args);
-    const Run r = dscmgr(args + QStringList{QStringLiteral("--folder"), dir_.path()}, registry_);
+    const Run r = dscmgr(args);
     QCOMPARE(r.status, 1);
-    QCOMPARE(r.lines, numbered({QStringLiteral("Error Retrieving Certificate Information."), QString(), QString(),
-                                QString(), QString(), QString(), QString(), QString()}));
+    QCOMPARE(r.lines, numbered({"Error Retrieving Certificate Information.", "", "", "", "", "", "", ""}));
 }
 
 void CertCommandsTest::storeIsListedAndReadByIndex() {
     const QString validTo = QStringLiteral("02/01/2051 01:30:00");
-    const Run list = dscmgr({QStringLiteral("store"), QStringLiteral("--folder"), dir_.path()}, registry_);
+    const Run list = dscmgr({"store"});
     QVERIFY2(list.status == 0, qPrintable(list.err));
     QCOMPARE(list.lines,
              QStringList({"0\tAnil Token\tCommand CA\t" + validTo, "1\tBina Token\tCommand CA\t" + validTo}));
-
-    const Run second = dscmgr({QStringLiteral("certinfo"), QStringLiteral("--store"), QStringLiteral("1"),
-                               QStringLiteral("--folder"), dir_.path()},
-                              registry_);
+    const Run second = dscmgr({"certinfo", "--store", "1"});
     QVERIFY2(second.status == 0, qPrintable(second.err));
     QCOMPARE(second.lines.value(1), QStringLiteral("1\tBina Token"));
     QCOMPARE(second.lines.value(6), "6\t" + validTo);
@@ -158,9 +132,7 @@ void CertCommandsTest::storeIsListedAndReadByIndex() {
 
 void CertCommandsTest::chooserIndexIsRefused() {
     // Selector -1 would wait for a person to pick from a window that nobody sees.
-    const Run r = dscmgr({QStringLiteral("certinfo"), QStringLiteral("--store"), QStringLiteral("-1"),
-                          QStringLiteral("--folder"), dir_.path()},
-                         registry_);
+    const Run r = dscmgr({"certinfo", "--store", "-1"});
     QCOMPARE(r.status, 2);
     QVERIFY(r.lines.isEmpty());
     QVERIFY2(r.err.contains(QStringLiteral("dscmgr: --store")), qPrintable(r.err));
