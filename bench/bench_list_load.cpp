@@ -5,8 +5,8 @@
 
 #include "component/ClsMain.h"
 #include "component/Module1.h"
-#include "register/StoreStatements.h"
 #include "register/frmDscMain.h"
+#include "register/StoreStatements.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

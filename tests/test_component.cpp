@@ -62,13 +62,20 @@ private Q_SLOTS:
 void TestComponent::formatDbDate_data() {
     QTest::addColumn<QString>("in");
     QTest::addColumn<QString>("out");
-    QTest::newRow("date") << "05/03/2010" << "2010-03-05 00:00:00";
-    QTest::newRow("date and time") << "05/03/2010 14:07:09" << "2010-03-05 14:07:09";
-    QTest::newRow("short") << "5/3/2010" << "";
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("no seconds") << "05/03/2010 14:07" << "";
-    QTest::newRow("other separators") << "05-03-2010" << "2010-03-05 00:00:00";
-    QTest::newRow("mask prompts") << "__/__/____ __:__:__" << "____-__-__ __:__:__";
+    QTest::newRow("date") << "05/03/2010"
+                          << "2010-03-05 00:00:00";
+    QTest::newRow("date and time") << "05/03/2010 14:07:09"
+                                   << "2010-03-05 14:07:09";
+    QTest::newRow("short") << "5/3/2010"
+                           << "";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("no seconds") << "05/03/2010 14:07"
+                                << "";
+    QTest::newRow("other separators") << "05-03-2010"
+                                      << "2010-03-05 00:00:00";
+    QTest::newRow("mask prompts") << "__/__/____ __:__:__"
+                                  << "____-__-__ __:__:__";
 }
 
 void TestComponent::formatDbDate() {
@@ -106,8 +113,9 @@ void TestComponent::errorLogLines() {
     fx.cls->Proc_Name = QStringLiteral("CLSMAIN\tINITME");
     fx.cls->DoErrorLogEntry();
 
-    QCOMPARE(fx.logText(), QStringLiteral("05/12/2026 10:30:00\t91\tObject variable not set\tKYTDscMgr\tfrmDscMain\t"
-                                          "LOADGRID\r\n05/12/2026 10:30:00\t-2147467259\ttab\there\tDb\tCLSMAIN\tINITME\r\n"));
+    QCOMPARE(fx.logText(),
+             QStringLiteral("05/12/2026 10:30:00\t91\tObject variable not set\tKYTDscMgr\tfrmDscMain\t"
+                            "LOADGRID\r\n05/12/2026 10:30:00\t-2147467259\ttab\there\tDb\tCLSMAIN\tINITME\r\n"));
 
     // A log that cannot be opened loses the entry and nothing else.
     fx.cls->LogFlNm.clear();
@@ -201,8 +209,8 @@ void TestComponent::startUpCheckSwitchedOff() {
     writeSettings(fx.folder, settings);
     ReportObj().reset();
     QVERIFY(!initMe(fx, true));
-    QVERIFY(!ReportObj());          // no report object created
-    QVERIFY(!tableExists(*fx.db));  // no table statement ran
+    QVERIFY(!ReportObj());         // no report object created
+    QVERIFY(!tableExists(*fx.db)); // no table statement ran
     QVERIFY(!fx.cls->registerWindow());
     QVERIFY(fx.dialogs->shown().empty());
 }

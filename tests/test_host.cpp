@@ -37,9 +37,10 @@ void writeForeignTable(kyt::Db& db) {
     const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     const QString soon = QDateTime::currentDateTime().addDays(5).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     const QString later = QDateTime::currentDateTime().addDays(60).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    db.execute(QStringLiteral("INSERT INTO DSCSTORE VALUES (4,'Soon ''Q''','Class 3',NULL,'CA','2024-01-01 00:00:00','%1',"
-                              "'s@x.in',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL)")
-                   .arg(soon));
+    db.execute(
+        QStringLiteral("INSERT INTO DSCSTORE VALUES (4,'Soon ''Q''','Class 3',NULL,'CA','2024-01-01 00:00:00','%1',"
+                       "'s@x.in',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL)")
+            .arg(soon));
     db.execute(QStringLiteral("INSERT INTO DSCSTORE VALUES (9,'Later','Class 2','S9','CA','2023-01-01 00:00:00','%1',"
                               "'','','','PAN Card','P1','pan.pdf','','','')")
                    .arg(later));
@@ -58,27 +59,27 @@ private Q_SLOTS:
 
 void TestHost::optionParsing() {
     QString error;
-    auto o = HostOptions::parse({QStringLiteral("list"), QStringLiteral("--expiring"), QStringLiteral("--folder"),
-                                 QStringLiteral("/x")},
-                                &error);
+    auto o = HostOptions::parse(
+        {QStringLiteral("list"), QStringLiteral("--expiring"), QStringLiteral("--folder"), QStringLiteral("/x")},
+        &error);
     QVERIFY(o);
     QCOMPARE(o->command, HostOptions::Command::List);
     QCOMPARE(o->filter, HostOptions::Filter::Expiring);
     QVERIFY(!o->expiringDays);
     QCOMPARE(o->folder, QStringLiteral("/x"));
 
-    o = HostOptions::parse({QStringLiteral("--scale"), QStringLiteral("1.25,1.5,0.9"), QStringLiteral("--log"),
-                            QStringLiteral("err.txt")},
-                           &error);
+    o = HostOptions::parse(
+        {QStringLiteral("--scale"), QStringLiteral("1.25,1.5,0.9"), QStringLiteral("--log"), QStringLiteral("err.txt")},
+        &error);
     QVERIFY(o);
     QCOMPARE(o->command, HostOptions::Command::Gui);
     QCOMPARE(o->scaleY, 1.5f);
     QCOMPARE(o->log, QStringLiteral("err.txt"));
 
-    for (const QStringList& bad : {QStringList{QStringLiteral("list"), QStringLiteral("--expiring"), QStringLiteral("x")},
-                                   QStringList{QStringLiteral("--scale"), QStringLiteral("1,2")},
-                                   QStringList{QStringLiteral("frobnicate")},
-                                   QStringList{QStringLiteral("--db")}}) {
+    for (const QStringList& bad :
+         {QStringList{QStringLiteral("list"), QStringLiteral("--expiring"), QStringLiteral("x")},
+          QStringList{QStringLiteral("--scale"), QStringLiteral("1,2")}, QStringList{QStringLiteral("frobnicate")},
+          QStringList{QStringLiteral("--db")}}) {
         error.clear();
         QVERIFY2(!HostOptions::parse(bad, &error), qPrintable(bad.join(QLatin1Char(' '))));
         QVERIFY(!error.isEmpty());
@@ -89,11 +90,12 @@ void TestHost::listAndCheck() {
     QFETCH(QString, backend);
     testsupport::ComponentFixture fx(backend);
     writeForeignTable(*fx.db);
-    const QString address = backend == QLatin1String("sqlite")
-                                ? QStringLiteral("sqlite:") + fx.db->connection().databaseName()
-                                : QStringLiteral("mysql://root@localhost/%1?socket=%2")
-                                      .arg(fx.db->connection().databaseName(),
-                                           fx.db->connection().connectOptions().section(QStringLiteral("UNIX_SOCKET="), 1));
+    const QString address =
+        backend == QLatin1String("sqlite")
+            ? QStringLiteral("sqlite:") + fx.db->connection().databaseName()
+            : QStringLiteral("mysql://root@localhost/%1?socket=%2")
+                  .arg(fx.db->connection().databaseName(),
+                       fx.db->connection().connectOptions().section(QStringLiteral("UNIX_SOCKET="), 1));
     const QString registry = fx.objects->file();
     const QStringList where = {QStringLiteral("--folder"), fx.folder, QStringLiteral("--db"), address};
 
@@ -103,12 +105,13 @@ void TestHost::listAndCheck() {
     QCOMPARE(lines.size(), 3);
     QCOMPARE(lines[0].split(QLatin1Char('\t')).size(), 16);
     QVERIFY(lines[0].startsWith(QStringLiteral("Sr. No.\tCertificate Name\tType of DSC\tSerial No.")));
-    QVERIFY2(lines[1].startsWith(QStringLiteral("1\tLater\tClass 2\tS9\tCA\t01/01/2023 00:00:00\t")), qPrintable(lines[1]));
+    QVERIFY2(lines[1].startsWith(QStringLiteral("1\tLater\tClass 2\tS9\tCA\t01/01/2023 00:00:00\t")),
+             qPrintable(lines[1]));
     QVERIFY(lines[1].endsWith(QStringLiteral("\tPAN Card\tP1\tpan.pdf\t\t\t")));
     QVERIFY(lines[2].startsWith(QStringLiteral("2\tSoon 'Q'\tClass 3\t\tCA\t01/01/2024 00:00:00\t")));
 
-    Run expiring = dscmgr(QStringList{QStringLiteral("list"), QStringLiteral("--expiring"), QStringLiteral("10")} + where,
-                          registry);
+    Run expiring = dscmgr(
+        QStringList{QStringLiteral("list"), QStringLiteral("--expiring"), QStringLiteral("10")} + where, registry);
     QCOMPARE(expiring.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size(), 2);
     Run expired = dscmgr(QStringList{QStringLiteral("list"), QStringLiteral("--expired")} + where, registry);
     QCOMPARE(expired.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size(), 1);
@@ -152,7 +155,8 @@ void TestHost::unusableSetUpsExitWithTwo() {
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
     const QList<QStringList> cases = {
-        {QStringLiteral("list"), QStringLiteral("--folder"), dir.path(), QStringLiteral("--db"), QStringLiteral("oracle://x")},
+        {QStringLiteral("list"), QStringLiteral("--folder"), dir.path(), QStringLiteral("--db"),
+         QStringLiteral("oracle://x")},
         {QStringLiteral("list"), QStringLiteral("--folder"), dir.path(), QStringLiteral("--db"),
          QStringLiteral("mysql://root@localhost/none?socket=") + dir.filePath(QStringLiteral("no.sock"))},
         {QStringLiteral("check"), QStringLiteral("--folder"), file.fileName()},
@@ -164,7 +168,8 @@ void TestHost::unusableSetUpsExitWithTwo() {
         const Run r = dscmgr(args, registry);
         QVERIFY2(r.status == 2, qPrintable(args.join(QLatin1Char(' ')) + QStringLiteral(" -> ") + r.err));
         QCOMPARE(r.out, QString());
-        const QString message = r.err.trimmed().split(QLatin1Char('\n')).filter(QStringLiteral("dscmgr:")).join(QString());
+        const QString message =
+            r.err.trimmed().split(QLatin1Char('\n')).filter(QStringLiteral("dscmgr:")).join(QString());
         QVERIFY2(message.startsWith(QStringLiteral("dscmgr: ")), qPrintable(r.err));
     }
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("Confg.ini"))));

@@ -11,9 +11,13 @@ ClsMain::ClsMain(kyt::Services services) : services_(std::move(services)) {}
 
 ClsMain::~ClsMain() = default;
 
-frmDscMain* ClsMain::registerWindow() const { return static_cast<frmDscMain*>(window_.data()); }
+frmDscMain* ClsMain::registerWindow() const {
+    return static_cast<frmDscMain*>(window_.data());
+}
 
-void ClsMain::forgetRegisterWindow() { window_ = nullptr; }
+void ClsMain::forgetRegisterWindow() {
+    window_ = nullptr;
+}
 
 void ClsMain::logTrappedError(const kyt::ErrorRecord& error, const QString& procName) {
     err_ = error;
@@ -48,7 +52,8 @@ bool ClsMain::InitMe(const QString& vCallFrom, bool ChkOnly, const QString& AP, 
     // From here on a failure ends InitMe with its description shown, unlogged.
     frmDscMain* window = nullptr;
     try {
-        if (ChkOnly && Val(GetSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCAuto"), QStringLiteral("1"))) != 1)
+        if (ChkOnly &&
+            Val(GetSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCAuto"), QStringLiteral("1"))) != 1)
             return false;
 
         QString reportId = QStringLiteral("PrjLumen.RepView");
@@ -68,8 +73,9 @@ bool ClsMain::InitMe(const QString& vCallFrom, bool ChkOnly, const QString& AP, 
                 return false;
             }
             services_.dialogs->information(
-                window, QStringLiteral("Some Digital Signature Certificates are expired or going to be expired within next ") +
-                            window->txtdays[1]->text() + QStringLiteral(" Days."));
+                window,
+                QStringLiteral("Some Digital Signature Certificates are expired or going to be expired within next ") +
+                    window->txtdays[1]->text() + QStringLiteral(" Days."));
         }
         window->show();
         return true;

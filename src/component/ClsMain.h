@@ -5,12 +5,12 @@
 #include "platform/ObjectRegistry.h"
 #include "platform/Services.h"
 
+#include <memory>
+#include <optional>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
-#include <memory>
-#include <optional>
 
 class frmDscMain;
 

@@ -3,7 +3,9 @@
 #include <QDateTime>
 #include <QFile>
 
-QString ClsMain::logFile() const { return DocPath + QLatin1Char('/') + LogFlNm; }
+QString ClsMain::logFile() const {
+    return DocPath + QLatin1Char('/') + LogFlNm;
+}
 
 void ClsMain::DoErrorLogEntry() {
     if (err_.number == 0)

@@ -1,7 +1,7 @@
 #include "component/Module1.h"
 
-#include <QDateTime>
 #include <cmath>
+#include <QDateTime>
 
 kyt::ObjectRef& ReportObj() {
     static kyt::ObjectRef report;
@@ -11,8 +11,7 @@ kyt::ObjectRef& ReportObj() {
 QString FormatDbDate(const QString& s) {
     // Positions only: the separators are not looked at and the digits are not checked.
     if (s.size() == 10)
-        return s.mid(6, 4) + QLatin1Char('-') + s.mid(3, 2) + QLatin1Char('-') + s.left(2) +
-               QLatin1String(" 00:00:00");
+        return s.mid(6, 4) + QLatin1Char('-') + s.mid(3, 2) + QLatin1Char('-') + s.left(2) + QLatin1String(" 00:00:00");
     if (s.size() == 19)
         return s.mid(6, 4) + QLatin1Char('-') + s.mid(3, 2) + QLatin1Char('-') + s.left(2) + QLatin1Char(' ') +
                s.mid(11, 8);
@@ -78,4 +77,6 @@ int RoundHalfEven(double v) {
     return int(std::nearbyint(v)); // the default rounding mode rounds a half to even
 }
 
-QString FormatDisplayDate(const QDateTime& dt) { return dt.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")); }
+QString FormatDisplayDate(const QDateTime& dt) {
+    return dt.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
+}

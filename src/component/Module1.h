@@ -4,8 +4,8 @@
 
 #include "platform/ObjectRegistry.h"
 
-#include <QString>
 #include <memory>
+#include <QString>
 
 class ClsMain;
 

@@ -1,5 +1,6 @@
 #include "component/ClsMain.h"
 
+#include <cmath>
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QMenu>
@@ -7,7 +8,6 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QWidget>
-#include <cmath>
 
 namespace {
 

@@ -2,7 +2,9 @@
 
 #include "platform/ProfileFile.h"
 
-QString ClsMain::settingsFile() const { return DocPath + QStringLiteral("/Confg.ini"); }
+QString ClsMain::settingsFile() const {
+    return DocPath + QStringLiteral("/Confg.ini");
+}
 
 QString ClsMain::GetSettingINI(const QString& Section, const QString& Key, const QString& DefVal) {
     QString value;

@@ -5,10 +5,18 @@ void ConsoleDialogs::information(QWidget*, const QString& text) {
     out_.flush();
 }
 
-kyt::Answer ConsoleDialogs::question(QWidget*, const QString&, kyt::Answer defaultButton) { return defaultButton; }
+kyt::Answer ConsoleDialogs::question(QWidget*, const QString&, kyt::Answer defaultButton) {
+    return defaultButton;
+}
 
-std::optional<QString> ConsoleDialogs::prompt(QWidget*, const QString&, const QString&, bool) { return std::nullopt; }
+std::optional<QString> ConsoleDialogs::prompt(QWidget*, const QString&, const QString&, bool) {
+    return std::nullopt;
+}
 
-QStringList ConsoleDialogs::openFiles(QWidget*, const QString&, const QString&, bool) { return {}; }
+QStringList ConsoleDialogs::openFiles(QWidget*, const QString&, const QString&, bool) {
+    return {};
+}
 
-std::optional<QString> ConsoleDialogs::pickFolder(QWidget*, const QString&) { return std::nullopt; }
+std::optional<QString> ConsoleDialogs::pickFolder(QWidget*, const QString&) {
+    return std::nullopt;
+}

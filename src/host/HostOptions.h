@@ -1,8 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <QString>
 #include <QStringList>
-#include <optional>
 
 // The host program's command line:
 //   dscmgr [gui] [--folder DIR] [--db ADDRESS] [--log NAME] [--scale X,Y,F]

@@ -42,11 +42,12 @@ void HostSession::registerReportComponents(const kyt::ObjectRegistry& registry, 
 std::unique_ptr<HostSession> HostSession::open(const HostOptions& options, kyt::Services services, QString* error) {
     auto session = std::unique_ptr<HostSession>(new HostSession);
     session->options_ = options;
-    session->folder_ = QDir::cleanPath(QDir(options.folder.isEmpty() ? HostOptions::defaultFolder() : options.folder)
-                                           .absolutePath());
+    session->folder_ =
+        QDir::cleanPath(QDir(options.folder.isEmpty() ? HostOptions::defaultFolder() : options.folder).absolutePath());
     QString why;
-    const QString dbText =
-        options.db.isEmpty() ? QStringLiteral("sqlite:") + session->folder_ + QStringLiteral("/KYTDscMgr.db") : options.db;
+    const QString dbText = options.db.isEmpty()
+                               ? QStringLiteral("sqlite:") + session->folder_ + QStringLiteral("/KYTDscMgr.db")
+                               : options.db;
     const auto address = kyt::DbAddress::parse(dbText, &why);
     if (!address) {
         *error = why;

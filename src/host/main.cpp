@@ -5,10 +5,10 @@
 #include "host/HostWindow.h"
 #include "host/ListCommands.h"
 
+#include <cstdio>
 #include <QApplication>
 #include <QStyleFactory>
 #include <QTextStream>
-#include <cstdio>
 
 namespace {
 bool hasDisplay() {

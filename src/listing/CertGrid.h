@@ -2,10 +2,10 @@
 
 #include "listing/TextArena.h"
 
+#include <array>
 #include <QAbstractTableModel>
 #include <QStringList>
 #include <QTableView>
-#include <array>
 #include <vector>
 
 // The rows of the certificate list. Each row is held as one packed text with the end offsets of

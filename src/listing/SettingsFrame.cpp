@@ -8,7 +8,9 @@ void frmDscMain::cmdsettings_Click() {
     trap([&] { chkauto->setFocus(); });
 }
 
-void frmDscMain::chkauto_Click() { txtdays[1]->setEnabled(chkauto->checkState() == Qt::Checked); }
+void frmDscMain::chkauto_Click() {
+    txtdays[1]->setEnabled(chkauto->checkState() == Qt::Checked);
+}
 
 void frmDscMain::cmdback_Click(int Index) {
     kyt::ErrorTrap trap = kyt::ErrorTrap::silent();
@@ -17,7 +19,8 @@ void frmDscMain::cmdback_Click(int Index) {
             const int value = chkauto->checkState() == Qt::Unchecked ? 0 : chkauto->checkState() == Qt::Checked ? 1 : 2;
             ClsObj->SaveSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCAuto"), QString::number(value));
         });
-        trap([&] { ClsObj->SaveSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCDays"), txtdays[1]->text()); });
+        trap(
+            [&] { ClsObj->SaveSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCDays"), txtdays[1]->text()); });
     }
     int key = 27;
     trap([&] { Form_KeyPress(key); });

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QChar>
 #include <memory>
+#include <QChar>
 #include <vector>
 
 // Storage for the texts of a large list: characters are handed out from big chunks, and a reset

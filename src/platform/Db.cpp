@@ -37,7 +37,9 @@ void RowSet::close() {
     onRow_ = false;
 }
 
-int RowSet::fieldCount() const { return query_ ? fieldCount_ : 0; }
+int RowSet::fieldCount() const {
+    return query_ ? fieldCount_ : 0;
+}
 
 int RowSet::indexOf(const QString& name) const {
     if (!query_)
@@ -60,9 +62,10 @@ int RowSet::indexOf(const QString& name) const {
 int RowSet::requireIndex(const QString& name) const {
     const int i = indexOf(name);
     if (i < 0)
-        raise(3265, QStringLiteral("Item cannot be found in the collection corresponding to the requested name or "
-                                   "ordinal: %1")
-                        .arg(name),
+        raise(3265,
+              QStringLiteral("Item cannot be found in the collection corresponding to the requested name or "
+                             "ordinal: %1")
+                  .arg(name),
               QStringLiteral("KYTDscMgr.Db"));
     return i;
 }
@@ -72,14 +75,17 @@ QVariant RowSet::value(int index) const {
         raise(3021, QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."),
               QStringLiteral("KYTDscMgr.Db"));
     if (index < 0 || index >= fieldCount())
-        raise(3265, QStringLiteral("Item cannot be found in the collection corresponding to the requested name or "
-                                   "ordinal: %1")
-                        .arg(index),
+        raise(3265,
+              QStringLiteral("Item cannot be found in the collection corresponding to the requested name or "
+                             "ordinal: %1")
+                  .arg(index),
               QStringLiteral("KYTDscMgr.Db"));
     return query_->value(index);
 }
 
-QVariant RowSet::value(const QString& name) const { return value(requireIndex(name)); }
+QVariant RowSet::value(const QString& name) const {
+    return value(requireIndex(name));
+}
 
 QString RowSet::text(int index) const {
     const QVariant v = value(index);
@@ -90,7 +96,9 @@ QString RowSet::text(int index) const {
     return v.toString();
 }
 
-QString RowSet::dateText(int index) const { return Db::formatDateValue(value(index)); }
+QString RowSet::dateText(int index) const {
+    return Db::formatDateValue(value(index));
+}
 
 // --- Db --------------------------------------------------------------------------------------
 
@@ -161,7 +169,9 @@ Db::~Db() {
     QSqlDatabase::removeDatabase(name_);
 }
 
-QSqlDatabase Db::connection() const { return QSqlDatabase::database(name_, false); }
+QSqlDatabase Db::connection() const {
+    return QSqlDatabase::database(name_, false);
+}
 
 std::shared_ptr<Db> Db::open(const DbAddress& address, QString* error) {
     const Backend backend = address.kind == DbAddress::Kind::SQLite ? Backend::SQLite : Backend::MySQL;

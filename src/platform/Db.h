@@ -2,11 +2,11 @@
 
 #include "platform/DbAddress.h"
 
+#include <memory>
 #include <QHash>
 #include <QSqlDatabase>
 #include <QString>
 #include <QVariant>
-#include <memory>
 
 class QSqlQuery;
 

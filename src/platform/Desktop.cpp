@@ -6,9 +6,13 @@
 
 namespace kyt {
 
-bool Desktop::openDocument(const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
+bool Desktop::openDocument(const QString& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
 
-bool Desktop::openUrl(const QString& url) { return QDesktopServices::openUrl(QUrl(url)); }
+bool Desktop::openUrl(const QString& url) {
+    return QDesktopServices::openUrl(QUrl(url));
+}
 
 bool Desktop::startDetached(const QString& program, const QStringList& arguments) {
     QProcess process;

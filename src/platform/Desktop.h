@@ -22,7 +22,7 @@ public:
     bool startDetached(const QString& program, const QStringList& arguments) override;
 
     QStringList documents, urls;
-    QList<QStringList> started; // program followed by its arguments
+    QList<QStringList> started;      // program followed by its arguments
     bool runStartedPrograms = false; // when set, started programs really run (detached)
 };
 

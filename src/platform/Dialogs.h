@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QString>
-#include <QStringList>
 #include <deque>
 #include <optional>
+#include <QString>
+#include <QStringList>
 #include <variant>
 
 class QWidget;
@@ -23,11 +23,9 @@ public:
     // Question icon, Yes and No buttons.
     virtual Answer question(QWidget* parent, const QString& text, Answer defaultButton) = 0;
     // A text prompt; nothing when cancelled. `masked` hides the typed characters.
-    virtual std::optional<QString> prompt(QWidget* parent, const QString& text, const QString& title,
-                                          bool masked) = 0;
+    virtual std::optional<QString> prompt(QWidget* parent, const QString& text, const QString& title, bool masked) = 0;
     // Open-file dialog with a filter in the "Description|*.a;*.b|..." form. Empty list when cancelled.
-    virtual QStringList openFiles(QWidget* parent, const QString& title, const QString& filter,
-                                  bool multiple) = 0;
+    virtual QStringList openFiles(QWidget* parent, const QString& title, const QString& filter, bool multiple) = 0;
     // Folder picker; nothing when cancelled.
     virtual std::optional<QString> pickFolder(QWidget* parent, const QString& title) = 0;
 };
@@ -36,8 +34,7 @@ class QtDialogs : public Dialogs {
 public:
     void information(QWidget* parent, const QString& text) override;
     Answer question(QWidget* parent, const QString& text, Answer defaultButton) override;
-    std::optional<QString> prompt(QWidget* parent, const QString& text, const QString& title,
-                                  bool masked) override;
+    std::optional<QString> prompt(QWidget* parent, const QString& text, const QString& title, bool masked) override;
     QStringList openFiles(QWidget* parent, const QString& title, const QString& filter, bool multiple) override;
     std::optional<QString> pickFolder(QWidget* parent, const QString& title) override;
 
@@ -71,8 +68,7 @@ public:
 
     void information(QWidget* parent, const QString& text) override;
     Answer question(QWidget* parent, const QString& text, Answer defaultButton) override;
-    std::optional<QString> prompt(QWidget* parent, const QString& text, const QString& title,
-                                  bool masked) override;
+    std::optional<QString> prompt(QWidget* parent, const QString& text, const QString& title, bool masked) override;
     QStringList openFiles(QWidget* parent, const QString& title, const QString& filter, bool multiple) override;
     std::optional<QString> pickFolder(QWidget* parent, const QString& title) override;
 

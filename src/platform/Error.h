@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QString>
 #include <exception>
+#include <QString>
 
 namespace kyt {
 

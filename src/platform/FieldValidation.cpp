@@ -12,7 +12,9 @@ FieldValidation::FieldValidation(QWidget* window) : QObject(window), window_(win
     connect(qApp, &QApplication::focusChanged, this, &FieldValidation::onFocusChanged);
 }
 
-void FieldValidation::watch(QWidget* field, Check check) { checks_.insert(field, std::move(check)); }
+void FieldValidation::watch(QWidget* field, Check check) {
+    checks_.insert(field, std::move(check));
+}
 
 void FieldValidation::setCausesValidation(QWidget* control, bool causes) {
     control->setProperty("CausesValidation", causes);

@@ -1,9 +1,9 @@
 #pragma once
 
+#include <functional>
 #include <QHash>
 #include <QObject>
 #include <QPointer>
-#include <functional>
 
 class QWidget;
 

@@ -1,9 +1,9 @@
 #pragma once
 
+#include <memory>
 #include <QObject>
 #include <QString>
 #include <QVariant>
-#include <memory>
 
 namespace kyt {
 

@@ -16,7 +16,9 @@ QString decode(const QByteArray& bytes) {
     return QString::fromLatin1(bytes);
 }
 
-QByteArray folded(const QString& name) { return name.trimmed().toUtf8().toLower(); }
+QByteArray folded(const QString& name) {
+    return name.trimmed().toUtf8().toLower();
+}
 
 // "[name]" (blanks allowed around) gives the folded name; anything else gives a null array.
 QByteArray sectionName(const QByteArray& line) {
@@ -94,7 +96,9 @@ bool ProfileFile::write(const QString& section, const QString& key, const QStrin
     return rewrite(section, key, &value);
 }
 
-bool ProfileFile::remove(const QString& section, const QString& key) const { return rewrite(section, key, nullptr); }
+bool ProfileFile::remove(const QString& section, const QString& key) const {
+    return rewrite(section, key, nullptr);
+}
 
 bool ProfileFile::rewrite(const QString& section, const QString& key, const QString* value) const {
     bool exists = false;

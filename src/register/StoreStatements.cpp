@@ -24,16 +24,22 @@ QString createTable() {
         "Varchar(100), AddrPrNo Varchar(100), AddrPrFlNm Varchar(255))");
 }
 
-QString flushTables() { return QStringLiteral("Flush Tables"); }
+QString flushTables() {
+    return QStringLiteral("Flush Tables");
+}
 
-QString selectAll() { return QStringLiteral("Select * from DscStore Order By DtFrom,Nm"); }
+QString selectAll() {
+    return QStringLiteral("Select * from DscStore Order By DtFrom,Nm");
+}
 
 QString selectExpiringBy(const QString& cutOff) {
     return QStringLiteral("Select * from DscStore Where DtTo<='") + FormatDbDate(cutOff) +
            QStringLiteral("' Order By DtFrom,Nm");
 }
 
-QString selectTypes() { return QStringLiteral("Select Distinct Typ from DSCStore Where Typ<>''"); }
+QString selectTypes() {
+    return QStringLiteral("Select Distinct Typ from DSCStore Where Typ<>''");
+}
 
 QString selectIdProofTypes() {
     return QStringLiteral("Select Distinct IdPrTyp from DSCStore Where IdPrTyp not in ") +
@@ -53,7 +59,9 @@ QString selectBySerialExcept(const QString& serial, int srNo) {
     return selectBySerial(serial) + QStringLiteral(" and SrNo<>") + QString::number(srNo);
 }
 
-QString selectMaxSrNo() { return QStringLiteral("Select Max(SrNo) From DscStore"); }
+QString selectMaxSrNo() {
+    return QStringLiteral("Select Max(SrNo) From DscStore");
+}
 
 QString insertRecord(int srNo, const RecordValues& values) {
     QString sql = QStringLiteral("Insert Into DscStore Values (") + QString::number(srNo);
@@ -63,8 +71,8 @@ QString insertRecord(int srNo, const RecordValues& values) {
 }
 
 QString updateRecord(int srNo, const RecordValues& values) {
-    static const char* const names[] = {"Nm",     "Typ",     "SerialNo", "IssAuth",  "DtFrom",
-                                        "DtTo",   "Email",   "Mobile",   "TelNo",    "IdPrTyp",
+    static const char* const names[] = {"Nm",     "Typ",      "SerialNo",  "IssAuth",  "DtFrom",
+                                        "DtTo",   "Email",    "Mobile",    "TelNo",    "IdPrTyp",
                                         "IdPrNo", "IdPrFlNm", "AddrPrTyp", "AddrPrNo", "AddrPrFlNm"};
     QString sql = QStringLiteral("Update DscStore Set ");
     for (int i = 0; i < int(values.size()); ++i) {
@@ -75,6 +83,8 @@ QString updateRecord(int srNo, const RecordValues& values) {
     return sql + QStringLiteral(" Where SrNo=") + QString::number(srNo);
 }
 
-QString deleteRecord(int srNo) { return QStringLiteral("Delete From DscStore Where SrNo=") + QString::number(srNo); }
+QString deleteRecord(int srNo) {
+    return QStringLiteral("Delete From DscStore Where SrNo=") + QString::number(srNo);
+}
 
 } // namespace StoreStatements

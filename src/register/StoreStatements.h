@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QString>
 #include <array>
+#include <QString>
 
 // Every statement the register runs on DscStore, built as one text. Text values are quote-doubled,
 // dates pass through FormatDbDate, numbers are written as decimal digits.

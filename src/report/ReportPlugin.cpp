@@ -14,4 +14,6 @@ KYT_PLUGIN_EXPORT QObject* kyt_create_object(const char* progId) {
     return nullptr;
 }
 
-KYT_PLUGIN_EXPORT const char* const* kyt_object_ids() { return kIds; }
+KYT_PLUGIN_EXPORT const char* const* kyt_object_ids() {
+    return kIds;
+}

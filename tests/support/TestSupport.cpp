@@ -8,7 +8,9 @@
 
 namespace testsupport {
 
-QStringList backendNames() { return {QStringLiteral("sqlite"), QStringLiteral("mysql")}; }
+QStringList backendNames() {
+    return {QStringLiteral("sqlite"), QStringLiteral("mysql")};
+}
 
 void addBackendColumn() {
     QTest::addColumn<QString>("backend");

@@ -4,9 +4,9 @@
 #include "platform/Db.h"
 #include "platform/Dialogs.h"
 
+#include <memory>
 #include <QTemporaryDir>
 #include <QTest>
-#include <memory>
 
 namespace testsupport {
 
