@@ -117,25 +117,20 @@ void TestHost::listAndCheck() {
     QCOMPARE(expired.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size(), 1);
 
     // The start-up check: off, on with nothing due, on with one due.
-    QFile ini(fx.folder + QStringLiteral("/Confg.ini"));
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write("[Settings]\nDSCAuto=0\nDSCDays=10\n");
-    ini.close();
-    Run off = dscmgr(QStringList{QStringLiteral("check")} + where, registry);
+    auto check = [&](const QByteArray& settings) {
+        QFile ini(fx.folder + QStringLiteral("/Confg.ini"));
+        if (ini.open(QIODevice::WriteOnly))
+            ini.write(settings);
+        ini.close();
+        return dscmgr(QStringList{QStringLiteral("check")} + where, registry);
+    };
+    const Run off = check("[Settings]\nDSCAuto=0\nDSCDays=10\n");
     QCOMPARE(off.status, 0);
     QCOMPARE(off.out, QString());
-
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write("[Settings]\nDSCAuto=1\nDSCDays=3\n");
-    ini.close();
-    Run none = dscmgr(QStringList{QStringLiteral("check")} + where, registry);
+    const Run none = check("[Settings]\nDSCAuto=1\nDSCDays=3\n");
     QCOMPARE(none.status, 0);
     QCOMPARE(none.out, QString());
-
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write("[Settings]\nDSCAuto=1\nDSCDays=10\n");
-    ini.close();
-    Run due = dscmgr(QStringList{QStringLiteral("check")} + where, registry);
+    const Run due = check("[Settings]\nDSCAuto=1\nDSCDays=10\n");
     QCOMPARE(due.status, 1);
     lines = due.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 3);
