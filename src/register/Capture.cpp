@@ -20,14 +20,6 @@ constexpr int kFileButton = 0;
 constexpr int kReadFile = -2;
 constexpr int kChooseFromStore = -1;
 
-// The mask comes off while the text goes in, so the box takes the detail as it is and the mask
-// then shapes it; an empty detail leaves the box empty.
-void setDateText(QLineEdit* box, const QString& text) {
-    auto* date = qobject_cast<MaskedDateBox*>(box);
-    date->setMask(QString());
-    date->setText(text);
-    date->setMask(MaskedDateBox::kDateMask);
-}
 } // namespace
 
 void frmDscMain::connectCaptureButtons() {
@@ -73,7 +65,7 @@ void frmDscMain::cmdcert_Click(int Index) {
     trap([&] { cbodsctype->setEditText(ClsObj->GetCertInfo(2)); });
     trap([&] { txtfields[2]->setText(ClsObj->GetCertInfo(3)); });
     trap([&] { txtfields[3]->setText(ClsObj->GetCertInfo(4)); });
-    trap([&] { setDateText(txtdts[0], ClsObj->GetCertInfo(5)); });
-    trap([&] { setDateText(txtdts[1], ClsObj->GetCertInfo(6)); });
+    trap([&] { MaskedDateBox::setDateText(txtdts[0], ClsObj->GetCertInfo(5)); });
+    trap([&] { MaskedDateBox::setDateText(txtdts[1], ClsObj->GetCertInfo(6)); });
     trap([&] { txtfields[6]->setText(ClsObj->GetCertInfo(7)); });
 }

@@ -17,14 +17,6 @@ enum Slot {
     AddrFileSlot = 14
 };
 
-// Takes the mask off, sets the text and puts the mask back, so the mask shapes whatever was stored.
-void setDateText(QLineEdit* box, const QString& text) {
-    auto* date = qobject_cast<MaskedDateBox*>(box);
-    date->setMask(QString());
-    date->setText(text);
-    date->setMask(MaskedDateBox::kDateMask);
-}
-
 void clearCombo(QComboBox* combo) {
     combo->setCurrentIndex(-1);
     combo->setEditText(QString());
@@ -40,8 +32,8 @@ void frmDscMain::ClearData() {
         txtfields[2]->clear();
         txtfields[3]->clear();
     });
-    trap([&] { setDateText(txtdts[0], QString()); });
-    trap([&] { setDateText(txtdts[1], QString()); });
+    trap([&] { MaskedDateBox::setDateText(txtdts[0], QString()); });
+    trap([&] { MaskedDateBox::setDateText(txtdts[1], QString()); });
     trap([&] {
         for (int i : {6, 7, 8})
             txtfields[size_t(i)]->clear();
@@ -94,7 +86,7 @@ void frmDscMain::LoadData() {
                 break;
             case DtFromSlot:
             case DtToSlot:
-                setDateText(txtdts[size_t(slot - DtFromSlot)], t);
+                MaskedDateBox::setDateText(txtdts[size_t(slot - DtFromSlot)], t);
                 break;
             case IdFileSlot:
                 setTag(cmdIdProof, t);

@@ -33,3 +33,14 @@ void MaskedDateBox::focusInEvent(QFocusEvent* event) {
     QLineEdit::focusInEvent(event);
     Q_EMIT focusEntered();
 }
+
+void MaskedDateBox::setDateText(QLineEdit* box, const QString& text) {
+    auto* date = qobject_cast<MaskedDateBox*>(box);
+    if (!date) {
+        box->setText(text);
+        return;
+    }
+    date->setMask(QString());
+    date->setText(text);
+    date->setMask(kDateMask);
+}

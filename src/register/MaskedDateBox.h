@@ -15,6 +15,9 @@ public:
     // The mask in "#" notation; an empty mask takes it off and leaves the text free.
     void setMask(const QString& mask);
     QString mask() const { return mask_; }
+    // Puts a date text in as it is and lets the mask shape it (the mask comes off while the text
+    // goes in); an empty text leaves the box empty. A date box given by its line-edit pointer.
+    static void setDateText(QLineEdit* box, const QString& text);
     // The typed digits alone, without literals and prompts; 14 of them make a complete date.
     QString clipText() const;
 
