@@ -327,8 +327,11 @@ void frmDscMain::applyColours() {
     paint(this, QPalette::Window, kLightYellow);
     for (QGroupBox* frame : {fammain, fammain1, famsett, famprev})
         paint(frame, QPalette::Window, kLightYellow);
-    for (QRadioButton* o : options)
+    for (QRadioButton* o : options) {
+        // A button fills its background with the Button colour: the options take the frame's yellow.
+        o->setBackgroundRole(QPalette::Window);
         paint(o, QPalette::Window, kLightYellow);
+    }
     for (QPushButton* b : findChildren<QPushButton*>())
         paint(b, QPalette::Button, kLightOrange);
     for (QPushButton* b : {cmdok, cmdcert[0], cmdcert[1], cmdIdProof, cmdIdProofC, cmdIdProofV, cmdAddrProof,
