@@ -16,39 +16,21 @@ const QString kComponentFile = QStringLiteral("/libKYTCertInfo.so");
 constexpr int kReadFile = -2;
 constexpr short kDetails = 8;
 
-// Nobody is there to answer on the command line: messages are printed, and the loader's offer
-// to download the runtime is declined instead of opening a browser.
-class CommandLineDialogs : public ConsoleDialogs {
-public:
-    explicit CommandLineDialogs(QTextStream& stream) : ConsoleDialogs(stream), stream_(stream) {}
-    kyt::Answer question(QWidget*, const QString& text, kyt::Answer) override {
-        stream_ << text << '\n';
-        stream_.flush();
-        return kyt::Answer::No;
-    }
-
-private:
-    QTextStream& stream_;
-};
-
 // The component with its certificate information object, or nothing after saying why. The
 // component is registered here, in this process, when the registry does not name a library that
 // exists: the loader's own registration runs detached and may not have finished in time.
 std::shared_ptr<ClsMain> openCertComponent(const HostOptions& options, QTextStream& err) {
     kyt::Services services = kyt::Services::production();
     // Loader messages go to the error stream, so that the output holds nothing but data.
-    services.dialogs = std::make_shared<CommandLineDialogs>(err);
-    const QString known = services.objects->libraryFor(kCertObjectId);
-    if (known.isEmpty() || !QFileInfo::exists(known)) {
-        QString why;
-        if (!kyt::registerLibrary(*services.objects, kyt::Services::programFolder() + kComponentFile, &why))
-            err << "dscmgr: the certificate component cannot be registered: " << why << '\n';
-    }
+    services.dialogs = std::make_shared<ConsoleDialogs>(err);
+    QString why;
+    if (!kyt::registerLibraryUnlessKnown(*services.objects, {kCertObjectId},
+                                         kyt::Services::programFolder() + kComponentFile, &why))
+        err << "dscmgr: the certificate component cannot be registered: " << why << '\n';
 
     auto component = std::make_shared<ClsMain>(std::move(services));
     // Errors are logged where the register logs them; a folder that cannot be made only loses the log.
-    const QString folder =
-        QDir::cleanPath(QDir(options.folder.isEmpty() ? HostOptions::defaultFolder() : options.folder).absolutePath());
+    const QString folder = options.resolvedFolder();
     QDir().mkpath(folder);
     component->DocPath = folder;
     component->LogFlNm = options.log;

@@ -4,8 +4,9 @@
 
 #include <QTextStream>
 
-// Dialogs for the command line: messages are printed, questions take their default answer,
-// prompts and pickers are cancelled.
+// Dialogs for the command line: messages and questions are printed; nobody is there to answer, so
+// questions are declined (no browser is opened, nothing is overwritten) and prompts and pickers
+// are cancelled.
 class ConsoleDialogs : public kyt::Dialogs {
 public:
     explicit ConsoleDialogs(QTextStream& out) : out_(out) {}

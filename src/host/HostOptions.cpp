@@ -17,6 +17,10 @@ QString HostOptions::defaultFolder() {
     return base + QStringLiteral("/KYTDscMgr");
 }
 
+QString HostOptions::resolvedFolder() const {
+    return QDir::cleanPath(QDir(folder.isEmpty() ? defaultFolder() : folder).absolutePath());
+}
+
 QString HostOptions::usage() {
     return QStringLiteral("Usage:\n"
                           "  dscmgr [--folder DIR] [--db ADDRESS] [--log NAME] [--scale X,Y,F]   open the register\n"

@@ -26,4 +26,6 @@ struct HostOptions {
     static std::optional<HostOptions> parse(const QStringList& args, QString* error);
     static QString usage();
     static QString defaultFolder();
+    // The host folder as an absolute, clean path: --folder, or the default folder.
+    QString resolvedFolder() const;
 };

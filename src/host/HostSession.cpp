@@ -28,22 +28,17 @@ bool prepareFolder(const QString& folder, QString* error) {
 
 void HostSession::registerReportComponents(const kyt::ObjectRegistry& registry, const QString& programFolder) {
     const QString library = programFolder + QStringLiteral("/libKYTReport.so");
-    if (!QFileInfo::exists(library))
-        return;
-    for (const char* id : {"PrjKYTLumen.ClsMain", "PrjLumen.RepView", "PrjQuill.RepView"}) {
-        const QString known = registry.libraryFor(QLatin1String(id));
-        if (known.isEmpty() || !QFileInfo::exists(known)) {
-            kyt::registerLibrary(registry, library);
-            return;
-        }
-    }
+    if (QFileInfo::exists(library))
+        kyt::registerLibraryUnlessKnown(registry,
+                                        {QStringLiteral("PrjKYTLumen.ClsMain"), QStringLiteral("PrjLumen.RepView"),
+                                         QStringLiteral("PrjQuill.RepView")},
+                                        library);
 }
 
 std::unique_ptr<HostSession> HostSession::open(const HostOptions& options, kyt::Services services, QString* error) {
     auto session = std::unique_ptr<HostSession>(new HostSession);
     session->options_ = options;
-    session->folder_ =
-        QDir::cleanPath(QDir(options.folder.isEmpty() ? HostOptions::defaultFolder() : options.folder).absolutePath());
+    session->folder_ = options.resolvedFolder();
     QString why;
     const QString dbText = options.db.isEmpty()
                                ? QStringLiteral("sqlite:") + session->folder_ + QStringLiteral("/KYTDscMgr.db")

@@ -38,4 +38,14 @@ bool registerLibrary(const ObjectRegistry& registry, const QString& libraryPath,
     return true;
 }
 
+bool registerLibraryUnlessKnown(const ObjectRegistry& registry, const QStringList& ids, const QString& libraryPath,
+                                QString* error) {
+    for (const QString& id : ids) {
+        const QString known = registry.libraryFor(id);
+        if (known.isEmpty() || !QFileInfo::exists(known))
+            return registerLibrary(registry, libraryPath, error);
+    }
+    return true;
+}
+
 } // namespace kyt

@@ -11,4 +11,9 @@ namespace kyt {
 // `error` when given, if the library cannot be loaded or is not a component library.
 bool registerLibrary(const ObjectRegistry& registry, const QString& libraryPath, QString* error = nullptr);
 
+// Registers the library unless every one of `ids` already names a library that exists. True when
+// the ids are usable afterwards (already known, or registered now).
+bool registerLibraryUnlessKnown(const ObjectRegistry& registry, const QStringList& ids, const QString& libraryPath,
+                                QString* error = nullptr);
+
 } // namespace kyt
