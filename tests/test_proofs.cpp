@@ -263,6 +263,13 @@ void TestProofs::changingAStoredDocument() {
         QVERIFY(h.w->vs->isEnabled());
     }
     QCOMPARE(h.said().size(), 2);
+
+    // A file whose name differs in letter case only takes the stored one's place.
+    h.w->cmdmodify_Click();
+    h.choose(Kind::Id, h.outsideFile(u"PAN.PDF"_s, "UPPER"));
+    h.w->cmdupdate_Click();
+    QCOMPARE(filesIn(h.idDoc(1)), QStringList{u"PAN.PDF"_s});
+    QCOMPARE(h.column(1, "IdPrFlNm"), u"PAN.PDF"_s);
     QCOMPARE(h.fx.dialogs->unexpected(), 0);
     QCOMPARE(h.fx.logLines(), QStringList());
 }
@@ -312,15 +319,25 @@ void TestProofs::deleteRemovesFoldersFirst() {
     QVERIFY(makeReadOnly(extra));
     QVERIFY(makeReadOnly(QFileInfo(extra).path()));
     QVERIFY(makeReadOnly(h.idDoc(2, u"pan.pdf"_s)));
+    // A row written by another program without a record number owns no folder.
+    h.fx.db->execute(u"Insert Into DscStore (Nm, DtFrom, DtTo) Values ('Foreign', '2009-01-01 00:00:00', "
+                     "'2030-01-01 00:00:00')"_s);
     h.open();
+    QCOMPARE(h.w->vs->TextMatrix(1, 2), u"Foreign"_s);
+    h.fx.dialogs->queueYes();
+    h.fx.dialogs->queueYes();
+    h.w->cmddelete_Click();
+    QVERIFY(QFile::exists(h.idDoc(1, u"keep.pdf"_s)));
+    QVERIFY(QFile::exists(h.idDoc(2, u"pan.pdf"_s)));
+    QVERIFY(QFile::exists(h.addrDoc(2, u"bill.pdf"_s)));
+    h.fx.dialogs->clear();
     h.deleteRecord(2);
 
-    QCOMPARE(h.numbers(), QList<int>{1});
+    QCOMPARE(h.numbers(), (QList<int>{0, 1})); // the foreign row's NULL reads as 0
     QVERIFY(!QFileInfo::exists(h.idDoc(2)));
     QVERIFY(!QFileInfo::exists(h.addrDoc(2)));
     QVERIFY(QFile::exists(h.idDoc(1, u"keep.pdf"_s)));
-    QCOMPARE(h.w->vs->Rows(), 2);
-    QCOMPARE(h.text(0)->text(), u"Keep"_s);
+    QCOMPARE(h.w->vs->Rows(), 3); // the foreign row stays, as nothing names it
     QCOMPARE(h.fx.logLines(), QStringList());
 }
 

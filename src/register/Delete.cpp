@@ -4,6 +4,18 @@
 #include "register/frmDscMain.h"
 #include "register/StoreStatements.h"
 
+#include <algorithm>
+
+namespace {
+// A record number as the register writes it: decimal digits, no sign, no leading zero.
+bool isRecordNumberText(const QString& text) {
+    if (text.isEmpty() || text.size() > 10 || (text.size() > 1 && text.front() == QLatin1Char('0')))
+        return false;
+    return std::all_of(text.begin(), text.end(),
+                       [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+}
+} // namespace
+
 void frmDscMain::cmddelete_Click() {
     kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmDscMain"), QStringLiteral("CMDDELETE_CLICK"));
     kyt::Dialogs& dialogs = *ClsObj->services().dialogs;
@@ -30,9 +42,13 @@ void frmDscMain::cmddelete_Click() {
     });
     if (answer == kyt::Answer::Yes) {
         const QString number = vs->TextMatrix(vs->Row(), 1);
-        // The documents go first: a folder that cannot be removed does not keep the row.
+        // The documents go first: a folder that cannot be removed does not keep the row. A row
+        // without a proper record number (written by another program) owns no folder: the
+        // folder named by its empty or odd number would be a whole tree, or another record's.
         for (ProofKind kind : {ProofKind::Id, ProofKind::Addr})
             trap([&] {
+                if (!isRecordNumberText(number))
+                    return;
                 const QString folder = proofFolder(kind, number);
                 if (DocumentFiles::folderExists(folder))
                     DocumentFiles::deleteFolderTree(folder);

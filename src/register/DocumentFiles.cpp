@@ -6,6 +6,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <sys/stat.h>
 
 namespace DocumentFiles {
 
@@ -110,6 +111,14 @@ QString fileName(const QString& path) {
 
 bool samePath(const QString& a, const QString& b) {
     return a.toUpper() == b.toUpper();
+}
+
+bool sameFile(const QString& a, const QString& b) {
+    struct stat first {
+    }, second{};
+    return ::stat(QFile::encodeName(a).constData(), &first) == 0 &&
+           ::stat(QFile::encodeName(b).constData(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
 }
 
 } // namespace DocumentFiles

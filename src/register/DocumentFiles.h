@@ -24,5 +24,8 @@ void deleteFolderTree(const QString& path);
 QString fileName(const QString& path);
 // Paths are compared after conversion to upper case, whatever the file system's own rules.
 bool samePath(const QString& a, const QString& b);
+// Whether two existing paths name one file: on a file system that tells letter case apart,
+// "pan.pdf" and "PAN.PDF" are two files.
+bool sameFile(const QString& a, const QString& b);
 
 } // namespace DocumentFiles

@@ -71,9 +71,10 @@ void frmDscMain::storeProofDocument(ProofKind kind, int n) {
     });
     if (copy)
         trap([&] { DocumentFiles::copyOver(source, target); });
-    // The replaced document goes whether or not the new one was copied over an existing file.
+    // The replaced document goes whether or not the new one was copied over an existing file,
+    // also when its name differs from the new one's in letter case only.
     trap([&] {
-        if (!oldPath.isEmpty() && !DocumentFiles::samePath(oldPath, target) && DocumentFiles::fileExists(oldPath))
+        if (!oldPath.isEmpty() && DocumentFiles::fileExists(oldPath) && !DocumentFiles::sameFile(oldPath, target))
             DocumentFiles::deleteFile(oldPath);
     });
 }
