@@ -103,6 +103,17 @@ void TestPlatform::profileFileLimitsAndDefaults() {
     QCOMPARE(ini.read(QStringLiteral("S"), QStringLiteral("K"), QString()), QStringLiteral("café"));
     QVERIFY(ini.write(QStringLiteral("S"), QStringLiteral("Other"), QStringLiteral("1")));
     QVERIFY(readAll(file).startsWith("[S]\nK=caf\xE9\n"));
+
+    // A file that is there but cannot be read gives defaults and is never replaced.
+    QVERIFY(QFile::setPermissions(file, QFileDevice::WriteOwner));
+    {
+        testsupport::FilePermissionsEnforced enforced;
+        QCOMPARE(ini.read(QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("d")), QStringLiteral("d"));
+        QVERIFY(!ini.write(QStringLiteral("S"), QStringLiteral("New"), QStringLiteral("2")));
+    }
+    QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    QVERIFY(readAll(file).startsWith("[S]\nK=caf\xE9\nOther=1"));
+    QVERIFY(!readAll(file).contains("New"));
 }
 
 void TestPlatform::dbAddressParsing() {

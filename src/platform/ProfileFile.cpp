@@ -1,6 +1,7 @@
 #include "platform/ProfileFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QList>
 #include <QSaveFile>
 
@@ -48,12 +49,17 @@ bool parseKeyLine(const QByteArray& line, KeyLine* out) {
     return true;
 }
 
-QList<QByteArray> readLines(const QString& path, bool* exists, QByteArray* eol) {
+enum class FileState { Missing, Read, Unreadable };
+
+QList<QByteArray> readLines(const QString& path, FileState* state, QByteArray* eol) {
     QFile f(path);
-    *exists = f.open(QIODevice::ReadOnly);
-    if (!*exists)
+    if (!f.open(QIODevice::ReadOnly)) {
+        // A file that is there but cannot be read is not an absent one: it must not be replaced.
+        *state = QFileInfo::exists(path) || QFileInfo(path).isSymLink() ? FileState::Unreadable : FileState::Missing;
         return {};
+    }
     const QByteArray all = f.readAll();
+    *state = f.error() == QFileDevice::NoError ? FileState::Read : FileState::Unreadable;
     *eol = all.contains("\r\n") ? QByteArray("\r\n") : QByteArray("\n");
     QList<QByteArray> lines = all.split('\n');
     if (!lines.isEmpty() && lines.back().isEmpty())
@@ -68,9 +74,9 @@ QList<QByteArray> readLines(const QString& path, bool* exists, QByteArray* eol) 
 
 QString ProfileFile::read(const QString& section, const QString& key, const QString& defaultValue) const {
     QString result = defaultValue;
-    bool exists = false;
+    FileState state = FileState::Missing;
     QByteArray eol;
-    const QList<QByteArray> lines = readLines(path_, &exists, &eol);
+    const QList<QByteArray> lines = readLines(path_, &state, &eol);
     const QByteArray wantSection = folded(section);
     const QByteArray wantKey = folded(key);
     bool inSection = false;
@@ -101,10 +107,13 @@ bool ProfileFile::remove(const QString& section, const QString& key) const {
 }
 
 bool ProfileFile::rewrite(const QString& section, const QString& key, const QString* value) const {
-    bool exists = false;
+    FileState state = FileState::Missing;
     QByteArray eol = "\n";
-    QList<QByteArray> lines = readLines(path_, &exists, &eol);
-    if (!exists && !value)
+    QList<QByteArray> lines = readLines(path_, &state, &eol);
+    // Writing back only what could be read would destroy the rest: the file is left alone.
+    if (state == FileState::Unreadable)
+        return false;
+    if (state == FileState::Missing && !value)
         return true;
     const QByteArray wantSection = folded(section);
     const QByteArray wantKey = folded(key);

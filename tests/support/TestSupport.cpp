@@ -4,7 +4,10 @@
 #include "platform/LibraryRegistration.h"
 #include "register/StoreStatements.h"
 
+#include <linux/capability.h>
 #include <QFile>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace testsupport {
 
@@ -106,6 +109,27 @@ QString ComponentFixture::logText() const {
 
 QStringList ComponentFixture::logLines() const {
     return logText().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+}
+
+namespace {
+constexpr unsigned kOverrides = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH);
+
+bool setEffectiveOverrides(bool on) {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    if (syscall(SYS_capget, &header, data) != 0)
+        return false;
+    const unsigned before = data[0].effective;
+    data[0].effective = on ? data[0].effective | (data[0].permitted & kOverrides) : data[0].effective & ~kOverrides;
+    return data[0].effective != before && syscall(SYS_capset, &header, data) == 0;
+}
+} // namespace
+
+FilePermissionsEnforced::FilePermissionsEnforced() : dropped_(setEffectiveOverrides(false)) {}
+
+FilePermissionsEnforced::~FilePermissionsEnforced() {
+    if (dropped_)
+        setEffectiveOverrides(true);
 }
 
 } // namespace testsupport

@@ -44,6 +44,20 @@ struct ComponentFixture {
     QStringList logLines() const;
 };
 
+// While it lives, file permissions hold for this process even when it runs as root (the
+// permission-override capabilities are dropped from its effective set, and given back after), so
+// that an unreadable or unwritable file can be tested as any user meets it.
+class FilePermissionsEnforced {
+public:
+    FilePermissionsEnforced();
+    ~FilePermissionsEnforced();
+    FilePermissionsEnforced(const FilePermissionsEnforced&) = delete;
+    FilePermissionsEnforced& operator=(const FilePermissionsEnforced&) = delete;
+
+private:
+    bool dropped_ = false;
+};
+
 // The folder with the built programs and plugins.
 QString binDir();
 
