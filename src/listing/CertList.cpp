@@ -12,9 +12,21 @@ const char* const kFields[] = {"SrNo",     "Nm",        "Typ",      "SerialNo", 
                                "IdPrFlNm", "AddrPrTyp", "AddrPrNo", "AddrPrFlNm"};
 constexpr int kDtFromField = 5;
 constexpr int kDtToField = 6;
-constexpr int kOverflow = 6;
 // More days than lie between any two dates with four-digit years.
 constexpr double kMaxDays = 3652059;
+
+// Now plus a number of days, kept within the dates that have four-digit years: a day count beyond
+// them lists every certificate (or none), under a heading that names the cut-off really used.
+QDateTime expiryCutOff(const QDateTime& now, double days) {
+    const QDateTime last(QDate(9999, 12, 31), QTime(23, 59, 59));
+    const QDateTime first(QDate(1, 1, 1), QTime(0, 0, 0));
+    if (!(days <= kMaxDays))
+        return last;
+    if (!(days >= -kMaxDays))
+        return first;
+    const QDateTime cutOff = now.addDays(qint64(days));
+    return cutOff > last ? last : cutOff < first ? first : cutOff;
+}
 } // namespace
 
 void frmDscMain::LoadGrid() {
@@ -31,13 +43,7 @@ void frmDscMain::LoadGrid() {
             lblhead->setText(QStringLiteral("List of Certificates Expired on or before ") + Tag(cmdok));
             sql = StoreStatements::selectExpiringBy(Tag(cmdok));
         } else if (options[2]->isChecked()) {
-            const double days = Val(txtdays[0]->text());
-            // Stored dates have four-digit years; a cut-off beyond them cannot be written or compared.
-            if (!(std::fabs(days) <= kMaxDays))
-                kyt::raise(kOverflow, QStringLiteral("Overflow"), QStringLiteral("frmDscMain"));
-            const QDateTime cutOff = ClsObj->services().clock->now().addDays(qint64(days));
-            if (cutOff.date().year() > 9999)
-                kyt::raise(kOverflow, QStringLiteral("Overflow"), QStringLiteral("frmDscMain"));
+            const QDateTime cutOff = expiryCutOff(ClsObj->services().clock->now(), Val(txtdays[0]->text()));
             setTag(cmdok, FormatDisplayDate(cutOff));
             lblhead->setText(QStringLiteral("List of Certificates To be Expired on or before ") + Tag(cmdok));
             sql = StoreStatements::selectExpiringBy(Tag(cmdok));
