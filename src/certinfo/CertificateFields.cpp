@@ -11,6 +11,8 @@ namespace kyt::certinfo {
 
 namespace {
 
+const QString kDisplayFormat = QStringLiteral("dd/MM/yyyy HH:mm:ss");
+
 int attributeNid(const QString& attribute) {
     const QString a = attribute.trimmed().toUpper();
     if (a == QLatin1String("CN"))
@@ -52,7 +54,14 @@ std::optional<QString> localTimeText(const ASN1_TIME* time) {
                             QTime(utc.tm_hour, utc.tm_min, utc.tm_sec), QTimeZone::utc());
     if (!instant.isValid())
         return std::nullopt;
-    return instant.toLocalTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
+    // The last moment of year 9999 is how a certificate says it never expires; in local time it
+    // would fall in a year of five digits east of UTC, or lose its meaning west of it. It is shown
+    // as that moment in every zone, as is any local time that would pass it.
+    const QDateTime never(QDate(9999, 12, 31), QTime(23, 59, 59), QTimeZone::utc());
+    const QDateTime local = instant.toLocalTime();
+    if (instant == never || local.date().year() > 9999)
+        return never.toString(kDisplayFormat);
+    return local.toString(kDisplayFormat);
 }
 
 } // namespace
@@ -90,21 +99,11 @@ QString serialNumberText(const X509* cert) {
     const ASN1_INTEGER* serial = cert ? X509_get0_serialNumber(cert) : nullptr;
     if (!serial)
         return {};
-    // The DER content octets, as certificate viewers show them: a serial whose top bit is set
-    // keeps the leading zero byte that marks it positive.
-    unsigned char* der = nullptr;
-    const int derLength = i2d_ASN1_INTEGER(serial, &der);
-    if (derLength <= 0)
-        return {};
-    const unsigned char* p = der;
-    long contentLength = 0;
-    int tag = 0;
-    int tagClass = 0;
-    QString text;
-    if (!(ASN1_get_object(&p, &contentLength, &tag, &tagClass, derLength) & 0x80))
-        text = QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(p), int(contentLength)).toHex().toUpper());
-    OPENSSL_free(der);
-    return text;
+    // The value's own bytes, as issuers print serials: without the 00 byte that the encoding adds
+    // to keep a value with its top bit set positive.
+    const QByteArray value(reinterpret_cast<const char*>(ASN1_STRING_get0_data(serial)), ASN1_STRING_length(serial));
+    const QString hex = value.isEmpty() ? QStringLiteral("00") : QString::fromLatin1(value.toHex().toUpper());
+    return ASN1_STRING_type(serial) == V_ASN1_NEG_INTEGER ? QLatin1Char('-') + hex : hex;
 }
 
 std::optional<QString> validFromText(const X509* cert) {

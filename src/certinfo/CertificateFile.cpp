@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <openssl/err.h>
 #include <openssl/pem.h>
+#include <openssl/x509v3.h>
 #include <QFile>
 #include <QFileInfo>
+#include <utility>
 
 namespace kyt::certinfo {
 
@@ -28,10 +30,20 @@ BioPtr memoryBio(const QByteArray& content) {
     return BioPtr(BIO_new_mem_buf(content.constData(), int(content.size())));
 }
 
+X509Ptr holderOfChain(const X509StackPtr& certificates);
+
 CertificateOrFailure fromPem(const QByteArray& content) {
     BioPtr bio = memoryBio(content);
-    // Reading skips blocks of other kinds (keys, for instance) until it finds a certificate.
-    X509Ptr cert(bio ? PEM_read_bio_X509(bio.get(), nullptr, refusePassword, nullptr) : nullptr);
+    if (!bio)
+        return Failure::NotReadable;
+    // Every certificate of the file, in order; reading skips blocks of other kinds (keys, for
+    // instance). A chain may list its issuers before the holder.
+    X509StackPtr certificates(sk_X509_new_null());
+    while (X509* raw = PEM_read_bio_X509(bio.get(), nullptr, refusePassword, nullptr)) {
+        if (!certificates || !sk_X509_push(certificates.get(), raw))
+            X509_free(raw);
+    }
+    X509Ptr cert = holderOfChain(certificates);
     if (!cert)
         return Failure::NotReadable;
     return cert;
@@ -71,23 +83,41 @@ Failure classifyPkcs12Error() {
     return wrongPassword ? Failure::WrongPassword : Failure::Other;
 }
 
-// The holder's certificate of a bundle: the one matching its private key; failing that (a bundle
-// of certificates only), the first that is no certificate authority, else the first.
-X509Ptr holderCertificate(X509Ptr keyCertificate, const X509StackPtr& others) {
-    if (keyCertificate)
-        return keyCertificate;
-    const int count = others ? sk_X509_num(others.get()) : 0;
+// The holder's certificate among certificates without a key to tell it: the first that is no
+// certificate authority and issues none of the others; failing that the first that is no
+// authority, then the first that issues none of the others (a self-signed holder), then the first.
+X509Ptr holderOfChain(const X509StackPtr& certificates) {
+    const int count = certificates ? sk_X509_num(certificates.get()) : 0;
+    auto issuesAnother = [&](X509* candidate) {
+        for (int i = 0; i < count; ++i) {
+            X509* other = sk_X509_value(certificates.get(), i);
+            if (other != candidate && X509_check_issued(candidate, other) == X509_V_OK)
+                return true;
+        }
+        return false;
+    };
+    constexpr std::pair<bool, bool> kPasses[] = {{true, true}, {false, true}, {true, false}, {false, false}};
     X509* chosen = nullptr;
-    for (int i = 0; i < count && !chosen; ++i) {
-        X509* candidate = sk_X509_value(others.get(), i);
-        if (!isCertificateAuthority(candidate))
-            chosen = candidate;
+    for (const auto& [needLeaf, needEndEntity] : kPasses) {
+        for (int i = 0; i < count && !chosen; ++i) {
+            X509* candidate = sk_X509_value(certificates.get(), i);
+            if ((!needEndEntity || !isCertificateAuthority(candidate)) && (!needLeaf || !issuesAnother(candidate)))
+                chosen = candidate;
+        }
+        if (chosen)
+            break;
     }
-    if (!chosen && count > 0)
-        chosen = sk_X509_value(others.get(), 0);
     if (chosen)
         X509_up_ref(chosen);
     return X509Ptr(chosen);
+}
+
+// The holder's certificate of a bundle: the one matching its private key; failing that (a bundle
+// of certificates only), as for a chain.
+X509Ptr holderCertificate(X509Ptr keyCertificate, const X509StackPtr& others) {
+    if (keyCertificate)
+        return keyCertificate;
+    return holderOfChain(others);
 }
 
 bool hasAbsurdMacIterations(const PKCS12* bundle) {

@@ -94,6 +94,23 @@ bool isEndEntityCertificate(const QByteArray& der) {
     return cert && !isCertificateAuthority(cert.get());
 }
 
+// Whether the token holds a key of the pair that certificate `id` belongs to. The private key is
+// seen only after logging in; the public key of the pair is public, as the certificate is.
+bool hasKeyPair(CK_FUNCTION_LIST* module, CK_SESSION_HANDLE session, const QByteArray& id) {
+    if (id.isEmpty())
+        return false;
+    for (CK_OBJECT_CLASS keyClass : {CKO_PRIVATE_KEY, CKO_PUBLIC_KEY}) {
+        CK_ATTRIBUTE query[] = {{CKA_CLASS, &keyClass, sizeof keyClass},
+                                {CKA_ID, const_cast<char*>(id.constData()), CK_ULONG(id.size())}};
+        const Pkcs11Search search(module, session, query, 2);
+        CK_OBJECT_HANDLE key = 0;
+        CK_ULONG count = 0;
+        if (search.isStarted() && module->C_FindObjects(session, &key, 1, &count) == CKR_OK && count > 0)
+            return true;
+    }
+    return false;
+}
+
 // The X.509 certificates that a session sees without logging in (certificates are public objects).
 std::vector<TokenCertificate> certificatesOn(CK_FUNCTION_LIST* module, CK_SLOT_ID slot, const TokenIdentity& token) {
     std::vector<TokenCertificate> found;
@@ -116,12 +133,17 @@ std::vector<TokenCertificate> certificatesOn(CK_FUNCTION_LIST* module, CK_SLOT_I
                count > 0)
             objects.insert(objects.end(), batch, batch + count);
     }
+    // Listed: every holder's certificate, and any certificate whose key pair is on the token (a
+    // self-signed one is a certificate authority by its flags, yet its owner signs with it).
     for (CK_OBJECT_HANDLE object : objects) {
         const auto der = attribute(module, session.handle(), object, CKA_VALUE);
-        if (!der || !isEndEntityCertificate(*der))
+        if (!der)
             continue;
-        found.push_back({token, attribute(module, session.handle(), object, CKA_LABEL).value_or(QByteArray()),
-                         attribute(module, session.handle(), object, CKA_ID).value_or(QByteArray()), *der});
+        const QByteArray id = attribute(module, session.handle(), object, CKA_ID).value_or(QByteArray());
+        if (!isEndEntityCertificate(*der) && !hasKeyPair(module, session.handle(), id))
+            continue;
+        found.push_back(
+            {token, attribute(module, session.handle(), object, CKA_LABEL).value_or(QByteArray()), id, *der});
     }
     std::sort(found.begin(), found.end(), [](const TokenCertificate& a, const TokenCertificate& b) {
         return std::tie(a.label, a.id, a.der) < std::tie(b.label, b.id, b.der);

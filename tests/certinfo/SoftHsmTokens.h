@@ -69,6 +69,26 @@ public:
         return {};
     }
 
+    // Adds a key pair under object id `id` (two hex digits) to token `label`: the private key as
+    // PKCS#8 DER, the public key as SubjectPublicKeyInfo DER. Empty on success, else the failure.
+    QString addKeyPair(const QString& label, const QString& id, const QByteArray& privateDer,
+                       const QByteArray& publicDer) {
+        for (const auto& [type, der] : {QPair<QString, QByteArray>{QStringLiteral("privkey"), privateDer},
+                                        QPair<QString, QByteArray>{QStringLiteral("pubkey"), publicDer}}) {
+            const QString path = dir_.filePath(label + id + type + QStringLiteral(".der"));
+            QFile file(path);
+            if (!file.open(QIODevice::WriteOnly) || file.write(der) != der.size())
+                return QStringLiteral("cannot write ") + path;
+            file.close();
+            if (!run(QStringLiteral("pkcs11-tool"),
+                     {QStringLiteral("--module"), kModule, QStringLiteral("--token-label"), label,
+                      QStringLiteral("--login"), QStringLiteral("--pin"), kUserPin, QStringLiteral("--write-object"),
+                      path, QStringLiteral("--type"), type, QStringLiteral("--id"), id}))
+                return output_;
+        }
+        return {};
+    }
+
     bool deleteToken(const QString& label) {
         return run(QStringLiteral("softhsm2-util"),
                    {QStringLiteral("--delete-token"), QStringLiteral("--token"), label});

@@ -21,7 +21,7 @@ const QStringList kFailedDetails = {kFailed, {}, {}, {}, {}, {}, {}, {}};
 const QStringList kAsha = {"",
                            "Asha Verma",
                            "Sub-CA issued clASS 3 Individual",
-                           "008F01A2B3C4",
+                           "8F01A2B3C4",
                            "Test Signing CA 2014",
                            "05/03/2024 11:37:08",
                            "02/01/2051 01:30:00",
@@ -47,6 +47,8 @@ private slots:
     void emailFallsBackToAlternativeNames_data();
     void emailFallsBackToAlternativeNames();
     void storeSelectorGoesToTheStore();
+    void serialAndValidTo_data();
+    void serialAndValidTo();
     void detailNumbersOutsideTheRangeAreEmpty();
     void validEmail_data();
     void validEmail();
@@ -113,6 +115,8 @@ void CertDetailsTest::readsEachKindOfFile_data() {
     QTest::newRow("DER") << derOf(cert) << "holder.cer" << QString();
     QTest::newRow("PEM") << pemOf(cert) << "holder.crt" << QString();
     QTest::newRow("PEM after another block") << keyBlock + pemOf(cert) << "holder.crt" << QString();
+    // A chain with its issuer first: the holder is the one that issues none of the others.
+    QTest::newRow("PEM chain, issuer first") << pemOf(ca_.cert.get()) + pemOf(cert) << "chain.crt" << QString();
     QTest::newRow("PEM named like a bundle") << pemOf(cert) << "holder.pfx" << QString();
     QTest::newRow("DER named like text") << derOf(cert) << "holder.txt" << QStringLiteral("ignored");
     QTest::newRow("PKCS#12 AES-256 PBKDF2") << bundle({}) << "aes.pfx" << QStringLiteral("secret");
@@ -288,6 +292,40 @@ void CertDetailsTest::storeSelectorGoesToTheStore() {
     fx_->cls->GetSignInfo(file(QStringLiteral("file.cer"), derOf(holder_.cert.get())), QString(), 0);
     qunsetenv("KYT_PKCS11_MODULES");
     QCOMPARE(details(), kFailedDetails);
+}
+
+void CertDetailsTest::serialAndValidTo_data() {
+    QTest::addColumn<QByteArray>("serial");
+    QTest::addColumn<QDateTime>("notAfter");
+    QTest::addColumn<QString>("serialText");
+    QTest::addColumn<QString>("validTo");
+    const QDateTime usual(QDate(2051, 1, 1), QTime(20, 0, 0), Qt::UTC);
+    // The serial is the value's bytes, without the 00 byte that keeps a high top bit positive.
+    QTest::newRow("top bit set") << QByteArray::fromHex("8f01a2b3c4") << usual << "8F01A2B3C4"
+                                 << "02/01/2051 01:30:00";
+    QTest::newRow("one byte, top bit set") << QByteArray::fromHex("80") << usual << "80"
+                                           << "02/01/2051 01:30:00";
+    QTest::newRow("leading zero digit") << QByteArray::fromHex("0a0a") << usual << "0A0A"
+                                        << "02/01/2051 01:30:00";
+    // "No expiry" is the last second of 9999 in UTC, shown as such though India is ahead of UTC.
+    QTest::newRow("no expiry") << QByteArray::fromHex("01")
+                               << QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59), Qt::UTC) << "01"
+                               << "31/12/9999 23:59:59";
+}
+
+void CertDetailsTest::serialAndValidTo() {
+    QFETCH(QByteArray, serial);
+    QFETCH(QDateTime, notAfter);
+    QFETCH(QString, serialText);
+    QFETCH(QString, validTo);
+    CertificateRecipe recipe;
+    recipe.subject = {commonName(QStringLiteral("Serial Holder"))};
+    recipe.serial = serial;
+    recipe.notAfter = notAfter;
+    readCertificate(recipe, &ca_);
+    QCOMPARE(fx_->cls->GetCertInfo(0), QString());
+    QCOMPARE(fx_->cls->GetCertInfo(3), serialText);
+    QCOMPARE(fx_->cls->GetCertInfo(6), validTo);
 }
 
 void CertDetailsTest::detailNumbersOutsideTheRangeAreEmpty() {

@@ -27,6 +27,7 @@ private slots:
     void chooserSelectsTheRowPicked();
     void chooserCancelledSelectsNothing();
     void emptyStoreAsksNothing();
+    void selfSignedCertificateWithItsKeyIsListed();
     void tokenPulledOutBetweenCountAndRead();
 
 private:
@@ -121,6 +122,29 @@ void CertificateStoreTest::emptyStoreAsksNothing() {
     ChooserAnswer answer([](QDialog* dialog) { dialog->reject(); });
     QCOMPARE(component.selectStore(-1), QStringLiteral("-1"));
     QVERIFY(!answer.shown());
+}
+
+// A certificate authority by its flags, but its key pair is on the token: its owner signs with it.
+void CertificateStoreTest::selfSignedCertificateWithItsKeyIsListed() {
+    const KeyAndCertificate self = makeAuthority(QStringLiteral("Self Signer"));
+    QString error = tokens_->addToken(QStringLiteral("Gamma"), {{"self", derOf(self.cert.get())}});
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    CertComponentHarness component;
+    QCOMPARE(component.storeCount(), 3); // the certificate alone is an issuer's, not listed
+    unsigned char* raw = nullptr;
+    const int privateLength = i2d_PrivateKey(self.key.get(), &raw);
+    const QByteArray privateDer(reinterpret_cast<const char*>(raw), privateLength);
+    OPENSSL_free(raw);
+    raw = nullptr;
+    const int publicLength = i2d_PUBKEY(self.key.get(), &raw);
+    const QByteArray publicDer(reinterpret_cast<const char*>(raw), publicLength);
+    OPENSSL_free(raw);
+    error = tokens_->addKeyPair(QStringLiteral("Gamma"), QStringLiteral("01"), privateDer, publicDer);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(component.storeCount(), 4);
+    QCOMPARE(component.selectStore(3), QStringLiteral("0"));
+    QCOMPARE(component.info("SUB", "CN"), QStringLiteral("Self Signer"));
+    QVERIFY(tokens_->deleteToken(QStringLiteral("Gamma")));
 }
 
 // Last: it removes a token.
