@@ -1,9 +1,11 @@
 // The host program's command line, run as a script would run it.
 
 #include "host/HostOptions.h"
+#include "platform/ObjectRegistry.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTest>
 
@@ -20,6 +22,8 @@ Run dscmgr(const QStringList& args, const QString& registry) {
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.remove(QStringLiteral("XDG_RUNTIME_DIR")); // as under cron
+
     p.setProcessEnvironment(env);
     p.start(testsupport::binDir() + QStringLiteral("/dscmgr"), args);
     if (!p.waitForFinished(60000))
@@ -101,6 +105,9 @@ void TestHost::listAndCheck() {
 
     Run all = dscmgr(QStringList{QStringLiteral("list")} + where, registry);
     QCOMPARE(all.status, 0);
+    QCOMPARE(all.err, QString()); // nothing but the program's own messages
+    // The certificate component is registered at start, ready for its first use.
+    QVERIFY(QFileInfo::exists(kyt::ObjectRegistry(registry).libraryFor(QStringLiteral("KYTCertInfo.ClsCertMain"))));
     QStringList lines = all.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 3);
     QCOMPARE(lines[0].split(QLatin1Char('\t')).size(), 16);
@@ -132,6 +139,7 @@ void TestHost::listAndCheck() {
     QCOMPARE(none.out, QString());
     const Run due = check("[Settings]\nDSCAuto=1\nDSCDays=10\n");
     QCOMPARE(due.status, 1);
+    QCOMPARE(due.err, QString());
     lines = due.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 3);
     QCOMPARE(lines[0], QStringLiteral("Some Digital Signature Certificates are expired or going to be expired within "

@@ -4,15 +4,13 @@
 #include "component/Module1.h"
 #include "host/ConsoleDialogs.h"
 #include "host/HostOptions.h"
-#include "platform/LibraryRegistration.h"
+#include "host/HostSession.h"
 
 #include <memory>
 #include <QDir>
 #include <QFileInfo>
 
 namespace {
-const QString kCertObjectId = QStringLiteral("KYTCertInfo.ClsCertMain");
-const QString kComponentFile = QStringLiteral("/libKYTCertInfo.so");
 constexpr int kReadFile = -2;
 constexpr short kDetails = 8;
 
@@ -24,8 +22,7 @@ std::shared_ptr<ClsMain> openCertComponent(const HostOptions& options, QTextStre
     // Loader messages go to the error stream, so that the output holds nothing but data.
     services.dialogs = std::make_shared<ConsoleDialogs>(err);
     QString why;
-    if (!kyt::registerLibraryUnlessKnown(*services.objects, {kCertObjectId},
-                                         kyt::Services::programFolder() + kComponentFile, &why))
+    if (!HostSession::registerCertComponent(*services.objects, kyt::Services::programFolder(), &why))
         err << "dscmgr: the certificate component cannot be registered: " << why << '\n';
 
     auto component = std::make_shared<ClsMain>(std::move(services));

@@ -35,6 +35,12 @@ void HostSession::registerReportComponents(const kyt::ObjectRegistry& registry, 
                                         library);
 }
 
+bool HostSession::registerCertComponent(const kyt::ObjectRegistry& registry, const QString& programFolder,
+                                        QString* error) {
+    return kyt::registerLibraryUnlessKnown(registry, {QStringLiteral("KYTCertInfo.ClsCertMain")},
+                                           programFolder + QStringLiteral("/libKYTCertInfo.so"), error);
+}
+
 std::unique_ptr<HostSession> HostSession::open(const HostOptions& options, kyt::Services services, QString* error) {
     auto session = std::unique_ptr<HostSession>(new HostSession);
     session->options_ = options;
@@ -58,6 +64,9 @@ std::unique_ptr<HostSession> HostSession::open(const HostOptions& options, kyt::
         return nullptr;
     }
     registerReportComponents(*services.objects, kyt::Services::programFolder());
+    // Registered here as the certificate commands do: the loader's own registration runs
+    // detached and would not be done in time for the first "Certificate (File)".
+    registerCertComponent(*services.objects, kyt::Services::programFolder());
     session->component_ = std::make_shared<ClsMain>(std::move(services));
     return session;
 }

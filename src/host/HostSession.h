@@ -24,6 +24,10 @@ public:
     // Records the report identifiers of the report library beside the program, unless each of
     // them already names a library that exists.
     static void registerReportComponents(const kyt::ObjectRegistry& registry, const QString& programFolder);
+    // Records the certificate component beside the program, unless its identifier already names a
+    // library that exists, so that its first use finds it. False, with the reason, when it cannot.
+    static bool registerCertComponent(const kyt::ObjectRegistry& registry, const QString& programFolder,
+                                      QString* error = nullptr);
 
 private:
     HostOptions options_;

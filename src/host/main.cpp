@@ -11,6 +11,10 @@
 #include <QTextStream>
 
 namespace {
+// The command line prints only its own messages: the toolkit's notes about the environment (no
+// runtime folder, fonts, the platform plugin) would become mail under cron.
+void dropToolkitMessages(QtMsgType, const QMessageLogContext&, const QString&) {}
+
 bool hasDisplay() {
     return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
@@ -42,6 +46,8 @@ int main(int argc, char* argv[]) {
     }
     if (!gui && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen"); // the command line never opens a window
+    if (!gui)
+        qInstallMessageHandler(dropToolkitMessages);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KYTDscMgr"));
