@@ -19,19 +19,34 @@ public:
 };
 
 void storeTwo(RegisterWindow& r) {
-    r.store(
-        {.srNo = 1, .name = "Asha Rao", .type = "Class 2", .from = "01/01/2025 09:00:00", .to = "31/12/2026 18:00:00"});
-    r.store(
-        {.srNo = 2, .name = "Bina Das", .type = "Class 3", .from = "01/06/2025 09:00:00", .to = "31/05/2027 18:00:00"});
+    r.store({.srNo = 1,
+             .name = "Asha Rao",
+             .type = "Class 2",
+             .from = "01/01/2025 09:00:00",
+             .to = "31/12/2026 18:00:00",
+             .idNo = "ID-1",
+             .addrNo = "AD-1"});
+    r.store({.srNo = 2,
+             .name = "Bina Das",
+             .type = "Class 3",
+             .from = "01/06/2025 09:00:00",
+             .to = "31/05/2027 18:00:00",
+             .idNo = "ID-2",
+             .addrNo = "AD-2"});
 }
 
-// List mode or entry mode, read off the controls that tell them apart.
+// List mode or entry mode, read off every control that EnableList sets.
 void verifyMode(RegisterWindow& r, bool listMode) {
-    QCOMPARE(r.w->vs->isEnabled(), listMode);
+    for (const char* name : {"options(0)", "options(1)", "options(2)"})
+        QCOMPARE(r.find(QLatin1String(name))->isEnabled(), listMode);
+    QCOMPARE(r.find(u"txtdays(0)"_s)->isEnabled(), listMode && r.w->options[2]->isChecked());
     QCOMPARE(r.button("cmdok")->isEnabled(), listMode);
-    QCOMPARE(r.button("cmdadd")->isVisible(), listMode);
-    QCOMPARE(r.button("cmdupdate")->isVisible(), !listMode);
+    QCOMPARE(r.w->vs->isEnabled(), listMode);
+    for (const char* name : {"cmdadd", "cmdmodify", "cmddelete", "cmdsettings", "cmdimportbulk", "cmdback(0)"})
+        QCOMPARE(r.button(name)->isVisible(), listMode);
     QCOMPARE(r.find(u"fammain1"_s)->isEnabled(), !listMode);
+    QCOMPARE(r.button("cmdupdate")->isVisible(), !listMode);
+    QCOMPARE(r.button("cmdcancel")->isVisible(), !listMode);
     QVERIFY(r.button("cmdpreview")->isEnabled()); // preview stays within reach in both modes
 }
 
@@ -50,6 +65,7 @@ private Q_SLOTS:
     void escape_data();
     void escape();
     void escapeInListModeAsksThenClosesAndReloadsTheHostMenuOnce();
+    void closingInEntryModeAsks();
     void settingsFrameBackSavesAndEscapeDoesNot();
 };
 
@@ -84,6 +100,8 @@ void TestRegisterModes::entryThenCancel() {
     QCOMPARE(r.text(0)->text(), adding ? QString() : name);
     QCOMPARE(r.combo("cbodsctype")->currentText().isEmpty(), adding);
     QCOMPARE(r.date(1)->clipText().isEmpty(), adding);
+    QCOMPARE(r.text(10)->text().isEmpty(), adding); // the proof numbers too
+    QCOMPARE(r.text(13)->text().isEmpty(), adding);
 
     QTest::keyClicks(r.text(0), u"Changed"_s);
     QCOMPARE(r.text(0)->text(), u"Changed"_s); // the whole text was selected on entry
@@ -199,6 +217,31 @@ void TestRegisterModes::escapeInListModeAsksThenClosesAndReloadsTheHostMenuOnce(
     r.w->Unload();
     QCOMPARE(host->reloads, 1);
     QTRY_VERIFY(r.w.isNull()); // the window deletes itself once closed
+}
+
+// The title bar's close button in entry mode asks as Escape does; No keeps the window and the typing.
+void TestRegisterModes::closingInEntryModeAsks() {
+    RegisterWindow r;
+    storeTwo(r);
+    r.open();
+    bool unloaded = false;
+    QObject::connect(r.w, &frmDscMain::unloaded, [&] { unloaded = true; });
+    QTest::mouseClick(r.button("cmdmodify"), Qt::LeftButton);
+    QTest::keyClick(r.text(0), Qt::Key_End);
+    QTest::keyClicks(r.text(0), u" Jr"_s);
+    r.fx.dialogs->queueNo();
+    QVERIFY(!r.w->close());
+    QCOMPARE(r.said(), QStringList{u"Do you want to Cancel the Changes?"_s});
+    QCOMPARE(r.fx.dialogs->shown().back().defaultButton, kyt::Answer::No);
+    QVERIFY(r.w->isVisible());
+    QVERIFY(!unloaded);
+    verifyMode(r, false);
+    QCOMPARE(r.text(0)->text(), u"Asha Rao Jr"_s);
+
+    r.fx.dialogs->queueYes();
+    QVERIFY(r.w->close());
+    QVERIFY(unloaded);
+    QCOMPARE(r.fx.dialogs->unexpected(), 0);
 }
 
 void TestRegisterModes::settingsFrameBackSavesAndEscapeDoesNot() {

@@ -386,6 +386,19 @@ bool frmDscMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmDscMain::closeEvent(QCloseEvent* event) {
+    // Closing by the title bar in entry mode would lose what was typed: the user is asked first,
+    // as Escape asks, and No keeps the window open in entry mode.
+    if (!unloaded_ && ClsObj && !vs->isEnabled()) {
+        kyt::Answer answer = kyt::Answer::No;
+        kyt::ErrorTrap(ClsObj.get(), QStringLiteral("frmDscMain"), QStringLiteral("FORM_UNLOAD"))([&] {
+            answer = ClsObj->services().dialogs->question(this, QStringLiteral("Do you want to Cancel the Changes?"),
+                                                          kyt::Answer::No);
+        });
+        if (answer != kyt::Answer::Yes) {
+            event->ignore();
+            return;
+        }
+    }
     Form_Unload();
     event->accept();
 }
