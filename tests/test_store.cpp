@@ -6,9 +6,11 @@
 #include "register/StoreStatements.h"
 #include "support/TestSupport.h"
 
+#include <QSqlQuery>
 #include <QTest>
 
 using testsupport::ComponentFixture;
+using namespace Qt::StringLiterals;
 
 namespace {
 StoreStatements::RecordValues record(const QString& name, const QString& serial) {
@@ -42,6 +44,8 @@ private Q_SLOTS:
     void updateAndDuplicateQueries();
     void recordNumbers_data() { testsupport::addBackendColumn(); }
     void recordNumbers();
+    void textComparesWithoutCaseOrTrailingBlanks_data() { testsupport::addBackendColumn(); }
+    void textComparesWithoutCaseOrTrailingBlanks();
     void tableWrittenByAnotherProgram_data() { testsupport::addBackendColumn(); }
     void tableWrittenByAnotherProgram();
     void failingStatementRaises_data() { testsupport::addBackendColumn(); }
@@ -114,6 +118,38 @@ void TestStore::recordNumbers() {
     QCOMPARE(NextRecordNumber(*fx.db), 2);
     fx.db->execute(StoreStatements::deleteRecord(1));
     QCOMPARE(NextRecordNumber(*fx.db), 1);
+}
+
+// As MariaDB compares this table's texts, so does SQLite: letter case and trailing blanks do not
+// count, in tables made now and in a register made before, whose table is declared anew.
+void TestStore::textComparesWithoutCaseOrTrailingBlanks() {
+    QFETCH(QString, backend);
+    ComponentFixture fx(backend);
+    QSqlQuery earlier(fx.db->connection());
+    QVERIFY(earlier.exec(StoreStatements::createTable()));
+    QVERIFY(earlier.exec(u"Create Index ByName On DscStore (Nm)"_s));
+    const QStringList names = {u"Zeta"_s, u"alpha"_s, u"Alpha2"_s, u"beta"_s};
+    const QStringList serials = {u"S1"_s, u"s1 "_s, u"X"_s, QString()};
+    for (int i = 0; i < names.size(); ++i)
+        QVERIFY(earlier.exec(StoreStatements::insertRecord(i + 1, record(names[i], serials[i]))));
+    earlier.finish();
+    fx.db->execute(StoreStatements::createTable());
+
+    QStringList listed;
+    for (kyt::RowSet rs = fx.db->openRowSet(StoreStatements::selectAll()); !rs.eof(); rs.next())
+        listed << rs.text(u"Nm"_s);
+    QCOMPARE(listed, (QStringList{u"alpha"_s, u"Alpha2"_s, u"beta"_s, u"Zeta"_s}));
+    QStringList found;
+    for (kyt::RowSet rs = fx.db->openRowSet(StoreStatements::selectBySerial(u"S1"_s)); !rs.eof(); rs.next())
+        found << rs.text(u"SrNo"_s);
+    QCOMPARE(found, (QStringList{u"1"_s, u"2"_s}));
+    QVERIFY(isEmptyQuery(*fx.db, StoreStatements::selectBySerialExcept(u"x  "_s, 3)));
+    QVERIFY(!isEmptyQuery(*fx.db, StoreStatements::selectBySerialExcept(u"x  "_s, 1)));
+    QCOMPARE(NextRecordNumber(*fx.db), 5);
+    // The index made on the earlier table is still there.
+    QVERIFY(!isEmptyQuery(*fx.db, backend == "sqlite"_L1
+                                      ? u"Select name From sqlite_master Where type='index' And name='ByName'"_s
+                                      : u"Show Index From DscStore Where Key_name='ByName'"_s));
 }
 
 void TestStore::tableWrittenByAnotherProgram() {

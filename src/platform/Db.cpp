@@ -1,6 +1,7 @@
 #include "platform/Db.h"
 
 #include "platform/Error.h"
+#include "platform/SqliteTextComparison.h"
 
 #include <QAtomicInt>
 #include <QFileInfo>
@@ -208,6 +209,10 @@ std::shared_ptr<Db> Db::open(const DbAddress& address, QString* error) {
 
     if (backend == Backend::SQLite) {
         // Touch the file now, so an unreadable or read-only file is reported here and not later.
+        // Before any statement: a comparison cannot be replaced while statements are open.
+        QString why;
+        if (!sqlitetext::installComparison(conn, &why))
+            return fail(why);
         QSqlQuery q(conn);
         if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.exec(QStringLiteral("PRAGMA schema_version")))
             return fail(q.lastError().text().simplified());
@@ -259,6 +264,12 @@ void Db::execute(const QString& sql) {
     QSqlQuery q(connection());
     if (!q.exec(sql))
         raiseFrom(q.lastError(), sql);
+    // Text compares as on MariaDB only in columns declared for it.
+    if (backend_ == Backend::SQLite)
+        if (const QString table = sqlitetext::createdTable(sql); !table.isEmpty()) {
+            q.finish();
+            sqlitetext::adoptComparison(connection(), table);
+        }
 }
 
 RowSet Db::openRowSet(const QString& sql) {
