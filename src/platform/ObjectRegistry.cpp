@@ -79,14 +79,17 @@ QVariant callByName(QObject* object, const char* member, const QVariantList& arg
         if (args.size() > 10)
             break;
         // Arguments: QVariant parameters take the variant itself, others a converted copy.
+        // The type names must outlive the call: invoke reads them, and the metaobject hands out copies.
         QVariantList converted = args;
+        QByteArray typeNames[10];
         QGenericArgument argv[10];
         for (int p = 0; p < args.size(); ++p) {
             const int type = method.parameterType(p);
             if (type != QMetaType::QVariant && !converted[p].convert(QMetaType(type)))
                 raise(13, QStringLiteral("Type mismatch"), QString::fromLatin1(meta->className()));
             void* data = type == QMetaType::QVariant ? static_cast<void*>(&converted[p]) : converted[p].data();
-            argv[p] = QGenericArgument(method.parameterTypeName(p).constData(), data);
+            typeNames[p] = method.parameterTypeName(p);
+            argv[p] = QGenericArgument(typeNames[p].constData(), data);
         }
         QVariant result;
         QGenericReturnArgument ret;
