@@ -1,8 +1,8 @@
 #include "certinfo/CertificateFile.h"
 
 #include "certinfo/CertificateFields.h"
+#include "certinfo/KeyDerivationBound.h"
 
-#include <cstdint>
 #include <openssl/err.h>
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
@@ -16,10 +16,6 @@ namespace {
 
 // Real certificate files are a few kilobytes; anything far larger is not one, and is not read.
 constexpr qint64 kLargestCertificateFile = 32 * 1024 * 1024;
-
-// Exporters use a few thousand MAC iterations. A count far beyond that comes from a damaged file
-// and would keep the key derivation busy for minutes (2^31 takes several); such a bundle is refused.
-constexpr int64_t kMostMacIterations = 10'000'000;
 
 // Certificates are never encrypted; refusing a password keeps the library from prompting on a terminal.
 int refusePassword(char*, int, int, void*) {
@@ -120,17 +116,10 @@ X509Ptr holderCertificate(X509Ptr keyCertificate, const X509StackPtr& others) {
     return holderOfChain(others);
 }
 
-bool hasAbsurdMacIterations(const PKCS12* bundle) {
-    const ASN1_INTEGER* iterations = nullptr;
-    PKCS12_get0_mac(nullptr, nullptr, nullptr, &iterations, bundle);
-    int64_t count = 0;
-    return iterations && ASN1_INTEGER_get_int64(&count, iterations) == 1 && count > kMostMacIterations;
-}
-
 CertificateOrFailure fromPkcs12(PKCS12* bundle, const QString& password) {
-    if (hasAbsurdMacIterations(bundle))
-        return Failure::Other;
     const QByteArray pass = password.toUtf8();
+    if (exceedsKeyDerivationBound(bundle, pass))
+        return Failure::Other;
     EVP_PKEY* rawKey = nullptr;
     X509* rawCert = nullptr;
     STACK_OF(X509)* rawOthers = nullptr;

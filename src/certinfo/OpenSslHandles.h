@@ -38,4 +38,18 @@ struct X509StackDeleter {
 };
 using X509StackPtr = std::unique_ptr<STACK_OF(X509), X509StackDeleter>;
 
+// The parts of a PKCS#12 bundle, as unpacked one level at a time.
+struct Pkcs7StackDeleter {
+    void operator()(STACK_OF(PKCS7) * s) const noexcept { sk_PKCS7_pop_free(s, PKCS7_free); }
+};
+using Pkcs7StackPtr = std::unique_ptr<STACK_OF(PKCS7), Pkcs7StackDeleter>;
+struct SafeBagStackDeleter {
+    void operator()(STACK_OF(PKCS12_SAFEBAG) * s) const noexcept { sk_PKCS12_SAFEBAG_pop_free(s, PKCS12_SAFEBAG_free); }
+};
+using SafeBagStackPtr = std::unique_ptr<STACK_OF(PKCS12_SAFEBAG), SafeBagStackDeleter>;
+using PbeParamPtr = std::unique_ptr<PBEPARAM, OpenSslDeleter<PBEPARAM, PBEPARAM_free>>;
+using Pbe2ParamPtr = std::unique_ptr<PBE2PARAM, OpenSslDeleter<PBE2PARAM, PBE2PARAM_free>>;
+using Pbkdf2ParamPtr = std::unique_ptr<PBKDF2PARAM, OpenSslDeleter<PBKDF2PARAM, PBKDF2PARAM_free>>;
+using ScryptParamsPtr = std::unique_ptr<SCRYPT_PARAMS, OpenSslDeleter<SCRYPT_PARAMS, SCRYPT_PARAMS_free>>;
+
 } // namespace kyt::certinfo

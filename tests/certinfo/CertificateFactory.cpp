@@ -131,6 +131,51 @@ QByteArray pemOf(X509* cert) {
     return QByteArray(data, int(length));
 }
 
+namespace {
+// Rewrites an encryption's parameters to claim 2^31 - 1 rounds, salt and scheme otherwise alike.
+// Only the parameters change: deriving over that many rounds would take many minutes.
+void claimAbsurdRounds(X509_ALGOR* algorithm) {
+    const ASN1_OBJECT* oid = nullptr;
+    X509_ALGOR_get0(&oid, nullptr, nullptr, algorithm);
+    X509_ALGOR* claim = OBJ_obj2nid(oid) == NID_pbes2
+                            ? PKCS5_pbe2_set_iv(EVP_aes_256_cbc(), INT32_MAX, nullptr, 0, nullptr, NID_hmacWithSHA256)
+                            : PKCS5_pbe_set(OBJ_obj2nid(oid), INT32_MAX, nullptr, 0);
+    check(claim && X509_ALGOR_copy(algorithm, claim) == 1, "claim rounds");
+    X509_ALGOR_free(claim);
+}
+
+// Claims absurd rounds for the encrypted certificate part or for the encrypted key of a bundle
+// written without a MAC, which is what a file may be that nothing checks before decryption.
+void claimAbsurdRounds(PKCS12* bundle, AbsurdRounds where) {
+    STACK_OF(PKCS7)* parts = PKCS12_unpack_authsafes(bundle);
+    check(parts != nullptr, "unpack authsafes");
+    for (int i = 0; i < sk_PKCS7_num(parts); ++i) {
+        PKCS7* part = sk_PKCS7_value(parts, i);
+        const int nid = OBJ_obj2nid(part->type);
+        if (nid == NID_pkcs7_encrypted && where == AbsurdRounds::CertificatePart)
+            claimAbsurdRounds(part->d.encrypted->enc_data->algorithm);
+        if (nid != NID_pkcs7_data || where != AbsurdRounds::Key)
+            continue;
+        STACK_OF(PKCS12_SAFEBAG)* bags = PKCS12_unpack_p7data(part);
+        for (int b = 0; b < sk_PKCS12_SAFEBAG_num(bags); ++b) {
+            PKCS12_SAFEBAG* bag = sk_PKCS12_SAFEBAG_value(bags, b);
+            if (PKCS12_SAFEBAG_get_nid(bag) != NID_pkcs8ShroudedKeyBag)
+                continue;
+            X509_ALGOR* algorithm = nullptr;
+            X509_SIG_getm(const_cast<X509_SIG*>(PKCS12_SAFEBAG_get0_pkcs8(bag)), &algorithm, nullptr);
+            claimAbsurdRounds(algorithm);
+        }
+        PKCS7* repacked = PKCS12_pack_p7data(bags);
+        sk_PKCS12_SAFEBAG_pop_free(bags, PKCS12_SAFEBAG_free);
+        check(repacked != nullptr, "repack");
+        sk_PKCS7_set(parts, i, repacked);
+        PKCS7_free(part);
+    }
+    check(PKCS12_pack_authsafes(bundle, parts) == 1, "pack authsafes");
+    sk_PKCS7_pop_free(parts, PKCS7_free);
+}
+} // namespace
+
 QByteArray pkcs12Of(const KeyAndCertificate& holder, const Pkcs12Options& options, const CryptoContext& crypto) {
     int keyNid = NID_aes_256_cbc; // PBES2 with PBKDF2, as current exporters write
     int certNid = NID_aes_256_cbc;
@@ -150,7 +195,9 @@ QByteArray pkcs12Of(const KeyAndCertificate& holder, const Pkcs12Options& option
                                             holder.cert.get(), chain.get(), keyNid, certNid, 2048, -1, 0, crypto.get(),
                                             nullptr));
     check(bundle != nullptr, "pkcs12");
-    if (options.absurdMacIterations) {
+    if (options.absurdRounds == AbsurdRounds::CertificatePart || options.absurdRounds == AbsurdRounds::Key) {
+        claimAbsurdRounds(bundle.get(), options.absurdRounds);
+    } else if (options.absurdRounds == AbsurdRounds::Mac) {
         // Only the parameters: computing a MAC over that many iterations would take minutes.
         check(PKCS12_setup_mac(bundle.get(), INT32_MAX, nullptr, 8, EVP_sha256()) == 1, "mac");
     } else if (options.withMac) {

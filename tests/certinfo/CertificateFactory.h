@@ -51,14 +51,16 @@ QByteArray derOf(X509* cert);
 QByteArray pemOf(X509* cert);
 
 enum class Pkcs12Encryption { Aes256Pbkdf2, TripleDes, Rc2Forty };
+// Where a bundle claims 2^31 - 1 rounds of key derivation, as a damaged or hostile file may.
+enum class AbsurdRounds { Nowhere, Mac, CertificatePart, Key };
 
 struct Pkcs12Options {
     const char* password = "secret"; // nullptr: no password at all
     Pkcs12Encryption encryption = Pkcs12Encryption::Aes256Pbkdf2;
     bool withMac = true;
-    bool withKey = true;              // false: a bundle of certificates only
-    std::vector<X509*> chain = {};    // further certificates, such as the issuer
-    bool absurdMacIterations = false; // a MAC claiming 2^31 - 1 iterations, as a damaged file may
+    bool withKey = true;                               // false: a bundle of certificates only
+    std::vector<X509*> chain = {};                     // further certificates, such as the issuer
+    AbsurdRounds absurdRounds = AbsurdRounds::Nowhere; // the parts elsewhere stay without a MAC
 };
 
 // A PKCS#12 bundle of the holder's key and certificate (DER). The context supplies RC2-40.

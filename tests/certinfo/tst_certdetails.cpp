@@ -201,7 +201,11 @@ void CertDetailsTest::unreadableFileGivesItsCodePromptly_data() {
     row("wrong password RC2-40", bundle({.encryption = E::Rc2Forty}), "wrong", "-2");
     row("wrong password without MAC", noMac, "wrong", "-2");
     row("unknown encryption", unknownCipher, "secret", "-3");
-    row("absurd MAC iteration count", bundle({.absurdMacIterations = true}), "secret", "-3");
+    row("absurd MAC iteration count", bundle({.absurdRounds = AbsurdRounds::Mac}), "secret", "-3");
+    // Without a MAC, only the encryptions' own counts can stop the work, whatever the password.
+    row("absurd rounds, certificate part", bundle({.withMac = false, .absurdRounds = AbsurdRounds::CertificatePart}),
+        "wrong", "-3");
+    row("absurd rounds, key", bundle({.withMac = false, .absurdRounds = AbsurdRounds::Key}), "secret", "-3");
 }
 
 void CertDetailsTest::unreadableFileGivesItsCodePromptly() {
