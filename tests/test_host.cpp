@@ -2,11 +2,14 @@
 
 #include "host/HostOptions.h"
 #include "platform/ObjectRegistry.h"
+#include "register/StoreStatements.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTest>
 
 namespace {
@@ -59,6 +62,8 @@ private Q_SLOTS:
     void listAndCheck_data() { testsupport::addBackendColumn(); }
     void listAndCheck();
     void unusableSetUpsExitWithTwo();
+    void damagedRegisterIsNeverReadAsEmpty();
+    void readingLeavesTheFileAsItWas();
 };
 
 void TestHost::optionParsing() {
@@ -166,6 +171,8 @@ void TestHost::unusableSetUpsExitWithTwo() {
         {QStringLiteral("list"), QStringLiteral("--folder"), QStringLiteral("/proc/no-such-folder")},
         {QStringLiteral("list"), QStringLiteral("--folder"), dir.path(), QStringLiteral("--db"),
          QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("missing/sub/x.db"))},
+        {QStringLiteral("check"), QStringLiteral("--folder"), dir.path(), QStringLiteral("--db"),
+         QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("mistyped.db"))},
     };
     for (const QStringList& args : cases) {
         const Run r = dscmgr(args, registry);
@@ -176,10 +183,103 @@ void TestHost::unusableSetUpsExitWithTwo() {
         QVERIFY2(message.startsWith(QStringLiteral("dscmgr: ")), qPrintable(r.err));
     }
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("Confg.ini"))));
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("mistyped.db"))));
     // A window without a display is refused with a pointer to the alternatives.
     const Run gui = dscmgr({QStringLiteral("--folder"), dir.path()}, registry);
     QCOMPARE(gui.status, 2);
     QVERIFY(gui.err.contains(QStringLiteral("xvfb-run")));
+}
+
+namespace {
+// An SQLite file written as another program would: rollback journal, the given table and rows.
+QString writeSqliteFile(const QString& path, const QStringList& statements) {
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("writer"));
+        db.setDatabaseName(path);
+        if (!db.open())
+            return db.lastError().text();
+        QSqlQuery q(db);
+        for (const QString& sql : statements)
+            if (!q.exec(sql))
+                return q.lastError().text();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("writer"));
+    return {};
+}
+
+QStringList registerWithExpiredRows(int rows) {
+    QStringList sql = {StoreStatements::createTable()};
+    for (int i = 1; i <= rows; ++i)
+        sql << QStringLiteral("Insert Into DscStore Values (%1,'Holder %1','','S%1','CA','2020-01-01 00:00:00',"
+                              "'2021-01-01 00:00:00','','','','','','','','','')")
+                   .arg(i);
+    return sql;
+}
+} // namespace
+
+// A register that cannot be read in full is exit status 2 with one line, never a heading alone.
+void TestHost::damagedRegisterIsNeverReadAsEmpty() {
+    QTemporaryDir dir;
+    const QString registry = dir.filePath(QStringLiteral("objects.ini"));
+    const QString malformed = dir.filePath(QStringLiteral("malformed.db"));
+    QCOMPARE(writeSqliteFile(malformed, registerWithExpiredRows(400)), QString());
+    // The header stays, so the file opens; the pages holding the rows are overwritten.
+    QFile file(malformed);
+    QVERIFY(file.open(QIODevice::ReadWrite) && file.size() > 8192);
+    file.seek(4096);
+    file.write(QByteArray(int(file.size()) - 4096, '\x5a'));
+    file.close();
+    const QString foreign = dir.filePath(QStringLiteral("foreign.db"));
+    QCOMPARE(writeSqliteFile(foreign, {QStringLiteral("Create Table DscStore (SrNo Int, Name Varchar(100), DtTo "
+                                                      "DateTime, DtFrom DateTime)"),
+                                       QStringLiteral("Insert Into DscStore Values (1,'A','2020-01-01 00:00:00',"
+                                                      "'2019-01-01 00:00:00')")}),
+             QString());
+    QFile ini(dir.filePath(QStringLiteral("Confg.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[Settings]\nDSCAuto=1\nDSCDays=10\n");
+    ini.close();
+    for (const QString& db : {malformed, foreign})
+        for (const QString& command : {QStringLiteral("list"), QStringLiteral("check")}) {
+            const Run r = dscmgr({command, QStringLiteral("--folder"), dir.path(), QStringLiteral("--db"),
+                                  QStringLiteral("sqlite:") + db},
+                                 registry);
+            const QString what = command + QLatin1Char(' ') + db + QStringLiteral(": ") + r.err;
+            QVERIFY2(r.status == 2, qPrintable(what));
+            const QStringList said = r.err.split(QLatin1Char('\n')).filter(QStringLiteral("dscmgr:"));
+            QCOMPARE(said.size(), 1);
+            QVERIFY2(said[0].startsWith(QStringLiteral("dscmgr: the register cannot be read: ")), qPrintable(what));
+            QVERIFY2(!r.out.contains(QStringLiteral("Sr. No.")), qPrintable(r.out));
+        }
+}
+
+// Listing and checking change nothing in an SQLite file, not even its journal mode. A day count
+// beyond the calendar looks as far ahead as dates go, so the expired rows still warn.
+void TestHost::readingLeavesTheFileAsItWas() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("register.db"));
+    QCOMPARE(writeSqliteFile(path, registerWithExpiredRows(2)), QString());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    QFile ini(dir.filePath(QStringLiteral("Confg.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[Settings]\nDSCAuto=1\nDSCDays=3652059\n");
+    ini.close();
+    const QStringList where = {QStringLiteral("--folder"), dir.path(), QStringLiteral("--db"),
+                               QStringLiteral("sqlite:") + path};
+    const QString registry = dir.filePath(QStringLiteral("objects.ini"));
+    const Run list = dscmgr(QStringList{QStringLiteral("list")} + where, registry);
+    QCOMPARE(list.status, 0);
+    QCOMPARE(list.out.count(QLatin1Char('\n')), 3);
+    const Run check = dscmgr(QStringList{QStringLiteral("check")} + where, registry);
+    QCOMPARE(check.status, 1);
+    QVERIFY2(check.out.contains(QStringLiteral("within next 3652059 Days.")), qPrintable(check.out + check.err));
+    QVERIFY(check.out.contains(QStringLiteral("\tHolder 2\t")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll() == before);
+    QVERIFY(!QFile::exists(path + QStringLiteral("-wal")));
 }
 
 QTEST_MAIN(TestHost)

@@ -20,6 +20,8 @@ void ClsMain::forgetRegisterWindow() {
 }
 
 void ClsMain::logTrappedError(const kyt::ErrorRecord& error, const QString& procName) {
+    if (!firstTrapped_.isSet())
+        firstTrapped_ = error;
     err_ = error;
     Proc_Name = procName;
     DoErrorLogEntry();

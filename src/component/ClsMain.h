@@ -47,6 +47,9 @@ public:
     kyt::ErrorRecord& Err() { return err_; }
     // A logging trap caught an error: log it under procName and clear it.
     void logTrappedError(const kyt::ErrorRecord& error, const QString& procName) override;
+    // The first error a logging trap caught since the component was made (number 0 when none):
+    // what the command line reports when the register could not be read.
+    const kyt::ErrorRecord& firstTrappedError() const { return firstTrapped_; }
     kyt::Services& services() { return services_; }
     // The register window the last InitMe opened, while it is open.
     frmDscMain* registerWindow() const;
@@ -57,6 +60,7 @@ public:
 private:
     kyt::Services services_;
     kyt::ErrorRecord err_;
+    kyt::ErrorRecord firstTrapped_;
     std::optional<QStringList> certInfo_; // the eight certificate details of the last GetSignInfo
     QPointer<QWidget> window_;
 

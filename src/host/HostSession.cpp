@@ -58,7 +58,10 @@ std::unique_ptr<HostSession> HostSession::open(const HostOptions& options, kyt::
         *error = why;
         return nullptr;
     }
-    session->db_ = kyt::Db::open(*address, &why);
+    // Listing and checking only read: an SQLite file must exist and is left exactly as it is.
+    const bool readsOnly =
+        options.command == HostOptions::Command::List || options.command == HostOptions::Command::Check;
+    session->db_ = kyt::Db::open(*address, &why, readsOnly ? kyt::Db::Access::ReadOnly : kyt::Db::Access::ReadWrite);
     if (!session->db_) {
         *error = why;
         return nullptr;

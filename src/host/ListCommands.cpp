@@ -3,6 +3,19 @@
 #include "host/HostSession.h"
 #include "register/frmDscMain.h"
 
+namespace {
+// A register that could not be read in full lists nothing: a heading alone would read as "no
+// certificates". Its first error goes out as one line, exit status 2.
+bool reportUnreadable(const HostSession& session, QTextStream& err) {
+    const kyt::ErrorRecord& error = session.component()->firstTrappedError();
+    if (!error.isSet())
+        return false;
+    err << "dscmgr: the register cannot be read: " << error.description.simplified() << '\n';
+    err.flush();
+    return true;
+}
+} // namespace
+
 void printList(const CertGrid& grid, QTextStream& out) {
     for (int row = 0; row < grid.Rows(); ++row) {
         QStringList cells;
@@ -14,7 +27,7 @@ void printList(const CertGrid& grid, QTextStream& out) {
     out.flush();
 }
 
-int runListCommand(HostSession& session, QTextStream& out) {
+int runListCommand(HostSession& session, QTextStream& out, QTextStream& err) {
     ClsMain& component = *session.component();
     component.DocPath = session.folder();
     component.Db = session.db();
@@ -35,16 +48,22 @@ int runListCommand(HostSession& session, QTextStream& out) {
         window->cmdok_Click();
         break;
     }
-    printList(*window->vs, out);
+    const bool unreadable = reportUnreadable(session, err);
+    if (!unreadable)
+        printList(*window->vs, out);
     window->Unload();
-    return 0;
+    return unreadable ? 2 : 0;
 }
 
-int runCheckCommand(HostSession& session, QTextStream& out) {
-    if (!session.initMe(true))
-        return 0;
+int runCheckCommand(HostSession& session, QTextStream& out, QTextStream& err) {
+    const bool opened = session.initMe(true);
     frmDscMain* window = session.component()->registerWindow();
-    if (!window)
+    if (reportUnreadable(session, err)) {
+        if (window)
+            window->Unload();
+        return 2;
+    }
+    if (!opened || !window)
         return 0;
     printList(*window->vs, out);
     window->Unload();

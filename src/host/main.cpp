@@ -72,9 +72,9 @@ int main(int argc, char* argv[]) {
 
     switch (options->command) {
     case HostOptions::Command::List:
-        return runListCommand(*session, out);
+        return runListCommand(*session, out, err);
     case HostOptions::Command::Check:
-        return runCheckCommand(*session, out);
+        return runCheckCommand(*session, out, err);
     default:
         break;
     }

@@ -56,27 +56,30 @@ void frmDscMain::LoadGrid() {
         CertListModel* model = vs->listModel();
         model->beginAppend();
         std::array<int, CertListModel::kStoredColumns> index{};
-        trap([&] {
-            for (size_t i = 0; i < index.size(); ++i)
+        // A table without one of the columns is not the register, empty or not.
+        const bool fieldsFound = trap([&] {
+            for (size_t i = 0; i < index.size(); ++i) {
                 index[i] = rs.indexOf(QLatin1String(kFields[i]));
-        });
-        // A row that cannot be read ends the reload with the rows read so far.
-        trap([&] {
-            std::array<QString, CertListModel::kStoredColumns> fields;
-            while (!rs.eof()) {
-                for (int i = 0; i < CertListModel::kStoredColumns; ++i) {
-                    const int at = index[size_t(i)];
-                    if (at < 0)
-                        kyt::raise(
-                            3265,
-                            QStringLiteral("Item cannot be found in the collection: %1").arg(QLatin1String(kFields[i])),
-                            QStringLiteral("KYTDscMgr.Db"));
-                    fields[size_t(i)] = i == kDtFromField || i == kDtToField ? rs.dateText(at) : rs.text(at);
-                }
-                model->append(fields);
-                rs.next();
+                if (index[i] < 0)
+                    kyt::raise(
+                        3265,
+                        QStringLiteral("Item cannot be found in the collection: %1").arg(QLatin1String(kFields[i])),
+                        QStringLiteral("KYTDscMgr.Db"));
             }
         });
+        // A row that cannot be read ends the reload with the rows read so far.
+        if (fieldsFound)
+            trap([&] {
+                std::array<QString, CertListModel::kStoredColumns> fields;
+                while (!rs.eof()) {
+                    for (int i = 0; i < CertListModel::kStoredColumns; ++i) {
+                        const int at = index[size_t(i)];
+                        fields[size_t(i)] = i == kDtFromField || i == kDtToField ? rs.dateText(at) : rs.text(at);
+                    }
+                    model->append(fields);
+                    rs.next();
+                }
+            });
         model->endAppend();
         trap([&] { rs.close(); });
     }

@@ -4,10 +4,12 @@
 #include "platform/SqliteTextComparison.h"
 
 #include <QAtomicInt>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTimer>
 
 namespace kyt {
 
@@ -109,6 +111,25 @@ QString nextConnectionName() {
     return QStringLiteral("kytdb-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
+// Client errors meaning the connection is gone: the server went away or stopped answering in time,
+// or the session was killed. Anything else is the statement's own fault and is not retried.
+bool isConnectionLost(const QSqlDatabase& conn, const QSqlError& error) {
+    if (!conn.isOpen())
+        return true;
+    const int code = error.nativeErrorCode().toInt();
+    return code == 2006 || code == 2013 || code == 2055 || code == 1927;
+}
+
+QString mysqlConnectOptions(const DbAddress& address) {
+    const QString seconds = QString::number(address.timeoutSeconds);
+    QString options =
+        QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=%1;MYSQL_OPT_READ_TIMEOUT=%1;MYSQL_OPT_WRITE_TIMEOUT=%1")
+            .arg(seconds);
+    if (!address.socket.isEmpty())
+        options += QStringLiteral(";UNIX_SOCKET=") + address.socket;
+    return options;
+}
+
 bool isFlushTables(const QString& sql) {
     return sql.simplified().compare(QLatin1String("Flush Tables"), Qt::CaseInsensitive) == 0;
 }
@@ -174,7 +195,7 @@ QSqlDatabase Db::connection() const {
     return QSqlDatabase::database(name_, false);
 }
 
-std::shared_ptr<Db> Db::open(const DbAddress& address, QString* error) {
+std::shared_ptr<Db> Db::open(const DbAddress& address, QString* error, Access access) {
     const Backend backend = address.kind == DbAddress::Kind::SQLite ? Backend::SQLite : Backend::MySQL;
     std::shared_ptr<Db> db(new Db(nextConnectionName(), backend));
     auto fail = [&](const QString& why) -> std::shared_ptr<Db> {
@@ -191,7 +212,11 @@ std::shared_ptr<Db> Db::open(const DbAddress& address, QString* error) {
             return fail(QStringLiteral("it is a folder."));
         if (!QFileInfo(file.absolutePath()).isDir())
             return fail(QStringLiteral("the folder %1 does not exist.").arg(file.absolutePath()));
+        if (access == Access::ReadOnly && !file.exists())
+            return fail(QStringLiteral("the file does not exist."));
         conn.setDatabaseName(address.path);
+        if (access == Access::ReadOnly)
+            conn.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
     } else {
         conn.setHostName(address.host);
         conn.setUserName(address.user);
@@ -199,13 +224,11 @@ std::shared_ptr<Db> Db::open(const DbAddress& address, QString* error) {
         conn.setDatabaseName(address.database);
         if (address.port)
             conn.setPort(address.port);
-        QString options = QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=10");
-        if (!address.socket.isEmpty())
-            options += QStringLiteral(";UNIX_SOCKET=") + address.socket;
-        conn.setConnectOptions(options);
+        conn.setConnectOptions(mysqlConnectOptions(address));
     }
     if (!conn.open())
         return fail(conn.lastError().text().simplified());
+    db->timeoutSeconds_ = address.timeoutSeconds;
 
     if (backend == Backend::SQLite) {
         // Touch the file now, so an unreadable or read-only file is reported here and not later.
@@ -213,8 +236,10 @@ std::shared_ptr<Db> Db::open(const DbAddress& address, QString* error) {
         QString why;
         if (!sqlitetext::installComparison(conn, &why))
             return fail(why);
+        // Reading leaves the journal mode as the file has it.
         QSqlQuery q(conn);
-        if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.exec(QStringLiteral("PRAGMA schema_version")))
+        if ((access == Access::ReadWrite && !q.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) ||
+            !q.exec(QStringLiteral("PRAGMA schema_version")))
             return fail(q.lastError().text().simplified());
     } else {
         QString why;
@@ -258,26 +283,93 @@ void Db::raiseFrom(const QSqlError& error, const QString& sql) const {
           QStringLiteral("KYTDscMgr.Db (%1)").arg(driver_));
 }
 
+std::unique_ptr<QSqlQuery> Db::run(const QString& sql) {
+    auto start = [&] {
+        auto q = std::make_unique<QSqlQuery>(connection());
+        q->setForwardOnly(true);
+        return q;
+    };
+    const QString source = QStringLiteral("KYTDscMgr.Db (%1)").arg(driver_);
+    // After a failed reconnect, the statements that follow in the same user action fail at once
+    // instead of each waiting for the server again; the flag drops when the event loop next runs.
+    if (!unreachable_->isEmpty())
+        raise(errnum::DatabaseUnreachable, *unreachable_ + QStringLiteral(" [") + sql + QLatin1Char(']'), source);
+    auto q = start();
+    if (q->exec(sql))
+        return q;
+    if (backend_ != Backend::MySQL || !isConnectionLost(connection(), q->lastError()))
+        raiseFrom(q->lastError(), sql);
+    QString why;
+    if (reconnect(&why)) {
+        q = start();
+        if (q->exec(sql))
+            return q;
+        if (!isConnectionLost(connection(), q->lastError()))
+            raiseFrom(q->lastError(), sql);
+        why = q->lastError().text().simplified();
+    }
+    *unreachable_ = QStringLiteral("The database cannot be reached: ") + why;
+    if (QCoreApplication::instance())
+        QTimer::singleShot(0, QCoreApplication::instance(), [flag = unreachable_] { flag->clear(); });
+    raise(errnum::DatabaseUnreachable, *unreachable_ + QStringLiteral(" [") + sql + QLatin1Char(']'), source);
+}
+
+bool Db::reconnect(QString* error) {
+    QSqlDatabase conn = connection();
+    conn.close();
+    if (!conn.open()) {
+        *error = conn.lastError().text().simplified();
+        conn.close();
+        return false;
+    }
+    return prepareMySqlSession(error);
+}
+
 void Db::execute(const QString& sql) {
     if (backend_ == Backend::SQLite && isFlushTables(sql))
         return;
-    QSqlQuery q(connection());
-    if (!q.exec(sql))
-        raiseFrom(q.lastError(), sql);
+    const std::unique_ptr<QSqlQuery> q = run(sql);
     // Text compares as on MariaDB only in columns declared for it.
     if (backend_ == Backend::SQLite)
         if (const QString table = sqlitetext::createdTable(sql); !table.isEmpty()) {
-            q.finish();
+            q->finish();
             sqlitetext::adoptComparison(connection(), table);
         }
 }
 
 RowSet Db::openRowSet(const QString& sql) {
-    auto q = std::make_unique<QSqlQuery>(connection());
-    q->setForwardOnly(true);
-    if (!q->exec(sql))
-        raiseFrom(q->lastError(), sql);
-    return RowSet(std::move(q));
+    return RowSet(run(sql));
+}
+
+// --- Db::AllocationLock ----------------------------------------------------------------------
+
+namespace {
+// The lock's name on the server, one per database; waited for at most the connection's timeout.
+const QString kAllocationLockName = QStringLiteral("CONCAT('KYTDscMgr.SrNo.',DATABASE())");
+} // namespace
+
+Db::AllocationLock::AllocationLock(Db& db) : db_(db) {
+    if (db_.backend_ == Backend::SQLite) {
+        // Takes the file's write lock now, waiting as long as the connection's busy timeout allows.
+        db_.execute(QStringLiteral("BEGIN IMMEDIATE"));
+        return;
+    }
+    RowSet rs =
+        db_.openRowSet(QStringLiteral("SELECT GET_LOCK(%1,%2)").arg(kAllocationLockName).arg(db_.timeoutSeconds_));
+    if (rs.eof() || rs.value(0).toInt() != 1)
+        raise(errnum::Database, QStringLiteral("Record numbers are being allocated elsewhere; try again."),
+              QStringLiteral("KYTDscMgr.Db (%1)").arg(db_.driver_));
+}
+
+Db::AllocationLock::~AllocationLock() {
+    // A lost connection has released the lock already; nothing is left to do then.
+    QSqlQuery q(db_.connection());
+    if (db_.backend_ == Backend::SQLite) {
+        if (!q.exec(QStringLiteral("COMMIT")))
+            q.exec(QStringLiteral("ROLLBACK"));
+    } else {
+        q.exec(QStringLiteral("SELECT RELEASE_LOCK(%1)").arg(kAllocationLockName));
+    }
 }
 
 } // namespace kyt

@@ -53,15 +53,33 @@ private:
 class Db {
 public:
     enum class Backend { SQLite, MySQL };
+    // ReadOnly: an SQLite file must exist already and is neither created nor changed in any way.
+    enum class Access { ReadWrite, ReadOnly };
 
     // Opens a connection; nullptr with a one-line reason when it cannot be had.
-    static std::shared_ptr<Db> open(const DbAddress& address, QString* error);
+    static std::shared_ptr<Db> open(const DbAddress& address, QString* error, Access access = Access::ReadWrite);
     ~Db();
     Db(const Db&) = delete;
     Db& operator=(const Db&) = delete;
 
+    // A statement that finds the connection to the server lost reconnects and runs once more; when
+    // the server still cannot be reached it raises errnum::DatabaseUnreachable.
     void execute(const QString& sql);
     RowSet openRowSet(const QString& sql);
+
+    // Holds other processes off allocating record numbers while it lives: a named lock on the
+    // server, or the write lock of an SQLite file (a transaction: what runs meanwhile is committed
+    // when it ends). Raises when the lock cannot be had in time.
+    class AllocationLock {
+    public:
+        explicit AllocationLock(Db& db);
+        AllocationLock(const AllocationLock&) = delete;
+        AllocationLock& operator=(const AllocationLock&) = delete;
+        ~AllocationLock();
+
+    private:
+        Db& db_;
+    };
 
     Backend backend() const { return backend_; }
     const QString& driverName() const { return driver_; }
@@ -76,11 +94,17 @@ private:
     Db(QString connectionName, Backend backend);
     [[noreturn]] void raiseFrom(const class QSqlError& error, const QString& sql) const;
     bool prepareMySqlSession(QString* error);
+    // Runs a statement, reconnecting once when the connection turns out lost.
+    std::unique_ptr<QSqlQuery> run(const QString& sql);
+    bool reconnect(QString* error);
 
     QString name_;
     Backend backend_;
     QString driver_;
     QString warning_;
+    int timeoutSeconds_ = DbAddress::kDefaultTimeoutSeconds;
+    // Why the last reconnect failed, while that is news: empty otherwise.
+    std::shared_ptr<QString> unreachable_ = std::make_shared<QString>();
 };
 
 } // namespace kyt

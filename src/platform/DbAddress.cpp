@@ -37,7 +37,14 @@ std::optional<DbAddress> DbAddress::parse(const QString& text, QString* error) {
     a.host = url.host(QUrl::FullyDecoded);
     a.port = url.port(0);
     a.database = url.path(QUrl::FullyDecoded).mid(1);
-    a.socket = QUrlQuery(url).queryItemValue(QStringLiteral("socket"), QUrl::FullyDecoded);
+    const QUrlQuery query(url);
+    a.socket = query.queryItemValue(QStringLiteral("socket"), QUrl::FullyDecoded);
+    if (query.hasQueryItem(QStringLiteral("timeout"))) {
+        bool ok = false;
+        a.timeoutSeconds = query.queryItemValue(QStringLiteral("timeout")).toInt(&ok);
+        if (!ok || a.timeoutSeconds < 1 || a.timeoutSeconds > 3600)
+            return fail(QStringLiteral("the timeout must be 1 to 3600 seconds."));
+    }
     if (a.user.isEmpty())
         return fail(QStringLiteral("no user name."));
     if (a.host.isEmpty())

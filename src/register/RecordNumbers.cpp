@@ -13,3 +13,9 @@ int NextRecordNumber(kyt::Db& db) {
     rs.close();
     return int(qint32(highest + 1));
 }
+
+void InsertWithNextNumber(kyt::Db& db, const StoreStatements::RecordValues& values, int& n) {
+    const kyt::Db::AllocationLock lock(db);
+    n = NextRecordNumber(db);
+    db.execute(StoreStatements::insertRecord(n, values));
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "register/StoreStatements.h"
+
 namespace kyt {
 class Db;
 }
@@ -7,3 +9,8 @@ class Db;
 // The number a new record gets: the highest SrNo in use plus one (0 plus one for an empty table).
 // A gap below the highest number is never filled.
 int NextRecordNumber(kyt::Db& db);
+
+// Inserts a new record under the next number, holding other processes off between reading the
+// highest number and the insert, so that two desks saving at once never share a number. `n` gets
+// the number before the insert runs, so a failed insert still tells which number it was for.
+void InsertWithNextNumber(kyt::Db& db, const StoreStatements::RecordValues& values, int& n);

@@ -110,6 +110,19 @@ void frmDscMain::cmdupdate_Click() {
         refuse(QStringLiteral("Invalid Date. Date should be on or after ") + txtdts[0]->text(), txtdts[1]);
         return;
     }
+    // When the database cannot be reached, going on would drop what the user typed: they are told
+    // once, and the window stays in entry mode with every entry, for a later save to write.
+    auto databaseUnreachable = [&] {
+        if (trap.lastError().number != kyt::errnum::DatabaseUnreachable)
+            return false;
+        trap([&] {
+            ClsObj->services().dialogs->information(
+                this, QStringLiteral("The database cannot be reached, so the record was not saved. Nothing you "
+                                     "entered is lost: save again when the database is back."));
+        });
+        return true;
+    };
+
     const QString serial = txtfields[2]->text();
     if (!serial.isEmpty()) {
         bool duplicate = false;
@@ -120,14 +133,19 @@ void frmDscMain::cmdupdate_Click() {
             duplicate = !rs.isEmpty();
             rs.close();
         });
+        if (databaseUnreachable())
+            return;
         if (duplicate) {
             refuse(QStringLiteral("Duplicate Serial Number."), txtfields[2]);
             return;
         }
     }
 
+    // A new record's number is read again, under the allocation lock, when it is written.
     int n = 0;
     trap([&] { n = AddMode ? NextRecordNumber(*ClsObj->Db) : currentRecordNumber(*vs); });
+    if (databaseUnreachable())
+        return;
 
     for (ProofKind kind : {ProofKind::Id, ProofKind::Addr}) {
         bool missing = false;
@@ -136,11 +154,16 @@ void frmDscMain::cmdupdate_Click() {
             return;
     }
 
+    trap.clearLastError();
     trap([&] {
         const StoreStatements::RecordValues values = entryValues(*this);
-        ClsObj->Db->execute(AddMode ? StoreStatements::insertRecord(n, values)
-                                    : StoreStatements::updateRecord(n, values));
+        if (AddMode)
+            InsertWithNextNumber(*ClsObj->Db, values, n);
+        else
+            ClsObj->Db->execute(StoreStatements::updateRecord(n, values));
     });
+    if (databaseUnreachable())
+        return;
     trap([&] { ClsObj->Db->execute(StoreStatements::flushTables()); });
 
     // Reads the list row as it was before this save, so it must run before the reload.

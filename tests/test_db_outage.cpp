@@ -1,0 +1,138 @@
+// The register when its MariaDB server stops answering: a throwaway server of this test's own,
+// paused and resumed with signals, so that reads and writes meet a server that has accepted the
+// login and then says nothing.
+
+#include "support/RegisterWindowHarness.h"
+
+#include <csignal>
+#include <QProcess>
+
+using namespace regtest;
+
+namespace {
+// Clicks as a user does: the event loop runs between two clicks.
+void click(QAbstractButton* button) {
+    QCoreApplication::processEvents();
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+} // namespace
+
+namespace {
+class PausableServer {
+public:
+    bool start(QString* log) {
+        QProcess p;
+        p.start(script(), {QStringLiteral("start"), dir_.path()});
+        p.waitForFinished(180000);
+        *log = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+        QFile pidFile(dir_.filePath(QStringLiteral("pid")));
+        if (p.exitCode() != 0 || !pidFile.open(QIODevice::ReadOnly))
+            return false;
+        pid_ = pidFile.readAll().trimmed().toInt();
+        return pid_ > 0;
+    }
+    ~PausableServer() {
+        resume();
+        QProcess::execute(script(), {QStringLiteral("stop"), dir_.path()});
+    }
+    void pause() const { ::kill(pid_, SIGSTOP); }
+    void resume() const {
+        if (pid_ > 0)
+            ::kill(pid_, SIGCONT);
+    }
+    // A short timeout keeps the test short; the default is half a minute.
+    QString address(const QString& database) const {
+        return QStringLiteral("mysql://root@localhost/%1?socket=%2&timeout=2").arg(database, dir_.filePath("sock"));
+    }
+
+private:
+    static QString script() { return qEnvironmentVariable("KYT_TEST_MARIADB_SCRIPT"); }
+    QTemporaryDir dir_;
+    qint64 pid_ = 0;
+};
+} // namespace
+
+class TestDbOutage : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void commandLineGivesUpWithOneLine();
+    void typedRecordOutlivesTheOutage();
+
+private:
+    std::unique_ptr<PausableServer> server_;
+};
+
+void TestDbOutage::initTestCase() {
+    server_ = std::make_unique<PausableServer>();
+    QString log;
+    QVERIFY2(server_->start(&log), qPrintable(log));
+    qputenv("KYT_TEST_MYSQL", server_->address(QStringLiteral("kyttest")).toUtf8());
+}
+
+void TestDbOutage::commandLineGivesUpWithOneLine() {
+    RegisterWindow h(QStringLiteral("mysql"));
+    h.store({.srNo = 1, .name = QStringLiteral("Existing")});
+    const QString database = h.fx.db->connection().databaseName();
+    server_->pause();
+    // A statement on an open connection: the wait ends, a reconnect fails, the error says why.
+    bool raised = false;
+    try {
+        h.fx.db->openRowSet(QStringLiteral("Select * from DscStore Order By DtFrom,Nm"));
+    } catch (const kyt::Error& e) {
+        raised = e.record().number == kyt::errnum::DatabaseUnreachable;
+    }
+    QVERIFY(raised);
+    QProcess p;
+    p.start(testsupport::binDir() + QStringLiteral("/dscmgr"),
+            {QStringLiteral("list"), QStringLiteral("--folder"), h.fx.folder, QStringLiteral("--db"),
+             server_->address(database)});
+    const bool finished = p.waitForFinished(60000);
+    server_->resume();
+    QVERIFY(finished);
+    QCOMPARE(p.exitCode(), 2);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QCOMPARE(err.split(QLatin1Char('\n')).filter(QStringLiteral("dscmgr:")).size(), 1);
+    QCOMPARE(p.readAllStandardOutput(), QByteArray());
+}
+
+// The list reload logs what failed; a save tells the user once and keeps the window in entry mode
+// with everything typed; once the server answers again the same save writes the record.
+void TestDbOutage::typedRecordOutlivesTheOutage() {
+    RegisterWindow h(QStringLiteral("mysql"));
+    h.store({.srNo = 1, .name = QStringLiteral("Existing")});
+    h.open();
+    QCOMPARE(h.w->vs->Rows(), 2);
+
+    server_->pause();
+    click(h.find<QRadioButton>(QStringLiteral("options(1)")));
+    QCOMPARE(h.w->vs->Rows(), 1);
+    QVERIFY(h.fx.logText().contains(QStringLiteral("LOADGRID")));
+    server_->resume();
+    click(h.find<QRadioButton>(QStringLiteral("options(0)")));
+    QCOMPARE(h.w->vs->Rows(), 2);
+
+    click(h.button("cmdadd"));
+    h.fill(QStringLiteral("Typed Meanwhile"), kFrom, kTo, QStringLiteral("S-42"));
+    h.text(6)->setText(QStringLiteral("typed@example.in"));
+    server_->pause();
+    click(h.button("cmdupdate"));
+    server_->resume();
+    const QStringList said = h.said();
+    QCOMPARE(said.size(), 1);
+    QVERIFY2(said[0].contains(QStringLiteral("cannot be reached")), qPrintable(said[0]));
+    QVERIFY(h.button("cmdupdate")->isVisible());
+    QCOMPARE(h.text(0)->text(), QStringLiteral("Typed Meanwhile"));
+    QCOMPARE(h.text(6)->text(), QStringLiteral("typed@example.in"));
+    QCOMPARE(h.date(1)->text(), kTo);
+    QVERIFY(h.fx.logText().contains(QStringLiteral("CMDUPDATE_CLICK")));
+
+    click(h.button("cmdupdate"));
+    QVERIFY(!h.button("cmdupdate")->isVisible());
+    QCOMPARE(h.numbers(), (QList<int>{1, 2}));
+    QCOMPARE(h.column(2, "SerialNo"), QStringLiteral("S-42"));
+    QCOMPARE(h.column(2, "Email"), QStringLiteral("typed@example.in"));
+}
+
+QTEST_MAIN(TestDbOutage)
+#include "test_db_outage.moc"

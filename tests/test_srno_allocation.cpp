@@ -1,0 +1,63 @@
+// Several desks saving into one register at the same moment: four processes add 250 records each;
+// every record must be there, each under a number of its own.
+
+#include "register/StoreStatements.h"
+#include "support/TestSupport.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QSet>
+
+class TestSrNoAllocation : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void concurrentSavesGetDistinctNumbers_data() { testsupport::addBackendColumn(); }
+    void concurrentSavesGetDistinctNumbers();
+};
+
+void TestSrNoAllocation::concurrentSavesGetDistinctNumbers() {
+    QFETCH(QString, backend);
+    constexpr int kDesks = 4;
+    constexpr int kSavesEach = 250;
+    QTemporaryDir dir;
+    const auto db = testsupport::openFreshDb(backend, dir.path(), QStringLiteral("load"));
+    db->execute(StoreStatements::createTable());
+    const QString address =
+        backend == QLatin1String("sqlite")
+            ? QStringLiteral("sqlite:") + db->connection().databaseName()
+            : QStringLiteral("mysql://root@localhost/%1?socket=%2")
+                  .arg(db->connection().databaseName(),
+                       db->connection().connectOptions().section(QStringLiteral("UNIX_SOCKET="), 1));
+
+    QElapsedTimer timer;
+    timer.start();
+    std::vector<std::unique_ptr<QProcess>> desks;
+    for (int i = 0; i < kDesks; ++i) {
+        desks.push_back(std::make_unique<QProcess>());
+        desks.back()->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        desks.back()->start(testsupport::binDir() + QStringLiteral("/srno_saver"),
+                            {address, QString::number(kSavesEach), QStringLiteral("desk%1").arg(i)});
+    }
+    for (auto& desk : desks) {
+        QVERIFY(desk->waitForFinished(300000));
+        QCOMPARE(desk->exitCode(), 0);
+    }
+    qInfo("%s: %d processes x %d saves in %lld ms", qPrintable(backend), kDesks, kSavesEach, timer.elapsed());
+
+    kyt::RowSet rs = db->openRowSet(QStringLiteral("Select SrNo, Nm From DscStore"));
+    QSet<int> numbers;
+    QSet<QString> names;
+    int rows = 0;
+    for (; !rs.eof(); rs.next(), ++rows) {
+        numbers.insert(rs.value(0).toInt());
+        names.insert(rs.text(1));
+    }
+    rs.close();
+    QCOMPARE(rows, kDesks * kSavesEach);
+    QCOMPARE(names.size(), kDesks * kSavesEach);
+    QCOMPARE(numbers.size(), kDesks * kSavesEach);
+    QVERIFY(numbers.contains(1) && numbers.contains(kDesks * kSavesEach));
+}
+
+QTEST_MAIN(TestSrNoAllocation)
+#include "test_srno_allocation.moc"
