@@ -1,12 +1,16 @@
 #include "component/ClsMain.h"
 
 #include <cmath>
-#include <QAbstractButton>
 #include <QCheckBox>
+#include <QEvent>
+#include <QHash>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QScreen>
+#include <QTimer>
 #include <QWidget>
 
 namespace {
@@ -24,13 +28,11 @@ double roundToTenthHalfEven(double v) {
     return double(sign * tenths) / 10.0;
 }
 
-// Sets a font size the font can really take: lowered by a tenth while the font takes a larger
-// size than asked, never below a tenth, so the search always ends.
-void scaleFont(QWidget* control, double factor) {
+// Sets a font size the font can really take, from the control's own unscaled size `old`: lowered
+// by a tenth while the font takes a larger size than asked, never below a tenth, so the search
+// always ends. The size is set on the control itself, so that it no longer follows its parent's.
+void scaleFont(QWidget* control, double old, double factor) {
     QFont font = control->font();
-    const double old = font.pointSizeF();
-    if (old <= 0)
-        return; // a pixel-sized font: nothing to scale in points
     double target = roundToTenthHalfEven(old * factor);
     if (qobject_cast<QCheckBox*>(control) || qobject_cast<QRadioButton*>(control))
         target *= 0.98;
@@ -45,24 +47,82 @@ void scaleFont(QWidget* control, double factor) {
     control->setFont(font);
 }
 
+bool keepsItsFont(const QWidget* control) {
+    return qobject_cast<const QMenu*>(control) || qobject_cast<const QMenuBar*>(control) ||
+           qobject_cast<const QProgressBar*>(control);
+}
+
+// Keeps the window, frame included, within the available area of its screen; centred there when
+// `centre` is set, else moved only as far as it must.
+void placeOnScreen(QWidget* form, bool centre) {
+    const QScreen* screen = form->screen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QSize frame = form->frameGeometry().size() - form->geometry().size();
+    const QSize most = area.size() - frame;
+    form->resize(std::min(form->width(), most.width()), std::min(form->height(), most.height()));
+    const QSize outer = form->size() + frame;
+    QPoint at = form->pos();
+    if (centre)
+        at = area.topLeft() + QPoint((area.width() - outer.width()) / 2, (area.height() - outer.height()) / 2);
+    at.setX(std::clamp(at.x(), area.left(), area.right() + 1 - outer.width()));
+    at.setY(std::clamp(at.y(), area.top(), area.bottom() + 1 - outer.height()));
+    form->move(at);
+}
+
+// The frame that the window system adds is known only once the window is shown: the window is
+// placed again then, once.
+class PlaceWhenShown : public QObject {
+public:
+    PlaceWhenShown(QWidget* form, bool centre) : QObject(form), centre_(centre) { form->installEventFilter(this); }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            auto* form = static_cast<QWidget*>(watched);
+            const bool centre = centre_;
+            QTimer::singleShot(0, form,
+                               [form, centre] { kyt::ErrorTrap::silent()([&] { placeOnScreen(form, centre); }); });
+            form->removeEventFilter(this);
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    bool centre_;
+};
+
 } // namespace
 
-void ClsMain::Resize_For_Resolution(QWidget* MyForm, bool) {
+void ClsMain::Resize_For_Resolution(QWidget* MyForm, bool RePosForm) {
     if (!MyForm)
         return;
     const double x = ScreenRatX, y = ScreenRatY, f = ScreenRatFS;
-    if (x == 1 && y == 1 && f == 1)
-        return;
-    if (x <= 0 || y <= 0 || f <= 0)
-        return;
-    // Positions and sizes of controls follow the window's layouts; fonts are scaled one by one.
-    for (QWidget* control : MyForm->findChildren<QWidget*>()) {
-        if (qobject_cast<QMenu*>(control) || qobject_cast<QMenuBar*>(control) || qobject_cast<QProgressBar*>(control))
-            continue;
-        kyt::ErrorTrap::silent()([&] { scaleFont(control, f); });
+    const bool scale = !(x == 1 && y == 1 && f == 1) && x > 0 && y > 0 && f > 0;
+    if (scale) {
+        // Every control's size is read before any is changed: a control that takes its font from
+        // its parent would otherwise be scaled again after the parent was.
+        QList<QPair<QPointer<QWidget>, double>> unscaled;
+        for (QWidget* control : MyForm->findChildren<QWidget*>())
+            if (!keepsItsFont(control) && control->font().pointSizeF() > 0) // pixel-sized fonts stay
+                unscaled.append({control, control->font().pointSizeF()});
+        for (const auto& [control, old] : unscaled)
+            kyt::ErrorTrap::silent()([&] {
+                if (control)
+                    scaleFont(control, old, f);
+            });
+        // Positions and sizes of controls follow the window's layouts; the window's own scale.
+        kyt::ErrorTrap::silent()([&] {
+            MyForm->move(int(MyForm->x() * x), int(MyForm->y() * y));
+            MyForm->resize(int(MyForm->width() * x), int(MyForm->height() * y));
+        });
     }
-    kyt::ErrorTrap::silent()([&] {
-        MyForm->move(int(MyForm->x() * x), int(MyForm->y() * y));
-        MyForm->resize(int(MyForm->width() * x), int(MyForm->height() * y));
-    });
+    // Asked to place the window, or grown by the factors: it is kept on the screen.
+    if (RePosForm || scale)
+        kyt::ErrorTrap::silent()([&] {
+            placeOnScreen(MyForm, RePosForm);
+            if (!MyForm->isVisible())
+                new PlaceWhenShown(MyForm, RePosForm);
+        });
 }

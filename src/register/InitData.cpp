@@ -6,7 +6,9 @@
 void frmDscMain::InitData(const std::shared_ptr<ClsMain>& clsObj, bool CheckOnly) {
     ClsObj = clsObj;
     kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmDscMain"), QStringLiteral("INITDATA"));
-    trap([&] { ClsObj->Resize_For_Resolution(this, false); });
+    // Scaled, then placed in the middle of the screen, within it.
+    trap([&] { ClsObj->Resize_For_Resolution(this, true); });
+    trap([&] { fitFixedSizes(); });
     trap([&] { ClsObj->Db->execute(StoreStatements::createTable()); });
     trap([&] { ClsObj->Db->execute(StoreStatements::flushTables()); });
     trap([&] { LoadLists(); });

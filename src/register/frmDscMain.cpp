@@ -9,7 +9,9 @@
 #include <QCompleter>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace {
@@ -18,6 +20,8 @@ const QColor kLightOrange(255, 192, 128);
 const QColor kLightCyan(192, 255, 255);
 // Text boxes take text of any length, as the register stores what was typed.
 constexpr int kUnlimitedLength = std::numeric_limits<int>::max();
+// Characters that a number or type box shows whole, whatever the window's width.
+constexpr int kTypicalEntryLength = 16;
 
 QString indexed(const char* name, int index) {
     return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
@@ -113,7 +117,6 @@ void frmDscMain::buildListFrame() {
     options[0]->setChecked(true);
     txtdays[0] = new QLineEdit(fammain);
     txtdays[0]->setObjectName(indexed("txtdays", 0));
-    txtdays[0]->setMaximumWidth(60);
     lblcap[12] = new QLabel(QStringLiteral("Days"), fammain);
     lblcap[12]->setObjectName(indexed("lblcap", 12));
     cmdok = makeButton(QStringLiteral("&Ok"), QStringLiteral("cmdok"), fammain);
@@ -148,7 +151,6 @@ void frmDscMain::buildSettingsFrame() {
     chkauto->setObjectName(QStringLiteral("chkauto"));
     txtdays[1] = new QLineEdit(famsett);
     txtdays[1]->setObjectName(indexed("txtdays", 1));
-    txtdays[1]->setMaximumWidth(60);
     lblcap[13] = new QLabel(QStringLiteral("Days"), famsett);
     lblcap[13]->setObjectName(indexed("lblcap", 13));
     cmdback[1] = makeButton(QStringLiteral("&Back"), indexed("cmdback", 1), famsett);
@@ -229,8 +231,6 @@ void frmDscMain::buildEntryFrame() {
     cmdAddrProof = makeButton(QStringLiteral("..."), QStringLiteral("cmdAddrProof"), fammain1);
     cmdAddrProofC = makeButton(QStringLiteral("C"), QStringLiteral("cmdAddrProofC"), fammain1);
     cmdAddrProofV = makeButton(QStringLiteral("V"), QStringLiteral("cmdAddrProofV"), fammain1);
-    for (QPushButton* small : {cmdIdProof, cmdIdProofC, cmdIdProofV, cmdAddrProof, cmdAddrProofC, cmdAddrProofV})
-        small->setFixedWidth(32);
 
     auto* g = new QGridLayout(fammain1);
     int r = 0;
@@ -296,20 +296,61 @@ void frmDscMain::buildLayout() {
     for (QPushButton* b : {cmdadd, cmdmodify, cmddelete, cmdupdate, cmdcancel})
         bottom->addWidget(b);
     bottom->addStretch();
-    auto* layout = new QVBoxLayout(this);
+    // The frames lie on a page that scrolls when the window, kept within the screen, is smaller
+    // than the page needs at large font sizes: controls keep room for their text.
+    page_ = new QWidget;
+    auto* layout = new QVBoxLayout(page_);
     layout->addWidget(lblhead);
     layout->addWidget(fammain, 3);
     layout->addWidget(famsett, 3);
     layout->addWidget(famprev, 3);
     // The entry frame grows with the window up to a width where its boxes still read as one form;
     // beyond that it stays centred under the list.
-    fammain1->setMaximumWidth(1100);
     auto* entryRow = new QHBoxLayout;
     entryRow->addStretch(1);
     entryRow->addWidget(fammain1, 1000);
     entryRow->addStretch(1);
     layout->addLayout(entryRow, 0);
     layout->addLayout(bottom);
+    auto* scroller = new QScrollArea(this);
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    scroller->setWidget(page_);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroller);
+    fitFixedSizes();
+}
+
+void frmDscMain::fitFixedSizes() {
+    const double x = ClsObj ? ClsObj->ScreenRatX : 1.0;
+    const double y = ClsObj ? ClsObj->ScreenRatY : 1.0;
+    const double across = x > 0 ? x : 1.0;
+    const double down = y > 0 ? y : 1.0;
+    // Each size follows the factors, and is never less than the control's own font needs.
+    for (QLineEdit* days : txtdays) {
+        const QFontMetrics fm = days->fontMetrics();
+        days->setMaximumWidth(
+            std::max(int(60 * across), fm.horizontalAdvance(QStringLiteral("0000000")) + fm.height()));
+    }
+    for (QPushButton* small : {cmdIdProof, cmdIdProofC, cmdIdProofV, cmdAddrProof, cmdAddrProofC, cmdAddrProofV}) {
+        const QFontMetrics fm = small->fontMetrics();
+        small->setFixedWidth(std::max(int(32 * across), fm.horizontalAdvance(small->text()) + fm.height()));
+    }
+    // Entry boxes keep room for a whole date, or for a typical number or type, at their font.
+    for (QLineEdit* date : txtdts) {
+        const QFontMetrics fm = date->fontMetrics();
+        date->setMinimumWidth(fm.horizontalAdvance(QStringLiteral("00/00/0000 00:00:00")) + fm.height());
+    }
+    for (QWidget* box : std::initializer_list<QWidget*>{txtfields[2], txtfields[7], txtfields[8], txtfields[10],
+                                                        txtfields[13], cbodsctype, cboidproof, cboaddrproof}) {
+        const QFontMetrics fm = box->fontMetrics();
+        const int arrow = qobject_cast<QComboBox*>(box) ? 2 * fm.height() : 0;
+        box->setMinimumWidth(fm.horizontalAdvance(QString(kTypicalEntryLength, QLatin1Char('0'))) + arrow);
+    }
+    vs->verticalHeader()->setDefaultSectionSize(std::max(int(20 * down), vs->fontMetrics().height() + 6));
+    fammain1->setMaximumWidth(QWIDGETSIZE_MAX);
+    fammain1->setMaximumWidth(std::max(int(1100 * across), fammain1->minimumSizeHint().width()));
 }
 
 void frmDscMain::applyColours() {
@@ -325,6 +366,7 @@ void frmDscMain::applyColours() {
         w->setPalette(p);
     }
     paint(this, QPalette::Window, kLightYellow);
+    paint(page_, QPalette::Window, kLightYellow);
     for (QGroupBox* frame : {fammain, fammain1, famsett, famprev})
         paint(frame, QPalette::Window, kLightYellow);
     for (QRadioButton* o : options) {

@@ -172,9 +172,13 @@ private:
     void buildSettingsFrame();
     void buildPreviewFrame();
     void buildLayout();
+    // Sizes the window fixes (days boxes, proof buttons, row height, entry frame width), from the
+    // scale factors and the controls' fonts; again after the window is scaled.
+    void fitFixedSizes();
     void connectListSignals();
     void applyColours();
 
     kyt::FieldValidation* validation_ = nullptr;
+    QWidget* page_ = nullptr;
     bool unloaded_ = false;
 };
