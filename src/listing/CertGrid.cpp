@@ -1,5 +1,6 @@
 #include "listing/CertGrid.h"
 
+#include <limits>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 
@@ -21,6 +22,26 @@ const QStringList kHeadings = {QStringLiteral("Sr. No."),
                                QStringLiteral("Address Proof Type"),
                                QStringLiteral("Address Proof No."),
                                QStringLiteral("Address Proof File Name")};
+
+// "DD/MM/YYYY HH:MM:SS" as the number YYYYMMDDhhmmss, which orders as the dates do; -1 for any
+// other text. Runs once per row and reload, so it reads the digits itself.
+qint64 dateKey(QStringView t) {
+    static constexpr int kDigitAt[14] = {6, 7, 8, 9, 3, 4, 0, 1, 11, 12, 14, 15, 17, 18};
+    if (t.size() != 19)
+        return -1;
+    qint64 key = 0;
+    for (int at : kDigitAt) {
+        const char16_t c = t[at].unicode();
+        if (c < u'0' || c > u'9')
+            return -1;
+        key = key * 10 + (c - u'0');
+    }
+    return key;
+}
+
+qint64 dateKey(const QDateTime& at) {
+    return at.isValid() ? dateKey(at.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))) : -1;
+}
 
 bool centred(int column) {
     return column == 0 || column == 6 || column == 7;
@@ -50,6 +71,44 @@ public:
 } // namespace
 
 CertListModel::CertListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+QColor CertListModel::expiredTint() {
+    return QColor(255, 196, 196);
+}
+
+QColor CertListModel::expiringTint() {
+    return QColor(255, 226, 160);
+}
+
+void CertListModel::setExpiryCutOff(const QDateTime& now, int days) {
+    expiredBy_ = dateKey(now);
+    expiringBy_ = dateKey(now.addDays(days));
+    if (expiringBy_ < 0 && expiredBy_ >= 0) // beyond the four-digit years: every later date
+        expiringBy_ = std::numeric_limits<qint64>::max();
+    expiringDays_ = days;
+    Q_EMIT summaryChanged();
+}
+
+CertListModel::Expiry CertListModel::expiry(int row) const {
+    return row >= 0 && row < int(expiry_.size()) ? expiry_[size_t(row)] : Expiry::Valid;
+}
+
+int CertListModel::findRow(QStringView needle, int from, int step) const {
+    const int count = int(rows_.size());
+    if (needle.isEmpty() || count == 0)
+        return -1;
+    for (int k = 0; k < count; ++k) {
+        const int row = ((from + k * step) % count + count) % count;
+        const Row& r = rows_[size_t(row)];
+        // Field 0 is the hidden record number.
+        for (size_t field = 1; field < r.ends.size(); ++field) {
+            const int start = r.ends[field - 1];
+            if (QStringView(r.text + start, r.ends[field] - start).contains(needle, Qt::CaseInsensitive))
+                return row;
+        }
+    }
+    return -1;
+}
 
 const QStringList& CertListModel::headings() {
     return kHeadings;
@@ -81,6 +140,16 @@ QVariant CertListModel::data(const QModelIndex& index, int role) const {
         return cell(index.row(), index.column());
     if (role == Qt::TextAlignmentRole)
         return int(centred(index.column()) ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignVCenter));
+    if (role == Qt::BackgroundRole) {
+        switch (expiry(index.row())) {
+        case Expiry::Expired:
+            return expiredTint();
+        case Expiry::Expiring:
+            return expiringTint();
+        case Expiry::Valid:
+            break;
+        }
+    }
     return {};
 }
 
@@ -97,14 +166,17 @@ QVariant CertListModel::headerData(int section, Qt::Orientation orientation, int
 void CertListModel::clear() {
     beginResetModel();
     rows_.clear();
+    expiry_.clear();
     arena_.reset();
     widest_ = {};
     endResetModel();
+    Q_EMIT summaryChanged();
 }
 
 void CertListModel::beginAppend() {
     appendStart_ = int(rows_.size());
     rows_.reserve(std::max<size_t>(rows_.capacity(), 1024));
+    expiry_.reserve(rows_.capacity());
 }
 
 void CertListModel::append(const std::array<QString, kStoredColumns>& fields) {
@@ -122,6 +194,11 @@ void CertListModel::append(const std::array<QString, kStoredColumns>& fields) {
         r.ends[i] = end;
     }
     const int rowNo = int(rows_.size());
+    const qint64 validTo = dateKey(fields[kValidToColumn - 1]);
+    expiry_.push_back(validTo < 0              ? Expiry::Valid
+                      : validTo <= expiredBy_  ? Expiry::Expired
+                      : validTo <= expiringBy_ ? Expiry::Expiring
+                                               : Expiry::Valid);
     rows_.push_back(std::move(r));
     // Keep the three longest texts of each column, by characters, for fitting the widths.
     const Row& added = rows_.back();
@@ -142,10 +219,11 @@ void CertListModel::append(const std::array<QString, kStoredColumns>& fields) {
 void CertListModel::endAppend() {
     const int first = appendStart_ < 0 ? 0 : appendStart_;
     appendStart_ = -1;
-    if (int(rows_.size()) <= first)
-        return;
-    beginInsertRows({}, first, int(rows_.size()) - 1);
-    endInsertRows();
+    if (int(rows_.size()) > first) {
+        beginInsertRows({}, first, int(rows_.size()) - 1);
+        endInsertRows();
+    }
+    Q_EMIT summaryChanged();
 }
 
 QStringList CertListModel::widestCandidates(int column) const {
@@ -178,6 +256,8 @@ CertGrid::CertGrid(QWidget* parent) : QTableView(parent), model_(new CertListMod
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setHighlightSections(false);
     setColumnHidden(1, true);
+    // Tab and Shift+Tab go to the next and previous control; the arrow keys move between cells.
+    setTabKeyNavigation(false);
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& now, const QModelIndex& before) {
                 Q_EMIT afterRowColChange(before.isValid() ? before.row() + 1 : 0,

@@ -3,19 +3,29 @@
 #include "listing/TextArena.h"
 
 #include <array>
+#include <cstdint>
 #include <QAbstractTableModel>
+#include <QColor>
+#include <QDateTime>
 #include <QStringList>
 #include <QTableView>
 #include <vector>
 
 // The rows of the certificate list. Each row is held as one packed text with the end offsets of
 // its fields, so a register of a hundred thousand certificates costs a few dozen megabytes and no
-// object per cell. Column 0, the running number, is not stored: it is the row's position.
+// object per cell. Column 0, the running number, is not stored: it is the row's position. Each row
+// also carries one byte with its expiry status, worked out from its valid-to text as the row is
+// added, so painting the tints costs a lookup.
 class CertListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int kColumns = 17;
     static constexpr int kStoredColumns = kColumns - 1; // columns 1..16
+    static constexpr int kValidToColumn = 7;
+
+    enum class Expiry : std::uint8_t { Valid, Expiring, Expired };
+    static QColor expiredTint();
+    static QColor expiringTint();
 
     explicit CertListModel(QObject* parent = nullptr);
 
@@ -27,6 +37,17 @@ public:
     static const QStringList& headings();
     QString cell(int row, int column) const; // row counted from 0, column 0..16
 
+    // Rows added from now on are expired when valid to `now` or earlier, and expiring when valid to
+    // at most `days` days later (the list filters' own rule).
+    void setExpiryCutOff(const QDateTime& now, int days);
+    int expiringDays() const { return expiringDays_; }
+    Expiry expiry(int row) const;
+
+    // The next row, from `from` on in the direction `step` (1 or -1) and wrapping round, whose
+    // shown texts (the running number and the hidden record number aside) contain `needle`,
+    // ignoring letter case; -1 when none does.
+    int findRow(QStringView needle, int from, int step) const;
+
     void clear();
     void beginAppend();
     // Appends one row: the 16 texts of columns 1..16.
@@ -36,12 +57,19 @@ public:
     // The longest texts of a column, by character count: what decides its fitted width.
     QStringList widestCandidates(int column) const;
 
+Q_SIGNALS:
+    // The rows or the expiry cut-off changed: what a count or legend shows may differ.
+    void summaryChanged();
+
 private:
     struct Row {
         const QChar* text; // the row's fields one after another, in the arena
         std::array<int, kStoredColumns> ends;
     };
     std::vector<Row> rows_;
+    std::vector<Expiry> expiry_;
+    qint64 expiredBy_ = -1, expiringBy_ = -1; // cut-offs as YYYYMMDDhhmmss numbers
+    int expiringDays_ = 0;
     TextArena arena_;
     int appendStart_ = -1;
     struct Widest {

@@ -3,6 +3,7 @@
 #include "register/frmDscMain.h"
 #include "register/StoreStatements.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -48,6 +49,14 @@ void frmDscMain::LoadGrid() {
             lblhead->setText(QStringLiteral("List of Certificates To be Expired on or before ") + Tag(cmdok));
             sql = StoreStatements::selectExpiringBy(Tag(cmdok));
         }
+    });
+
+    // Rows are tinted by how their validity ends, now and within the "DSCDays" setting.
+    trap([&] {
+        const double days = std::clamp(
+            Val(ClsObj->GetSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCDays"), QStringLiteral("0"))), 0.0,
+            kMaxDays);
+        vs->listModel()->setExpiryCutOff(ClsObj->services().clock->now(), int(days));
     });
 
     kyt::RowSet rs;

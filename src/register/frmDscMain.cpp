@@ -1,6 +1,8 @@
 #include "register/frmDscMain.h"
 
 #include "component/ClsMain.h"
+#include "listing/ListFindBar.h"
+#include "listing/ListSummary.h"
 #include "register/MaskedDateBox.h"
 
 #include <limits>
@@ -133,7 +135,8 @@ void frmDscMain::buildListFrame() {
     filters->addWidget(txtdays[0]);
     filters->addWidget(lblcap[12]);
     filters->addWidget(cmdok);
-    filters->addStretch();
+    filters->addWidget(new ListSummary(vs->listModel(), fammain), 1);
+    findBar_ = new ListFindBar(vs);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     for (QPushButton* b : {cmdpreview, cmdsettings, cmdimportbulk, cmdback[0]})
@@ -404,6 +407,9 @@ bool frmDscMain::eventFilter(QObject* watched, QEvent* event) {
     if (!widget || (widget != this && !isAncestorOf(widget)))
         return false;
     auto* key = type == QEvent::KeyPress ? static_cast<QKeyEvent*>(event) : nullptr;
+    // The find box takes its keys first: Escape there closes only the box.
+    if (key && findBar_->handleKey(watched, key))
+        return true;
     if (key && key->key() == Qt::Key_Escape) {
         int ascii = 27;
         Form_KeyPress(ascii);

@@ -180,5 +180,6 @@ private:
 
     kyt::FieldValidation* validation_ = nullptr;
     QWidget* page_ = nullptr;
+    class ListFindBar* findBar_ = nullptr;
     bool unloaded_ = false;
 };
