@@ -92,9 +92,15 @@ void TestProofs::selectClearAndView() {
     QCOMPARE(selectButton->palette().color(QPalette::Button), QColor(255, 192, 192));
     QVERIFY(!QFileInfo::exists(h.fx.folder + u"/DscDocs"_s));
 
-    // Viewing opens the chosen file where it lies.
+    QCOMPARE(selectButton->toolTip(), title + u"\nAttached: scan 1.pdf"_s);
+
+    // Viewing opens the chosen file where it lies; a file no program opens is said so.
     view();
     QCOMPARE(h.fx.desktop->documents, QStringList{picked});
+    h.fx.desktop->opensDocuments = false;
+    view();
+    QVERIFY2(h.said().last().endsWith(u" Proof file \"scan 1.pdf\"."_s), qPrintable(h.said().last()));
+    h.fx.desktop->opensDocuments = true;
 
     // Clear answered No keeps the choice; Yes empties it and hides the buttons.
     h.fx.dialogs->clear();
@@ -107,6 +113,7 @@ void TestProofs::selectClearAndView() {
     clear();
     QCOMPARE(tagOf(selectButton), QString());
     QCOMPARE(tagOf(clearButton), QString());
+    QCOMPARE(selectButton->toolTip(), title);
     QVERIFY(!clearButton->isVisible());
     QCOMPARE(selectButton->palette().color(QPalette::Button), QColor(192, 255, 255));
     QVERIFY(QFile::exists(picked));
@@ -116,7 +123,7 @@ void TestProofs::selectClearAndView() {
     QVERIFY(QFile::remove(picked));
     view();
     QCOMPARE(h.said().last(), missing);
-    QCOMPARE(h.fx.desktop->documents.size(), 1);
+    QCOMPARE(h.fx.desktop->documents.size(), 2);
     QCOMPARE(h.fx.dialogs->unexpected(), 0);
 }
 

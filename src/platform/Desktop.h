@@ -10,6 +10,7 @@ namespace kyt {
 class Desktop {
 public:
     virtual ~Desktop() = default;
+    // False when no program is known to open a document of this type, or none could be started.
     virtual bool openDocument(const QString& path);
     virtual bool openUrl(const QString& url);
     virtual bool startDetached(const QString& program, const QStringList& arguments);
@@ -23,6 +24,7 @@ public:
 
     QStringList documents, urls;
     QList<QStringList> started;      // program followed by its arguments
+    bool opensDocuments = true;      // when cleared, no program opens any document
     bool runStartedPrograms = false; // when set, started programs really run (detached)
 };
 

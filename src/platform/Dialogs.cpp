@@ -1,6 +1,7 @@
 #include "platform/Dialogs.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -48,16 +49,26 @@ std::optional<QString> QtDialogs::prompt(QWidget* parent, const QString& text, c
 
 QStringList QtDialogs::openFiles(QWidget* parent, const QString& title, const QString& filter, bool multiple) {
     const QString qtFilter = toQtFilter(filter);
-    if (multiple)
-        return QFileDialog::getOpenFileNames(parent, title, {}, qtFilter);
-    const QString one = QFileDialog::getOpenFileName(parent, title, {}, qtFilter);
-    return one.isEmpty() ? QStringList{} : QStringList{one};
+    QString& folder = lastFolder_[title];
+    QStringList chosen;
+    if (multiple) {
+        chosen = QFileDialog::getOpenFileNames(parent, title, folder, qtFilter);
+    } else {
+        const QString one = QFileDialog::getOpenFileName(parent, title, folder, qtFilter);
+        if (!one.isEmpty())
+            chosen << one;
+    }
+    if (!chosen.isEmpty())
+        folder = QFileInfo(chosen.first()).absolutePath();
+    return chosen;
 }
 
 std::optional<QString> QtDialogs::pickFolder(QWidget* parent, const QString& title) {
-    const QString dir = QFileDialog::getExistingDirectory(parent, title);
+    QString& folder = lastFolder_[title];
+    const QString dir = QFileDialog::getExistingDirectory(parent, title, folder);
     if (dir.isEmpty())
         return std::nullopt;
+    folder = dir;
     return dir;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <map>
 #include <optional>
 #include <QString>
 #include <QStringList>
@@ -40,6 +41,10 @@ public:
 
     // "Description|*.a;*.b|Other|*.*" -> Qt's "Description (*.a *.b);;Other (*)".
     static QString toQtFilter(const QString& filter);
+
+private:
+    // The folder last used in each kind of file dialog during this run, by the dialog's title.
+    std::map<QString, QString> lastFolder_;
 };
 
 // Answers dialogs from a queue and records what was shown. An unexpected dialog (queue empty)

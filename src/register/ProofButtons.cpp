@@ -1,4 +1,5 @@
 #include "register/frmDscMain.h"
+#include "register/ProofTexts.h"
 
 namespace {
 const QColor kLightRed(255, 192, 192);
@@ -25,4 +26,9 @@ void frmDscMain::ApplyProofState(ProofKind kind) {
     select->setPalette(p);
     proofClearButton(kind)->setVisible(chosen);
     proofViewButton(kind)->setVisible(chosen);
+    // The tips say what the small buttons do, and which file is attached.
+    const ProofTexts& texts = proofTexts(kind);
+    select->setToolTip(chosen ? texts.selectTitle + QStringLiteral("\nAttached: ") + Tag(select) : texts.selectTitle);
+    proofClearButton(kind)->setToolTip(texts.clearTip);
+    proofViewButton(kind)->setToolTip(texts.viewTip);
 }

@@ -10,9 +10,12 @@
 struct ProofTexts {
     QString folder;
     int storedNameColumn;
-    QString selectTitle;
+    QString selectTitle; // also the select button's tip
+    QString clearTip;
+    QString viewTip;
     QString clearQuestion;
     QString viewMissing;
+    QString viewNoProgram;     // followed by the file's name
     QString saveMissingPrefix; // followed by the path and "] does not exist."
     QString overwriteQuestion;
     QString selectProcedure;

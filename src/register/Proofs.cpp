@@ -46,10 +46,11 @@ void viewProof(frmDscMain& w, Kind kind) {
     if (path.isEmpty())
         return;
     trap([&] {
-        if (DocumentFiles::fileExists(path))
-            w.ClsObj->services().desktop->openDocument(path);
-        else
+        if (!DocumentFiles::fileExists(path))
             w.ClsObj->services().dialogs->information(&w, texts.viewMissing);
+        else if (!w.ClsObj->services().desktop->openDocument(path))
+            w.ClsObj->services().dialogs->information(&w, texts.viewNoProgram + QLatin1Char('"') +
+                                                              DocumentFiles::fileName(path) + QStringLiteral("\"."));
     });
 }
 } // namespace
