@@ -5,6 +5,7 @@
 #include "register/StoreStatements.h"
 #include "support/TestSupport.h"
 
+#include <QDBusConnection>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -18,21 +19,39 @@ struct Run {
     QString out, err;
 };
 
-Run dscmgr(const QStringList& args, const QString& registry) {
+// Runs the program while this process keeps handling its own events (a bus service may live here).
+Run dscmgr(const QStringList& args, const QString& registry, const QString& sessionBus = QString()) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("KYT_OBJECT_REGISTRY"), registry);
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+               sessionBus.isEmpty() ? QStringLiteral("unix:path=/nonexistent/bus") : sessionBus);
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     env.remove(QStringLiteral("XDG_RUNTIME_DIR")); // as under cron
-
     p.setProcessEnvironment(env);
     p.start(testsupport::binDir() + QStringLiteral("/dscmgr"), args);
-    if (!p.waitForFinished(60000))
+    if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 60000)) {
         p.kill();
+        p.waitForFinished();
+    }
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
+
+// The desktop's notification service, as far as `check --notify` uses it.
+class NotificationService : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    QStringList received; // summary, a TAB, body
+public Q_SLOTS:
+    uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& body, const QStringList&,
+                const QVariantMap&, int) {
+        received << summary + QLatin1Char('\t') + body;
+        return uint(received.size());
+    }
+};
 
 // A DscStore written by another program: its own spelling of names and types, NULLs, no key.
 void writeForeignTable(kyt::Db& db) {
@@ -64,6 +83,7 @@ private Q_SLOTS:
     void unusableSetUpsExitWithTwo();
     void damagedRegisterIsNeverReadAsEmpty();
     void readingLeavesTheFileAsItWas();
+    void checkNotifiesTheDesktop();
 };
 
 void TestHost::optionParsing() {
@@ -85,8 +105,13 @@ void TestHost::optionParsing() {
     QCOMPARE(o->scaleY, 1.5f);
     QCOMPARE(o->log, QStringLiteral("err.txt"));
 
+    QCOMPARE(HostOptions::parse({QStringLiteral("-h")}, &error)->command, HostOptions::Command::Help);
+    QCOMPARE(HostOptions::parse({QStringLiteral("--version")}, &error)->command, HostOptions::Command::Version);
+    QVERIFY(HostOptions::parse({QStringLiteral("check"), QStringLiteral("--notify")}, &error)->notify);
+
     for (const QStringList& bad :
-         {QStringList{QStringLiteral("list"), QStringLiteral("--expiring"), QStringLiteral("x")},
+         {QStringList{QStringLiteral("list"), QStringLiteral("--notify")},
+          QStringList{QStringLiteral("list"), QStringLiteral("--expiring"), QStringLiteral("x")},
           QStringList{QStringLiteral("--scale"), QStringLiteral("1,2")}, QStringList{QStringLiteral("frobnicate")},
           QStringList{QStringLiteral("--db")}}) {
         error.clear();
@@ -280,6 +305,45 @@ void TestHost::readingLeavesTheFileAsItWas() {
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll() == before);
     QVERIFY(!QFile::exists(path + QStringLiteral("-wal")));
+}
+
+// One notice through the session bus; without a bus the check prints and exits as always.
+void TestHost::checkNotifiesTheDesktop() {
+    testsupport::ComponentFixture fx;
+    writeForeignTable(*fx.db);
+    const QStringList args = {
+        QStringLiteral("check"),    QStringLiteral("--notify"),
+        QStringLiteral("--folder"), fx.folder,
+        QStringLiteral("--db"),     QStringLiteral("sqlite:") + fx.db->connection().databaseName()};
+    QFile ini(fx.folder + QStringLiteral("/Confg.ini"));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[Settings]\nDSCAuto=1\nDSCDays=10\n");
+    ini.close();
+
+    const Run plain = dscmgr(args, fx.objects->file());
+    QCOMPARE(plain.status, 1);
+    QCOMPARE(plain.out.count(QLatin1Char('\n')), 3);
+
+    QProcess daemon;
+    daemon.start(QStringLiteral("dbus-daemon"),
+                 {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+    QVERIFY2(daemon.waitForReadyRead(10000), "dbus-daemon did not start");
+    const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+    NotificationService service;
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("notices"));
+        QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &service,
+                                   QDBusConnection::ExportAllSlots));
+        QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.Notifications")));
+        const Run notified = dscmgr(args, fx.objects->file(), address);
+        QCOMPARE(notified.status, 1);
+        QCOMPARE(notified.out, plain.out);
+        QCOMPARE(service.received, QStringList{QStringLiteral("Digital Signature Certificates\t"
+                                                              "1 certificate expires within 10 days")});
+    }
+    QDBusConnection::disconnectFromBus(QStringLiteral("notices"));
+    daemon.kill();
+    daemon.waitForFinished();
 }
 
 QTEST_MAIN(TestHost)

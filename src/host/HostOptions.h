@@ -7,11 +7,12 @@
 // The host program's command line:
 //   dscmgr [gui] [--folder DIR] [--db ADDRESS] [--log NAME] [--scale X,Y,F]
 //   dscmgr list [--expired | --expiring [DAYS]] [--folder DIR] [--db ADDRESS]
-//   dscmgr check [--folder DIR] [--db ADDRESS]
+//   dscmgr check [--notify] [--folder DIR] [--db ADDRESS]
 //   dscmgr certinfo FILE [--password PASSWORD] | dscmgr certinfo --store INDEX
 //   dscmgr store
+//   dscmgr --version | -h
 struct HostOptions {
-    enum class Command { Gui, List, Check, CertInfo, Store, Help } command = Command::Gui;
+    enum class Command { Gui, List, Check, CertInfo, Store, Help, Version } command = Command::Gui;
     enum class Filter { All, Expired, Expiring } filter = Filter::All;
     std::optional<QString> expiringDays; // --expiring DAYS; none: the DSCDays setting
     QString folder;                      // empty: the default folder
@@ -21,10 +22,12 @@ struct HostOptions {
     QString certFile;
     std::optional<QString> password;
     std::optional<int> storeIndex;
+    bool notify = false; // check: also tell the desktop
 
     // Parses arguments (without the program name); nothing, with a one-line reason, when unusable.
     static std::optional<HostOptions> parse(const QStringList& args, QString* error);
     static QString usage();
+    static QString version();
     static QString defaultFolder();
     // The host folder as an absolute, clean path: --folder, or the default folder.
     QString resolvedFolder() const;

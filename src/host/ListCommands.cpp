@@ -1,5 +1,6 @@
 #include "host/ListCommands.h"
 
+#include "host/DesktopNotice.h"
 #include "host/HostSession.h"
 #include "register/frmDscMain.h"
 
@@ -55,7 +56,14 @@ int runListCommand(HostSession& session, QTextStream& out, QTextStream& err) {
     return unreadable ? 2 : 0;
 }
 
-int runCheckCommand(HostSession& session, QTextStream& out, QTextStream& err) {
+QString expiryNotice(int certificates, const QString& days) {
+    const QString what = certificates == 1 ? QStringLiteral("1 certificate expires")
+                                           : QStringLiteral("%1 certificates expire").arg(certificates);
+    return QStringLiteral("%1 within %2 %3")
+        .arg(what, days, days == QLatin1String("1") ? QStringLiteral("day") : QStringLiteral("days"));
+}
+
+int runCheckCommand(HostSession& session, QTextStream& out, QTextStream& err, bool notify) {
     const bool opened = session.initMe(true);
     frmDscMain* window = session.component()->registerWindow();
     if (reportUnreadable(session, err)) {
@@ -66,6 +74,10 @@ int runCheckCommand(HostSession& session, QTextStream& out, QTextStream& err) {
     if (!opened || !window)
         return 0;
     printList(*window->vs, out);
+    if (notify &&
+        !sendDesktopNotice(QStringLiteral("Digital Signature Certificates"),
+                           expiryNotice(window->vs->Rows() - window->vs->FixedRows(), window->txtdays[1]->text())))
+        err << "dscmgr: no desktop notification service answered; the list above is all.\n";
     window->Unload();
     return 1;
 }

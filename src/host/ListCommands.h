@@ -9,7 +9,9 @@ class CertGrid;
 // one line on `err` when the register cannot be read.
 int runListCommand(HostSession& session, QTextStream& out, QTextStream& err);
 // `dscmgr check`: the start-up check without a window. Exit status 1 when something is listed, 2
-// as for the list.
-int runCheckCommand(HostSession& session, QTextStream& out, QTextStream& err);
+// as for the list. With `notify` the same finding also goes to the desktop as one notice.
+int runCheckCommand(HostSession& session, QTextStream& out, QTextStream& err, bool notify);
+// The notice's text: "3 certificates expire within 30 days".
+QString expiryNotice(int certificates, const QString& days);
 // The heading line of the visible columns and one line per row, TAB-separated.
 void printList(const CertGrid& grid, QTextStream& out);

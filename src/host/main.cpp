@@ -38,6 +38,10 @@ int main(int argc, char* argv[]) {
         out << HostOptions::usage();
         return 0;
     }
+    if (options->command == HostOptions::Command::Version) {
+        out << HostOptions::version();
+        return 0;
+    }
     const bool gui = options->command == HostOptions::Command::Gui;
     if (gui && !hasDisplay()) {
         err << "dscmgr: no display is available. Run it under a virtual display (xvfb-run -a dscmgr ...), "
@@ -74,7 +78,7 @@ int main(int argc, char* argv[]) {
     case HostOptions::Command::List:
         return runListCommand(*session, out, err);
     case HostOptions::Command::Check:
-        return runCheckCommand(*session, out, err);
+        return runCheckCommand(*session, out, err, options->notify);
     default:
         break;
     }
