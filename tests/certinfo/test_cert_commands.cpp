@@ -38,17 +38,18 @@ private slots:
     void unreadableCertificateExitsWithOne();
     void storeIsListedAndReadByIndex();
     void chooserIndexIsRefused();
+    void installedProgramFindsItsComponents();
 
 private:
     // Runs dscmgr as a script would, without a display, on this test's registry and folder.
-    Run dscmgr(const QStringList& args) const {
+    Run dscmgr(const QStringList& args, const QString& program = testsupport::binDir() + "/dscmgr") const {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("KYT_OBJECT_REGISTRY"), registry_);
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR"})
             env.remove(QLatin1String(name));
         p.setProcessEnvironment(env);
-        p.start(testsupport::binDir() + QStringLiteral("/dscmgr"), args + QStringList{"--folder", dir_.path()});
+        p.start(program, args + QStringList{"--folder", dir_.path()});
         if (!p.waitForFinished(60000)) {
             p.kill();
             p.waitForFinished();
@@ -137,6 +138,28 @@ void CertCommandsTest::chooserIndexIsRefused() {
     QCOMPARE(r.status, 2);
     QVERIFY(r.lines.isEmpty());
     QVERIFY2(r.err.contains(QStringLiteral("dscmgr: --store")), qPrintable(r.err));
+}
+
+// Installed into a fresh prefix, the program runs through its link on the PATH and finds its
+// component library and registration helper in its own folder.
+void CertCommandsTest::installedProgramFindsItsComponents() {
+    const QString prefix = dir_.filePath(QStringLiteral("prefix"));
+    QProcess install;
+    install.start(QStringLiteral(KYT_CMAKE), {"--install", KYT_BUILD_DIR, "--prefix", prefix});
+    QVERIFY(install.waitForFinished(120000));
+    QVERIFY2(install.exitCode() == 0, install.readAllStandardError().constData());
+    for (const char* file : {"share/applications/kytdscmgr.desktop", "share/icons/hicolor/scalable/apps/kytdscmgr.svg"})
+        QVERIFY2(QFile::exists(prefix + QLatin1Char('/') + QLatin1String(file)), file);
+
+    const QString program = prefix + QStringLiteral("/bin/dscmgr");
+    const Run details = dscmgr({"certinfo", bundle_, "--password", "pw"}, program);
+    QVERIFY2(details.status == 0, qPrintable(details.err));
+    QCOMPARE(details.lines.value(1), QStringLiteral("1\tMeera Iyer"));
+    QCOMPARE(kyt::ObjectRegistry(registry_).libraryFor(QStringLiteral("KYTCertInfo.ClsCertMain")),
+             prefix + QStringLiteral("/lib/kytdscmgr/libKYTCertInfo.so"));
+    const Run list = dscmgr({"list"}, program);
+    QVERIFY2(list.status == 0, qPrintable(list.err));
+    QVERIFY(list.lines.value(0).startsWith(QStringLiteral("Sr. No.\tCertificate Name")));
 }
 
 QTEST_MAIN(CertCommandsTest)
