@@ -3,6 +3,7 @@
 
 #include "CertificateFactory.h"
 #include "platform/ObjectRegistry.h"
+#include "register/StoreStatements.h"
 #include "SoftHsmTokens.h"
 #include "support/TestSupport.h"
 
@@ -157,6 +158,8 @@ void CertCommandsTest::installedProgramFindsItsComponents() {
     QCOMPARE(details.lines.value(1), QStringLiteral("1\tMeera Iyer"));
     QCOMPARE(kyt::ObjectRegistry(registry_).libraryFor(QStringLiteral("KYTCertInfo.ClsCertMain")),
              prefix + QStringLiteral("/lib/kytdscmgr/libKYTCertInfo.so"));
+    testsupport::openFreshDb(QStringLiteral("sqlite"), dir_.path(), QStringLiteral("KYTDscMgr"))
+        ->execute(StoreStatements::createTable());
     const Run list = dscmgr({"list"}, program);
     QVERIFY2(list.status == 0, qPrintable(list.err));
     QVERIFY(list.lines.value(0).startsWith(QStringLiteral("Sr. No.\tCertificate Name")));
