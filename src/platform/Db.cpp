@@ -3,6 +3,7 @@
 #include "platform/Error.h"
 #include "platform/SqliteTextComparison.h"
 
+#include <algorithm>
 #include <QAtomicInt>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -120,8 +121,10 @@ bool isConnectionLost(const QSqlDatabase& conn, const QSqlError& error) {
     return code == 2006 || code == 2013 || code == 2055 || code == 1927;
 }
 
+// A statement to a server that stopped answering waits once for its reply and once for the
+// reconnect; each wait gets half the address's timeout, so that the whole stays within it.
 QString mysqlConnectOptions(const DbAddress& address) {
-    const QString seconds = QString::number(address.timeoutSeconds);
+    const QString seconds = QString::number(std::max(1, address.timeoutSeconds / 2));
     QString options =
         QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=%1;MYSQL_OPT_READ_TIMEOUT=%1;MYSQL_OPT_WRITE_TIMEOUT=%1")
             .arg(seconds);

@@ -13,7 +13,8 @@ struct DbAddress {
     QString path; // SQLite file
     QString user, password, host, database, socket;
     int port = 0;
-    // How long connecting, and each read or write of a statement, may wait for the server.
+    // How long a statement (or the connection) may wait for a server that does not answer, the one
+    // reconnect after a lost connection included.
     static constexpr int kDefaultTimeoutSeconds = 30;
     int timeoutSeconds = kDefaultTimeoutSeconds;
 
