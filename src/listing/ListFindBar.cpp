@@ -21,7 +21,7 @@ ListFindBar::ListFindBar(CertGrid* grid) : QFrame(grid), grid_(grid), box_(new Q
     box_->setObjectName(QStringLiteral("txtfind"));
     box_->setClearButtonEnabled(true);
     box_->setMinimumWidth(220);
-    auto* hint = new QLabel(QStringLiteral("Enter/F3 next, Shift+F3 previous, Esc closes"), this);
+    auto* hint = new QLabel(QStringLiteral("F3 next, Shift+F3 previous"), this);
     QFont small = hint->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
     hint->setFont(small);

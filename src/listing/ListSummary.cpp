@@ -3,7 +3,6 @@
 #include "listing/CertGrid.h"
 
 #include <QHBoxLayout>
-#include <QLabel>
 
 namespace {
 // A small coloured square with a caption after it.
@@ -15,31 +14,37 @@ QLabel* legendEntry(const QColor& tint, const QString& name, QWidget* parent, QH
     caption->setObjectName(name);
     layout->addWidget(swatch);
     layout->addWidget(caption);
-    layout->addSpacing(8);
+    layout->addSpacing(10);
     return caption;
 }
 } // namespace
 
-ListSummary::ListSummary(const CertListModel* model, QWidget* parent)
-    : QWidget(parent), model_(model), count_(new QLabel(this)) {
-    count_->setObjectName(QStringLiteral("lblcount"));
-    QFont bold = count_->font();
+ListCount::ListCount(const CertListModel* model, QWidget* parent) : QLabel(parent), model_(model) {
+    setObjectName(QStringLiteral("lblcount"));
+    QFont bold = font();
     bold.setBold(true);
-    count_->setFont(bold);
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(12, 0, 0, 0);
-    layout->addWidget(count_);
-    layout->addStretch();
-    legendEntry(CertListModel::expiredTint(), QStringLiteral("lblexpired"), this, layout)
-        ->setText(QStringLiteral("Expired"));
-    expiring_ = legendEntry(CertListModel::expiringTint(), QStringLiteral("lblexpiring"), this, layout);
-    connect(model_, &CertListModel::summaryChanged, this, &ListSummary::refresh);
+    setFont(bold);
+    setContentsMargins(12, 0, 0, 0);
+    connect(model_, &CertListModel::summaryChanged, this, &ListCount::refresh);
     refresh();
 }
 
-void ListSummary::refresh() {
+void ListCount::refresh() {
     const int rows = model_->rowCount();
-    count_->setText(rows == 1 ? QStringLiteral("1 certificate") : QStringLiteral("%1 certificates").arg(rows));
+    setText(rows == 1 ? QStringLiteral("1 certificate") : QStringLiteral("%1 certificates").arg(rows));
+}
+
+ListLegend::ListLegend(const CertListModel* model, QWidget* parent) : QWidget(parent), model_(model) {
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    legendEntry(CertListModel::expiredTint(), QStringLiteral("lblexpired"), this, layout)
+        ->setText(QStringLiteral("Expired"));
+    expiring_ = legendEntry(CertListModel::expiringTint(), QStringLiteral("lblexpiring"), this, layout);
+    connect(model_, &CertListModel::summaryChanged, this, &ListLegend::refresh);
+    refresh();
+}
+
+void ListLegend::refresh() {
     const int days = model_->expiringDays();
     expiring_->setText(days == 1 ? QStringLiteral("Expires within 1 day")
                                  : QStringLiteral("Expires within %1 days").arg(days));

@@ -1,21 +1,30 @@
 #pragma once
 
+#include <QLabel>
 #include <QWidget>
 
 class CertListModel;
-class QLabel;
 
-// Beside the list filters: how many certificates the list shows, and what the row tints mean.
-// Follows the list model, so every reload (filter, save, delete) updates it.
-class ListSummary : public QWidget {
+// Beside the list filters: how many certificates the list shows. Follows the list model, so every
+// reload (filter, save, delete) updates it.
+class ListCount : public QLabel {
     Q_OBJECT
 public:
-    ListSummary(const CertListModel* model, QWidget* parent);
+    ListCount(const CertListModel* model, QWidget* parent);
 
 private:
     void refresh();
-
     const CertListModel* model_;
-    QLabel* count_;
+};
+
+// Under the list: what the row tints mean, with the number of days of the expiring tint.
+class ListLegend : public QWidget {
+    Q_OBJECT
+public:
+    ListLegend(const CertListModel* model, QWidget* parent);
+
+private:
+    void refresh();
+    const CertListModel* model_;
     QLabel* expiring_;
 };

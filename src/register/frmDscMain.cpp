@@ -135,9 +135,11 @@ void frmDscMain::buildListFrame() {
     filters->addWidget(txtdays[0]);
     filters->addWidget(lblcap[12]);
     filters->addWidget(cmdok);
-    filters->addWidget(new ListSummary(vs->listModel(), fammain), 1);
+    filters->addWidget(new ListCount(vs->listModel(), fammain));
+    filters->addStretch();
     findBar_ = new ListFindBar(vs);
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(new ListLegend(vs->listModel(), fammain));
     buttons->addStretch();
     for (QPushButton* b : {cmdpreview, cmdsettings, cmdimportbulk, cmdback[0]})
         buttons->addWidget(b);
