@@ -3,6 +3,7 @@
 #include <limits>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QStyledItemDelegate>
 
 namespace {
 const QStringList kHeadings = {QStringLiteral("Sr. No."),
@@ -51,6 +52,29 @@ bool centred(int column) {
 // current cell never lies in them. A click or key that would put it there keeps the row and takes
 // the current data column instead (the first one when there is none), so the current row and the
 // record shown in the entry frame always change together.
+// The selected row keeps its status in view: a tinted row is highlighted in a deeper shade of its
+// tint with dark text, readable on both; other rows take the usual highlight.
+class TintedSelectionDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (!(option->state & QStyle::State_Selected))
+            return;
+        const auto* model = static_cast<const CertListModel*>(index.model());
+        const CertListModel::Expiry expiry = model->expiry(index.row());
+        if (expiry == CertListModel::Expiry::Valid)
+            return;
+        const QColor deep = expiry == CertListModel::Expiry::Expired ? QColor(232, 112, 112) : QColor(236, 172, 52);
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+            option->palette.setColor(group, QPalette::Highlight, deep);
+            option->palette.setColor(group, QPalette::HighlightedText, Qt::black);
+        }
+    }
+};
+
 class DataCellSelection : public QItemSelectionModel {
 public:
     using QItemSelectionModel::QItemSelectionModel;
@@ -246,6 +270,7 @@ CertGrid::CertGrid(QWidget* parent) : QTableView(parent), model_(new CertListMod
     QItemSelectionModel* initial = selectionModel();
     setSelectionModel(new DataCellSelection(model_, this));
     delete initial;
+    setItemDelegate(new TintedSelectionDelegate(this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
