@@ -9,9 +9,13 @@
 #include "platform/ProfileFile.h"
 #include "support/TestSupport.h"
 
+#include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 QByteArray readAll(const QString& path) {
@@ -54,6 +58,7 @@ private Q_SLOTS:
     void registryCreatesRegisteredObjectsOnly();
     void callByNameReachesInvokableMembers();
     void dialogFilterConversion();
+    void fileDialogsReopenWhereTheirKindWasLastUsed();
 };
 
 void TestPlatform::profileFileReadsWithoutRegardToCase() {
@@ -213,6 +218,43 @@ void TestPlatform::dialogFilterConversion() {
     QCOMPARE(kyt::QtDialogs::toQtFilter(QStringLiteral("All File|*.*")), QStringLiteral("All File (*)"));
     QCOMPARE(kyt::QtDialogs::toQtFilter(QStringLiteral("Certificates|*.pfx;*.p12|All|*.*")),
              QStringLiteral("Certificates (*.pfx *.p12);;All (*)"));
+}
+
+// Each kind of file dialog (by its title) opens in the folder its last choice came from.
+void TestPlatform::fileDialogsReopenWhereTheirKindWasLastUsed() {
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("scans")));
+    const QString scan = dir.filePath(QStringLiteral("scans/pan.pdf"));
+    writeAll(scan, "pdf");
+    kyt::QtDialogs dialogs;
+    QString openedIn;
+    // Answers the next file dialog with `file` (cancels it when empty), noting where it opened.
+    auto answer = [&](const QString& file) {
+        QTimer::singleShot(0, [&openedIn, file] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            openedIn = dialog->directory().absolutePath();
+            if (file.isEmpty()) {
+                dialog->reject();
+            } else {
+                dialog->selectFile(file);
+                QMetaObject::invokeMethod(dialog, "accept");
+            }
+        });
+    };
+    const QString id = QStringLiteral("Select ID Proof File");
+    answer(scan);
+    QCOMPARE(dialogs.openFiles(nullptr, id, QStringLiteral("All File|*.*"), false), QStringList{scan});
+    answer(QString());
+    QVERIFY(dialogs.openFiles(nullptr, id, QStringLiteral("All File|*.*"), false).isEmpty());
+    QCOMPARE(openedIn, dir.filePath(QStringLiteral("scans")));
+    answer(QString());
+    dialogs.openFiles(nullptr, QStringLiteral("Select Address Proof File"), QStringLiteral("All File|*.*"), false);
+    QCOMPARE(openedIn, QDir::homePath());
+    // A cancelled dialog keeps the folder of the last choice.
+    answer(QString());
+    dialogs.openFiles(nullptr, id, QStringLiteral("All File|*.*"), false);
+    QCOMPARE(openedIn, dir.filePath(QStringLiteral("scans")));
 }
 
 QTEST_MAIN(TestPlatform)

@@ -1,5 +1,6 @@
 #include "platform/Dialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -47,9 +48,17 @@ std::optional<QString> QtDialogs::prompt(QWidget* parent, const QString& text, c
     return value;
 }
 
+QString& QtDialogs::startFolder(const QString& title) {
+    // A kind not used yet starts in the home folder, not wherever another kind was last used.
+    QString& folder = lastFolder_[title];
+    if (folder.isEmpty())
+        folder = QDir::homePath();
+    return folder;
+}
+
 QStringList QtDialogs::openFiles(QWidget* parent, const QString& title, const QString& filter, bool multiple) {
     const QString qtFilter = toQtFilter(filter);
-    QString& folder = lastFolder_[title];
+    QString& folder = startFolder(title);
     QStringList chosen;
     if (multiple) {
         chosen = QFileDialog::getOpenFileNames(parent, title, folder, qtFilter);
@@ -64,7 +73,7 @@ QStringList QtDialogs::openFiles(QWidget* parent, const QString& title, const QS
 }
 
 std::optional<QString> QtDialogs::pickFolder(QWidget* parent, const QString& title) {
-    QString& folder = lastFolder_[title];
+    QString& folder = startFolder(title);
     const QString dir = QFileDialog::getExistingDirectory(parent, title, folder);
     if (dir.isEmpty())
         return std::nullopt;

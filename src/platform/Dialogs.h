@@ -43,6 +43,7 @@ public:
     static QString toQtFilter(const QString& filter);
 
 private:
+    QString& startFolder(const QString& title);
     // The folder last used in each kind of file dialog during this run, by the dialog's title.
     std::map<QString, QString> lastFolder_;
 };
