@@ -1,5 +1,6 @@
 #include "listing/CertGrid.h"
 
+#include <algorithm>
 #include <limits>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -42,6 +43,28 @@ qint64 dateKey(QStringView t) {
 
 qint64 dateKey(const QDateTime& at) {
     return at.isValid() ? dateKey(at.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))) : -1;
+}
+
+char32_t folded(QChar c) {
+    const char16_t u = c.unicode();
+    if (u < 128)
+        return u >= u'A' && u <= u'Z' ? char32_t(u + 32) : char32_t(u);
+    return QChar::toCaseFolded(char32_t(u));
+}
+
+// Whether `text` contains `needle` ignoring letter case, for a needle of ASCII characters already
+// in lower case: compares character by character instead of folding whole texts, which keeps a
+// find over a very large list quick.
+bool containsAscii(QStringView text, QStringView needle) {
+    const qsizetype n = needle.size();
+    for (qsizetype i = 0; i + n <= text.size(); ++i) {
+        qsizetype k = 0;
+        while (k < n && folded(text[i + k]) == needle[k].unicode())
+            ++k;
+        if (k == n)
+            return true;
+    }
+    return false;
 }
 
 bool centred(int column) {
@@ -121,13 +144,16 @@ int CertListModel::findRow(QStringView needle, int from, int step) const {
     const int count = int(rows_.size());
     if (needle.isEmpty() || count == 0)
         return -1;
+    const QString lower = needle.toString().toLower();
+    const bool ascii = std::all_of(lower.begin(), lower.end(), [](QChar c) { return c.unicode() < 128; });
     for (int k = 0; k < count; ++k) {
         const int row = ((from + k * step) % count + count) % count;
         const Row& r = rows_[size_t(row)];
         // Field 0 is the hidden record number.
         for (size_t field = 1; field < r.ends.size(); ++field) {
             const int start = r.ends[field - 1];
-            if (QStringView(r.text + start, r.ends[field] - start).contains(needle, Qt::CaseInsensitive))
+            const QStringView text(r.text + start, r.ends[field] - start);
+            if (ascii ? containsAscii(text, lower) : text.contains(needle, Qt::CaseInsensitive))
                 return row;
         }
     }
