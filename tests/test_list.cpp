@@ -15,7 +15,14 @@ std::unique_ptr<frmDscMain> openWindow(ComponentFixture& fx) {
     auto window = std::make_unique<frmDscMain>();
     window->setAttribute(Qt::WA_DeleteOnClose, false);
     window->InitData(fx.cls, false);
+    window->show();
     return window;
+}
+
+// A click as the user gives it, on a button or an option.
+void click(QAbstractButton* button) {
+    QVERIFY2(button->isVisible() && button->isEnabled(), qPrintable(button->objectName()));
+    QTest::mouseClick(button, Qt::LeftButton);
 }
 
 QStringList names(const frmDscMain& w) {
@@ -68,14 +75,13 @@ void TestList::filtersAtTheCutOff() {
     QCOMPARE(w->lblhead->text(), QStringLiteral("List of All Certificates"));
     QCOMPARE(w->vs->Rows(), 6);
 
-    w->options[1]->setChecked(true);
-    w->options_Click(1);
+    click(w->options[1]);
     QCOMPARE(w->lblhead->text(), QStringLiteral("List of Certificates Expired on or before 05/12/2026 10:30:00"));
     QCOMPARE(frmDscMain::Tag(w->cmdok), QStringLiteral("05/12/2026 10:30:00"));
     QCOMPARE(names(*w), (QStringList{QStringLiteral("Expired long ago"), QStringLiteral("Expires right now")}));
 
     w->txtdays[0]->setText(QStringLiteral("10"));
-    w->cmdok_Click();
+    click(w->cmdok);
     QVERIFY(w->options[2]->isChecked());
     QCOMPARE(w->lblhead->text(), QStringLiteral("List of Certificates To be Expired on or before 15/12/2026 10:30:00"));
     QCOMPARE(names(*w), (QStringList{QStringLiteral("Expired long ago"), QStringLiteral("Expires right now"),
@@ -83,7 +89,7 @@ void TestList::filtersAtTheCutOff() {
 
     // An empty days box means no days: the same rows as the expired list, under the other heading.
     w->txtdays[0]->clear();
-    w->cmdok_Click();
+    click(w->cmdok);
     QCOMPARE(w->lblhead->text(), QStringLiteral("List of Certificates To be Expired on or before 05/12/2026 10:30:00"));
     QCOMPARE(w->vs->Rows(), 3);
 
@@ -91,7 +97,7 @@ void TestList::filtersAtTheCutOff() {
     // and the heading names that cut-off, whether the days overflow the calendar or the counter.
     for (const QString& days : {QStringLiteral("3000000"), QStringLiteral("99999999999999999999")}) {
         w->txtdays[0]->setText(days);
-        w->cmdok_Click();
+        click(w->cmdok);
         QCOMPARE(w->vs->Rows(), 6);
         QCOMPARE(w->lblhead->text(),
                  QStringLiteral("List of Certificates To be Expired on or before 31/12/9999 23:59:59"));
@@ -124,22 +130,22 @@ void TestList::reloadsOnlyWhenTheFilterChanges() {
     auto w = openWindow(fx);
     ReloadCounter reloads(*w);
 
-    w->options_Click(0); // the option already in force
+    click(w->options[0]); // the option already in force
     QCOMPARE(reloads.count, 0);
 
-    w->cmdok_Click(); // from "Show All": switches to the days filter, one reload
+    click(w->cmdok); // from "Show All": switches to the days filter, one reload
     QCOMPARE(reloads.count, 1);
     QVERIFY(w->options[2]->isChecked());
     QVERIFY(w->txtdays[0]->isEnabled());
 
-    w->cmdok_Click(); // with the days filter already selected: again exactly one reload
+    click(w->cmdok); // with the days filter already selected: again exactly one reload
     QCOMPARE(reloads.count, 2);
 
     // Typing new days changes nothing until Ok or another option.
     w->txtdays[0]->setText(QStringLiteral("400"));
     QCOMPARE(reloads.count, 2);
 
-    w->options[0]->click();
+    click(w->options[0]);
     QCOMPARE(reloads.count, 3);
     QVERIFY(!w->txtdays[0]->isEnabled());
 }
@@ -150,8 +156,7 @@ void TestList::emptyListClearsTheEntryFrame() {
     auto w = openWindow(fx);
     QCOMPARE(w->txtfields[0]->text(), QStringLiteral("Valid"));
     QVERIFY(w->cmdmodify->isEnabled());
-    w->options[1]->setChecked(true);
-    w->options_Click(1);
+    click(w->options[1]);
     QCOMPARE(w->vs->Rows(), 1);
     QCOMPARE(w->vs->Row(), 0);
     QCOMPARE(w->txtfields[0]->text(), QString());
@@ -223,9 +228,7 @@ void TestList::daysBoxChecks() {
 void TestList::daysBoxKeyFilter() {
     ComponentFixture fx;
     auto w = openWindow(fx);
-    w->show();
-    w->options[2]->setChecked(true);
-    w->EnableList(true);
+    click(w->options[2]);
     QLineEdit* box = w->txtdays[0];
     box->clear();
     box->setFocus();

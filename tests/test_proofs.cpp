@@ -69,11 +69,11 @@ void TestProofs::selectClearAndView() {
     RegisterWindow h;
     h.open();
     frmDscMain& w = *h.w;
-    auto clear = [&] { kind == Kind::Id ? w.cmdIdProofC_Click() : w.cmdAddrProofC_Click(); };
-    auto view = [&] { kind == Kind::Id ? w.cmdIdProofV_Click() : w.cmdAddrProofV_Click(); };
+    auto clear = [&] { h.click(w.proofClearButton(kind)); };
+    auto view = [&] { h.click(w.proofViewButton(kind)); };
     QPushButton* selectButton = w.proofSelectButton(kind);
     QPushButton* clearButton = w.proofClearButton(kind);
-    w.cmdadd_Click();
+    h.click(w.cmdadd);
 
     // Cancelling the dialog changes nothing and says nothing.
     h.choose(kind, QString());
@@ -143,11 +143,11 @@ void TestProofs::newRecordStoresCopies() {
     }
     const QString odd = u"O'Brien \"Adresse\" Straße-ß ü.pdf"_s;
     const QString addr = h.outsideFile(odd, "ODD");
-    h.w->cmdadd_Click();
+    h.click(h.w->cmdadd);
     h.fill(u"Holder"_s);
     h.choose(Kind::Id, huge);
     h.choose(Kind::Addr, addr);
-    h.w->cmdupdate_Click();
+    h.click(h.w->cmdupdate);
 
     QCOMPARE(h.said(), QStringList());
     QCOMPARE(h.fx.logLines(), QStringList());
@@ -176,9 +176,9 @@ void TestProofs::unchangedSaveTouchesNoFile() {
     QVERIFY(makeReadOnly(stored));
     const QDateTime modified = QFileInfo(stored).lastModified();
     h.open();
-    h.w->cmdmodify_Click();
+    h.click(h.w->cmdmodify);
     h.text(7)->setText(u"9800000000"_s);
-    h.w->cmdupdate_Click();
+    h.click(h.w->cmdupdate);
 
     QCOMPARE(h.said(), QStringList());
     QCOMPARE(h.column(1, "Mobile"), u"9800000000"_s);
@@ -197,11 +197,11 @@ void TestProofs::replaceAndClearThenSave() {
     h.store({.srNo = 1, .name = "Holder", .idFile = "old.pdf", .addrFile = "bill.pdf"});
     QVERIFY(makeReadOnly(h.idDoc(1, u"old.pdf"_s)));
     h.open();
-    h.w->cmdmodify_Click();
+    h.click(h.w->cmdmodify);
     h.choose(Kind::Id, h.outsideFile(u"new.pdf"_s, "NEW"));
     h.fx.dialogs->queueYes();
-    h.w->cmdAddrProofC_Click();
-    h.w->cmdupdate_Click();
+    h.click(h.w->cmdAddrProofC);
+    h.click(h.w->cmdupdate);
 
     QCOMPARE(filesIn(h.idDoc(1)), QStringList{u"new.pdf"_s});
     QCOMPARE(RegisterWindow::readFile(h.idDoc(1, u"new.pdf"_s)), QByteArray("NEW"));
@@ -222,10 +222,10 @@ void TestProofs::changingAStoredDocument() {
     h.open();
 
     // Cancel brings the stored choice back; nothing was copied.
-    h.w->cmdmodify_Click();
+    h.click(h.w->cmdmodify);
     h.choose(Kind::Id, h.outsideFile(u"other.pdf"_s, "X"));
     h.choose(Kind::Addr, h.outsideFile(u"bill.pdf"_s, "Y"));
-    h.w->cmdcancel_Click();
+    h.click(h.w->cmdcancel);
     QCOMPARE(tagOf(h.w->cmdIdProof), u"pan.pdf"_s);
     QCOMPARE(tagOf(h.w->cmdIdProofC), stored);
     QCOMPARE(tagOf(h.w->cmdAddrProof), QString());
@@ -235,34 +235,34 @@ void TestProofs::changingAStoredDocument() {
 
     // A chosen file moved away before saving is refused, the ID proof before the address proof.
     const QString moved = h.outsideFile(u"new scan.pdf"_s, "NEW");
-    h.w->cmdmodify_Click();
+    h.click(h.w->cmdmodify);
     h.text(0)->setText(u"Renamed"_s);
     h.choose(Kind::Id, moved);
     h.choose(Kind::Addr, moved);
     QVERIFY(QFile::remove(moved));
-    h.w->cmdupdate_Click();
+    h.click(h.w->cmdupdate);
     QCOMPARE(h.said(), QStringList{u"ID Proof file ["_s + moved + u"] does not exist."_s});
     QCOMPARE(h.w->focusWidget(), h.w->cmdIdProof);
     QVERIFY2(!h.w->vs->isEnabled(), "the save ends in entry mode");
     QCOMPARE(h.column(1, "Nm"), u"Holder"_s);
     h.fx.dialogs->clear();
     h.fx.dialogs->queueYes();
-    h.w->cmdIdProofC_Click();
-    h.w->cmdupdate_Click();
+    h.click(h.w->cmdIdProofC);
+    h.click(h.w->cmdupdate);
     QCOMPARE(h.said().last(), u"Address Proof file ["_s + moved + u"] does not exist."_s);
     QCOMPARE(h.w->focusWidget(), h.w->cmdAddrProof);
     QCOMPARE(RegisterWindow::readFile(stored), QByteArray("OLD"));
-    h.w->cmdcancel_Click();
+    h.click(h.w->cmdcancel);
 
     // A file of the stored name: No keeps the stored file and still saves the record, Yes replaces it.
     const QString picked = h.outsideFile(u"pan.pdf"_s, "NEW");
     h.fx.dialogs->clear();
     for (const bool yes : {false, true}) {
-        h.w->cmdmodify_Click();
+        h.click(h.w->cmdmodify);
         h.text(0)->setText(yes ? u"Replaced"_s : u"Kept"_s);
         h.choose(Kind::Id, picked);
         yes ? h.fx.dialogs->queueYes() : h.fx.dialogs->queueNo();
-        h.w->cmdupdate_Click();
+        h.click(h.w->cmdupdate);
         QCOMPARE(h.said().last(), kIdOverwrite);
         QCOMPARE(h.fx.dialogs->shown().back().defaultButton, kyt::Answer::Yes);
         QCOMPARE(RegisterWindow::readFile(stored), yes ? QByteArray("NEW") : QByteArray("OLD"));
@@ -272,9 +272,9 @@ void TestProofs::changingAStoredDocument() {
     QCOMPARE(h.said().size(), 2);
 
     // A file whose name differs in letter case only takes the stored one's place.
-    h.w->cmdmodify_Click();
+    h.click(h.w->cmdmodify);
     h.choose(Kind::Id, h.outsideFile(u"PAN.PDF"_s, "UPPER"));
-    h.w->cmdupdate_Click();
+    h.click(h.w->cmdupdate);
     QCOMPARE(filesIn(h.idDoc(1)), QStringList{u"PAN.PDF"_s});
     QCOMPARE(h.column(1, "IdPrFlNm"), u"PAN.PDF"_s);
     QCOMPARE(h.fx.dialogs->unexpected(), 0);
@@ -288,15 +288,14 @@ void TestProofs::deleteAnsweredNo() {
     h.store({.srNo = 1, .name = "Valid"});
     h.store({.srNo = 2, .name = "Expired", .to = "01/01/2015 00:00:00", .idFile = "pan.pdf"});
     h.open();
-    h.w->options[1]->setChecked(true);
-    h.w->options_Click(1);
+    h.click(h.w->options[1]);
     QCOMPARE(h.w->vs->Rows(), 2);
     // Other clients add records; only the reload shows them.
     h.store({.srNo = 3, .name = "Expired elsewhere", .to = "01/01/2016 00:00:00"});
 
     h.fx.dialogs->queueYes();
     h.fx.dialogs->queueNo();
-    h.w->cmddelete_Click();
+    h.click(h.w->cmddelete);
     QCOMPARE(h.said(), (QStringList{kDeleteFirst, kDeleteSecond}));
     QCOMPARE(h.fx.dialogs->shown()[0].defaultButton, kyt::Answer::No);
     QCOMPARE(h.fx.dialogs->shown()[1].defaultButton, kyt::Answer::No);
@@ -310,7 +309,7 @@ void TestProofs::deleteAnsweredNo() {
     h.store({.srNo = 4, .name = "Expired later", .to = "01/01/2017 00:00:00"});
     h.fx.dialogs->clear();
     h.fx.dialogs->queueNo();
-    h.w->cmddelete_Click();
+    h.click(h.w->cmddelete);
     QCOMPARE(h.said(), QStringList{kDeleteFirst});
     QCOMPARE(h.w->vs->Rows(), 3);
 }
@@ -333,7 +332,7 @@ void TestProofs::deleteRemovesFoldersFirst() {
     QCOMPARE(h.w->vs->TextMatrix(1, 2), u"Foreign"_s);
     h.fx.dialogs->queueYes();
     h.fx.dialogs->queueYes();
-    h.w->cmddelete_Click();
+    h.click(h.w->cmddelete);
     QVERIFY(QFile::exists(h.idDoc(1, u"keep.pdf"_s)));
     QVERIFY(QFile::exists(h.idDoc(2, u"pan.pdf"_s)));
     QVERIFY(QFile::exists(h.addrDoc(2, u"bill.pdf"_s)));
@@ -356,10 +355,10 @@ void TestProofs::unwritableDocumentFolder() {
     // A plain file where the record's folder should be blocks it for every user, root included.
     RegisterWindow::writeFile(h.idDoc(1), "in the way");
     h.open();
-    h.w->cmdadd_Click();
+    h.click(h.w->cmdadd);
     h.fill(u"Holder"_s);
     h.choose(Kind::Id, h.outsideFile(u"pan.pdf"_s, "PAN"));
-    h.w->cmdupdate_Click();
+    h.click(h.w->cmdupdate);
 
     QCOMPARE(h.numbers(), QList<int>{1});
     QCOMPARE(h.column(1, "IdPrFlNm"), u"pan.pdf"_s);
@@ -376,9 +375,9 @@ void TestProofs::unwritableDocumentFolder() {
     // record is saved and nothing goes unlogged.
     QVERIFY(QDir().mkpath(h.addrDoc(1)));
     QVERIFY(makeReadOnly(h.addrDoc(1)));
-    h.w->cmdmodify_Click();
+    h.click(h.w->cmdmodify);
     h.choose(Kind::Addr, h.outsideFile(u"bill.pdf"_s, "BILL"));
-    h.w->cmdupdate_Click();
+    h.click(h.w->cmdupdate);
     const bool copied = QFile::exists(h.addrDoc(1, u"bill.pdf"_s));
     QCOMPARE(h.fx.logLines().filter(u"\tfrmDscMain\tCMDUPDATE_CLICK"_s).size(), copied ? 2 + 1 : 2 + 2);
     QCOMPARE(h.column(1, "AddrPrFlNm"), u"bill.pdf"_s);

@@ -125,7 +125,7 @@ void TestRegisterEntry::cancelAndEscapeWorkWhileAValueIsRefused() {
     RegisterWindow r;
     r.store({.srNo = 1, .name = "Kept", .from = "01/01/2025 00:00:00", .to = "01/01/2027 00:00:00"});
     r.open();
-    r.w->cmdmodify_Click();
+    r.click(r.w->cmdmodify);
     r.date(1)->setFocus();
     QTest::keyClicks(r.date(1), u"3102"_s);
     QTest::keyClick(r.date(1), Qt::Key_Tab);
@@ -138,7 +138,7 @@ void TestRegisterEntry::cancelAndEscapeWorkWhileAValueIsRefused() {
     QCOMPARE(r.date(1)->text(), u"01/01/2027 00:00:00"_s);
 
     // Escape answered Yes asks its question only.
-    r.w->cmdmodify_Click();
+    r.click(r.w->cmdmodify);
     r.text(6)->setFocus();
     QTest::keyClicks(r.text(6), u"not-an-address"_s);
     QTest::keyClick(r.text(6), Qt::Key_Tab);
@@ -187,7 +187,7 @@ void TestRegisterEntry::focusColoursAndWholeTextSelection() {
     RegisterWindow r;
     r.store({.srNo = 1, .name = "Lata", .authority = "Test CA", .from = "05/04/2025 08:30:00"});
     r.open();
-    r.w->cmdmodify_Click();
+    r.click(r.w->cmdmodify);
     QLineEdit* authority = r.text(3);
     MaskedDateBox* from = r.date(0);
     r.text(2)->setFocus();

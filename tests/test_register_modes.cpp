@@ -88,7 +88,7 @@ void TestRegisterModes::entryThenCancel() {
     RegisterWindow r;
     storeTwo(r);
     r.open();
-    r.w->vs->setRow(row);
+    r.clickRow(row);
     verifyMode(r, true);
     QCOMPARE(r.text(0)->text(), name);
 
@@ -132,9 +132,9 @@ void TestRegisterModes::emptyList() {
     }
 
     // Add then Cancel on an empty list leaves the entry controls empty.
-    r.w->cmdadd_Click();
+    r.click(r.w->cmdadd);
     QTest::keyClicks(r.text(0), u"Draft"_s);
-    r.w->cmdcancel_Click();
+    r.click(r.w->cmdcancel);
     QVERIFY(r.text(0)->text().isEmpty());
     QVERIFY(!r.button("cmdmodify")->isEnabled());
 }
@@ -168,7 +168,7 @@ void TestRegisterModes::escape() {
         QCOMPARE(r.focus(), r.button("cmdpreview"));
         QCOMPARE(r.said(), QStringList());
     } else {
-        r.w->cmdmodify_Click();
+        r.click(r.w->cmdmodify);
         r.date(1)->setFocus();
         QTest::keyClicks(r.date(1), u"0101"_s);
         const QString typed = r.date(1)->text();

@@ -87,7 +87,7 @@ void TestRegisterRecords::entryFrameFollowsTheCurrentRow() {
     QVERIFY(r.button("cmddelete")->isEnabled());
 
     // Moving to the second row replaces everything, the proof selection included.
-    r.w->vs->setRow(2);
+    r.clickRow(2);
     QCOMPARE(r.text(0)->text(), u"Zoya"_s);
     QVERIFY(r.text(6)->text().isEmpty());
     QVERIFY(r.combo("cboidproof")->currentText().isEmpty());
@@ -109,7 +109,7 @@ void TestRegisterRecords::entryFrameFollowsTheCurrentRow() {
     QVERIFY(vs->Col() >= 2);
 
     // "&Add New" forgets the record's documents as well.
-    r.w->cmdadd_Click();
+    r.click(r.w->cmdadd);
     verifyProof(r, Kind::Addr, QString(), QString());
     QCOMPARE(r.said(), QStringList());
     QVERIFY(r.fx.logText().isEmpty());

@@ -83,34 +83,47 @@ public:
         date(1)->setText(to);
         text(2)->setText(serial);
     }
+    // Clicks a button as the user does; a button out of reach (hidden or disabled) fails the test.
+    void click(QAbstractButton* button) const {
+        QVERIFY2(button->isVisible() && button->isEnabled(),
+                 qPrintable(button->objectName() + QStringLiteral(" is out of reach")));
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
     // Adds a record through the window; true when it was saved (the window went back to list mode).
     bool add(const QString& name, const QString& serial = QString()) {
-        w->cmdadd_Click();
+        click(w->cmdadd);
         fill(name, kFrom, kTo, serial);
-        w->cmdupdate_Click();
+        click(w->cmdupdate);
         return w->vs->isEnabled();
     }
-    // Makes the row of record n current, as a click in the list would.
+    // Makes the row of record n current by clicking it in the list.
     void selectRecord(int n) {
         for (int row = 1; row < w->vs->Rows(); ++row)
             if (w->vs->TextMatrix(row, 1) == QString::number(n)) {
-                w->vs->setRow(row);
+                clickRow(row);
                 return;
             }
         QFAIL(qPrintable(QStringLiteral("record %1 is not in the list").arg(n)));
+    }
+    // Clicks list row `row` (1 for the first certificate), scrolled into view first.
+    void clickRow(int row) {
+        const QModelIndex cell = w->vs->model()->index(row - 1, 2);
+        w->vs->scrollTo(cell);
+        QTest::mouseClick(w->vs->viewport(), Qt::LeftButton, {}, w->vs->visualRect(cell).center());
+        QCOMPARE(w->vs->Row(), row);
     }
     // Deletes record n, answering Yes to both questions.
     void deleteRecord(int n) {
         selectRecord(n);
         fx.dialogs->queueYes();
         fx.dialogs->queueYes();
-        w->cmddelete_Click();
+        click(w->cmddelete);
     }
     // Chooses `path` as the proof document of one kind through its file dialog; an empty path
     // cancels the dialog.
     void choose(Kind kind, const QString& path) {
         fx.dialogs->queue(path.isEmpty() ? QStringList() : QStringList{path});
-        kind == Kind::Id ? w->cmdIdProof_Click() : w->cmdAddrProof_Click();
+        click(w->proofSelectButton(kind));
     }
 
     QString idDoc(int n, const QString& name = QString()) const { return doc(QStringLiteral("IdProofs"), n, name); }
