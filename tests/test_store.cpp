@@ -42,15 +42,12 @@ private Q_SLOTS:
     void valuesComeBackByteForByte();
     void updateAndDuplicateQueries_data() { testsupport::addBackendColumn(); }
     void updateAndDuplicateQueries();
-    void recordNumbers_data() { testsupport::addBackendColumn(); }
-    void recordNumbers();
     void textComparesWithoutCaseOrTrailingBlanks_data() { testsupport::addBackendColumn(); }
     void textComparesWithoutCaseOrTrailingBlanks();
     void tableWrittenByAnotherProgram_data() { testsupport::addBackendColumn(); }
     void tableWrittenByAnotherProgram();
     void failingStatementRaises_data() { testsupport::addBackendColumn(); }
     void failingStatementRaises();
-    void statementTexts();
 };
 
 void TestStore::valuesComeBackByteForByte() {
@@ -103,21 +100,6 @@ void TestStore::updateAndDuplicateQueries() {
 
     fx.db->execute(StoreStatements::deleteRecord(1));
     QVERIFY(isEmptyQuery(*fx.db, StoreStatements::selectBySerial(QStringLiteral("S1"))));
-}
-
-void TestStore::recordNumbers() {
-    QFETCH(QString, backend);
-    ComponentFixture fx(backend);
-    fx.db->execute(StoreStatements::createTable());
-    QCOMPARE(NextRecordNumber(*fx.db), 1);
-    for (int n = 1; n <= 3; ++n)
-        fx.db->execute(StoreStatements::insertRecord(n, record(QStringLiteral("R%1").arg(n), QString())));
-    fx.db->execute(StoreStatements::deleteRecord(2));
-    QCOMPARE(NextRecordNumber(*fx.db), 4); // a gap below the highest is never filled
-    fx.db->execute(StoreStatements::deleteRecord(3));
-    QCOMPARE(NextRecordNumber(*fx.db), 2);
-    fx.db->execute(StoreStatements::deleteRecord(1));
-    QCOMPARE(NextRecordNumber(*fx.db), 1);
 }
 
 // As MariaDB compares this table's texts, so does SQLite: letter case and trailing blanks do not
@@ -183,20 +165,6 @@ void TestStore::failingStatementRaises() {
     }
     QVERIFY_THROWS_EXCEPTION(kyt::Error, fx.db->execute(QStringLiteral("Insert Into DscStore Values (1)")));
     fx.db->execute(StoreStatements::flushTables()); // no error on either backend
-}
-
-void TestStore::statementTexts() {
-    auto v = record(QStringLiteral("A'B"), QStringLiteral("S'1"));
-    const QString insert = StoreStatements::insertRecord(4, v);
-    QVERIFY(insert.startsWith(QStringLiteral("Insert Into DscStore Values (4,'A''B','Class 3 Individual','S''1',"
-                                             "'Issuer','2010-03-05 14:07:09','2012-03-04 23:59:59','v6',")));
-    QVERIFY(insert.endsWith(QStringLiteral(",'v14')")));
-    QCOMPARE(StoreStatements::updateRecord(9, v).section(QStringLiteral(" Where "), 1), QStringLiteral("SrNo=9"));
-    QVERIFY(StoreStatements::updateRecord(9, v).startsWith(QStringLiteral("Update DscStore Set Nm='A''B',Typ=")));
-    QCOMPARE(StoreStatements::selectBySerialExcept(QStringLiteral("S'1"), 3),
-             QStringLiteral("Select * From DscStore Where SerialNo='S''1' and SrNo<>3"));
-    QCOMPARE(StoreStatements::selectExpiringBy(QStringLiteral("05/12/2026 10:30:00")),
-             QStringLiteral("Select * from DscStore Where DtTo<='2026-12-05 10:30:00' Order By DtFrom,Nm"));
 }
 
 QTEST_MAIN(TestStore)
