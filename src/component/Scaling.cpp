@@ -107,10 +107,10 @@ void ClsMain::Resize_For_Resolution(QWidget* MyForm, bool RePosForm) {
         for (QWidget* control : MyForm->findChildren<QWidget*>())
             if (!keepsItsFont(control) && control->font().pointSizeF() > 0) // pixel-sized fonts stay
                 unscaled.append({control, control->font().pointSizeF()});
-        for (const auto& [control, old] : unscaled)
+        for (const auto& entry : unscaled)
             kyt::ErrorTrap::silent()([&] {
-                if (control)
-                    scaleFont(control, old, f);
+                if (entry.first)
+                    scaleFont(entry.first, entry.second, f);
             });
         // Positions and sizes of controls follow the window's layouts; the window's own scale.
         kyt::ErrorTrap::silent()([&] {
