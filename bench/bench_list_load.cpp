@@ -4,6 +4,7 @@
 // Usage: bench_list_load [ROWS]   (default 100000). Prints both times, their ratio and peak memory,
 // and the time of a find over the whole list that matches nothing.
 
+#include "BenchData.h"
 #include "component/ClsMain.h"
 #include "component/Module1.h"
 #include "register/frmDscMain.h"
@@ -23,37 +24,6 @@ double peakMegabytes() {
     return double(usage.ru_maxrss) / 1024.0;
 }
 
-void fill(kyt::Db& db, int rows) {
-    db.execute(StoreStatements::createTable());
-    QSqlDatabase conn = db.connection();
-    conn.transaction();
-    QSqlQuery q(conn);
-    q.prepare(QStringLiteral("Insert Into DscStore Values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
-    const QDateTime base(QDate(2020, 1, 1), QTime(9, 0, 0));
-    for (int i = 1; i <= rows; ++i) {
-        const QDateTime from = base.addSecs(qint64(i) * 977);
-        const QVariantList values = {i,
-                                     QStringLiteral("Holder %1 of a practice").arg(i),
-                                     QStringLiteral("Class %1 Individual").arg(2 + i % 2),
-                                     QStringLiteral("%1").arg(qulonglong(i) * 2654435761ULL, 16, 16, QLatin1Char('0')),
-                                     QStringLiteral("Issuing Authority %1").arg(i % 7),
-                                     from.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                                     from.addYears(2).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                                     QStringLiteral("holder%1@example.org").arg(i),
-                                     QStringLiteral("98%1").arg(10000000 + i),
-                                     QStringLiteral("011-2%1").arg(100000 + i),
-                                     QStringLiteral("PAN Card"),
-                                     QStringLiteral("ABCDE%1F").arg(1000 + i % 9000),
-                                     QStringLiteral("pan-%1.pdf").arg(i),
-                                     QStringLiteral("Passport"),
-                                     QStringLiteral("P%1").arg(1000000 + i),
-                                     QStringLiteral("passport-%1.pdf").arg(i)};
-        for (int c = 0; c < values.size(); ++c)
-            q.bindValue(c, values[c]);
-        q.exec();
-    }
-    conn.commit();
-}
 // The bare query walked to its end, every field read as text, as the list reads it.
 [[gnu::noinline]] void walkBareQuery(kyt::Db& db, QTextStream& out) {
     QSqlQuery q(db.connection());
@@ -82,7 +52,7 @@ int main(int argc, char* argv[]) {
         out << error << '\n';
         return 1;
     }
-    fill(*db, rows);
+    bench::fill(*db, rows);
     out << "rows: " << rows << '\n';
 
     // (a) The bare query.

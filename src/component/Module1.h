@@ -6,11 +6,20 @@
 
 #include <memory>
 #include <QString>
+#include <QStringList>
+#include <QVariantList>
 
 class ClsMain;
 
 // The report object InitMe creates; the print preview uses it. Lives as long as the component.
 kyt::ObjectRef& ReportObj();
+
+// Adds one row to the table of the report object: exactly one "WriteToReport" call, its arguments
+// in the order cells, widths, alignments, the two text arrays, the four flag texts, lastFlag.
+// No trap of its own: a failure reaches the caller's.
+void WriteTableRow(QVariantList& cells, QVariantList& widths, QVariantList& alignments, QStringList& texts1,
+                   QStringList& texts2, bool& lastFlag, QString& flagsA, QString& flagsB, QString& flagsC,
+                   QString& flagsD);
 
 // "DD/MM/YYYY" or "DD/MM/YYYY HH:MM:SS" -> "YYYY-MM-DD HH:MM:SS", by character position; any
 // other length gives the empty text.

@@ -6,13 +6,14 @@
 
 // The host program's command line:
 //   dscmgr [gui] [--folder DIR] [--db ADDRESS] [--log NAME] [--scale X,Y,F]
-//   dscmgr list [--expired | --expiring [DAYS]] [--folder DIR] [--db ADDRESS]
+//   dscmgr list [--expired | --expiring [DAYS]] [--csv] [--folder DIR] [--db ADDRESS]
+//   dscmgr report --pdf FILE [--expired | --expiring [DAYS]] [--columns 3,4,8] [--folder DIR] [--db ADDRESS]
 //   dscmgr check [--notify] [--folder DIR] [--db ADDRESS]
 //   dscmgr certinfo FILE [--password PASSWORD] | dscmgr certinfo --store INDEX
 //   dscmgr store
 //   dscmgr --version | -h
 struct HostOptions {
-    enum class Command { Gui, List, Check, CertInfo, Store, Help, Version } command = Command::Gui;
+    enum class Command { Gui, List, Report, Check, CertInfo, Store, Help, Version } command = Command::Gui;
     enum class Filter { All, Expired, Expiring } filter = Filter::All;
     std::optional<QString> expiringDays; // --expiring DAYS; none: the DSCDays setting
     QString folder;                      // empty: the default folder
@@ -22,7 +23,10 @@ struct HostOptions {
     QString certFile;
     std::optional<QString> password;
     std::optional<int> storeIndex;
-    bool notify = false; // check: also tell the desktop
+    bool notify = false;               // check: also tell the desktop
+    bool csv = false;                  // list as CSV
+    QString pdfFile;                   // report --pdf FILE
+    std::optional<QList<int>> columns; // report --columns: print column rows; none: the saved choice
 
     // Parses arguments (without the program name); nothing, with a one-line reason, when unusable.
     static std::optional<HostOptions> parse(const QStringList& args, QString* error);

@@ -5,6 +5,16 @@
 #include "register/frmDscMain.h"
 
 namespace {
+QString csvField(const QString& text) {
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n')) &&
+        !text.contains(QLatin1Char('\r')))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+} // namespace
+
 // A register that could not be read in full lists nothing: a heading alone would read as "no
 // certificates". Its first error goes out as one line, exit status 2.
 bool reportUnreadable(const HostSession& session, QTextStream& err) {
@@ -15,7 +25,6 @@ bool reportUnreadable(const HostSession& session, QTextStream& err) {
     err.flush();
     return true;
 }
-} // namespace
 
 void printList(const CertGrid& grid, QTextStream& out) {
     for (int row = 0; row < grid.Rows(); ++row) {
@@ -28,7 +37,18 @@ void printList(const CertGrid& grid, QTextStream& out) {
     out.flush();
 }
 
-int runListCommand(HostSession& session, QTextStream& out, QTextStream& err) {
+void printCsv(const CertGrid& grid, QTextStream& out) {
+    for (int row = 0; row < grid.Rows(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < grid.Cols(); ++column)
+            if (column != 1)
+                cells << csvField(grid.TextMatrix(row, column));
+        out << cells.join(QLatin1Char(',')) << "\r\n";
+    }
+    out.flush();
+}
+
+frmDscMain* openFilteredList(HostSession& session) {
     ClsMain& component = *session.component();
     component.DocPath = session.folder();
     component.Db = session.db();
@@ -49,9 +69,18 @@ int runListCommand(HostSession& session, QTextStream& out, QTextStream& err) {
         window->cmdok_Click();
         break;
     }
+    return window;
+}
+
+int runListCommand(HostSession& session, QTextStream& out, QTextStream& err) {
+    frmDscMain* window = openFilteredList(session);
     const bool unreadable = reportUnreadable(session, err);
-    if (!unreadable)
-        printList(*window->vs, out);
+    if (!unreadable) {
+        if (session.options().csv)
+            printCsv(*window->vs, out);
+        else
+            printList(*window->vs, out);
+    }
     window->Unload();
     return unreadable ? 2 : 0;
 }

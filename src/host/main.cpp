@@ -4,6 +4,7 @@
 #include "host/HostSession.h"
 #include "host/HostWindow.h"
 #include "host/ListCommands.h"
+#include "host/ReportCommand.h"
 
 #include <cstdio>
 #include <QApplication>
@@ -45,7 +46,7 @@ int main(int argc, char* argv[]) {
     const bool gui = options->command == HostOptions::Command::Gui;
     if (gui && !hasDisplay()) {
         err << "dscmgr: no display is available. Run it under a virtual display (xvfb-run -a dscmgr ...), "
-               "or use the command line: dscmgr list | check | certinfo | store (see dscmgr --help).\n";
+               "or use the command line: dscmgr list | report | check | certinfo | store (see dscmgr --help).\n";
         return 2;
     }
     if (!gui && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -77,6 +78,8 @@ int main(int argc, char* argv[]) {
     switch (options->command) {
     case HostOptions::Command::List:
         return runListCommand(*session, out, err);
+    case HostOptions::Command::Report:
+        return runReportCommand(*session, err);
     case HostOptions::Command::Check:
         return runCheckCommand(*session, out, err, options->notify);
     default:

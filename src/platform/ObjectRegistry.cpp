@@ -109,4 +109,15 @@ QVariant callByName(QObject* object, const char* member, const QVariantList& arg
           QString::fromLatin1(meta->className()));
 }
 
+void setPropertyByName(QObject* object, const char* property, const QVariant& value) {
+    if (!object)
+        raise(errnum::ObjectRequired, QStringLiteral("Object variable not set"), QStringLiteral("KYTDscMgr"));
+    const QMetaObject* meta = object->metaObject();
+    const int index = meta->indexOfProperty(property);
+    // A dynamic property would accept any name: only a declared, writable one counts.
+    if (index < 0 || !meta->property(index).write(object, value))
+        raise(errnum::NoSuchMember, QStringLiteral("Object doesn't support this property or method"),
+              QString::fromLatin1(meta->className()));
+}
+
 } // namespace kyt

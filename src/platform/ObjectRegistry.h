@@ -43,4 +43,8 @@ private:
 // method with that name and number of arguments. Raises 91 for no object, 438 for no such member.
 QVariant callByName(QObject* object, const char* member, const QVariantList& args = {});
 
+// Sets a property of an outside object by name, as a late-bound assignment does. Raises 91 for no
+// object, 438 when it has no such property or refuses the value.
+void setPropertyByName(QObject* object, const char* property, const QVariant& value);
+
 } // namespace kyt

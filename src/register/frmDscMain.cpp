@@ -92,6 +92,7 @@ frmDscMain::frmDscMain(QWidget* parent) : QWidget(parent) {
     resize(1000, 720);
     connectRecordButtons();
     connectCaptureButtons();
+    connectPreviewControls();
 }
 
 frmDscMain::~frmDscMain() {
@@ -180,6 +181,8 @@ void frmDscMain::buildSettingsFrame() {
 void frmDscMain::buildPreviewFrame() {
     famprev = new QGroupBox(this);
     famprev->setObjectName(QStringLiteral("famprev"));
+    vsP = new PrintColumnGrid(famprev);
+    vsP->setObjectName(QStringLiteral("vsP"));
     cmdsaveprev = makeButton(QStringLiteral("&Save Setup"), QStringLiteral("cmdsaveprev"), famprev);
     cmdproceed = makeButton(QStringLiteral("&Proceed"), QStringLiteral("cmdproceed"), famprev);
     cmdback[2] = makeButton(QStringLiteral("&Back"), indexed("cmdback", 2), famprev);
@@ -187,8 +190,12 @@ void frmDscMain::buildPreviewFrame() {
     buttons->addStretch();
     for (QPushButton* b : {cmdsaveprev, cmdproceed, cmdback[2]})
         buttons->addWidget(b);
+    auto* grid = new QHBoxLayout;
+    grid->addStretch();
+    grid->addWidget(vsP);
+    grid->addStretch();
     auto* layout = new QVBoxLayout(famprev);
-    layout->addStretch();
+    layout->addLayout(grid, 1);
     layout->addLayout(buttons);
     famprev->setVisible(false);
 }

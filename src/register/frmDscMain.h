@@ -1,6 +1,7 @@
 #pragma once
 
 #include "listing/CertGrid.h"
+#include "listing/PrintColumnGrid.h"
 #include "platform/FieldValidation.h"
 
 #include <array>
@@ -69,6 +70,7 @@ public:
     // Settings frame.
     QCheckBox* chkauto = nullptr;
     // Print preview frame.
+    PrintColumnGrid* vsP = nullptr;
     QPushButton* cmdsaveprev = nullptr;
     QPushButton* cmdproceed = nullptr;
 
@@ -100,6 +102,15 @@ public:
     void cmdsettings_Click();
     void chkauto_Click();
     void cmdback_Click(int Index);
+
+    // --- Print preview frame (listing/PrintPreview.cpp) ---
+    void cmdpreview_Click();
+    void cmdsaveprev_Click();
+    void cmdproceed_Click();
+    void vsP_BeforeEdit(int Row, int Col, bool& Cancel);
+    void vsP_AfterEdit(int Row, int Col);
+    // Wires "&Preview", "&Save Setup", "&Proceed" and the column grid's edits to their handlers.
+    void connectPreviewControls();
 
     // --- Loading a record (Loading.cpp) ---
     void ClearData();

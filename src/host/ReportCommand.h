@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QTextStream>
+
+class HostSession;
+
+// `dscmgr report --pdf FILE`: the register's list under the chosen filter, printed with the chosen
+// columns (--columns, else the saved choice, else every column) by the report component into a PDF
+// file, through the register window's own preview frame. Exit status 0, or 2 with a one-line
+// message when the file cannot be written (nothing is left behind then).
+int runReportCommand(HostSession& session, QTextStream& err);

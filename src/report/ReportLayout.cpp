@@ -1,0 +1,371 @@
+#include "report/ReportLayout.h"
+
+#include <algorithm>
+#include <QElapsedTimer>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QTextLayout>
+
+namespace {
+// A thin grid line, in points.
+constexpr double kGridPoints = 0.5;
+constexpr double kReferencePoints = 10;
+const QColor kHeadingShade(225, 225, 225);
+
+Qt::Alignment horizontal(int alignment) {
+    return alignment == 1 ? Qt::AlignHCenter : alignment == 2 ? Qt::AlignRight : Qt::AlignLeft;
+}
+
+QTextOption wrapping(Qt::Alignment alignment = Qt::AlignLeft) {
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option.setAlignment(alignment);
+    return option;
+}
+} // namespace
+
+ReportLayout::ReportLayout(std::shared_ptr<const ReportDocument> document, QPaintDevice* device)
+    : document_(std::move(document)), device_(device) {
+    pageWidth_ = device_->width();
+    normal_ = makeFonts(ReportDocument::kNormalLine);
+    condensed_ = makeFonts(std::max(document_->condensedLine, 1));
+    footerHeight_ = condensed_.lineHeight * 2;
+    bodyHeight_ = std::max(device_->height() - footerHeight_, condensed_.lineHeight * 4);
+    tableLooks_.resize(document_->blocks().size());
+    pageStarts_.push_back({});
+}
+
+ReportLayout::~ReportLayout() = default;
+
+ReportLayout::Fonts ReportLayout::makeFonts(int lineCharacters, double scale) const {
+    // The font whose average character fills the page's width in `lineCharacters` characters.
+    QFont font;
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(kReferencePoints);
+    const double average = QFontMetricsF(font, device_).averageCharWidth();
+    const double wanted = pageWidth_ / lineCharacters;
+    font.setPointSizeF(std::clamp(kReferencePoints * wanted / std::max(average, 0.01) * scale, 4.0, 24.0));
+    // A trace of letter spacing turns the Latin ligatures off, so that a PDF's text reads back, and
+    // is searched, letter for letter; scripts that need their ligatures keep them.
+    font.setLetterSpacing(QFont::AbsoluteSpacing, 0.05);
+    Fonts f;
+    f.regular = font;
+    f.bold = font;
+    f.bold.setBold(true);
+    f.regularMetrics.emplace(f.regular, device_);
+    f.boldMetrics.emplace(f.bold, device_);
+    for (int c = 0; c < 256; ++c) {
+        f.regularAdvances[size_t(c)] = float(f.regularMetrics->horizontalAdvance(QChar(c)));
+        f.boldAdvances[size_t(c)] = float(f.boldMetrics->horizontalAdvance(QChar(c)));
+    }
+    f.lineHeight = f.regularMetrics->lineSpacing();
+    f.padX = f.regularMetrics->averageCharWidth() * 0.35;
+    f.padY = f.lineHeight * 0.18;
+    return f;
+}
+
+double ReportLayout::Fonts::quickWidth(const QString& text, bool isBold) const {
+    const auto& advances = isBold ? boldAdvances : regularAdvances;
+    double sum = 0;
+    for (QChar c : text) {
+        // Control characters never reach here; anything past Latin-1 may need shaping.
+        if (c.unicode() > 255)
+            return -1;
+        sum += advances[c.unicode()];
+    }
+    return sum * 1.02 + text.size() * 0.1 + 1;
+}
+
+double ReportLayout::Fonts::width(const QString& text, bool isBold) const {
+    const double quick = quickWidth(text, isBold);
+    return quick >= 0 ? quick : metrics(isBold).horizontalAdvance(text);
+}
+
+ReportLayout::Geometry ReportLayout::geometry(const std::vector<int>& widths, bool condensed) const {
+    const double character = pageWidth_ / (condensed ? document_->condensedLine : ReportDocument::kNormalLine);
+    Geometry g;
+    double total = 0;
+    for (int w : widths) {
+        g.width.push_back(w * character);
+        total += w * character;
+    }
+    // Wider than the page: shrink to fit. Narrower: centre on the page.
+    const double scale = total > pageWidth_ ? pageWidth_ / total : 1.0;
+    double x = total > pageWidth_ ? 0 : (pageWidth_ - total) / 2;
+    for (double& w : g.width) {
+        w *= scale;
+        g.x.push_back(x);
+        x += w;
+    }
+    return g;
+}
+
+const ReportLayout::TableLook& ReportLayout::tableLook(size_t block) const {
+    auto& slot = tableLooks_[block];
+    if (slot)
+        return *slot;
+    const auto& t = std::get<ReportDocument::Table>(document_->blocks()[block]);
+    slot = std::make_unique<TableLook>();
+    slot->geometry = geometry(t.widths, t.condensed);
+    // Columns drawn in proportion to the list's widths hold the list's texts when the font is
+    // about as large against the page as the list's is against its window. The font shrinks (to no
+    // less than 0.4 of the line's size) until the heading and the first rows fit; longer texts wrap.
+    const Fonts& line = fontsFor(t.condensed);
+    double scale = 1.0;
+    auto fit = [&](const QString& text, int column, bool bold) {
+        const double advance = line.metrics(bold).horizontalAdvance(text);
+        const double room = slot->geometry.width[size_t(column)] - 2 * line.padX;
+        if (advance > 0 && room > 0 && room < advance * scale)
+            scale = room / advance;
+    };
+    for (int k = 0; k < t.columns; ++k) {
+        if (t.hasHeading)
+            fit(t.heading.texts[k], k, true);
+        for (int r = 0; r < std::min(t.rows(), kSampleRows); ++r)
+            fit(t.cell(r, k), k, false);
+    }
+    slot->fonts = makeFonts(t.condensed ? document_->condensedLine : ReportDocument::kNormalLine,
+                            std::max(scale, kSmallestScale));
+    if (t.hasHeading)
+        slot->headingHeight = cellsHeight(t.heading.texts, &t.heading.bold, slot->geometry, slot->fonts);
+    return *slot;
+}
+
+int ReportLayout::lineCount(const QString& text, const Fonts& fonts, bool bold, double width) const {
+    if (text.isEmpty())
+        return 1;
+    const double quick = fonts.quickWidth(text, bold);
+    if ((quick >= 0 && quick <= width) || fonts.metrics(bold).horizontalAdvance(text) <= width)
+        return 1;
+    QTextLayout layout(text, fonts.font(bold), device_);
+    layout.setTextOption(wrapping());
+    layout.beginLayout();
+    int lines = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(std::max(width, 1.0));
+        ++lines;
+    }
+    layout.endLayout();
+    return std::max(lines, 1);
+}
+
+double ReportLayout::cellsHeight(const QStringList& texts, const std::vector<bool>* bold, const Geometry& g,
+                                 const Fonts& fonts) const {
+    int lines = 1;
+    for (int k = 0; k < texts.size() && k < int(g.width.size()); ++k)
+        lines = std::max(lines,
+                         lineCount(texts[k], fonts, bold && (*bold)[size_t(k)], g.width[size_t(k)] - 2 * fonts.padX));
+    return lines * fonts.lineHeight + 2 * fonts.padY;
+}
+
+double ReportLayout::measureUnit(const Position& at) const {
+    const auto& block = document_->blocks()[at.block];
+    if (const auto* row = std::get_if<ReportDocument::FreeRow>(&block))
+        return cellsHeight(row->cells.texts, &row->cells.bold, geometry(row->cells.widths, row->condensed),
+                           fontsFor(row->condensed));
+    if (const auto* line = std::get_if<ReportDocument::TextLine>(&block)) {
+        const Fonts& fonts = fontsFor(line->condensed);
+        return lineCount(line->text, fonts, line->bold, pageWidth_) * fonts.lineHeight + 2 * fonts.padY;
+    }
+    const auto& t = std::get<ReportDocument::Table>(block);
+    const TableLook& look = tableLook(at.block);
+    if (t.rows() == 0)
+        return look.headingHeight;
+    int lines = 1;
+    for (int k = 0; k < t.columns; ++k)
+        lines = std::max(lines, lineCount(t.cell(at.row, k), look.fonts, false,
+                                          look.geometry.width[size_t(k)] - 2 * look.fonts.padX));
+    return lines * look.fonts.lineHeight + 2 * look.fonts.padY;
+}
+
+double ReportLayout::unitHeight(const Position& at) const {
+    if (at.unit < heights_.size())
+        return heights_[at.unit];
+    const double h = measureUnit(at);
+    if (at.unit == heights_.size())
+        heights_.push_back(float(h));
+    return h;
+}
+
+bool ReportLayout::needsHeading(const Position& at, bool headingOnPage) const {
+    const auto* t = std::get_if<ReportDocument::Table>(&document_->blocks()[at.block]);
+    // An empty table's one unit is its heading.
+    return t && t->hasHeading && t->rows() > 0 && !headingOnPage;
+}
+
+void ReportLayout::advance(Position& at) const {
+    ++at.unit;
+    const auto* t = std::get_if<ReportDocument::Table>(&document_->blocks()[at.block]);
+    if (t && at.row + 1 < t->rows()) {
+        ++at.row;
+        return;
+    }
+    ++at.block;
+    at.row = 0;
+}
+
+void ReportLayout::moveOn(Position& at, double& y, bool& headingOnPage) const {
+    headingOnPage = true;
+    const size_t block = at.block;
+    advance(at);
+    // A little space between blocks; the next table shows its own heading.
+    if (at.block != block) {
+        headingOnPage = false;
+        y += normal_.padY * 2;
+    }
+}
+
+int ReportLayout::knownPages() const {
+    return complete_ ? int(pageStarts_.size()) : int(pageStarts_.size()) - 1;
+}
+
+int ReportLayout::layOutPages(int pages) {
+    while (!complete_ && knownPages() < pages) {
+        if (atEnd(next_)) {
+            complete_ = true;
+            break;
+        }
+        double height = unitHeight(next_);
+        if (needsHeading(next_, headingOnPage_))
+            height += tableLook(next_.block).headingHeight;
+        // An empty page takes anything, however tall.
+        if (y_ > 0 && y_ + height > bodyHeight_) {
+            pageStarts_.push_back(next_);
+            y_ = 0;
+            headingOnPage_ = false;
+            continue;
+        }
+        y_ += height;
+        moveOn(next_, y_, headingOnPage_);
+    }
+    return knownPages();
+}
+
+bool ReportLayout::layOutFor(int budgetMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!complete_ && timer.elapsed() < budgetMs)
+        layOutPages(knownPages() + 1);
+    return complete_;
+}
+
+void ReportLayout::drawText(QPainter& p, const QRectF& box, const QString& text, const Fonts& fonts, bool bold,
+                            int alignment, bool oneLine) const {
+    if (text.isEmpty())
+        return;
+    const QFont& font = fonts.font(bold);
+    if (p.font() != font)
+        p.setFont(font);
+    const QFontMetricsF& metrics = fonts.metrics(bold);
+    // A text on one line is drawn at its base line directly: the common case, kept cheap.
+    double advance = 0;
+    if (!oneLine) {
+        const double quick = fonts.quickWidth(text, bold);
+        advance = quick >= 0 && quick <= box.width() ? quick : metrics.horizontalAdvance(text);
+    } else if (alignment != 0) {
+        advance = fonts.width(text, bold);
+    }
+    if (oneLine || advance <= box.width()) {
+        const double x = alignment == 1   ? box.left() + (box.width() - advance) / 2
+                         : alignment == 2 ? box.right() - advance
+                                          : box.left();
+        p.drawText(QPointF(x, box.top() + metrics.ascent()), text);
+        return;
+    }
+    QTextLayout layout(text, font, device_);
+    layout.setTextOption(wrapping(horizontal(alignment)));
+    layout.beginLayout();
+    double y = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(std::max(box.width(), 1.0));
+        line.setPosition(QPointF(0, y));
+        y += line.height();
+    }
+    layout.endLayout();
+    p.save();
+    p.setClipRect(box.adjusted(-1, 0, 1, 0));
+    layout.draw(&p, box.topLeft());
+    p.restore();
+}
+
+void ReportLayout::drawCells(QPainter& p, const QStringList& texts, const std::vector<bool>* bold,
+                             const std::vector<std::uint8_t>* alignments, const ReportDocument::Table* table, int row,
+                             const Geometry& g, const Fonts& fonts, double y, double height, bool grid,
+                             bool shaded) const {
+    // A row one line high has no cell that wraps.
+    const bool oneLine = height <= fonts.lineHeight + 2 * fonts.padY + 0.01;
+    for (size_t k = 0; k < g.width.size(); ++k) {
+        const QRectF cell(g.x[k], y, g.width[k], height);
+        if (shaded)
+            p.fillRect(cell, kHeadingShade);
+        if (grid)
+            p.drawRect(cell);
+        const QString text = table ? table->cell(row, int(k)) : k < size_t(texts.size()) ? texts[int(k)] : QString();
+        const int alignment = table ? table->alignment(row, int(k)) : (*alignments)[k];
+        drawText(p, cell.adjusted(fonts.padX, fonts.padY, -fonts.padX, -fonts.padY), text, fonts, bold && (*bold)[k],
+                 alignment, oneLine);
+    }
+}
+
+void ReportLayout::paintPage(QPainter& p, int page) const {
+    if (page < 0 || page >= knownPages())
+        return;
+    const size_t end = size_t(page) + 1 < pageStarts_.size() ? pageStarts_[size_t(page) + 1].unit : SIZE_MAX;
+    p.save();
+    QPen pen(Qt::black);
+    pen.setWidthF(kGridPoints * device_->logicalDpiX() / 72.0);
+    p.setPen(pen);
+    Position at = pageStarts_[size_t(page)];
+    double y = 0;
+    bool headingOnPage = false;
+    while (at.unit < end && !atEnd(at)) {
+        const double height = unitHeight(at);
+        const auto& block = document_->blocks()[at.block];
+        if (const auto* row = std::get_if<ReportDocument::FreeRow>(&block)) {
+            drawCells(p, row->cells.texts, &row->cells.bold, &row->cells.alignments, nullptr, 0,
+                      geometry(row->cells.widths, row->condensed), fontsFor(row->condensed), y, height, false, false);
+            y += height;
+        } else if (const auto* line = std::get_if<ReportDocument::TextLine>(&block)) {
+            const Fonts& fonts = fontsFor(line->condensed);
+            drawText(p, QRectF(0, y + fonts.padY, pageWidth_, height), line->text, fonts, line->bold, 0);
+            y += height;
+        } else {
+            const auto& t = std::get<ReportDocument::Table>(block);
+            const TableLook& look = tableLook(at.block);
+            if (t.hasHeading && (t.rows() == 0 || !headingOnPage)) {
+                drawCells(p, t.heading.texts, &t.heading.bold, &t.heading.alignments, nullptr, 0, look.geometry,
+                          look.fonts, y, look.headingHeight, true, true);
+                y += look.headingHeight;
+            }
+            if (t.rows() > 0) {
+                drawCells(p, {}, nullptr, nullptr, &t, at.row, look.geometry, look.fonts, y, height, true, false);
+                y += height;
+            }
+        }
+        moveOn(at, y, headingOnPage);
+    }
+    // Page number at the foot of the page; the count once the whole report is laid out.
+    const QString number = complete_ ? QStringLiteral("Page %1 of %2").arg(page + 1).arg(knownPages())
+                                     : QStringLiteral("Page %1").arg(page + 1);
+    p.setFont(condensed_.regular);
+    p.drawText(QRectF(0, bodyHeight_ + condensed_.lineHeight * 0.5, pageWidth_, condensed_.lineHeight * 1.5),
+               int(Qt::AlignHCenter | Qt::AlignBottom), number);
+    p.restore();
+}
+
+bool paintReport(const std::shared_ptr<const ReportDocument>& document, QPagedPaintDevice& device, int firstPage,
+                 int lastPage) {
+    ReportLayout layout(document, &device);
+    // Printed pages carry the page count, so the whole report is laid out first.
+    layout.layOutAll();
+    QPainter painter;
+    if (!painter.begin(&device))
+        return false;
+    const int last = lastPage > 0 ? std::min(lastPage, layout.knownPages()) : layout.knownPages();
+    for (int page = std::max(firstPage, 1) - 1; page < last; ++page) {
+        if (page >= std::max(firstPage, 1))
+            device.newPage();
+        layout.paintPage(painter, page);
+    }
+    return painter.end();
+}

@@ -1,0 +1,114 @@
+#pragma once
+
+#include "report/ReportDocument.h"
+
+#include <array>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <QFont>
+#include <QFontMetricsF>
+#include <vector>
+
+class QPainter;
+class QPaintDevice;
+class QPagedPaintDevice;
+
+// Puts a report on the pages of one paint device (a printer, its preview or a PDF writer), page
+// by page as they are asked for: the first page can be painted before the rest is laid out.
+// Heights are measured with the device's own font metrics; a cell too long for its column wraps
+// at word boundaries, or anywhere in a word longer than the column.
+class ReportLayout {
+public:
+    ReportLayout(std::shared_ptr<const ReportDocument> document, QPaintDevice* device);
+    ~ReportLayout();
+
+    // Lays out until `pages` pages are fixed, or to the end. Returns the pages fixed.
+    int layOutPages(int pages);
+    // Lays out for about `budgetMs` milliseconds; true when the whole report is laid out.
+    bool layOutFor(int budgetMs);
+    void layOutAll() { layOutPages(std::numeric_limits<int>::max()); }
+    int knownPages() const;
+    bool complete() const { return complete_; }
+
+    // Paints page `page` (from 0, one of the known pages) in the device's paint rectangle.
+    void paintPage(QPainter& painter, int page) const;
+
+private:
+    // Where the next unit (a free row, a text line, a table's body row, or an empty table's
+    // heading) stands; `unit` counts the units from the start of the report.
+    struct Position {
+        size_t block = 0;
+        int row = 0;
+        size_t unit = 0;
+    };
+    struct Geometry {
+        std::vector<double> x;     // left edge of each column
+        std::vector<double> width; // width of each column
+    };
+    struct Fonts {
+        QFont regular, bold;
+        std::optional<QFontMetricsF> regularMetrics, boldMetrics;
+        double lineHeight = 0, padX = 0, padY = 0;
+        // Advances of the Latin-1 characters, to size most texts without shaping them.
+        std::array<float, 256> regularAdvances{}, boldAdvances{};
+        const QFont& font(bool isBold) const { return isBold ? bold : regular; }
+        const QFontMetricsF& metrics(bool isBold) const { return isBold ? *boldMetrics : *regularMetrics; }
+        // The width of a Latin-1 text from its characters' advances, a little generous, or -1 for
+        // other texts. Kerning only narrows a text, so a text this wide or less fits.
+        double quickWidth(const QString& text, bool isBold) const;
+        // The text's width: quick when it can be, shaped otherwise.
+        double width(const QString& text, bool isBold) const;
+    };
+    // A table's columns, the fonts its rows are printed in and the height of its heading row.
+    struct TableLook {
+        Geometry geometry;
+        Fonts fonts;
+        double headingHeight = 0;
+    };
+    // Rows whose texts choose a table's font size.
+    static constexpr int kSampleRows = 100;
+    // The smallest a table's font is made to fit its texts, against the full line's size.
+    static constexpr double kSmallestScale = 0.4;
+
+    const Fonts& fontsFor(bool condensed) const { return condensed ? condensed_ : normal_; }
+    Fonts makeFonts(int lineCharacters, double scale = 1.0) const;
+    Geometry geometry(const std::vector<int>& widths, bool condensed) const;
+    int lineCount(const QString& text, const Fonts& fonts, bool bold, double width) const;
+    double cellsHeight(const QStringList& texts, const std::vector<bool>* bold, const Geometry& g,
+                       const Fonts& fonts) const;
+    const TableLook& tableLook(size_t block) const;
+    // The height of the unit at `at`, without a repeated heading; measured once, then kept.
+    double unitHeight(const Position& at) const;
+    double measureUnit(const Position& at) const;
+    // Whether a table's heading goes above the unit at `at` on a page where it is not yet shown.
+    bool needsHeading(const Position& at, bool headingOnPage) const;
+    void advance(Position& at) const;
+    // After a unit placed at y (its height already added): the next position and page state.
+    void moveOn(Position& at, double& y, bool& headingOnPage) const;
+    bool atEnd(const Position& at) const { return at.block >= document_->blocks().size(); }
+
+    void drawCells(QPainter& p, const QStringList& texts, const std::vector<bool>* bold,
+                   const std::vector<std::uint8_t>* alignments, const ReportDocument::Table* table, int row,
+                   const Geometry& g, const Fonts& fonts, double y, double height, bool grid, bool shaded) const;
+    // `oneLine`: the text is known to fit the box's width.
+    void drawText(QPainter& p, const QRectF& box, const QString& text, const Fonts& fonts, bool bold, int alignment,
+                  bool oneLine = false) const;
+
+    std::shared_ptr<const ReportDocument> document_;
+    QPaintDevice* device_;
+    double pageWidth_ = 0, bodyHeight_ = 0, footerHeight_ = 0;
+    Fonts normal_, condensed_;
+    mutable std::vector<std::unique_ptr<TableLook>> tableLooks_; // per block, made on first use
+    mutable std::vector<float> heights_;                         // per unit laid out
+    std::vector<Position> pageStarts_;
+    Position next_;
+    double y_ = 0;
+    bool headingOnPage_ = false;
+    bool complete_ = false;
+};
+
+// Lays out and paints the pages firstPage..lastPage (from 1; lastPage 0: to the end) of a document
+// on a paged device, one page after the other. False when the device cannot be painted on.
+bool paintReport(const std::shared_ptr<const ReportDocument>& document, QPagedPaintDevice& device, int firstPage = 1,
+                 int lastPage = 0);

@@ -1,0 +1,417 @@
+// Printing: the preview frame driven as a user drives it, against a report component that records
+// every call; the real report component through `dscmgr report --pdf`, read back with pdftotext;
+// the list as CSV.
+
+#include "component/Module1.h"
+#include "host/HostOptions.h"
+#include "platform/LibraryRegistration.h"
+#include "support/RegisterWindowHarness.h"
+
+#include <cmath>
+#include <QProcess>
+
+using regtest::Record;
+
+namespace {
+const QChar kEsc(27);
+
+QStringList texts(const QVariant& list) {
+    QStringList out;
+    for (const QVariant& v : list.toList())
+        out << v.toString();
+    return out;
+}
+
+QList<int> numbers(const QVariant& list) {
+    QList<int> out;
+    for (const QVariant& v : list.toList())
+        out << v.toInt();
+    return out;
+}
+
+// The register window with a recording report object made through the object registry.
+struct PrintWindow : regtest::RegisterWindow {
+    PrintWindow() {
+        QString error;
+        if (!kyt::registerLibrary(*fx.objects, QStringLiteral(KYT_RECORDING_REPORT), &error))
+            qFatal("%s", qPrintable(error));
+        ReportObj() = fx.objects->create(QStringLiteral("PrjLumen.RepView"));
+    }
+    ~PrintWindow() { ReportObj().reset(); }
+
+    void storeThree() {
+        store({1, QStringLiteral("Asha Rao"), QStringLiteral("Class 3"), QStringLiteral("0A1B"),
+               QStringLiteral("CA One"), QStringLiteral("01/04/2020 10:00:00"), QStringLiteral("31/03/2022 10:00:00"),
+               QStringLiteral("a@x.in")});
+        store({2, QStringLiteral("Bala \"B\" Iyer"), QStringLiteral("Class 2"), QStringLiteral("77FF"),
+               QStringLiteral("CA Two"), QStringLiteral("02/04/2020 10:00:00"), QStringLiteral("31/03/2030 10:00:00")});
+        store({3, QStringLiteral("Chitra, Devi"), QStringLiteral("Class 3"), QStringLiteral("99EE"),
+               QStringLiteral("CA One"), QStringLiteral("03/04/2020 10:00:00"), QStringLiteral("31/03/2031 10:00:00")});
+    }
+    void click(QPushButton* b) { QTest::mouseClick(b, Qt::LeftButton); }
+    void preview() { click(w->cmdpreview); }
+    void proceed() { click(w->cmdproceed); }
+    // Toggles the "Print" box of a row of the column grid with the mouse.
+    void togglePrint(int row) {
+        const QRect cell = w->vsP->visualRect(w->vsP->model()->index(row, PrintColumnModel::kPrintColumn));
+        QTest::mouseClick(w->vsP->viewport(), Qt::LeftButton, {}, cell.center());
+    }
+    QList<int> tickedRows() const {
+        QList<int> rows;
+        for (int r = 1; r < w->vsP->Rows(); ++r)
+            if (PrintColumnModel::ticked(w->vsP->TextMatrix(r, PrintColumnModel::kPrintColumn)))
+                rows << r;
+        return rows;
+    }
+    QVariantList calls() const { return kyt::callByName(ReportObj().get(), "Calls").toList(); }
+    QStringList members() const {
+        QStringList out;
+        for (const QVariant& c : calls())
+            out << c.toList().first().toString();
+        return out;
+    }
+    // The arguments of the WriteToReport calls, in order.
+    QList<QVariantList> rows() const {
+        QList<QVariantList> out;
+        for (const QVariant& c : calls())
+            if (c.toList().first() == QStringLiteral("WriteToReport"))
+                out << c.toList().mid(1);
+        return out;
+    }
+    QString setting() const {
+        return fx.cls->GetSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCPrCols"), QStringLiteral("-"));
+    }
+};
+} // namespace
+
+class TestPrint : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void previewOpensOnTheSavedChoice();
+    void proceedWritesTheListAsATable();
+    void widthsFollowTheListColumns();
+    void saveSetupNeedsAColumn();
+    void failingReportIsLoggedAndTheWindowStays();
+    void reportAndCsvCommands();
+};
+
+void TestPrint::previewOpensOnTheSavedChoice() {
+    PrintWindow pw;
+    pw.storeThree();
+    pw.open();
+    frmDscMain* w = pw.w;
+
+    // No saved choice: every visible column ticked, the key column hidden and clear.
+    pw.preview();
+    QVERIFY(w->famprev->isVisible() && !w->fammain->isVisible());
+    QCOMPARE(QApplication::focusWidget(), w->cmdproceed);
+    QCOMPARE(w->vsP->Rows(), 18);
+    QCOMPARE(w->vsP->TextMatrix(0, 0), QStringLiteral("Column Heading"));
+    QCOMPARE(w->vsP->TextMatrix(0, 1), QStringLiteral("Print"));
+    QVERIFY(w->vsP->HeadingChecked());
+    QCOMPARE(w->vsP->TextMatrix(3, 0), QStringLiteral("Certificate Name"));
+    QCOMPARE(w->vsP->TextMatrix(17, 0), QStringLiteral("Address Proof File Name"));
+    QVERIFY(w->vsP->RowHidden(2));
+    QCOMPARE(w->vsP->TextMatrix(2, 1), QStringLiteral("0"));
+    QCOMPARE(pw.tickedRows().size(), 16);
+
+    // Escape leaves the preview; the choice is read anew on every opening.
+    QTest::keyClick(w->vsP, Qt::Key_Escape);
+    QVERIFY(w->fammain->isVisible() && !w->famprev->isVisible());
+    QCOMPARE(QApplication::focusWidget(), w->cmdpreview);
+    pw.fx.cls->SaveSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCPrCols"), QStringLiteral("3,8"));
+    pw.preview();
+    QCOMPARE(pw.tickedRows(), (QList<int>{3, 8}));
+
+    // A junk choice: numbers that name no row are ignored.
+    pw.fx.cls->SaveSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCPrCols"), QStringLiteral("a,,99,-1,3"));
+    pw.click(w->cmdback[2]);
+    QVERIFY(w->fammain->isVisible());
+    pw.preview();
+    QCOMPARE(pw.tickedRows(), QList<int>{3});
+
+    // Only the "Print" column takes clicks; the heading row's box ticks and clears every row.
+    QTest::mouseClick(w->vsP->viewport(), Qt::LeftButton, {},
+                      w->vsP->visualRect(w->vsP->model()->index(4, 0)).center());
+    QCOMPARE(pw.tickedRows(), QList<int>{3});
+    pw.togglePrint(0);
+    QVERIFY(!w->vsP->HeadingChecked());
+    QVERIFY(pw.tickedRows().isEmpty());
+    pw.togglePrint(0);
+    QCOMPARE(pw.tickedRows().size(), 17); // the hidden key row too
+
+    // Opened from entry mode, the preview goes back to entry mode with the typed text kept.
+    pw.click(w->cmdback[2]);
+    pw.click(w->cmdadd);
+    pw.text(0)->setText(QStringLiteral("Typed"));
+    pw.preview();
+    QVERIFY(w->famprev->isVisible());
+    pw.click(w->cmdback[2]);
+    QVERIFY(!w->vs->isEnabled());
+    QCOMPARE(pw.text(0)->text(), QStringLiteral("Typed"));
+}
+
+void TestPrint::proceedWritesTheListAsATable() {
+    PrintWindow pw;
+    pw.storeThree();
+    pw.open();
+    frmDscMain* w = pw.w;
+    pw.preview();
+    pw.proceed();
+
+    const int rowsInList = w->vs->Rows() - 1;
+    QCOMPARE(rowsInList, 3);
+    QStringList expected = {QStringLiteral("SetCol130"),    QStringLiteral("WinModeReport"),
+                            QStringLiteral("NewReport"),    QStringLiteral("WriteToReport"),
+                            QStringLiteral("PrintText"),    QStringLiteral("createtable"),
+                            QStringLiteral("WriteToReport")};
+    for (int i = 0; i < rowsInList; ++i)
+        expected << QStringLiteral("WriteToReport");
+    expected << QStringLiteral("ShowReport");
+    QCOMPARE(pw.members(), expected);
+    const QVariantList calls = pw.calls();
+    QCOMPARE(calls[0].toList()[1], QVariant(true));
+    QCOMPARE(calls[1].toList()[1], QVariant(true));
+    const QChar codes[] = {kEsc, QChar(15), kEsc, QLatin1Char('P'), QLatin1Char(';')};
+    QCOMPARE(calls[4].toList()[1].toString(), QString(codes, 5));
+    QCOMPARE(numbers(QVariantList(calls[5].toList().mid(1))), (QList<int>{1, 16}));
+
+    const QList<QVariantList> rows = pw.rows();
+    // Title: the list's heading in bold, 78 characters, centred; the rest empty.
+    const QVariantList& title = rows[0];
+    QCOMPARE(title[0].toList()[0].toString(),
+             kEsc + QStringLiteral("EList of All Certificates") + kEsc + QStringLiteral("F"));
+    QVERIFY(!title[0].toList()[1].isValid());
+    QCOMPARE(numbers(title[1]), QList<int>{78} + QList<int>(15, 0));
+    QCOMPARE(numbers(title[2]), QList<int>{1} + QList<int>(15, 0));
+    QCOMPARE(texts(title[3]), QStringList(16));
+    QCOMPARE(texts(title[4]), QStringList(16));
+    QCOMPARE(texts(QVariantList(title.mid(5, 4))), QStringList(4, QStringLiteral("0")));
+    QCOMPARE(title[9], QVariant(false));
+
+    // Heading row: widths in proportion to the list's, headings centred.
+    const QVariantList& heading = rows[1];
+    QStringList headings;
+    QList<int> widths;
+    double total = 0;
+    for (int c = 0; c < 17; ++c)
+        if (c != 1)
+            total += w->vs->columnWidth(c);
+    for (int c = 0; c < 17; ++c)
+        if (c != 1) {
+            headings << w->vs->TextMatrix(0, c);
+            widths << int(std::nearbyint(w->vs->columnWidth(c) / total * 130));
+        }
+    QCOMPARE(texts(heading[0]), headings);
+    QCOMPARE(numbers(heading[1]), widths);
+    QCOMPARE(numbers(heading[2]), QList<int>(16, 1));
+    const QString ones(16, QLatin1Char('1'));
+    QCOMPARE(texts(QVariantList(heading.mid(5, 4))),
+             (QStringList{ones, QString(15, QLatin1Char('0')) + QLatin1Char('1'), ones, ones}));
+    QCOMPARE(heading[9], QVariant(true));
+
+    // Data rows in list order, texts as the list shows them, cell alignments of the list.
+    for (int i = 1; i <= rowsInList; ++i) {
+        QStringList cells;
+        for (int c = 0; c < 17; ++c)
+            if (c != 1)
+                cells << w->vs->TextMatrix(i, c);
+        QCOMPARE(texts(rows[1 + i][0]), cells);
+        QCOMPARE(numbers(rows[1 + i][1]), widths);
+        QCOMPARE(rows[1 + i][7].toString(), QStringLiteral("0"));
+    }
+    QCOMPARE(texts(rows[2][0])[1], QStringLiteral("Asha Rao"));
+    QCOMPARE(texts(rows[2][0])[5], QStringLiteral("01/04/2020 10:00:00"));
+    QCOMPARE(numbers(rows[2][2]), (QList<int>{1, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+
+    // A saved choice of rows 3 and 8: the name and the end of validity.
+    pw.fx.cls->SaveSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCPrCols"), QStringLiteral("3,8"));
+    pw.click(w->cmdback[2]);
+    ReportObj() = pw.fx.objects->create(QStringLiteral("PrjLumen.RepView"));
+    pw.preview();
+    pw.proceed();
+    const QList<QVariantList> chosen = pw.rows();
+    QCOMPARE(chosen.size(), 5);
+    QCOMPARE(texts(chosen[1][0]), (QStringList{QStringLiteral("Certificate Name"), QStringLiteral("Valid To")}));
+    QCOMPARE(texts(chosen[4][0]), (QStringList{QStringLiteral("Chitra, Devi"), QStringLiteral("31/03/2031 10:00:00")}));
+    QCOMPARE(numbers(chosen[4][2]), (QList<int>{0, 1}));
+    QCOMPARE(chosen[4][5].toString(), QStringLiteral("11"));
+    QCOMPARE(chosen[4][6].toString(), QStringLiteral("01"));
+}
+
+void TestPrint::widthsFollowTheListColumns() {
+    PrintWindow pw;
+    pw.open(); // an empty list
+    frmDscMain* w = pw.w;
+
+    // The heading box off, then one row ticked: that column alone, the whole line wide.
+    pw.preview();
+    pw.togglePrint(0);
+    pw.togglePrint(5);
+    pw.proceed();
+    QList<QVariantList> rows = pw.rows();
+    QCOMPARE(rows.size(), 2); // empty list: title and heading only
+    QCOMPARE(texts(rows[1][0]), QStringList{QStringLiteral("Serial No.")});
+    QCOMPARE(numbers(rows[1][1]), QList<int>{130});
+    QCOMPARE(pw.members().last(), QStringLiteral("ShowReport"));
+
+    // Two columns of equal width in the list get half the line each.
+    w->vs->setColumnWidth(9, 90);
+    w->vs->setColumnWidth(10, 90);
+    pw.togglePrint(5);
+    pw.togglePrint(10);
+    pw.togglePrint(11);
+    ReportObj() = pw.fx.objects->create(QStringLiteral("PrjLumen.RepView"));
+    pw.proceed();
+    rows = pw.rows();
+    QCOMPARE(numbers(rows[1][1]), (QList<int>{65, 65}));
+
+    // Nothing ticked: the user is told, and the new report is never shown.
+    pw.togglePrint(10);
+    pw.togglePrint(11);
+    ReportObj() = pw.fx.objects->create(QStringLiteral("PrjLumen.RepView"));
+    pw.proceed();
+    QCOMPARE(pw.said(), QStringList{QStringLiteral("Select atleast one column.")});
+    QCOMPARE(pw.members(),
+             (QStringList{QStringLiteral("SetCol130"), QStringLiteral("WinModeReport"), QStringLiteral("NewReport")}));
+    QCOMPARE(QApplication::focusWidget(), w->vsP);
+}
+
+void TestPrint::saveSetupNeedsAColumn() {
+    PrintWindow pw;
+    pw.open();
+    frmDscMain* w = pw.w;
+    pw.preview();
+    pw.togglePrint(0);
+    pw.togglePrint(3);
+    pw.togglePrint(8);
+    pw.click(w->cmdsaveprev);
+    QCOMPARE(pw.setting(), QStringLiteral("3,8"));
+    QVERIFY(pw.said().isEmpty());
+
+    // Nothing ticked: the previous choice stays.
+    pw.togglePrint(3);
+    pw.togglePrint(8);
+    pw.click(w->cmdsaveprev);
+    QCOMPARE(pw.setting(), QStringLiteral("3,8"));
+    QCOMPARE(pw.said(), QStringList{QStringLiteral("Select atleast one column.")});
+    QCOMPARE(QApplication::focusWidget(), w->vsP);
+}
+
+void TestPrint::failingReportIsLoggedAndTheWindowStays() {
+    PrintWindow pw;
+    pw.storeThree();
+    pw.open();
+    frmDscMain* w = pw.w;
+
+    // A report object that fails on every row: one line for the rows, the run goes on to the end.
+    ReportObj() = pw.fx.objects->create(QStringLiteral("Broken.RepView"));
+    pw.preview();
+    pw.proceed();
+    QStringList lines = pw.fx.logLines();
+    QCOMPARE(lines.size(), 3); // the title row, the heading row, and the first data row: the rest are not tried
+    for (const QString& line : lines)
+        QVERIFY2(line.contains(QStringLiteral("\t438\tObject doesn't support this property or method\t")) &&
+                     line.endsWith(QStringLiteral("\tfrmDscMain\tCMDPREVIEW_CLICK")),
+                 qPrintable(line));
+    QCOMPARE(pw.members().last(), QStringLiteral("ShowReport"));
+
+    // No report object at all: every call is logged, and the window stays usable.
+    ReportObj().reset();
+    pw.proceed();
+    QVERIFY(pw.fx.logLines().size() > lines.size());
+    QVERIFY(pw.fx.logText().contains(QStringLiteral("\t91\tObject variable not set\t")));
+    pw.click(w->cmdback[2]);
+    QVERIFY(w->fammain->isVisible());
+    QVERIFY(w->vs->isEnabled());
+}
+
+void TestPrint::reportAndCsvCommands() {
+    testsupport::ComponentFixture fx;
+    fx.db->execute(StoreStatements::createTable());
+    auto add = [&](int n, const QString& name, const QString& serial, const QString& from) {
+        StoreStatements::RecordValues v;
+        v[0] = name;
+        v[1] = QStringLiteral("Class 3");
+        v[2] = serial;
+        v[3] = QStringLiteral("CA One");
+        v[4] = from;
+        v[5] = QStringLiteral("31/03/2031 10:00:00");
+        v[6] = QStringLiteral("x@example.in");
+        fx.db->execute(StoreStatements::insertRecord(n, v));
+    };
+    const QString longSerial = QStringLiteral("00C2D5A1B7E94F3A8C6D0E1F2A3B4C5D6E7F8091A2B3C4D5E6F708192A3B");
+    add(1, QStringLiteral("Asha Rao"), QStringLiteral("0A1B"), QStringLiteral("01/04/2020 10:00:00"));
+    add(2, QStringLiteral("Bala \"B\", Iyer"), longSerial, QStringLiteral("02/04/2020 10:00:00"));
+    add(3, QStringLiteral("चित्रा देवी"), QStringLiteral("99EE"), QStringLiteral("03/04/2020 10:00:00"));
+
+    const QString registry = fx.folder + QStringLiteral("/host-objects.ini");
+    const QStringList where = {QStringLiteral("--folder"), fx.folder, QStringLiteral("--db"),
+                               QStringLiteral("sqlite:") + fx.db->connection().databaseName()};
+    auto run = [&](const QStringList& args) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("KYT_OBJECT_REGISTRY"), registry);
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), fx.folder); // else the toolkit warns on stderr
+        p.setProcessEnvironment(env);
+        p.start(testsupport::binDir() + QStringLiteral("/dscmgr"), args + where);
+        if (!p.waitForFinished(120000))
+            p.kill();
+        return std::make_tuple(p.exitCode(), p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError()));
+    };
+
+    // The PDF holds the title, the chosen headings and the rows in list order, and no control code.
+    const QString pdf = fx.folder + QStringLiteral("/out/report.pdf");
+    QDir().mkpath(fx.folder + QStringLiteral("/out"));
+    auto [status, out, err] = run(
+        {QStringLiteral("report"), QStringLiteral("--pdf"), pdf, QStringLiteral("--columns"), QStringLiteral("1,3,5")});
+    QVERIFY2(status == 0, qPrintable(err));
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    QVERIFY(text.waitForFinished(60000));
+    const QString page = QString::fromUtf8(text.readAllStandardOutput());
+    QVERIFY2(page.contains(QStringLiteral("List of All Certificates")), qPrintable(page));
+    QVERIFY(page.contains(QStringLiteral("Sr. No.")) && page.contains(QStringLiteral("Certificate Name")) &&
+            page.contains(QStringLiteral("Serial No.")));
+    QVERIFY(!page.contains(QStringLiteral("Valid To")));
+    const qsizetype asha = page.indexOf(QStringLiteral("Asha Rao"));
+    const qsizetype bala = page.indexOf(QStringLiteral("Bala \"B\", Iyer"));
+    const qsizetype devi = page.indexOf(QStringLiteral("देवी"));
+    QVERIFY2(asha > 0 && bala > asha && devi > bala, qPrintable(page));
+    // The long serial wraps inside its column: its start and its end are both there.
+    QVERIFY(page.contains(longSerial.left(20)) && page.contains(longSerial.right(6)));
+    QVERIFY(page.contains(QStringLiteral("Page 1 of 1")));
+    for (QChar c : page)
+        QVERIFY2(c.unicode() >= 32 || c == QLatin1Char('\n') || c == QLatin1Char('\f'), qPrintable(page));
+    QVERIFY(!page.contains(QStringLiteral(";")));
+
+    // A folder that cannot be written: one line, status 2, no file.
+    const QString blocked = fx.folder + QStringLiteral("/out/report.pdf/inside.pdf");
+    std::tie(status, out, err) = run({QStringLiteral("report"), QStringLiteral("--pdf"), blocked});
+    QCOMPARE(status, 2);
+    QCOMPARE(err.count(QLatin1Char('\n')), 1);
+    QVERIFY2(err.startsWith(QStringLiteral("dscmgr: Cannot write")), qPrintable(err));
+    QVERIFY(!QFileInfo::exists(blocked));
+    QCOMPARE(QDir(fx.folder + QStringLiteral("/out")).entryList(QDir::Files),
+             QStringList{QStringLiteral("report.pdf")});
+
+    // The command line refuses a report without a file and columns that name no printable column.
+    QString why;
+    for (const QStringList& bad :
+         {QStringList{QStringLiteral("report")}, QStringList{QStringLiteral("report"), QStringLiteral("--pdf"), pdf,
+                                                             QStringLiteral("--columns"), QStringLiteral("2,3")}})
+        QVERIFY(!HostOptions::parse(bad, &why) && !why.isEmpty());
+
+    // The list as CSV: UTF-8, quoted where needed, CRLF line ends.
+    std::tie(status, out, err) = run({QStringLiteral("list"), QStringLiteral("--csv")});
+    QCOMPARE(status, 0);
+    const QStringList lines = QString::fromUtf8(out).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 4);
+    QVERIFY(lines[0].startsWith(QStringLiteral("Sr. No.,Certificate Name,Type of DSC,Serial No.,")));
+    QVERIFY2(lines[2].startsWith(QStringLiteral("2,\"Bala \"\"B\"\", Iyer\",Class 3,") + longSerial + QLatin1Char(',')),
+             qPrintable(lines[2]));
+    QVERIFY(lines[3].startsWith(QStringLiteral("3,चित्रा देवी,")));
+}
+
+QTEST_MAIN(TestPrint)
+#include "test_print.moc"
