@@ -195,7 +195,7 @@ PrintColumnGrid::PrintColumnGrid(QWidget* parent) : QTableView(parent), model_(n
     horizontalHeader()->hide();
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     horizontalHeader()->setStretchLastSection(true);
     connect(model_, &PrintColumnModel::beforeEdit, this, &PrintColumnGrid::beforeEdit);
     connect(model_, &PrintColumnModel::afterEdit, this, &PrintColumnGrid::afterEdit);
@@ -207,7 +207,17 @@ void PrintColumnGrid::setRows(int rows) {
         setRowHidden(r, false);
 }
 
+void PrintColumnGrid::fitHeightToRows() {
+    // Every row in sight, so that the heading row and its box never scroll away.
+    int height = 2 * frameWidth();
+    for (int r = 0; r < Rows(); ++r)
+        if (!isRowHidden(r))
+            height += rowHeight(r);
+    setMinimumHeight(height);
+}
+
 void PrintColumnGrid::autoFitColumns() {
+    fitHeightToRows();
     resizeColumnToContents(PrintColumnModel::kHeadingColumn);
     setColumnWidth(PrintColumnModel::kHeadingColumn, columnWidth(PrintColumnModel::kHeadingColumn) + 16);
     const int box = style()->pixelMetric(QStyle::PM_IndicatorWidth) + 16;

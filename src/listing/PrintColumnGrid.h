@@ -70,8 +70,9 @@ public:
     bool HeadingChecked() const { return model_->headingChecked(); }
     void setHeadingChecked(bool checked) { model_->setHeadingChecked(checked); }
     bool RowHidden(int row) const { return isRowHidden(row); }
-    // Fits both columns' widths to their contents.
+    // Fits both columns' widths to their contents, and the grid's height to its rows.
     void autoFitColumns();
+    void fitHeightToRows();
 
 Q_SIGNALS:
     void beforeEdit(int row, int column, bool& cancel);
