@@ -10,6 +10,7 @@ void frmDscMain::InitData(const std::shared_ptr<ClsMain>& clsObj, bool CheckOnly
     trap([&] { ClsObj->Resize_For_Resolution(this, true); });
     trap([&] { fitFixedSizes(); });
     trap([&] { ClsObj->Db->execute(StoreStatements::createTable()); });
+    trap([&] { ClsObj->Db->execute(StoreStatements::createSerialIndex()); });
     trap([&] { ClsObj->Db->execute(StoreStatements::flushTables()); });
     trap([&] { LoadLists(); });
     trap([&] { setTag(options[0], QStringLiteral("-1")); });
