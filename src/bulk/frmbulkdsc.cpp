@@ -78,7 +78,9 @@ void frmbulkdsc::buildFileListPage() {
     vs1->setObjectName(QStringLiteral("vs1"));
     vs1->horizontalHeaderItem(0)->setTextAlignment(Qt::AlignCenter);
     vs1->setColumnHidden(3, true);
-    vs1->setEditTriggers(QAbstractItemView::AllEditTriggers);
+    // The cursor landing on a Password cell opens it (vs1_AfterRowColChange), not the view itself.
+    vs1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
+                         QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     cmdfl = makeButton(QStringLiteral("&Open XML File"), QStringLiteral("cmdfl"), fam1);
     cmdfld = makeButton(QStringLiteral("&Search in Folder"), QStringLiteral("cmdfld"), fam1);
     cmdallcertstore =
