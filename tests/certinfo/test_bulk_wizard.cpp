@@ -11,6 +11,8 @@
 #include "support/TestSupport.h"
 
 #include <memory>
+#include <openssl/evp.h>
+#include <openssl/x509.h>
 #include <QPointer>
 #include <QtTest>
 
@@ -92,12 +94,15 @@ void BulkWizardTest::initTestCase() {
     bina.subject = {commonName(QStringLiteral("Bina O'Neil")), unit(QStringLiteral("Class 3 Individual"))};
     bina.serial = QByteArray::fromHex("0b");
     writeFile(dir_.path(), QStringLiteral("certs/Bina.cer"), derOf(makeCertificate(bina, &ca).cert.get()));
-    // Valid to the last second of 9999 UTC, which is in the year 10000 here: no end of validity.
+    // An end of validity that is no time at all.
     CertificateRecipe endless;
     endless.subject = {commonName(QStringLiteral("Endless Holder"))};
     endless.serial = QByteArray::fromHex("0e");
-    endless.notAfter = QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59), Qt::UTC);
-    writeFile(dir_.path(), QStringLiteral("certs/Endless.cer"), derOf(makeCertificate(endless, &ca).cert.get()));
+    endless.notAfter = QDateTime(QDate(2030, 1, 1), QTime(0, 0, 0), Qt::UTC);
+    const KeyAndCertificate noEnd = makeCertificate(endless);
+    ASN1_STRING_set(X509_getm_notAfter(noEnd.cert.get()), "ABCDEFGHIJKLZ", 13);
+    X509_sign(noEnd.cert.get(), noEnd.key.get(), EVP_sha256());
+    writeFile(dir_.path(), QStringLiteral("certs/Endless.cer"), derOf(noEnd.cert.get()));
     writeFile(dir_.path(), QStringLiteral("certs/notes.txt"), QByteArray("not a certificate"));
     writeFile(dir_.path(), QStringLiteral("certs/sub/Hidden.cer"), derOf(makeCertificate(bina, &ca).cert.get()));
     // Ten plain certificates for the stop case, and a second holder with Meera's serial number.
