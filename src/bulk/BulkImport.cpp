@@ -20,13 +20,15 @@ void frmbulkdsc::LoadLists() {
     });
     trap([&] { AppendStoredTypes(*ClsObj->Db, StoreStatements::selectTypes(), cbodsctype); });
     trap([&] { cbodsctype->setCurrentIndex(0); });
-    for (auto [list, sql] : {std::pair{cboidproof, StoreStatements::selectIdProofTypes()},
-                             std::pair{cboaddrproof, StoreStatements::selectAddrProofTypes()}}) {
+    const std::pair<QComboBox*, QString> proofLists[] = {{cboidproof, StoreStatements::selectIdProofTypes()},
+                                                         {cboaddrproof, StoreStatements::selectAddrProofTypes()}};
+    for (const auto& proofList : proofLists) {
+        QComboBox* list = proofList.first;
         trap([&] {
             list->clear();
             list->addItems(FixedProofTypes());
         });
-        trap([&] { AppendStoredTypes(*ClsObj->Db, sql, list); });
+        trap([&] { AppendStoredTypes(*ClsObj->Db, proofList.second, list); });
         trap([&] {
             list->setCurrentIndex(-1);
             list->setEditText(QString());
