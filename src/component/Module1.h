@@ -40,6 +40,9 @@ QString FormatDisplayDate(const class QDateTime& dt);
 
 bool IsValidEmail(const QString& s);
 
+// The folder picker, owned by `owner`: the chosen folder's path, or "" when nothing was chosen.
+QString BrowseFolder(ClsMain& ClsObj, class QWidget* owner);
+
 // Certificate component loader.
 void CreateCertObject(ClsMain& ClsObj);
 void RegisterCertComponent(ClsMain& ClsObj);

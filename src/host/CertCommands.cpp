@@ -14,33 +14,37 @@ namespace {
 constexpr int kReadFile = -2;
 constexpr short kDetails = 8;
 
-// The component with its certificate information object, or nothing after saying why. The
-// component is registered here, in this process, when the registry does not name a library that
-// exists: the loader's own registration runs detached and may not have finished in time.
+// The component with its certificate information object, or nothing after saying why.
 std::shared_ptr<ClsMain> openCertComponent(const HostOptions& options, QTextStream& err) {
     kyt::Services services = kyt::Services::production();
     // Loader messages go to the error stream, so that the output holds nothing but data.
     services.dialogs = std::make_shared<ConsoleDialogs>(err);
-    QString why;
-    if (!HostSession::registerCertComponent(*services.objects, kyt::Services::programFolder(), &why))
-        err << "dscmgr: the certificate component cannot be registered: " << why << '\n';
-
     auto component = std::make_shared<ClsMain>(std::move(services));
     // Errors are logged where the register logs them; a folder that cannot be made only loses the log.
     const QString folder = options.resolvedFolder();
     QDir().mkpath(folder);
     component->DocPath = folder;
     component->LogFlNm = options.log;
-
-    CreateCertObject(*component);
-    if (!component->PdfObj) {
-        err << "dscmgr: the certificate component is not available.\n";
-        err.flush();
+    if (!attachCertObject(*component, err))
         return nullptr;
-    }
     return component;
 }
 } // namespace
+
+// The component is registered here, in this process, when the registry does not name a library that
+// exists: the loader's own registration runs detached and may not have finished in time.
+bool attachCertObject(ClsMain& component, QTextStream& err) {
+    QString why;
+    if (!HostSession::registerCertComponent(*component.services().objects, kyt::Services::programFolder(), &why))
+        err << "dscmgr: the certificate component cannot be registered: " << why << '\n';
+    CreateCertObject(component);
+    if (!component.PdfObj) {
+        err << "dscmgr: the certificate component is not available.\n";
+        err.flush();
+        return false;
+    }
+    return true;
+}
 
 int runCertInfoCommand(const HostOptions& options, QTextStream& out, QTextStream& err) {
     // The chooser of selector -1 needs a person at a screen, which the command line never has.

@@ -2,7 +2,12 @@
 
 #include <QTextStream>
 
+class ClsMain;
 struct HostOptions;
+
+// Gives the component its certificate information object, registering the component first when
+// needed; false, after saying why on `err`, when it cannot be had.
+bool attachCertObject(ClsMain& component, QTextStream& err);
 
 // `dscmgr certinfo FILE [--password PASSWORD]` and `dscmgr certinfo --store INDEX`: the eight
 // certificate details, one line each: the detail number, a TAB and the text. Exit status 0 when

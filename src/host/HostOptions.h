@@ -12,8 +12,9 @@
 //   dscmgr certinfo FILE [--password PASSWORD] | dscmgr certinfo --store INDEX
 //   dscmgr store
 //   dscmgr --version | -h
+//   dscmgr import PATH... [--password P] [--type T] [--id-proof T] [--addr-proof T] [--folder DIR] [--db ADDRESS]
 struct HostOptions {
-    enum class Command { Gui, List, Report, Check, CertInfo, Store, Help, Version } command = Command::Gui;
+    enum class Command { Gui, List, Report, Check, CertInfo, Store, Import, Help, Version } command = Command::Gui;
     enum class Filter { All, Expired, Expiring } filter = Filter::All;
     std::optional<QString> expiringDays; // --expiring DAYS; none: the DSCDays setting
     QString folder;                      // empty: the default folder
@@ -23,10 +24,13 @@ struct HostOptions {
     QString certFile;
     std::optional<QString> password;
     std::optional<int> storeIndex;
-    bool notify = false;               // check: also tell the desktop
-    bool csv = false;                  // list as CSV
-    QString pdfFile;                   // report --pdf FILE
-    std::optional<QList<int>> columns; // report --columns: print column rows; none: the saved choice
+    bool notify = false;                // check: also tell the desktop
+    bool csv = false;                   // list as CSV
+    QString pdfFile;                    // report --pdf FILE
+    std::optional<QList<int>> columns;  // report --columns: print column rows; none: the saved choice
+    QStringList importPaths;            // import: certificate files and folders
+    std::optional<QString> dscType;     // import --type; none: each certificate's own type
+    QString idProofType, addrProofType; // import --id-proof, --addr-proof
 
     // Parses arguments (without the program name); nothing, with a one-line reason, when unusable.
     static std::optional<HostOptions> parse(const QStringList& args, QString* error);

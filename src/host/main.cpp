@@ -3,6 +3,7 @@
 #include "host/HostOptions.h"
 #include "host/HostSession.h"
 #include "host/HostWindow.h"
+#include "host/ImportCommand.h"
 #include "host/ListCommands.h"
 #include "host/ReportCommand.h"
 
@@ -46,7 +47,8 @@ int main(int argc, char* argv[]) {
     const bool gui = options->command == HostOptions::Command::Gui;
     if (gui && !hasDisplay()) {
         err << "dscmgr: no display is available. Run it under a virtual display (xvfb-run -a dscmgr ...), "
-               "or use the command line: dscmgr list | report | check | certinfo | store (see dscmgr --help).\n";
+               "or use the command line: dscmgr list | report | check | certinfo | store | import (see dscmgr "
+               "--help).\n";
         return 2;
     }
     if (!gui && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -82,6 +84,8 @@ int main(int argc, char* argv[]) {
         return runReportCommand(*session, err);
     case HostOptions::Command::Check:
         return runCheckCommand(*session, out, err, options->notify);
+    case HostOptions::Command::Import:
+        return runImportCommand(*session, out, err);
     default:
         break;
     }

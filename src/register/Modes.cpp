@@ -1,3 +1,4 @@
+#include "bulk/frmbulkdsc.h"
 #include "component/ClsMain.h"
 #include "platform/ObjectRegistry.h"
 #include "register/frmDscMain.h"
@@ -52,7 +53,11 @@ void frmDscMain::cmdcancel_Click() {
 void frmDscMain::cmdimportbulk_Click() {
     kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmDscMain"), QStringLiteral("CMDIMPORTBULK_CLICK"));
     trap([&] { ClsObj->FileNos = 0; });
-    // The bulk import wizard joins here; until then nothing is imported and the list stays.
+    trap([&] {
+        frmbulkdsc wizard(this);
+        wizard.InitData(ClsObj);
+        wizard.exec();
+    });
     if (ClsObj->FileNos > 0) {
         trap([&] { LoadLists(); });
         trap([&] { setTag(options[0], QStringLiteral("-1")); });

@@ -24,6 +24,10 @@ QString createTable() {
         "Varchar(100), AddrPrNo Varchar(100), AddrPrFlNm Varchar(255))");
 }
 
+QString createSerialIndex() {
+    return QStringLiteral("Create Index If Not Exists DscStoreSerialNo On DscStore (SerialNo)");
+}
+
 QString flushTables() {
     return QStringLiteral("Flush Tables");
 }

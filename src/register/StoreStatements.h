@@ -14,6 +14,8 @@ inline constexpr int kColumns = 16;
 using RecordValues = std::array<QString, 15>;
 
 QString createTable();
+// The index that keeps the serial number look-ups of saving and importing from reading the table.
+QString createSerialIndex();
 QString flushTables();
 QString selectAll();
 QString selectExpiringBy(const QString& cutOff); // cut-off as "DD/MM/YYYY HH:MM:SS"

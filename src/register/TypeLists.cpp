@@ -1,9 +1,9 @@
+#include "register/TypeLists.h"
 #include "component/ClsMain.h"
 #include "register/frmDscMain.h"
 #include "register/StoreStatements.h"
 
-namespace {
-const QStringList& fixedProofTypes() {
+const QStringList& FixedProofTypes() {
     static const QStringList types = {QStringLiteral("Passport"),        QStringLiteral("PAN Card"),
                                       QStringLiteral("Voter ID Card"),   QStringLiteral("Driving License"),
                                       QStringLiteral("ICAI Membership"), QStringLiteral("ICSI Membership"),
@@ -11,8 +11,7 @@ const QStringList& fixedProofTypes() {
     return types;
 }
 
-// Adds the first column of every row the statement returns, in the order returned.
-void appendStoredTypes(kyt::Db& db, const QString& sql, QComboBox* list) {
+void AppendStoredTypes(kyt::Db& db, const QString& sql, QComboBox* list) {
     kyt::RowSet rs = db.openRowSet(sql);
     while (!rs.eof()) {
         list->addItem(rs.text(0));
@@ -20,7 +19,6 @@ void appendStoredTypes(kyt::Db& db, const QString& sql, QComboBox* list) {
     }
     rs.close();
 }
-} // namespace
 
 void frmDscMain::LoadLists() {
     kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmDscMain"), QStringLiteral("LOADLISTS"));
@@ -33,13 +31,13 @@ void frmDscMain::LoadLists() {
             list->clear();
             list->addItems(fixed);
         });
-        trap([&] { appendStoredTypes(*ClsObj->Db, sql, list); });
+        trap([&] { AppendStoredTypes(*ClsObj->Db, sql, list); });
         trap([&] {
             list->setCurrentIndex(-1);
             list->setEditText(shown);
         });
     };
     rebuild(cbodsctype, {}, StoreStatements::selectTypes());
-    rebuild(cboidproof, fixedProofTypes(), StoreStatements::selectIdProofTypes());
-    rebuild(cboaddrproof, fixedProofTypes(), StoreStatements::selectAddrProofTypes());
+    rebuild(cboidproof, FixedProofTypes(), StoreStatements::selectIdProofTypes());
+    rebuild(cboaddrproof, FixedProofTypes(), StoreStatements::selectAddrProofTypes());
 }

@@ -1,5 +1,8 @@
 #include "CertificateFactory.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <openssl/bn.h>
 #include <openssl/ec.h>
 #include <openssl/pem.h>
@@ -214,6 +217,7 @@ QByteArray pkcs12Of(const KeyAndCertificate& holder, const Pkcs12Options& option
 
 QString writeFile(const QString& dir, const QString& name, const QByteArray& content) {
     const QString path = dir + QLatin1Char('/') + name;
+    QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     check(file.open(QIODevice::WriteOnly) && file.write(content) == content.size(), "write");
     return path;

@@ -67,7 +67,7 @@ struct Pkcs12Options {
 QByteArray pkcs12Of(const KeyAndCertificate& holder, const Pkcs12Options& options,
                     const certinfo::CryptoContext& crypto);
 
-// Writes `content` to `dir`/`name` and returns the path.
+// Writes `content` to `dir`/`name` (a name may hold subfolders, made as needed) and returns the path.
 QString writeFile(const QString& dir, const QString& name, const QByteArray& content);
 
 } // namespace kyt::test

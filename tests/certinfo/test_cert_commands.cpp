@@ -8,6 +8,7 @@
 #include "support/TestSupport.h"
 
 #include <memory>
+#include <QDir>
 #include <QProcess>
 #include <QtTest>
 
@@ -28,6 +29,7 @@ private slots:
     void initTestCase();
     void certinfoPrintsNumberedDetailsAndRegisters();
     void storeIsListedAndReadByIndex();
+    void importOnboardsAFolderOnce();
 
 private:
     // Runs dscmgr as a script would under cron: no display, no runtime folder.
@@ -112,6 +114,31 @@ void CertCommandsTest::storeIsListedAndReadByIndex() {
     QCOMPARE(chooser.status, 2);
     QVERIFY(chooser.lines.isEmpty());
     QVERIFY2(chooser.err.contains(QStringLiteral("dscmgr: --store")), qPrintable(chooser.err));
+}
+
+void CertCommandsTest::importOnboardsAFolderOnce() {
+    const QString folder = dir_.filePath(QStringLiteral("clients"));
+    QDir().mkpath(folder);
+    QFile::copy(bundle_, folder + QStringLiteral("/Meera.pfx"));
+    writeFile(folder, QStringLiteral("readme.txt"), QByteArray("not a certificate"));
+    const QStringList args = {"import",     folder,    folder + QStringLiteral("/MEERA.pfx"), "--password", "pw",
+                              "--id-proof", "PAN Card"};
+    const QString meera = QStringLiteral("1\tMeera\tMeera Iyer\tClass 2 Organisation\t1A2B3C\tCommand CA\t05/03/2024 "
+                                         "11:37:08\t02/01/2051 01:30:00\tmeera@example.in\t");
+    // The file named again in other letter case is listed once; the text file is read and refused.
+    const Run first = dscmgr(args);
+    QCOMPARE(first.status, 1);
+    QCOMPARE(first.lines.mid(1), QStringList({meera + "Imported Successfully",
+                                              "2\treadme\t\t\t\t\t\t\t\tError Retrieving Certificate Information.",
+                                              "1 Records Transferred."}));
+    QVERIFY(first.lines.value(0).startsWith(QStringLiteral("Sr. No.\tFile Name\tCeritificate Name")));
+    // A certificate already in the register is no failure of the run.
+    const Run again = dscmgr({"import", folder + QStringLiteral("/Meera.pfx"), "--password", "pw"});
+    QCOMPARE(again.status, 0);
+    QCOMPARE(again.lines.mid(1), QStringList({meera + "Duplicate Serial Number", "0 Records Transferred."}));
+    const Run list = dscmgr({"list"});
+    QCOMPARE(list.lines.size(), 2);
+    QVERIFY(list.lines[1].contains(QStringLiteral("\tPAN Card\t")));
 }
 
 QTEST_MAIN(CertCommandsTest)

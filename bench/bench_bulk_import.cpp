@@ -1,0 +1,231 @@
+// The bulk import wizard's two long runs, measured:
+//   1. Reading FILES .pfx files (made here, one common password) through "&Proceed", against a
+//      plain loop of the component's own reading (GetSignInfo and the eight details) over the
+//      same files. Each is run twice, alternately; the better time of each counts.
+//   2. "&Import" of 1,000 read rows into a register already holding ROWS records, on SQLite and,
+//      with --mariadb, on a throwaway MariaDB server started by scripts/test-mariadb.
+// Usage: bench_bulk_import [--files N] [--rows N] [--mariadb]
+
+#include "bulk/frmbulkdsc.h"
+#include "CertificateFactory.h"
+#include "component/ClsMain.h"
+#include "component/Module1.h"
+#include "platform/LibraryRegistration.h"
+#include "register/StoreStatements.h"
+#include "BenchData.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+namespace {
+constexpr int kImportedRows = 1000;
+constexpr int kReadFile = -2;
+
+struct Bench {
+    QTemporaryDir dir;
+    std::shared_ptr<kyt::ScriptedDialogs> dialogs = std::make_shared<kyt::ScriptedDialogs>();
+    std::shared_ptr<ClsMain> cls;
+
+    explicit Bench(const std::shared_ptr<kyt::Db>& db) {
+        kyt::Services services = kyt::Services::production();
+        services.dialogs = dialogs;
+        services.objects = std::make_shared<kyt::ObjectRegistry>(dir.filePath(QStringLiteral("objects.ini")));
+        QString error;
+        if (!kyt::registerLibrary(*services.objects, QStringLiteral(KYT_CERTINFO_PLUGIN), &error))
+            qFatal("cannot register the certificate component: %s", qPrintable(error));
+        cls = std::make_shared<ClsMain>(std::move(services));
+        cls->DocPath = dir.path();
+        cls->Db = db;
+        cls->LogFlNm = QStringLiteral("bench.log");
+    }
+};
+
+double msSince(const QElapsedTimer& timer) {
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+QString makeBundles(const QString& folder, int count) {
+    using namespace kyt::test;
+    QDir().mkpath(folder);
+    const kyt::certinfo::CryptoContext crypto;
+    const KeyAndCertificate ca = makeAuthority(QStringLiteral("Bench CA"));
+    for (int i = 1; i <= count; ++i) {
+        CertificateRecipe recipe;
+        recipe.subject = {commonName(QStringLiteral("Director %1").arg(i)), unit(QStringLiteral("Class 3 Individual")),
+                          email(QStringLiteral("director%1@client.example").arg(i))};
+        recipe.serial = QByteArray::number(0x100000 + i, 16);
+        recipe.serial = QByteArray::fromHex(recipe.serial);
+        writeFile(folder, QStringLiteral("director%1.pfx").arg(i, 4, 10, QLatin1Char('0')),
+                  pkcs12Of(makeCertificate(recipe, &ca), {.password = "common"}, crypto));
+    }
+    return folder;
+}
+
+// The plain loop: the component's reading and its eight details, nothing else.
+double plainLoop(ClsMain& cls, const QStringList& files) {
+    QElapsedTimer timer;
+    timer.start();
+    qsizetype chars = 0;
+    for (const QString& file : files) {
+        cls.GetSignInfo(file, QStringLiteral("common"), kReadFile);
+        for (short k = 0; k < 8; ++k)
+            chars += cls.GetCertInfo(k).size();
+    }
+    const double ms = msSince(timer);
+    if (chars == 0)
+        qFatal("the plain loop read nothing");
+    return ms;
+}
+
+// "&Proceed" on a file list of the folder's files with the common password.
+double throughProceed(Bench& bench, const QString& folder, int expected) {
+    frmbulkdsc wizard;
+    wizard.InitData(bench.cls);
+    wizard.show();
+    bench.dialogs->queue(folder);
+    wizard.cmdfld->click();
+    wizard.chkcompass->setChecked(true);
+    wizard.txtcompass->setText(QStringLiteral("common"));
+    QApplication::processEvents();
+    QElapsedTimer timer;
+    timer.start();
+    wizard.cmdproceed->click();
+    const double ms = msSince(timer);
+    int read = 0;
+    for (int row = 1; row < wizard.vs2->Rows(); ++row)
+        read += wizard.vs2->TextMatrix(row, 9).isEmpty() ? 1 : 0;
+    if (read != expected)
+        qFatal("Proceed read %d of %d certificates", read, expected);
+    return ms;
+}
+
+// "&Import" of 1,000 read rows; the register holds `rows` records already.
+double importRows(Bench& bench, int rows, QTextStream& out) {
+    kyt::Db& db = *bench.cls->Db;
+    QElapsedTimer timer;
+    timer.start();
+    bench::fill(db, rows);
+    db.execute(StoreStatements::createSerialIndex());
+    out << QStringLiteral("  filling %1 records: %2 s\n").arg(rows).arg(msSince(timer) / 1000, 0, 'f', 1);
+
+    frmbulkdsc wizard;
+    wizard.InitData(bench.cls);
+    wizard.show();
+    for (int i = 1; i <= kImportedRows; ++i) {
+        const int row = wizard.vs2->addRow();
+        const QStringList cells = {QString::number(row),
+                                   QStringLiteral("director%1").arg(i),
+                                   QStringLiteral("Director %1").arg(i),
+                                   QStringLiteral("Class 3 Individual"),
+                                   QStringLiteral("B%1").arg(900000 + i),
+                                   QStringLiteral("Bench CA"),
+                                   QStringLiteral("05/12/2026 10:00:00"),
+                                   QStringLiteral("04/12/2028 10:00:00"),
+                                   QStringLiteral("director%1@client.example").arg(i),
+                                   QString()};
+        for (int c = 0; c < cells.size(); ++c)
+            wizard.vs2->setTextMatrix(row, c, cells[c]);
+    }
+    QApplication::processEvents();
+    timer.restart();
+    wizard.cmdconvert->click();
+    const double ms = msSince(timer);
+    const QString summary = bench.dialogs->messages().value(bench.dialogs->messages().size() - 1);
+    if (summary != QStringLiteral("%1 Records Transferred.").arg(kImportedRows))
+        qFatal("the import said: %s", qPrintable(summary));
+    return ms;
+}
+
+std::shared_ptr<kyt::Db> openDb(const QString& address) {
+    QString error;
+    const auto parsed = kyt::DbAddress::parse(address, &error);
+    auto db = parsed ? kyt::Db::open(*parsed, &error) : nullptr;
+    if (!db)
+        qFatal("%s", qPrintable(error));
+    return db;
+}
+
+bool runScript(const QString& action, const QString& folder) {
+    QProcess script;
+    script.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    script.start(QStringLiteral(KYT_TEST_MARIADB), {action, folder});
+    return script.waitForFinished(180000) && script.exitCode() == 0;
+}
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    auto option = [&](const char* name, int fallback) {
+        const qsizetype i = args.indexOf(QLatin1String(name));
+        return i >= 0 && i + 1 < args.size() ? args[i + 1].toInt() : fallback;
+    };
+    const int files = option("--files", 1000);
+    const int rows = option("--rows", 100000);
+    QTextStream out(stdout);
+    QTemporaryDir work;
+
+    // 1. Reading.
+    {
+        Bench bench(openDb(QStringLiteral("sqlite:") + work.filePath(QStringLiteral("read.db"))));
+        bench.cls->Db->execute(StoreStatements::createTable());
+        QElapsedTimer timer;
+        timer.start();
+        const QString folder = makeBundles(work.filePath(QStringLiteral("bundles")), files);
+        out << QStringLiteral("made %1 .pfx files in %2 s\n").arg(files).arg(msSince(timer) / 1000, 0, 'f', 1);
+        CreateCertObject(*bench.cls);
+        const QStringList paths = [&] {
+            QStringList p;
+            for (const QString& name : QDir(folder).entryList(QDir::Files, QDir::Name))
+                p << folder + QLatin1Char('/') + name;
+            return p;
+        }();
+        double plain = 1e300, proceed = 1e300;
+        for (int round = 0; round < 2; ++round) {
+            plain = std::min(plain, plainLoop(*bench.cls, paths));
+            proceed = std::min(proceed, throughProceed(bench, folder, files));
+        }
+        out << QStringLiteral("reading %1 files: plain loop %2 ms, Proceed %3 ms, ratio %4 (target <= 1.30)\n")
+                   .arg(files)
+                   .arg(plain, 0, 'f', 0)
+                   .arg(proceed, 0, 'f', 0)
+                   .arg(proceed / plain, 0, 'f', 3);
+    }
+
+    // 2. Importing.
+    {
+        Bench bench(openDb(QStringLiteral("sqlite:") + work.filePath(QStringLiteral("import.db"))));
+        out << "SQLite:\n";
+        const double ms = importRows(bench, rows, out);
+        out << QStringLiteral("  importing %1 rows into %2: %3 s (target <= 2 s)\n")
+                   .arg(kImportedRows)
+                   .arg(rows)
+                   .arg(ms / 1000, 0, 'f', 2);
+    }
+    if (args.contains(QStringLiteral("--mariadb"))) {
+        const QString folder = work.filePath(QStringLiteral("mariadb"));
+        if (!runScript(QStringLiteral("start"), folder)) {
+            out << "MariaDB: the throwaway server did not start\n";
+            return 1;
+        }
+        {
+            Bench bench(openDb(QStringLiteral("mysql://root@localhost/mysql?socket=%1/sock").arg(folder)));
+            bench.cls->Db->execute(QStringLiteral("Create Database bench"));
+            bench.cls->Db->execute(QStringLiteral("Use bench"));
+            out << "MariaDB:\n";
+            const double ms = importRows(bench, rows, out);
+            out << QStringLiteral("  importing %1 rows into %2: %3 s (target <= 10 s)\n")
+                       .arg(kImportedRows)
+                       .arg(rows)
+                       .arg(ms / 1000, 0, 'f', 2);
+        }
+        runScript(QStringLiteral("stop"), folder);
+    }
+    return 0;
+}

@@ -1,0 +1,126 @@
+// The file list page: collecting certificate files, the files of a folder and the certificates
+// of the store, with a password per file or one for all.
+
+#include "bulk/BulkReader.h"
+#include "bulk/frmbulkdsc.h"
+#include "component/ClsMain.h"
+#include "component/Module1.h"
+
+namespace {
+const QString kFileTitle = QStringLiteral("Select Certificate File");
+const QString kFileFilter = QStringLiteral("Personal Information Exchange (*.pfx;*.p12)|*.pfx;*.p12|"
+                                           "X.509 Certificate (*.cer;*.crt)|*.cer;*.crt|All Files (*.*)|*.*");
+constexpr int kNumberColumn = 0;
+constexpr int kPathColumn = 1;
+constexpr int kPasswordColumn = 2;
+constexpr int kKindColumn = 3;
+} // namespace
+
+void frmbulkdsc::appendEntry(const QString& name, const QString& kind) {
+    const int row = vs1->addRow();
+    vs1->setTextMatrix(row, kNumberColumn, QString::number(row));
+    vs1->setTextMatrix(row, kPathColumn, name);
+    vs1->setTextMatrix(row, kPasswordColumn, QString());
+    vs1->setTextMatrix(row, kKindColumn, kind);
+    if (QTableWidgetItem* number = vs1->item(row - 1, kNumberColumn))
+        number->setTextAlignment(Qt::AlignCenter);
+}
+
+void frmbulkdsc::cmdfl_Click() {
+    kyt::ErrorTrap trap = kyt::ErrorTrap::silent();
+    QStringList chosen;
+    trap([&] { chosen = ClsObj->services().dialogs->openFiles(this, kFileTitle, kFileFilter, false); });
+    if (chosen.isEmpty())
+        return;
+    const QString path = chosen.first();
+    if (vs1->findRow(kPathColumn, path, Qt::CaseInsensitive) > 0) {
+        trap(
+            [&] { ClsObj->services().dialogs->information(this, QStringLiteral("File already exists in the List.")); });
+        return;
+    }
+    trap([&] { appendEntry(path, bulk::kFileKind); });
+    trap([&] { vs1->autoFitColumns(); });
+}
+
+void frmbulkdsc::cmdfld_Click() {
+    kyt::ErrorTrap trap = kyt::ErrorTrap::silent();
+    QString folder;
+    trap([&] { folder = BrowseFolder(*ClsObj, this); });
+    if (folder.isEmpty())
+        return;
+    QStringList files;
+    trap([&] { files = bulk::FolderFiles(folder); });
+    for (const QString& path : files)
+        trap([&] {
+            if (vs1->findRow(kPathColumn, path, Qt::CaseInsensitive) == 0)
+                appendEntry(path, bulk::kFileKind);
+        });
+    trap([&] { vs1->autoFitColumns(); });
+}
+
+void frmbulkdsc::cmdallcertstore_Click() {
+    kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmbulkdsc"), QStringLiteral("CMDALLCERTSTORE_CLICK"));
+    // The loader tells the user itself why the component could not be had.
+    if (!ClsObj->PdfObj) {
+        trap([&] { CreateCertObject(*ClsObj); });
+        if (!ClsObj->PdfObj)
+            return;
+    }
+    int n = 0;
+    trap([&] { n = RoundHalfEven(Val(kyt::callByName(ClsObj->PdfObj.get(), "GetStoreCertCount").toString())); });
+    if (n < 1) {
+        trap([&] { ClsObj->services().dialogs->information(this, QStringLiteral("No Certificate Found.")); });
+        return;
+    }
+    for (int i = 0; i < n; ++i)
+        trap([&] {
+            const QString index = QString::number(i);
+            if (vs1->findRow(kKindColumn, index, Qt::CaseSensitive) == 0)
+                appendEntry(bulk::kStoreEntryPrefix + QString::number(i + 1), index);
+        });
+    trap([&] { vs1->autoFitColumns(); });
+}
+
+void frmbulkdsc::cmddelfl_Click() {
+    kyt::ErrorTrap::silent()([&] {
+        if (vs1->Row() < 1)
+            return;
+        vs1->removeRow(vs1->Row());
+        for (int row = 1; row < vs1->Rows(); ++row)
+            vs1->setTextMatrix(row, kNumberColumn, QString::number(row));
+    });
+}
+
+void frmbulkdsc::cmdclear_Click() {
+    kyt::ErrorTrap trap = kyt::ErrorTrap::silent();
+    kyt::Dialogs& dialogs = *ClsObj->services().dialogs;
+    if (vs1->Rows() > 1) {
+        kyt::Answer answer = kyt::Answer::No;
+        trap([&] {
+            answer = dialogs.question(this, QStringLiteral("Do you really want to Clear all the Selected Files List?"),
+                                      kyt::Answer::No);
+        });
+        if (answer == kyt::Answer::Yes)
+            trap([&] { vs1->clearRows(); });
+    } else {
+        trap([&] { dialogs.information(this, QStringLiteral("No Files Selected.")); });
+    }
+}
+
+void frmbulkdsc::chkcompass_Click() {
+    kyt::ErrorTrap trap = kyt::ErrorTrap::silent();
+    const bool common = chkcompass->isChecked();
+    trap([&] { txtcompass->setVisible(common); });
+    trap([&] { vs1->setColumnHidden(kPasswordColumn, common); });
+}
+
+void frmbulkdsc::vs1_BeforeEdit(int Row, int Col, bool& Cancel) {
+    Cancel = !(Row >= 1 && Col == kPasswordColumn && vs1->TextMatrix(Row, kKindColumn) == bulk::kFileKind);
+}
+
+void frmbulkdsc::vs1_AfterRowColChange(int, int, int NewRow, int NewCol) {
+    kyt::ErrorTrap::silent()([&] {
+        if (NewRow >= 1 && NewCol == kPasswordColumn && vs1->TextMatrix(NewRow, kKindColumn) == bulk::kFileKind)
+            vs1->editItem(vs1->item(NewRow - 1, NewCol));
+    });
+}

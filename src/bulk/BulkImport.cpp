@@ -1,0 +1,78 @@
+// "&Import": the type combos of the results page and inserting the read rows into DscStore.
+
+#include "bulk/BulkImporter.h"
+#include "bulk/frmbulkdsc.h"
+#include "component/ClsMain.h"
+#include "register/StoreStatements.h"
+#include "register/TypeLists.h"
+
+#include <QScrollBar>
+
+namespace {
+const QString kImporting = QStringLiteral("2");
+} // namespace
+
+void frmbulkdsc::LoadLists() {
+    kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmbulkdsc"), QStringLiteral("LOADLISTS"));
+    trap([&] {
+        cbodsctype->clear();
+        cbodsctype->addItem(bulk::kAutoType);
+    });
+    trap([&] { AppendStoredTypes(*ClsObj->Db, StoreStatements::selectTypes(), cbodsctype); });
+    trap([&] { cbodsctype->setCurrentIndex(0); });
+    const std::pair<QComboBox*, QString> proofLists[] = {{cboidproof, StoreStatements::selectIdProofTypes()},
+                                                         {cboaddrproof, StoreStatements::selectAddrProofTypes()}};
+    for (const auto& proofList : proofLists) {
+        QComboBox* list = proofList.first;
+        trap([&] {
+            list->clear();
+            list->addItems(FixedProofTypes());
+        });
+        trap([&] { AppendStoredTypes(*ClsObj->Db, proofList.second, list); });
+        trap([&] {
+            list->setCurrentIndex(-1);
+            list->setEditText(QString());
+        });
+    }
+}
+
+void frmbulkdsc::cmdconvert_Click() {
+    kyt::ErrorTrap trap = kyt::ErrorTrap::silent();
+    trap([&] { startRun(vs2->Rows() - 1, kImporting); });
+    trap([&] { ImportDetails(); });
+    trap([&] { showPage(fam2); });
+    trap([&] {
+        vs2->setFocus();
+        vs2->scrollToTop();
+        // The Status column as the leftmost column shown.
+        vs2->horizontalScrollBar()->setValue(vs2->horizontalScrollBar()->maximum());
+        vs2->scrollTo(vs2->model()->index(0, bulk::kStatusColumn), QAbstractItemView::PositionAtTop);
+        vs2->setCurrentCell(1, bulk::kStatusColumn);
+    });
+}
+
+void frmbulkdsc::ImportDetails() {
+    kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmbulkdsc"), QStringLiteral("IMPORTDETAILS"));
+    bulk::ImportChoices choices;
+    trap([&] {
+        choices.autoType = cbodsctype->currentIndex() == 0 && cbodsctype->currentText() == bulk::kAutoType;
+        choices.type = cbodsctype->currentText();
+        choices.idProofType = cboidproof->currentText();
+        choices.addrProofType = cboaddrproof->currentText();
+    });
+    bulk::BulkImporter importer(*ClsObj->Db, choices, trap);
+    importer.begin();
+    const int n = vs2->Rows() - 1;
+    for (int i = 1; i <= n; ++i) {
+        if (!runStep(i, QStringLiteral("Importing Record"), kImporting))
+            break;
+        std::array<QString, bulk::kDetailCount> details;
+        for (int k = 0; k < bulk::kDetailCount; ++k)
+            details[size_t(k)] = vs2->TextMatrix(i, bulk::kFirstDetailColumn + k);
+        const QString status = importer.importRow(details, vs2->TextMatrix(i, bulk::kStatusColumn));
+        trap([&] { vs2->setTextMatrix(i, bulk::kStatusColumn, status); });
+    }
+    trap([&] { vs2->autoFitColumns(); });
+    trap([&] { ClsObj->services().dialogs->information(this, bulk::TransferSummary(importer.count())); });
+    trap([&] { ClsObj->FileNos += importer.count(); });
+}

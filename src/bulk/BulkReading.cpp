@@ -1,0 +1,62 @@
+// "&Proceed": reading the details of every listed entry, with progress and Stop.
+
+#include "bulk/BulkReader.h"
+#include "bulk/frmbulkdsc.h"
+#include "component/ClsMain.h"
+#include "component/Module1.h"
+
+#include <QScrollBar>
+
+namespace {
+const QString kReading = QStringLiteral("1");
+constexpr int kPasswordColumn = 2;
+constexpr int kKindColumn = 3;
+} // namespace
+
+void frmbulkdsc::cmdproceed_Click() {
+    kyt::ErrorTrap trap = kyt::ErrorTrap::silent();
+    if (vs1->Rows() <= 1) {
+        trap([&] { ClsObj->services().dialogs->information(this, QStringLiteral("No File Selected.")); });
+        return;
+    }
+    if (!ClsObj->PdfObj) {
+        trap([&] { CreateCertObject(*ClsObj); });
+        if (!ClsObj->PdfObj)
+            return;
+    }
+    trap([&] { startRun(vs1->Rows() - 1, kReading); });
+    trap([&] { GetFileInfo(); });
+    trap([&] { LoadLists(); });
+    trap([&] { showPage(fam2); });
+    trap([&] {
+        vs2->setFocus();
+        vs2->scrollToTop();
+        vs2->horizontalScrollBar()->setValue(0);
+        vs2->setCurrentCell(1, 1);
+    });
+}
+
+void frmbulkdsc::GetFileInfo() {
+    kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmbulkdsc"), QStringLiteral("GETFILEINFO"));
+    trap([&] { vs2->clearRows(); });
+    const int n = vs1->Rows() - 1;
+    for (int i = 1; i <= n; ++i) {
+        if (!runStep(i, QStringLiteral("Retrieving Information for Certificate"), kReading))
+            break;
+        int r = 0;
+        trap([&] {
+            r = vs2->addRow();
+            vs2->setTextMatrix(r, 0, QString::number(r));
+        });
+        const bulk::ListEntry entry{vs1->TextMatrix(i, 1), vs1->TextMatrix(i, kKindColumn)};
+        const QString password = chkcompass->isChecked() ? txtcompass->text() : vs1->TextMatrix(i, kPasswordColumn);
+        const bulk::ReadResult read = bulk::ReadEntry(*ClsObj, entry, password, trap);
+        trap([&] {
+            vs2->setTextMatrix(r, bulk::kNameColumn, read.fileName);
+            for (int k = 0; k < bulk::kDetailCount; ++k)
+                vs2->setTextMatrix(r, bulk::kFirstDetailColumn + k, read.details[size_t(k)]);
+            vs2->setTextMatrix(r, bulk::kStatusColumn, read.status);
+        });
+    }
+    trap([&] { vs2->autoFitColumns(); });
+}

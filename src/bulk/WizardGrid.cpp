@@ -1,0 +1,82 @@
+#include "bulk/WizardGrid.h"
+
+#include <QHeaderView>
+
+WizardGrid::WizardGrid(const QStringList& headings, QWidget* parent) : QTableWidget(0, int(headings.size()), parent) {
+    setHorizontalHeaderLabels(headings);
+    verticalHeader()->hide();
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setWordWrap(false);
+    horizontalHeader()->setStretchLastSection(true);
+    connect(this, &QTableWidget::currentCellChanged, this, [this](int newRow, int newCol, int oldRow, int oldCol) {
+        Q_EMIT afterRowColChange(oldRow + 1, oldCol, newRow + 1, newCol);
+    });
+}
+
+int WizardGrid::Row() const {
+    return currentRow() + 1;
+}
+
+int WizardGrid::Col() const {
+    return currentColumn();
+}
+
+void WizardGrid::setCurrentCell(int row, int column) {
+    QTableWidget::setCurrentCell(row - 1, column);
+}
+
+QString WizardGrid::TextMatrix(int row, int column) const {
+    if (row == 0) {
+        const QTableWidgetItem* heading = horizontalHeaderItem(column);
+        return heading ? heading->text() : QString();
+    }
+    const QTableWidgetItem* cell = item(row - 1, column);
+    return cell ? cell->text() : QString();
+}
+
+void WizardGrid::setTextMatrix(int row, int column, const QString& text) {
+    if (row < 1 || row >= Rows() || column < 0 || column >= Cols())
+        return;
+    QTableWidgetItem* cell = item(row - 1, column);
+    if (cell)
+        cell->setText(text);
+    else
+        setItem(row - 1, column, new QTableWidgetItem(text));
+}
+
+int WizardGrid::addRow() {
+    const int row = rowCount();
+    insertRow(row);
+    return row + 1;
+}
+
+void WizardGrid::removeRow(int row) {
+    if (row >= 1)
+        QTableWidget::removeRow(row - 1);
+}
+
+void WizardGrid::clearRows() {
+    setRowCount(0);
+}
+
+void WizardGrid::autoFitColumns() {
+    // The last column stretches to the grid's edge; fitting it too keeps a long status readable.
+    horizontalHeader()->setStretchLastSection(false);
+    resizeColumnsToContents();
+    horizontalHeader()->setStretchLastSection(true);
+}
+
+int WizardGrid::findRow(int column, const QString& text, Qt::CaseSensitivity cs) const {
+    for (int row = 1; row < Rows(); ++row)
+        if (TextMatrix(row, column).compare(text, cs) == 0)
+            return row;
+    return 0;
+}
+
+bool WizardGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    if (index.isValid() && beforeEdit && !beforeEdit(index.row() + 1, index.column()))
+        return false;
+    return QTableWidget::edit(index, trigger, event);
+}

@@ -1,0 +1,93 @@
+#include "host/ImportCommand.h"
+
+#include "bulk/BulkImporter.h"
+#include "bulk/BulkReader.h"
+#include "host/CertCommands.h"
+#include "host/HostSession.h"
+#include "register/StoreStatements.h"
+
+#include <QFileInfo>
+#include <QSet>
+
+namespace {
+const QString kModule = QStringLiteral("frmbulkdsc");
+
+// The files to read, as the wizard's file list would hold them: each file once (letter case not
+// counted), a folder giving the files directly in it.
+QStringList collectFiles(const QStringList& paths) {
+    QStringList files;
+    QSet<QString> seen;
+    auto add = [&](const QString& path) {
+        if (!seen.contains(path.toLower())) {
+            seen.insert(path.toLower());
+            files << path;
+        }
+    };
+    for (const QString& path : paths) {
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            for (const QString& file : bulk::FolderFiles(info.absoluteFilePath()))
+                add(file);
+        } else {
+            add(info.absoluteFilePath());
+        }
+    }
+    return files;
+}
+
+// Makes sure the table and its serial number index exist, as the register window does.
+bool prepareStore(kyt::Db& db, QTextStream& err) {
+    try {
+        db.execute(StoreStatements::createTable());
+        db.execute(StoreStatements::createSerialIndex());
+        db.execute(StoreStatements::flushTables());
+    } catch (const kyt::Error& e) {
+        err << "dscmgr: the register table cannot be prepared: " << e.record().description << '\n';
+        return false;
+    }
+    return true;
+}
+} // namespace
+
+int runImportCommand(HostSession& session, QTextStream& out, QTextStream& err) {
+    ClsMain& component = *session.component();
+    component.DocPath = session.folder();
+    component.Db = session.db();
+    component.LogFlNm = session.options().log;
+    if (!prepareStore(*session.db(), err) || !attachCertObject(component, err))
+        return 2;
+
+    const QStringList files = collectFiles(session.options().importPaths);
+    const QString password = session.options().password.value_or(QString());
+    std::vector<bulk::ReadResult> rows;
+    kyt::ErrorTrap readTrap(&component, kModule, QStringLiteral("GETFILEINFO"));
+    for (const QString& file : files)
+        rows.push_back(bulk::ReadEntry(component, {file, bulk::kFileKind}, password, readTrap));
+
+    bulk::ImportChoices choices;
+    choices.autoType = !session.options().dscType;
+    choices.type = session.options().dscType.value_or(QString());
+    choices.idProofType = session.options().idProofType;
+    choices.addrProofType = session.options().addrProofType;
+    kyt::ErrorTrap importTrap(&component, kModule, QStringLiteral("IMPORTDETAILS"));
+    bulk::BulkImporter importer(*session.db(), choices, importTrap);
+    importer.begin();
+    bool complete = true;
+    out << bulk::ResultHeadings().join(QLatin1Char('\t')) << '\n';
+    for (size_t i = 0; i < rows.size(); ++i) {
+        bulk::ReadResult& row = rows[i];
+        row.status = importer.importRow(row.details, row.status);
+        complete = complete && (row.status == bulk::kImported || row.status == bulk::kDuplicateSerial);
+        QStringList cells = {QString::number(i + 1), row.fileName};
+        for (const QString& detail : row.details)
+            cells << detail;
+        cells << row.status;
+        out << cells.join(QLatin1Char('\t')) << '\n';
+    }
+    out << bulk::TransferSummary(importer.count()) << '\n';
+    out.flush();
+    if (importer.failed() > 0)
+        err << "dscmgr: " << importer.failed() << " of the inserts failed; see the error log " << component.logFile()
+            << ".\n";
+    return complete && importer.failed() == 0 ? 0 : 1;
+}
