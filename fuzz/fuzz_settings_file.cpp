@@ -30,8 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const kyt::ProfileFile settings(path);
     // Names and values taken from the input itself, so that they can meet what the file holds.
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
-    const QString section = text.left(8).simplified().remove(QLatin1Char(']'));
-    const QString key = text.mid(8, 8).simplified().remove(QLatin1Char('='));
+    // Characters are dropped before blanks are folded, so that no name starts or ends with a blank.
+    const QString section = text.left(8).remove(QLatin1Char(']')).simplified();
+    const QString key = text.mid(8, 8).remove(QLatin1Char('=')).simplified();
     settings.read(QStringLiteral("Settings"), QStringLiteral("DSCDays"), QStringLiteral("0"));
     settings.read(section, key, QString());
     const QString value = QStringLiteral("v") + text.mid(16, 20).simplified();
