@@ -2,6 +2,7 @@
 
 #include "bulk/BulkReader.h"
 #include "component/ClsMain.h"
+#include "platform/WindowKit.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -11,17 +12,13 @@
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
+using kyt::makeButton;
+using kyt::paint;
+
 namespace {
 const QColor kLightYellow(255, 255, 192);
 const QColor kLightOrange(255, 192, 128);
 const QString kModule = QStringLiteral("frmbulkdsc");
-
-QPushButton* makeButton(const QString& caption, const QString& name, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-}
 
 QGroupBox* makePage(const char* name, QWidget* parent) {
     auto* page = new QGroupBox(parent);
@@ -29,13 +26,6 @@ QGroupBox* makePage(const char* name, QWidget* parent) {
     return page;
 }
 
-void paint(QWidget* w, QPalette::ColorRole role, const QColor& colour) {
-    QPalette p = w->palette();
-    p.setColor(role, colour);
-    w->setPalette(p);
-    if (role == QPalette::Window)
-        w->setAutoFillBackground(true);
-}
 } // namespace
 
 frmbulkdsc::frmbulkdsc(QWidget* parent) : QDialog(parent) {

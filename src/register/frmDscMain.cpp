@@ -3,6 +3,7 @@
 #include "component/ClsMain.h"
 #include "listing/ListFindBar.h"
 #include "listing/ListSummary.h"
+#include "platform/WindowKit.h"
 #include "register/MaskedDateBox.h"
 
 #include <limits>
@@ -15,6 +16,9 @@
 #include <QKeyEvent>
 #include <QScrollArea>
 #include <QVBoxLayout>
+
+using kyt::makeButton;
+using kyt::paint;
 
 namespace {
 const QColor kLightYellow(255, 255, 192);
@@ -29,20 +33,6 @@ QString indexed(const char* name, int index) {
     return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
 }
 
-QPushButton* makeButton(const QString& caption, const QString& name, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-}
-
-void paint(QWidget* w, QPalette::ColorRole role, const QColor& colour) {
-    QPalette p = w->palette();
-    p.setColor(role, colour);
-    w->setPalette(p);
-    if (role == QPalette::Window)
-        w->setAutoFillBackground(true);
-}
 } // namespace
 
 frmDscMain::frmDscMain(QWidget* parent) : QWidget(parent) {

@@ -1,0 +1,20 @@
+#include "platform/WindowKit.h"
+
+namespace kyt {
+
+QPushButton* makeButton(const QString& caption, const QString& name, QWidget* parent) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    b->setAutoDefault(false);
+    return b;
+}
+
+void paint(QWidget* w, QPalette::ColorRole role, const QColor& colour) {
+    QPalette p = w->palette();
+    p.setColor(role, colour);
+    w->setPalette(p);
+    if (role == QPalette::Window)
+        w->setAutoFillBackground(true);
+}
+
+} // namespace kyt
