@@ -71,8 +71,13 @@ void frmbulkdsc::ImportDetails() {
             details[size_t(k)] = vs2->TextMatrix(i, bulk::kFirstDetailColumn + k);
         const QString status = importer.importRow(details, vs2->TextMatrix(i, bulk::kStatusColumn));
         trap([&] { vs2->setTextMatrix(i, bulk::kStatusColumn, status); });
+        if (importer.databaseUnreachable())
+            break;
     }
+    importer.finish();
     trap([&] { vs2->autoFitColumns(); });
+    if (importer.databaseUnreachable())
+        trap([&] { ClsObj->services().dialogs->information(this, bulk::UnreachableDatabaseNotice()); });
     trap([&] { ClsObj->services().dialogs->information(this, bulk::TransferSummary(importer.count())); });
     trap([&] { ClsObj->FileNos += importer.count(); });
 }

@@ -4,6 +4,8 @@
 #include "register/RecordNumbers.h"
 #include "register/StoreStatements.h"
 
+#include <algorithm>
+
 namespace bulk {
 
 namespace {
@@ -13,15 +15,32 @@ constexpr int kSerial = 2; // within the details
 BulkImporter::BulkImporter(kyt::Db& db, ImportChoices choices, kyt::ErrorTrap& trap)
     : db_(db), choices_(std::move(choices)), trap_(trap) {}
 
+BulkImporter::~BulkImporter() = default;
+
 void BulkImporter::begin() {
     count_ = 0;
     failed_ = 0;
+    unreachable_ = false;
+    batch_ = std::make_unique<kyt::Db::WriteBatch>(db_);
+    trap_.clearLastError();
     trap_([&] { srNo_ = NextRecordNumber(db_) - 1; });
+    lostDatabase();
+}
+
+void BulkImporter::finish() {
+    batch_.reset();
+}
+
+bool BulkImporter::lostDatabase() {
+    if (trap_.lastError().number == kyt::errnum::DatabaseUnreachable)
+        unreachable_ = true;
+    return unreachable_;
 }
 
 QString BulkImporter::importRow(const std::array<QString, kDetailCount>& details, const QString& status) {
-    if (!status.isEmpty())
+    if (!status.isEmpty() || unreachable_)
         return status;
+    trap_.clearLastError();
     const QString& serial = details[kSerial];
     if (!serial.isEmpty()) {
         bool duplicate = false;
@@ -30,11 +49,11 @@ QString BulkImporter::importRow(const std::array<QString, kDetailCount>& details
             duplicate = !rs.isEmpty();
             rs.close();
         });
+        if (lostDatabase())
+            return status;
         if (duplicate)
             return kDuplicateSerial;
     }
-    ++count_;
-    ++srNo_;
     const StoreStatements::RecordValues values = {details[0],
                                                   choices_.autoType ? details[1] : choices_.type,
                                                   details[2],
@@ -50,10 +69,26 @@ QString BulkImporter::importRow(const std::array<QString, kDetailCount>& details
                                                   choices_.addrProofType,
                                                   QString(),
                                                   QString()};
-    if (!trap_([&] { db_.execute(StoreStatements::insertRecord(srNo_, values)); }))
+    // Counting on from the run's own last number unless another user has gone past it meanwhile.
+    int srNo = srNo_ + 1;
+    const bool inserted = trap_([&] {
+        const kyt::Db::AllocationLock lock(db_);
+        srNo = std::max(srNo, NextRecordNumber(db_));
+        db_.execute(StoreStatements::insertRecord(srNo, values));
+    });
+    if (lostDatabase())
+        return status;
+    srNo_ = srNo;
+    ++count_;
+    if (!inserted)
         ++failed_;
     trap_([&] { db_.execute(StoreStatements::flushTables()); });
     return kImported;
+}
+
+QString UnreachableDatabaseNotice() {
+    return QStringLiteral("The database cannot be reached, so the import stopped. The rows without a status were "
+                          "not imported: press Import again when the database is back.");
 }
 
 QString TransferSummary(int count) {

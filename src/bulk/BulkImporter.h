@@ -1,12 +1,12 @@
 #pragma once
 
 #include "bulk/BulkReader.h"
+#include "platform/Db.h"
 #include "platform/ErrorTrap.h"
 
+#include <memory>
+
 class ClsMain;
-namespace kyt {
-class Db;
-}
 
 namespace bulk {
 
@@ -23,29 +23,45 @@ struct ImportChoices {
 };
 
 // One import run: inserts read rows into DscStore one by one, refusing serial numbers already
-// stored, with "Flush Tables" after each insert. Record numbers continue from the table's highest.
+// stored, with "Flush Tables" after each insert. Record numbers continue from the table's highest,
+// each taken under the allocation lock, so that a record saved meanwhile by another user keeps
+// its number. Once the database cannot be reached the run inserts nothing more: the rows left
+// keep an empty status, for a later run to import.
 class BulkImporter {
 public:
     BulkImporter(kyt::Db& db, ImportChoices choices, kyt::ErrorTrap& trap);
+    ~BulkImporter();
 
     // Takes the highest record number in use; once per run, before the first row.
     void begin();
     // Imports one row unless its status is already set, and returns the row's status afterwards.
     QString importRow(const std::array<QString, kDetailCount>& details, const QString& status);
+    // Ends the run: what it wrote is on disk when this returns.
+    void finish();
 
     // Records inserted in this run, and of them those whose statement the database refused (the
     // error is logged; the row still counts, as the run cannot tell it from a stored one).
     int count() const { return count_; }
     int failed() const { return failed_; }
+    // The database stopped answering; no row was imported from then on.
+    bool databaseUnreachable() const { return unreachable_; }
 
 private:
+    // True, and remembered, when the trap's last error says the database cannot be reached.
+    bool lostDatabase();
+
     kyt::Db& db_;
     ImportChoices choices_;
     kyt::ErrorTrap& trap_;
+    std::unique_ptr<kyt::Db::WriteBatch> batch_;
     int srNo_ = 0;
     int count_ = 0;
     int failed_ = 0;
+    bool unreachable_ = false;
 };
+
+// Why an import run stopped early, for the user.
+QString UnreachableDatabaseNotice();
 
 // "N Records Transferred."
 QString TransferSummary(int count);

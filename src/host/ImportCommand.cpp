@@ -39,7 +39,8 @@ QStringList collectFiles(const QStringList& paths) {
 bool prepareStore(kyt::Db& db, QTextStream& err) {
     try {
         db.execute(StoreStatements::createTable());
-        db.execute(StoreStatements::createSerialIndex());
+        for (const QString& index : StoreStatements::createIndexes())
+            db.execute(index);
         db.execute(StoreStatements::flushTables());
     } catch (const kyt::Error& e) {
         err << "dscmgr: the register table cannot be prepared: " << e.record().description << '\n';
@@ -84,8 +85,12 @@ int runImportCommand(HostSession& session, QTextStream& out, QTextStream& err) {
         cells << row.status;
         out << cells.join(QLatin1Char('\t')) << '\n';
     }
+    importer.finish();
     out << bulk::TransferSummary(importer.count()) << '\n';
     out.flush();
+    if (importer.databaseUnreachable())
+        err << "dscmgr: the database cannot be reached, so the import stopped; the entries without a status were "
+               "not imported.\n";
     if (importer.failed() > 0)
         err << "dscmgr: " << importer.failed() << " of the inserts failed; see the error log " << component.logFile()
             << ".\n";

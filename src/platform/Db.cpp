@@ -366,6 +366,8 @@ Db::AllocationLock::AllocationLock(Db& db) : db_(db) {
 
 Db::AllocationLock::~AllocationLock() {
     // A lost connection has released the lock already; nothing is left to do then.
+    if (!db_.connection().isOpen())
+        return;
     QSqlQuery q(db_.connection());
     if (db_.backend_ == Backend::SQLite) {
         if (!q.exec(QStringLiteral("COMMIT")))
@@ -373,6 +375,33 @@ Db::AllocationLock::~AllocationLock() {
     } else {
         q.exec(QStringLiteral("SELECT RELEASE_LOCK(%1)").arg(kAllocationLockName));
     }
+}
+
+// --- Db::WriteBatch --------------------------------------------------------------------------
+
+// Best effort both ways: a pragma that fails leaves the connection syncing as before, which is
+// only slower.
+Db::WriteBatch::WriteBatch(Db& db) : db_(db) {
+    if (db_.backend_ != Backend::SQLite)
+        return;
+    QSqlQuery q(db_.connection());
+    // Without WAL a commit that skips its sync could leave a damaged file after a power cut.
+    if (!q.exec(QStringLiteral("PRAGMA journal_mode")) || !q.next() ||
+        q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+        return;
+    if (!q.exec(QStringLiteral("PRAGMA synchronous")) || !q.next())
+        return;
+    const QString previous = q.value(0).toString();
+    if (q.exec(QStringLiteral("PRAGMA synchronous=NORMAL")))
+        previousSync_ = previous;
+}
+
+Db::WriteBatch::~WriteBatch() {
+    if (previousSync_.isEmpty())
+        return;
+    QSqlQuery q(db_.connection());
+    q.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+    q.exec(QStringLiteral("PRAGMA synchronous=%1").arg(previousSync_.toInt()));
 }
 
 } // namespace kyt

@@ -81,6 +81,22 @@ public:
         Db& db_;
     };
 
+    // A run of many small writes, each committed on its own, that need not each wait for the disk.
+    // On an SQLite file in WAL mode a commit then skips its sync (the log is still synced before
+    // every checkpoint, so a crash never damages the file), and the end of the batch checkpoints,
+    // which puts the whole run on disk. A server database is left as it is.
+    class WriteBatch {
+    public:
+        explicit WriteBatch(Db& db);
+        WriteBatch(const WriteBatch&) = delete;
+        WriteBatch& operator=(const WriteBatch&) = delete;
+        ~WriteBatch();
+
+    private:
+        Db& db_;
+        QString previousSync_; // empty when the batch changed nothing
+    };
+
     Backend backend() const { return backend_; }
     const QString& driverName() const { return driver_; }
     // Something the user should know about the server (e.g. table names matched case-sensitively).

@@ -12,7 +12,8 @@ void frmDscMain::InitData(const std::shared_ptr<ClsMain>& clsObj, bool CheckOnly
     trap([&] { ClsObj->Db->execute(StoreStatements::createTable()); });
     // An index that cannot be made (a file opened for reading, a server refusing it) only costs
     // speed, so it is not reported.
-    kyt::ErrorTrap::silent()([&] { ClsObj->Db->execute(StoreStatements::createSerialIndex()); });
+    for (const QString& index : StoreStatements::createIndexes())
+        kyt::ErrorTrap::silent()([&] { ClsObj->Db->execute(index); });
     trap([&] { ClsObj->Db->execute(StoreStatements::flushTables()); });
     trap([&] { LoadLists(); });
     trap([&] { setTag(options[0], QStringLiteral("-1")); });

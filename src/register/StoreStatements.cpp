@@ -24,8 +24,9 @@ QString createTable() {
         "Varchar(100), AddrPrNo Varchar(100), AddrPrFlNm Varchar(255))");
 }
 
-QString createSerialIndex() {
-    return QStringLiteral("Create Index If Not Exists DscStoreSerialNo On DscStore (SerialNo)");
+QStringList createIndexes() {
+    return {QStringLiteral("Create Index If Not Exists DscStoreSerialNo On DscStore (SerialNo)"),
+            QStringLiteral("Create Index If Not Exists DscStoreSrNo On DscStore (SrNo)")};
 }
 
 QString flushTables() {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <QString>
+#include <QStringList>
 
 // Every statement the register runs on DscStore, built as one text. Text values are quote-doubled,
 // dates pass through FormatDbDate, numbers are written as decimal digits.
@@ -14,8 +15,9 @@ inline constexpr int kColumns = 16;
 using RecordValues = std::array<QString, 15>;
 
 QString createTable();
-// The index that keeps the serial number look-ups of saving and importing from reading the table.
-QString createSerialIndex();
+// The indexes, each made when missing, that keep the serial number look-ups and the highest
+// record number of saving and importing from reading the whole table.
+QStringList createIndexes();
 QString flushTables();
 QString selectAll();
 QString selectExpiringBy(const QString& cutOff); // cut-off as "DD/MM/YYYY HH:MM:SS"

@@ -8,6 +8,7 @@
 #include "register/frmDscMain.h"
 #include "register/StoreStatements.h"
 #include "SoftHsmTokens.h"
+#include "support/PausableServer.h"
 #include "support/TestSupport.h"
 
 #include <memory>
@@ -45,6 +46,7 @@ private slots:
     void importInsertsReadRowsOnce_data();
     void importInsertsReadRowsOnce();
     void failingDatabaseKeepsInsertedRows();
+    void silentServerStopsTheImport();
     void registerReloadsAfterTheWizard();
 
 private:
@@ -134,9 +136,10 @@ void BulkWizardTest::open(const QString& backend) {
     fx_ = std::make_unique<testsupport::ComponentFixture>(backend);
     fx_->attach();
     fx_->db->execute(StoreStatements::createTable());
-    // The serial number index is made when missing and left alone when present.
-    fx_->db->execute(StoreStatements::createSerialIndex());
-    fx_->db->execute(StoreStatements::createSerialIndex());
+    // The indexes are made when missing and left alone when present.
+    for (int twice = 0; twice < 2; ++twice)
+        for (const QString& index : StoreStatements::createIndexes())
+            fx_->db->execute(index);
     QString error;
     QVERIFY2(kyt::registerLibrary(*fx_->objects, QStringLiteral(KYT_CERTINFO_PLUGIN), &error), qPrintable(error));
     w_ = new frmbulkdsc();
@@ -371,8 +374,8 @@ void BulkWizardTest::importInsertsReadRowsOnce() {
     QCOMPARE(fx_->dialogs->messages().back(), QStringLiteral("0 Records Transferred."));
     QCOMPARE(stored(QString()).size(), 2);
 
-    // After record 17, with a chosen type and proof types: numbers go on from 18, the grid keeps
-    // the types read.
+    // After record 17, with a chosen type and proof types: numbers go on from 18, past a record
+    // another user saves while the run is on; the grid keeps the types read.
     fx_->db->execute(QStringLiteral("Delete From DscStore"));
     fx_->insert(17, QStringLiteral("Old"), QStringLiteral("01/01/2020"), QStringLiteral("01/01/2021"),
                 QStringLiteral("99"));
@@ -385,9 +388,16 @@ void BulkWizardTest::importInsertsReadRowsOnce() {
     QTRY_COMPARE(QApplication::focusWidget(), w_->cboidproof);
     w_->cboidproof->setCurrentText(QStringLiteral("PAN Card"));
     w_->cboaddrproof->setCurrentText(QStringLiteral("Rent Deed"));
+    const QMetaObject::Connection meanwhile = connect(w_->pb, &QProgressBar::valueChanged, this, [&](int row) {
+        if (row == 2)
+            fx_->insert(19, QStringLiteral("Saved Meanwhile"), QStringLiteral("01/01/2020"),
+                        QStringLiteral("01/01/2021"), QStringLiteral("77"));
+    });
     QTest::mouseClick(w_->cmdconvert, Qt::LeftButton);
+    disconnect(meanwhile);
     QCOMPARE(stored(QStringLiteral("Where SrNo>17")),
-             QStringList({"18|Meera Iyer|Class 9|PAN Card|Rent Deed", "19|Bina O'Neil|Class 9|PAN Card|Rent Deed"}));
+             QStringList({"18|Meera Iyer|Class 9|PAN Card|Rent Deed", "19|Saved Meanwhile|||",
+                          "20|Bina O'Neil|Class 9|PAN Card|Rent Deed"}));
     QCOMPARE(column(w_->vs2, 3).mid(0, 2), QStringList({"Class 2 Organisation", "Class 3 Individual"}));
     QCOMPARE(fx_->cls->FileNos, 4);
     QVERIFY(fx_->logText().isEmpty());
@@ -418,20 +428,66 @@ void BulkWizardTest::failingDatabaseKeepsInsertedRows() {
     QCOMPARE(page(), QStringLiteral("fam1"));
 }
 
+// A server that stops answering ends the run at the row it was met on: nothing is marked as
+// imported that was not, and a later Import, once the server answers, imports those rows.
+void BulkWizardTest::silentServerStopsTheImport() {
+    testsupport::PausableServer server;
+    QString log;
+    QVERIFY2(server.start(&log), qPrintable(log));
+    const QByteArray shared = qgetenv("KYT_TEST_MYSQL");
+    qputenv("KYT_TEST_MYSQL", server.address(QStringLiteral("kyttest")).toUtf8());
+    open(QStringLiteral("mysql"));
+    qputenv("KYT_TEST_MYSQL", shared);
+    addFile(path("certs/Meera.pfx"));
+    addFile(path("certs/Bina.cer"));
+    addFile(path("Twin.cer"));
+    w_->vs1->setTextMatrix(1, 2, QStringLiteral("pw"));
+    QTest::mouseClick(w_->cmdproceed, Qt::LeftButton);
+
+    const qsizetype before = fx_->dialogs->messages().size();
+    server.pause();
+    QTest::mouseClick(w_->cmdconvert, Qt::LeftButton);
+    server.resume();
+    QCOMPARE(column(w_->vs2, kStatus), QStringList(3, QString()));
+    const QStringList said = fx_->dialogs->messages().mid(before);
+    QCOMPARE(said.size(), 2);
+    QVERIFY2(said[0].contains(QStringLiteral("cannot be reached")), qPrintable(said[0]));
+    QCOMPARE(said[1], QStringLiteral("0 Records Transferred."));
+    QCOMPARE(fx_->cls->FileNos, 0);
+    QVERIFY(fx_->logText().contains(QStringLiteral("IMPORTDETAILS")));
+
+    QCoreApplication::processEvents(); // as between two clicks of a user
+    QTest::mouseClick(w_->cmdconvert, Qt::LeftButton);
+    QCOMPARE(column(w_->vs2, kStatus),
+             QStringList({"Imported Successfully", "Imported Successfully", "Duplicate Serial Number"}));
+    QCOMPARE(fx_->dialogs->messages().back(), QStringLiteral("2 Records Transferred."));
+    kyt::RowSet rs = fx_->db->openRowSet(QStringLiteral("Select Count(*) From DscStore"));
+    QCOMPARE(rs.text(0), QStringLiteral("2"));
+    rs.close();
+    // Closed before the server goes.
+    delete w_.data();
+    fx_.reset();
+}
+
 void BulkWizardTest::registerReloadsAfterTheWizard() {
     open();
     w_->close();
+    fx_->db->execute(QStringLiteral("Drop Index DscStoreSerialNo"));
+    fx_->db->execute(QStringLiteral("Drop Index DscStoreSrNo"));
     auto* reg = new frmDscMain();
     reg->InitData(fx_->cls, false);
     reg->show();
     QCOMPARE(reg->vs->Rows(), 1);
-    // The serial number index is made without changing the table's columns.
+    // The register makes the missing indexes without changing the table's columns.
     kyt::RowSet rs = fx_->db->openRowSet(QStringLiteral("Select * From DscStore"));
     QCOMPARE(rs.fieldCount(), 16);
     rs.close();
-    rs = fx_->db->openRowSet(QStringLiteral("Select name From sqlite_master Where type='index'"));
-    QCOMPARE(rs.text(0), QStringLiteral("DscStoreSerialNo"));
+    QStringList indexes;
+    for (rs = fx_->db->openRowSet(QStringLiteral("Select name From sqlite_master Where type='index' Order By name"));
+         !rs.eof(); rs.next())
+        indexes << rs.text(0);
     rs.close();
+    QCOMPARE(indexes, QStringList({"DscStoreSerialNo", "DscStoreSrNo"}));
 
     int runs = 0;
     auto drive = [&](bool import) {
