@@ -1,6 +1,7 @@
 #include "bulk/frmbulkdsc.h"
 
 #include "bulk/BulkReader.h"
+#include "bulk/MaskedTextDelegate.h"
 #include "component/ClsMain.h"
 #include "platform/WindowKit.h"
 
@@ -68,6 +69,7 @@ void frmbulkdsc::buildFileListPage() {
     vs1->setObjectName(QStringLiteral("vs1"));
     vs1->horizontalHeaderItem(0)->setTextAlignment(Qt::AlignCenter);
     vs1->setColumnHidden(3, true);
+    vs1->setItemDelegateForColumn(2, new MaskedTextDelegate(vs1));
     // The cursor landing on a Password cell opens it (vs1_AfterRowColChange), not the view itself.
     vs1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
                          QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);

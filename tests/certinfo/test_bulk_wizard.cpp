@@ -226,11 +226,19 @@ void BulkWizardTest::passwordsAndListEditing() {
     addFile(path("certs/Meera.pfx"));
     QTest::mouseClick(w_->cmdallcertstore, Qt::LeftButton);
     // The cursor landing on a file's Password cell opens it; typing there sets the password.
+    // Passwords are masked, in the cell editor and in the cell.
     clickCell(w_->vs1, 1, 2);
     QVERIFY(editing());
-    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("wrong"));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    QVERIFY(editor);
+    QCOMPARE(editor->echoMode(), QLineEdit::Password);
+    QTest::keyClicks(editor, QStringLiteral("wrong"));
+    QTest::keyClick(editor, Qt::Key_Return);
     QTRY_COMPARE(w_->vs1->TextMatrix(1, 2), QStringLiteral("wrong"));
+    const QAbstractItemDelegate* cell = w_->vs1->itemDelegateForColumn(2);
+    QVERIFY(qobject_cast<const QStyledItemDelegate*>(cell));
+    QCOMPARE(static_cast<const QStyledItemDelegate*>(cell)->displayText(QStringLiteral("wrong"), QLocale()),
+             QStringLiteral("*****"));
     // A store entry's Password cell cannot be edited, by cursor or key.
     clickCell(w_->vs1, 2, 2);
     QTest::keyClicks(w_->vs1, QStringLiteral("x"));

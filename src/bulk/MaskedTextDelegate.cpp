@@ -1,0 +1,15 @@
+#include "bulk/MaskedTextDelegate.h"
+
+#include <QLineEdit>
+
+QString MaskedTextDelegate::displayText(const QVariant& value, const QLocale&) const {
+    return QString(value.toString().size(), QLatin1Char('*'));
+}
+
+QWidget* MaskedTextDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                                          const QModelIndex& index) const {
+    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+    if (auto* box = qobject_cast<QLineEdit*>(editor))
+        box->setEchoMode(QLineEdit::Password);
+    return editor;
+}
