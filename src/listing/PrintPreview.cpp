@@ -166,11 +166,11 @@ void frmDscMain::cmdproceed_Click() {
     });
 
     // One row per list row, the texts as the list shows them. The first row's cell alignments
-    // serve every row. A report object that fails on a row fails on the rest alike: the run stops
-    // writing rows at the first failure rather than logging one line per row.
+    // serve every row. A row the report object refuses is logged, and the rows after it are still
+    // written: one bad row must not cut the printout short.
     QString dataFlags = QStringLiteral("0");
     for (int i = 1; i < vs->Rows(); ++i) {
-        const bool written = trap([&] {
+        trap([&] {
             for (int k = 0; k < n; ++k) {
                 const int c = columns[k];
                 cells[k] = vs->TextMatrix(i, c);
@@ -179,8 +179,6 @@ void frmDscMain::cmdproceed_Click() {
             }
             WriteTableRow(cells, widths, alignments, texts1, texts2, lastFlag, allOnes, lastOne, dataFlags, allOnes);
         });
-        if (!written)
-            break;
     }
     trap([&] { kyt::callByName(ReportObj().get(), "ShowReport"); });
 }
