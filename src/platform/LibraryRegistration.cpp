@@ -40,9 +40,14 @@ bool registerLibrary(const ObjectRegistry& registry, const QString& libraryPath,
 
 bool registerLibraryUnlessKnown(const ObjectRegistry& registry, const QStringList& ids, const QString& libraryPath,
                                 QString* error) {
+    const QFileInfo ours(libraryPath);
     for (const QString& id : ids) {
-        const QString known = registry.libraryFor(id);
-        if (known.isEmpty() || !QFileInfo::exists(known))
+        const QFileInfo known(registry.libraryFor(id));
+        // A library of the same name elsewhere is another copy of this one, left by an older
+        // build or installation: the program's own copy replaces it.
+        const bool otherCopy =
+            known.fileName() == ours.fileName() && known.canonicalFilePath() != ours.canonicalFilePath();
+        if (registry.libraryFor(id).isEmpty() || !known.exists() || otherCopy)
             return registerLibrary(registry, libraryPath, error);
     }
     return true;

@@ -46,6 +46,18 @@ void RegistrationTest::registersComponentLibrariesOnly() {
     QCOMPARE(registry.libraryFor(kCertObjectId), plugin.absoluteFilePath());
     const kyt::ObjectRef object = registry.create(kCertObjectId);
     QVERIFY(object->metaObject()->indexOfMethod("GetStoreCertCount()") >= 0);
+
+    // At start-up the program's own copy replaces another copy of it left registered by an older
+    // build, and leaves alone a library of another name put in its place.
+    const QString older = dir.filePath(QStringLiteral("older/") + plugin.fileName());
+    const QString replacement = dir.filePath(QStringLiteral("replacement.so"));
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("older"))));
+    QVERIFY(QFile::copy(kPlugin, older) && QFile::copy(kPlugin, replacement));
+    for (const auto& [registered, kept] : {std::pair{older, false}, std::pair{replacement, true}}) {
+        QVERIFY(kyt::registerLibrary(registry, registered));
+        QVERIFY(kyt::registerLibraryUnlessKnown(registry, {kCertObjectId}, kPlugin));
+        QCOMPARE(registry.libraryFor(kCertObjectId), kept ? registered : plugin.absoluteFilePath());
+    }
 }
 
 void RegistrationTest::registrarProgram_data() {
