@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QThread>
 
 using namespace regtest;
 using testsupport::PausableServer;
@@ -24,6 +25,7 @@ private Q_SLOTS:
     void initTestCase();
     void commandLineGivesUpWithOneLine();
     void typedRecordOutlivesTheOutage();
+    void changeThatMayHaveRunIsNotRepeated();
 
 private:
     std::unique_ptr<PausableServer> server_;
@@ -101,6 +103,26 @@ void TestDbOutage::typedRecordOutlivesTheOutage() {
     QCOMPARE(h.numbers(), (QList<int>{1, 2}));
     QCOMPARE(h.column(2, "SerialNo"), QStringLiteral("S-42"));
     QCOMPARE(h.column(2, "Email"), QStringLiteral("typed@example.in"));
+}
+
+// A server slower to reply than the client waits: the insert is carried out although its reply
+// never came. Running it again on a new connection would store the row twice.
+void TestDbOutage::changeThatMayHaveRunIsNotRepeated() {
+    RegisterWindow h(QStringLiteral("mysql"));
+    h.store({.srNo = 1, .name = QStringLiteral("Existing")});
+    kyt::Db& db = *h.fx.db;
+    db.execute(QStringLiteral("Create Trigger slow Before Insert On DscStore For Each Row Set @waited=Sleep(2)"));
+    kyt::ErrorRecord raised;
+    try {
+        db.execute(QStringLiteral("Insert Into DscStore (SrNo, Nm) Values (2, 'Slow')"));
+    } catch (const kyt::Error& e) {
+        raised = e.record();
+    }
+    QVERIFY2(raised.number == kyt::errnum::DatabaseUnreachable, qPrintable(raised.description));
+    QThread::msleep(3000); // the server finishes what it was given
+    QCoreApplication::processEvents();
+    kyt::RowSet rs = db.openRowSet(QStringLiteral("Select Count(*) From DscStore Where SrNo=2"));
+    QCOMPARE(rs.text(0), QStringLiteral("1"));
 }
 
 QTEST_MAIN(TestDbOutage)

@@ -7,6 +7,7 @@
 #include <QAtomicInt>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -131,6 +132,20 @@ QString mysqlConnectOptions(const DbAddress& address) {
     if (!address.socket.isEmpty())
         options += QStringLiteral(";UNIX_SOCKET=") + address.socket;
     return options;
+}
+
+// A lost connection that may have cost only the reply: the server could have carried the
+// statement out. (2006 and a closed connection mean the statement never left.)
+bool mayHaveRun(const QSqlDatabase& conn, const QSqlError& error) {
+    const int code = error.nativeErrorCode().toInt();
+    return conn.isOpen() && code != 2006;
+}
+
+// A statement that changes rows, which running twice would repeat.
+bool changesRows(const QString& sql) {
+    static const QRegularExpression kChange(QStringLiteral("^\\s*(insert|update|delete|replace)\\b"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    return kChange.match(sql).hasMatch();
 }
 
 bool isFlushTables(const QString& sql) {
@@ -302,8 +317,16 @@ std::unique_ptr<QSqlQuery> Db::run(const QString& sql) {
         return q;
     if (backend_ != Backend::MySQL || !isConnectionLost(connection(), q->lastError()))
         raiseFrom(q->lastError(), sql);
+    const bool repeatable = !changesRows(sql) || !mayHaveRun(connection(), q->lastError());
     QString why;
     if (reconnect(&why)) {
+        // Running a change again could store it twice; the caller is told that it may be lost.
+        if (!repeatable)
+            raise(errnum::DatabaseUnreachable,
+                  QStringLiteral("The connection to the database was lost while the statement ran; it may not have "
+                                 "been carried out. [") +
+                      sql + QLatin1Char(']'),
+                  source);
         q = start();
         if (q->exec(sql))
             return q;

@@ -63,7 +63,10 @@ public:
     Db& operator=(const Db&) = delete;
 
     // A statement that finds the connection to the server lost reconnects and runs once more; when
-    // the server still cannot be reached it raises errnum::DatabaseUnreachable.
+    // the server still cannot be reached it raises errnum::DatabaseUnreachable. An insert, update or
+    // delete that the server may have carried out before the connection went is not run again
+    // (it could be stored twice): it raises errnum::DatabaseUnreachable too, on a connection made
+    // anew for the statements that follow.
     void execute(const QString& sql);
     RowSet openRowSet(const QString& sql);
 

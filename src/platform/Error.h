@@ -39,7 +39,8 @@ constexpr int PathNotFound = 76;
 constexpr int PermissionDenied = 70;
 constexpr int FileAccess = 75;
 constexpr int Database = -2147467259;
-// The connection to the database was lost and could not be made again.
+// The connection to the database was lost and could not be made again, or was lost while a change
+// ran, so that whether it was carried out is not known.
 constexpr int DatabaseUnreachable = 3709;
 constexpr int Unexpected = 51;
 } // namespace errnum
