@@ -1,6 +1,8 @@
 // Several desks saving into one register at the same moment: four processes add 250 records each;
-// every record must be there, each under a number of its own.
+// every record must be there, each under a number of its own. And the lock that keeps the numbers
+// apart is never silently lost.
 
+#include "register/RecordNumbers.h"
 #include "register/StoreStatements.h"
 #include "support/TestSupport.h"
 
@@ -13,6 +15,7 @@ class TestSrNoAllocation : public QObject {
 private Q_SLOTS:
     void concurrentSavesGetDistinctNumbers_data() { testsupport::addBackendColumn(); }
     void concurrentSavesGetDistinctNumbers();
+    void sessionLostUnderTheLockFails();
 };
 
 void TestSrNoAllocation::concurrentSavesGetDistinctNumbers() {
@@ -57,6 +60,30 @@ void TestSrNoAllocation::concurrentSavesGetDistinctNumbers() {
     QCOMPARE(names.size(), kDesks * kSavesEach);
     QCOMPARE(numbers.size(), kDesks * kSavesEach);
     QVERIFY(numbers.contains(1) && numbers.contains(kDesks * kSavesEach));
+}
+
+// The server's lock belongs to the session: after the session is killed, a statement under the lock
+// must fail instead of running on a new session that holds no lock.
+void TestSrNoAllocation::sessionLostUnderTheLockFails() {
+    QTemporaryDir dir;
+    const auto db = testsupport::openFreshDb(QStringLiteral("mysql"), dir.path(), QStringLiteral("session"));
+    const auto other = testsupport::openFreshDb(QStringLiteral("mysql"), dir.path(), QStringLiteral("other"));
+    db->execute(StoreStatements::createTable());
+    kyt::RowSet rs = db->openRowSet(QStringLiteral("Select Connection_Id()"));
+    const QString session = rs.text(0);
+    rs.close();
+    kyt::ErrorRecord raised;
+    try {
+        const kyt::Db::AllocationLock lock(*db);
+        other->execute(QStringLiteral("Kill Connection ") + session);
+        NextRecordNumber(*db);
+    } catch (const kyt::Error& e) {
+        raised = e.record();
+    }
+    QVERIFY2(raised.number == kyt::errnum::DatabaseUnreachable, qPrintable(raised.description));
+    // The next allocation takes the lock on the new session.
+    const kyt::Db::AllocationLock lock(*db);
+    QCOMPARE(NextRecordNumber(*db), 1);
 }
 
 QTEST_MAIN(TestSrNoAllocation)

@@ -327,6 +327,13 @@ std::unique_ptr<QSqlQuery> Db::run(const QString& sql) {
                                  "been carried out. [") +
                       sql + QLatin1Char(']'),
                   source);
+        // The locks went with the old session: what they guard must start again from taking them.
+        if (sessionLocks_ > 0)
+            raise(errnum::DatabaseUnreachable,
+                  QStringLiteral("The connection to the database was lost while record numbers were being "
+                                 "allocated. [") +
+                      sql + QLatin1Char(']'),
+                  source);
         q = start();
         if (q->exec(sql))
             return q;
@@ -385,9 +392,12 @@ Db::AllocationLock::AllocationLock(Db& db) : db_(db) {
     if (rs.eof() || rs.value(0).toInt() != 1)
         raise(errnum::Database, QStringLiteral("Record numbers are being allocated elsewhere; try again."),
               QStringLiteral("KYTDscMgr.Db (%1)").arg(db_.driver_));
+    ++db_.sessionLocks_;
 }
 
 Db::AllocationLock::~AllocationLock() {
+    if (db_.backend_ == Backend::MySQL)
+        --db_.sessionLocks_;
     // A lost connection has released the lock already; nothing is left to do then.
     if (!db_.connection().isOpen())
         return;

@@ -122,6 +122,8 @@ private:
     QString driver_;
     QString warning_;
     int timeoutSeconds_ = DbAddress::kDefaultTimeoutSeconds;
+    // Allocation locks held by this session on the server: a new session would not hold them.
+    int sessionLocks_ = 0;
     // Why the last reconnect failed, while that is news: empty otherwise.
     std::shared_ptr<QString> unreachable_ = std::make_shared<QString>();
 };
