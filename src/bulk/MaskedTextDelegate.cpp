@@ -1,5 +1,7 @@
 #include "bulk/MaskedTextDelegate.h"
 
+#include "platform/WindowKit.h"
+
 #include <QLineEdit>
 
 QString MaskedTextDelegate::displayText(const QVariant& value, const QLocale&) const {
@@ -10,6 +12,6 @@ QWidget* MaskedTextDelegate::createEditor(QWidget* parent, const QStyleOptionVie
                                           const QModelIndex& index) const {
     QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
     if (auto* box = qobject_cast<QLineEdit*>(editor))
-        box->setEchoMode(QLineEdit::Password);
+        kyt::maskWithStars(box);
     return editor;
 }

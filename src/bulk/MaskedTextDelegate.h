@@ -2,7 +2,7 @@
 
 #include <QStyledItemDelegate>
 
-// Shows a cell's text as one "*" a character and edits it in a masked box, for passwords typed
+// Shows a cell's text as one "*" a character and edits it in a box masked alike, for passwords typed
 // into a grid: someone looking over the user's shoulder sees only how long they are.
 class MaskedTextDelegate : public QStyledItemDelegate {
     Q_OBJECT

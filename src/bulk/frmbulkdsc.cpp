@@ -83,7 +83,7 @@ void frmbulkdsc::buildFileListPage() {
     chkcompass->setObjectName(QStringLiteral("chkcompass"));
     txtcompass = new QLineEdit(fam1);
     txtcompass->setObjectName(QStringLiteral("txtcompass"));
-    txtcompass->setEchoMode(QLineEdit::Password);
+    kyt::maskWithStars(txtcompass);
     cmdproceed = makeButton(QStringLiteral("&Proceed"), QStringLiteral("cmdproceed"), fam1);
     cmdexit = makeButton(QStringLiteral("E&xit"), QStringLiteral("cmdexit"), fam1);
 

@@ -1,5 +1,7 @@
 #include "platform/WindowKit.h"
 
+#include <QLineEdit>
+
 namespace kyt {
 
 QPushButton* makeButton(const QString& caption, const QString& name, QWidget* parent) {
@@ -15,6 +17,12 @@ void paint(QWidget* w, QPalette::ColorRole role, const QColor& colour) {
     w->setPalette(p);
     if (role == QPalette::Window)
         w->setAutoFillBackground(true);
+}
+
+void maskWithStars(QLineEdit* box) {
+    box->setEchoMode(QLineEdit::Password);
+    // The style's own mask character differs from one style to the next.
+    box->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
 }
 
 } // namespace kyt
