@@ -40,8 +40,6 @@ class TestStore : public QObject {
 private Q_SLOTS:
     void valuesComeBackByteForByte_data() { testsupport::addBackendColumn(); }
     void valuesComeBackByteForByte();
-    void updateAndDuplicateQueries_data() { testsupport::addBackendColumn(); }
-    void updateAndDuplicateQueries();
     void textComparesWithoutCaseOrTrailingBlanks_data() { testsupport::addBackendColumn(); }
     void textComparesWithoutCaseOrTrailingBlanks();
     void tableWrittenByAnotherProgram_data() { testsupport::addBackendColumn(); }
@@ -76,30 +74,6 @@ void TestStore::valuesComeBackByteForByte() {
     // The type-list queries spell the table "DSCStore"; both spellings reach the same table.
     kyt::RowSet types = fx.db->openRowSet(StoreStatements::selectTypes());
     QCOMPARE(types.text(0), QStringLiteral("Class 3 Individual"));
-}
-
-void TestStore::updateAndDuplicateQueries() {
-    QFETCH(QString, backend);
-    ComponentFixture fx(backend);
-    fx.db->execute(StoreStatements::createTable());
-    fx.db->execute(StoreStatements::insertRecord(1, record(QStringLiteral("One"), QStringLiteral("S1"))));
-    fx.db->execute(StoreStatements::insertRecord(2, record(QStringLiteral("Two"), QStringLiteral("S'2"))));
-
-    QVERIFY(!isEmptyQuery(*fx.db, StoreStatements::selectBySerial(QStringLiteral("S'2"))));
-    QVERIFY(isEmptyQuery(*fx.db, StoreStatements::selectBySerialExcept(QStringLiteral("S'2"), 2)));
-    QVERIFY(!isEmptyQuery(*fx.db, StoreStatements::selectBySerialExcept(QStringLiteral("S'2"), 1)));
-
-    auto changed = record(QStringLiteral("Zwei 'changed' \\"), QStringLiteral("S'2"));
-    changed[4] = QString(); // an empty date is stored as no date
-    fx.db->execute(StoreStatements::updateRecord(2, changed));
-    kyt::RowSet rs = fx.db->openRowSet(QStringLiteral("Select * from DscStore Where SrNo=2"));
-    QCOMPARE(rs.text(QStringLiteral("Nm")), changed[0]);
-    QCOMPARE(rs.dateText(QStringLiteral("DtFrom")), QString());
-    QCOMPARE(rs.value(QStringLiteral("SrNo")).toInt(), 2);
-    rs.close();
-
-    fx.db->execute(StoreStatements::deleteRecord(1));
-    QVERIFY(isEmptyQuery(*fx.db, StoreStatements::selectBySerial(QStringLiteral("S1"))));
 }
 
 // As MariaDB compares this table's texts, so does SQLite: letter case and trailing blanks do not
