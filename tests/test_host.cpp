@@ -1,6 +1,8 @@
 // The host program's command line, run as a script would run it.
 
 #include "host/HostOptions.h"
+#include "host/HostSession.h"
+#include "host/ListCommands.h"
 #include "platform/ObjectRegistry.h"
 #include "register/StoreStatements.h"
 #include "support/TestSupport.h"
@@ -208,6 +210,10 @@ void TestHost::unusableSetUpsExitWithTwo() {
         QVERIFY2(message.startsWith(QStringLiteral("dscmgr: ")), qPrintable(r.err));
     }
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("Confg.ini"))));
+    // Reading never makes a folder.
+    const QString absent = dir.filePath(QStringLiteral("absent"));
+    QCOMPARE(dscmgr({QStringLiteral("check"), QStringLiteral("--folder"), absent}, registry).status, 2);
+    QVERIFY(!QFileInfo::exists(absent));
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("mistyped.db"))));
     // A window without a display is refused with a pointer to the alternatives.
     const Run gui = dscmgr({QStringLiteral("--folder"), dir.path()}, registry);
@@ -305,6 +311,28 @@ void TestHost::readingLeavesTheFileAsItWas() {
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll() == before);
     QVERIFY(!QFile::exists(path + QStringLiteral("-wal")));
+    file.close();
+
+    // A folder this user may only read is listed; a command that writes is refused there.
+    QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
+    {
+        testsupport::ComponentFixture fx;
+        testsupport::FilePermissionsEnforced enforced;
+        QString error;
+        auto reader = HostSession::open(*HostOptions::parse(QStringList{QStringLiteral("list")} + where, &error),
+                                        fx.services(), &error);
+        QVERIFY2(reader, qPrintable(error));
+        QString listed, said;
+        QTextStream out(&listed), err(&said);
+        QCOMPARE(runListCommand(*reader, out, err), 0);
+        out.flush();
+        QCOMPARE(listed.count(QLatin1Char('\n')), 3);
+        auto writer = HostSession::open(
+            *HostOptions::parse(QStringList{QStringLiteral("import"), path} + where, &error), fx.services(), &error);
+        QVERIFY(!writer);
+        QVERIFY2(error.endsWith(QStringLiteral("it is not writable.")), qPrintable(error));
+    }
+    QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 }
 
 // One notice through the session bus; without a bus the check prints and exits as always.

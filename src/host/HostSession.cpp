@@ -7,11 +7,20 @@
 #include <QTemporaryFile>
 
 namespace {
-bool prepareFolder(const QString& folder, QString* error) {
+// A folder the register is only read from must exist; one it may be written to is created when
+// missing and must take new files.
+bool prepareFolder(const QString& folder, bool readsOnly, QString* error) {
     const QFileInfo info(folder);
     if (info.exists() && !info.isDir()) {
         *error = QStringLiteral("Cannot use the folder %1: it is a file.").arg(folder);
         return false;
+    }
+    if (readsOnly) {
+        if (!info.exists()) {
+            *error = QStringLiteral("Cannot use the folder %1: it does not exist.").arg(folder);
+            return false;
+        }
+        return true;
     }
     if (!QDir().mkpath(folder)) {
         *error = QStringLiteral("Cannot use the folder %1: it cannot be created.").arg(folder);
@@ -54,13 +63,14 @@ std::unique_ptr<HostSession> HostSession::open(const HostOptions& options, kyt::
         *error = why;
         return nullptr;
     }
-    if (!prepareFolder(session->folder_, &why)) {
+    // Listing and checking only read: the folder and an SQLite file must exist and are left
+    // exactly as they are, also when this user may not write to them.
+    const bool readsOnly =
+        options.command == HostOptions::Command::List || options.command == HostOptions::Command::Check;
+    if (!prepareFolder(session->folder_, readsOnly, &why)) {
         *error = why;
         return nullptr;
     }
-    // Listing and checking only read: an SQLite file must exist and is left exactly as it is.
-    const bool readsOnly =
-        options.command == HostOptions::Command::List || options.command == HostOptions::Command::Check;
     session->db_ = kyt::Db::open(*address, &why, readsOnly ? kyt::Db::Access::ReadOnly : kyt::Db::Access::ReadWrite);
     if (!session->db_) {
         *error = why;

@@ -9,7 +9,8 @@
 // and the component instance.
 class HostSession {
 public:
-    // Prepares the folder (created when missing, must be writable), registers the report
+    // Prepares the folder (for a command that only reads it must exist; otherwise it is created
+    // when missing and must be writable), registers the report
     // components found beside the program and opens the database. Nothing, with a one-line
     // reason, when any of it cannot be had.
     static std::unique_ptr<HostSession> open(const HostOptions& options, kyt::Services services, QString* error);
