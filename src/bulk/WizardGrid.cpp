@@ -10,6 +10,10 @@ WizardGrid::WizardGrid(const QStringList& headings, QWidget* parent) : QTableWid
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setWordWrap(false);
     horizontalHeader()->setStretchLastSection(true);
+    // Tab and Shift+Tab go to the next and previous control, as in the register's list; the arrow
+    // keys move between cells. Otherwise a list of many files would hold the focus for three Tabs
+    // a row.
+    setTabKeyNavigation(false);
     connect(this, &QTableWidget::currentCellChanged, this, [this](int newRow, int newCol, int oldRow, int oldCol) {
         Q_EMIT afterRowColChange(oldRow + 1, oldCol, newRow + 1, newCol);
     });

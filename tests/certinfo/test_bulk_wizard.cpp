@@ -306,11 +306,18 @@ void BulkWizardTest::readingShowsDetailsOrWhyNot() {
     QCOMPARE(w_->cboidproof->currentText(), QString());
     QCOMPARE(fx_->dialogs->messages().join(QString()), QString());
 
+    // Tab leaves either grid for the next control instead of walking its cells.
+    QTest::keyClick(w_->vs2, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), w_->cbodsctype);
+
     // Escape on the results page goes back to the file list, which is unchanged.
     QTest::keyClick(w_->cbodsctype, Qt::Key_Escape);
     QCOMPARE(page(), QStringLiteral("fam1"));
     QCOMPARE(w_->vs1->Rows(), 6);
     QVERIFY(w_->isVisible());
+    clickCell(w_->vs1, 2, 1);
+    QTest::keyClick(w_->vs1, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), w_->cmdfl);
 }
 
 void BulkWizardTest::stopAndEscapeEndTheRun() {
