@@ -215,6 +215,16 @@ void TestHost::unusableSetUpsExitWithTwo() {
     QCOMPARE(dscmgr({QStringLiteral("check"), QStringLiteral("--folder"), absent}, registry).status, 2);
     QVERIFY(!QFileInfo::exists(absent));
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("mistyped.db"))));
+    // The window's user, who reads no terminal, is shown the reason too.
+    testsupport::ComponentFixture fx;
+    QString error;
+    QVERIFY(!HostSession::open(*HostOptions::parse({QStringLiteral("--folder"), file.fileName()}, &error),
+                               fx.services(), &error));
+    QCOMPARE(fx.dialogs->messages(), QStringList{error});
+    QVERIFY(!HostSession::open(
+        *HostOptions::parse({QStringLiteral("list"), QStringLiteral("--folder"), file.fileName()}, &error),
+        fx.services(), &error));
+    QCOMPARE(fx.dialogs->messages().size(), 1);
     // A window without a display is refused with a pointer to the alternatives.
     const Run gui = dscmgr({QStringLiteral("--folder"), dir.path()}, registry);
     QCOMPARE(gui.status, 2);

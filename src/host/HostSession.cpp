@@ -51,6 +51,16 @@ bool HostSession::registerCertComponent(const kyt::ObjectRegistry& registry, con
 }
 
 std::unique_ptr<HostSession> HostSession::open(const HostOptions& options, kyt::Services services, QString* error) {
+    const std::shared_ptr<kyt::Dialogs> dialogs = services.dialogs;
+    auto session = openSession(options, std::move(services), error);
+    // The window is started from the desktop's menu, where nobody reads what goes to the terminal.
+    if (!session && options.command == HostOptions::Command::Gui && dialogs)
+        dialogs->information(nullptr, *error);
+    return session;
+}
+
+std::unique_ptr<HostSession> HostSession::openSession(const HostOptions& options, kyt::Services services,
+                                                      QString* error) {
     auto session = std::unique_ptr<HostSession>(new HostSession);
     session->options_ = options;
     session->folder_ = options.resolvedFolder();

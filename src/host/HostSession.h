@@ -12,7 +12,7 @@ public:
     // Prepares the folder (for a command that only reads it must exist; otherwise it is created
     // when missing and must be writable), registers the report
     // components found beside the program and opens the database. Nothing, with a one-line
-    // reason, when any of it cannot be had.
+    // reason, when any of it cannot be had; for the window the reason is also shown in a message.
     static std::unique_ptr<HostSession> open(const HostOptions& options, kyt::Services services, QString* error);
 
     bool initMe(bool chkOnly);
@@ -31,6 +31,8 @@ public:
                                       QString* error = nullptr);
 
 private:
+    static std::unique_ptr<HostSession> openSession(const HostOptions& options, kyt::Services services, QString* error);
+
     HostOptions options_;
     QString folder_;
     std::shared_ptr<kyt::Db> db_;
