@@ -216,7 +216,7 @@ void TestPlatform::callByNameReachesInvokableMembers() {
 
 void TestPlatform::dialogFilterConversion() {
     QCOMPARE(kyt::QtDialogs::toQtFilter(QStringLiteral("All File|*.*")), QStringLiteral("All File (*)"));
-    QCOMPARE(kyt::QtDialogs::toQtFilter(QStringLiteral("Certificates|*.pfx;*.p12|All|*.*")),
+    QCOMPARE(kyt::QtDialogs::toQtFilter(QStringLiteral("Certificates (*.pfx;*.p12)|*.pfx;*.p12|All (*.*)|*.*")),
              QStringLiteral("Certificates (*.pfx *.p12);;All (*)"));
 }
 

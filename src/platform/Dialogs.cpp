@@ -6,6 +6,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 namespace kyt {
 
@@ -89,7 +90,12 @@ QString QtDialogs::toQtFilter(const QString& filter) {
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
         if (patterns.trimmed() == QLatin1String("*.*"))
             patterns = QStringLiteral("*");
-        out << QStringLiteral("%1 (%2)").arg(parts[i], patterns);
+        // A description that names its patterns already, "Certificates (*.pfx;*.p12)", would show
+        // them twice: the toolkit's own list replaces them.
+        static const QRegularExpression namedPatterns(QStringLiteral("\\s*\\([^()]*\\*[^()]*\\)\\s*$"));
+        QString description = parts[i];
+        description.remove(namedPatterns);
+        out << QStringLiteral("%1 (%2)").arg(description, patterns);
     }
     return out.join(QStringLiteral(";;"));
 }
