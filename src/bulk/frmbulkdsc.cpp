@@ -179,6 +179,11 @@ void frmbulkdsc::connectControls() {
     connect(cmddelfl, &QPushButton::clicked, this, [this] { cmddelfl_Click(); });
     connect(cmdclear, &QPushButton::clicked, this, [this] { cmdclear_Click(); });
     connect(chkcompass, &QCheckBox::toggled, this, [this] { chkcompass_Click(); });
+    // Ticked by the user, the common password is what is typed next.
+    connect(chkcompass, &QCheckBox::clicked, this, [this](bool checked) {
+        if (checked)
+            txtcompass->setFocus();
+    });
     connect(cmdproceed, &QPushButton::clicked, this, [this] { cmdproceed_Click(); });
     connect(cmdexit, &QPushButton::clicked, this, [this] { cmdexit_Click(); });
     connect(cmdstop, &QPushButton::clicked, this, [this] { cmdstop_Click(); });
