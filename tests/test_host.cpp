@@ -2,6 +2,7 @@
 
 #include "host/HostOptions.h"
 #include "host/HostSession.h"
+#include "host/HostWindow.h"
 #include "host/ListCommands.h"
 #include "platform/ObjectRegistry.h"
 #include "register/StoreStatements.h"
@@ -86,6 +87,7 @@ private Q_SLOTS:
     void damagedRegisterIsNeverReadAsEmpty();
     void readingLeavesTheFileAsItWas();
     void checkNotifiesTheDesktop();
+    void menuOpensOneRegisterWindow();
 };
 
 void TestHost::optionParsing() {
@@ -382,6 +384,37 @@ void TestHost::checkNotifiesTheDesktop() {
     QDBusConnection::disconnectFromBus(QStringLiteral("notices"));
     daemon.kill();
     daemon.waitForFinished();
+}
+
+// The register chosen from the menu while it is open already comes to the front, once.
+void TestHost::menuOpensOneRegisterWindow() {
+    testsupport::ComponentFixture fx;
+    QString error;
+    auto session =
+        HostSession::open(*HostOptions::parse({QStringLiteral("--folder"), fx.folder, QStringLiteral("--db"),
+                                               QStringLiteral("sqlite:") + fx.db->connection().databaseName()},
+                                              &error),
+                          fx.services(), &error);
+    QVERIFY2(session, qPrintable(error));
+    HostWindow window(*session);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const auto registers = [] {
+        int open = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            open += w->objectName() == QLatin1String("frmDscMain") && w->isVisible();
+        return open;
+    };
+    for (int i = 0; i < 2; ++i) {
+        QApplication::setActiveWindow(&window);
+        QTest::keyClick(&window, Qt::Key_R, Qt::AltModifier);
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Return);
+        QTRY_COMPARE(registers(), 1);
+    }
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String("frmDscMain"))
+            w->deleteLater();
 }
 
 QTEST_MAIN(TestHost)

@@ -2,6 +2,7 @@
 
 #include "host/HostSession.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -25,6 +26,14 @@ HostWindow::HostWindow(HostSession& session) : session_(session), status_(new QL
 }
 
 void HostWindow::openRegister() {
+    // One register window at a time: a second one would show a list that the first one's saves
+    // leave behind. An open one is brought to the front instead.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->objectName() == QLatin1String("frmDscMain") && window->isVisible()) {
+            window->raise();
+            window->activateWindow();
+            return;
+        }
     if (session_.initMe(false)) {
         // The host sets its main window object once the register is open.
         session_.component()->MdiObj = kyt::ObjectRef(this, [](QObject*) {});
