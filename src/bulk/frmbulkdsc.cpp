@@ -288,10 +288,6 @@ bool frmbulkdsc::eventFilter(QObject* watched, QEvent* event) {
         return false;
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Escape) {
-        // Escape in an open cell of the file list ends that edit only; the list and the passwords
-        // typed so far stay.
-        if (vs1->viewport()->isAncestorOf(widget))
-            return false;
         int ascii = 27;
         Form_KeyPress(ascii);
         return true;
