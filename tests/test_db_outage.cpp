@@ -111,7 +111,7 @@ void TestDbOutage::changeThatMayHaveRunIsNotRepeated() {
     RegisterWindow h(QStringLiteral("mysql"));
     h.store({.srNo = 1, .name = QStringLiteral("Existing")});
     kyt::Db& db = *h.fx.db;
-    db.execute(QStringLiteral("Create Trigger slow Before Insert On DscStore For Each Row Set @waited=Sleep(2)"));
+    db.execute(QStringLiteral("Create Trigger slow Before Insert On DscStore For Each Row Set @waited=Sleep(3)"));
     kyt::ErrorRecord raised;
     try {
         db.execute(QStringLiteral("Insert Into DscStore (SrNo, Nm) Values (2, 'Slow')"));
@@ -119,7 +119,7 @@ void TestDbOutage::changeThatMayHaveRunIsNotRepeated() {
         raised = e.record();
     }
     QVERIFY2(raised.number == kyt::errnum::DatabaseUnreachable, qPrintable(raised.description));
-    QThread::msleep(3000); // the server finishes what it was given
+    QThread::msleep(4000); // the server finishes what it was given
     QCoreApplication::processEvents();
     kyt::RowSet rs = db.openRowSet(QStringLiteral("Select Count(*) From DscStore Where SrNo=2"));
     QCOMPARE(rs.text(0), QStringLiteral("1"));

@@ -212,7 +212,7 @@ void TestHost::unusableSetUpsExitWithTwo() {
         QVERIFY2(message.startsWith(QStringLiteral("dscmgr: ")), qPrintable(r.err));
     }
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("Confg.ini"))));
-    // Reading never makes a folder.
+    // Reading never makes a folder; without one the register file in it is missing.
     const QString absent = dir.filePath(QStringLiteral("absent"));
     QCOMPARE(dscmgr({QStringLiteral("check"), QStringLiteral("--folder"), absent}, registry).status, 2);
     QVERIFY(!QFileInfo::exists(absent));

@@ -7,21 +7,17 @@
 #include <QTemporaryFile>
 
 namespace {
-// A folder the register is only read from must exist; one it may be written to is created when
-// missing and must take new files.
+// A folder the register is only read from is used as it is: neither made nor written to (without
+// it the settings take their defaults, and a register file in it is missing). One that may be
+// written to is created when missing and must take new files.
 bool prepareFolder(const QString& folder, bool readsOnly, QString* error) {
     const QFileInfo info(folder);
     if (info.exists() && !info.isDir()) {
         *error = QStringLiteral("Cannot use the folder %1: it is a file.").arg(folder);
         return false;
     }
-    if (readsOnly) {
-        if (!info.exists()) {
-            *error = QStringLiteral("Cannot use the folder %1: it does not exist.").arg(folder);
-            return false;
-        }
+    if (readsOnly)
         return true;
-    }
     if (!QDir().mkpath(folder)) {
         *error = QStringLiteral("Cannot use the folder %1: it cannot be created.").arg(folder);
         return false;

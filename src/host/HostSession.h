@@ -9,7 +9,7 @@
 // and the component instance.
 class HostSession {
 public:
-    // Prepares the folder (for a command that only reads it must exist; otherwise it is created
+    // Prepares the folder (a command that only reads uses it as it is; otherwise it is created
     // when missing and must be writable), registers the report
     // components found beside the program and opens the database. Nothing, with a one-line
     // reason, when any of it cannot be had; for the window the reason is also shown in a message.
