@@ -325,7 +325,10 @@ void TestHost::readingLeavesTheFileAsItWas() {
     QVERIFY(!QFile::exists(path + QStringLiteral("-wal")));
     file.close();
 
-    // A folder this user may only read is listed; a command that writes is refused there.
+    // A folder this user may only read is listed, also when the register in it is kept in WAL
+    // mode; a command that writes is refused there.
+    QVERIFY(kyt::Db::open(kyt::DbAddress::sqliteFile(path), nullptr) != nullptr); // WAL from now on
+    QVERIFY(!QFile::exists(path + QStringLiteral("-wal")));
     QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
     {
         testsupport::ComponentFixture fx;

@@ -12,6 +12,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTimer>
+#include <QUrl>
 
 namespace kyt {
 
@@ -148,6 +149,21 @@ bool changesRows(const QString& sql) {
     return kChange.match(sql).hasMatch();
 }
 
+// Touches the file, so that an unreadable or read-only file is reported at once and not later.
+bool prepareSqliteConnection(const QSqlDatabase& conn, Db::Access access, QString* why) {
+    // Before any statement: a comparison cannot be replaced while statements are open.
+    if (!sqlitetext::installComparison(conn, why))
+        return false;
+    // Reading leaves the journal mode as the file has it.
+    QSqlQuery q(conn);
+    if ((access == Db::Access::ReadWrite && !q.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) ||
+        !q.exec(QStringLiteral("PRAGMA schema_version"))) {
+        *why = q.lastError().text().simplified();
+        return false;
+    }
+    return true;
+}
+
 bool isFlushTables(const QString& sql) {
     return sql.simplified().compare(QLatin1String("Flush Tables"), Qt::CaseInsensitive) == 0;
 }
@@ -249,16 +265,24 @@ std::shared_ptr<Db> Db::open(const DbAddress& address, QString* error, Access ac
     db->timeoutSeconds_ = address.timeoutSeconds;
 
     if (backend == Backend::SQLite) {
-        // Touch the file now, so an unreadable or read-only file is reported here and not later.
-        // Before any statement: a comparison cannot be replaced while statements are open.
         QString why;
-        if (!sqlitetext::installComparison(conn, &why))
-            return fail(why);
-        // Reading leaves the journal mode as the file has it.
-        QSqlQuery q(conn);
-        if ((access == Access::ReadWrite && !q.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) ||
-            !q.exec(QStringLiteral("PRAGMA schema_version")))
-            return fail(q.lastError().text().simplified());
+        if (!prepareSqliteConnection(conn, access, &why)) {
+            // A register kept in WAL mode, in a folder this user may not write to, cannot be read
+            // the usual way: a reader makes a shared-memory file beside it. Nobody can be writing
+            // to it either (a writer needs that folder too), so unless a log still waits to be
+            // merged into it, it is read as a file that does not change.
+            const QFileInfo log(address.path + QStringLiteral("-wal"));
+            if (access != Access::ReadOnly || log.size() > 0)
+                return fail(why);
+            conn.close();
+            conn.setDatabaseName(
+                QUrl::fromLocalFile(QFileInfo(address.path).absoluteFilePath()).toString(QUrl::FullyEncoded) +
+                QStringLiteral("?immutable=1"));
+            conn.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
+            QString again;
+            if (!conn.open() || !prepareSqliteConnection(conn, access, &again))
+                return fail(why);
+        }
     } else {
         QString why;
         if (!db->prepareMySqlSession(&why))
