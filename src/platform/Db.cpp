@@ -164,6 +164,18 @@ bool prepareSqliteConnection(const QSqlDatabase& conn, Db::Access access, QStrin
     return true;
 }
 
+// A table made without a character set takes the database's, which on some servers cannot hold
+// names in other scripts; the register's tables always hold any text.
+QString withUnicodeText(const QString& sql) {
+    static const QRegularExpression kCreateTable(QStringLiteral("^\\s*create\\s+table\\b"),
+                                                 QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression kCharacterSet(QStringLiteral("\\b(character\\s+set|charset)\\b"),
+                                                  QRegularExpression::CaseInsensitiveOption);
+    if (!kCreateTable.match(sql).hasMatch() || kCharacterSet.match(sql).hasMatch())
+        return sql;
+    return sql + QStringLiteral(" Default Character Set utf8mb4");
+}
+
 bool isFlushTables(const QString& sql) {
     return sql.simplified().compare(QLatin1String("Flush Tables"), Qt::CaseInsensitive) == 0;
 }
@@ -385,7 +397,7 @@ bool Db::reconnect(QString* error) {
 void Db::execute(const QString& sql) {
     if (backend_ == Backend::SQLite && isFlushTables(sql))
         return;
-    const std::unique_ptr<QSqlQuery> q = run(sql);
+    const std::unique_ptr<QSqlQuery> q = run(backend_ == Backend::MySQL ? withUnicodeText(sql) : sql);
     // Text compares as on MariaDB only in columns declared for it.
     if (backend_ == Backend::SQLite)
         if (const QString table = sqlitetext::createdTable(sql); !table.isEmpty()) {

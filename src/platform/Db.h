@@ -49,7 +49,8 @@ private:
 
 // The connection the register works on: execute a statement text, or open a row set on one.
 // Statements run as written; only what a backend needs is adapted ("Flush Tables" is a no-op on
-// SQLite, where table names already match without regard to case). Failures raise kyt::Error.
+// SQLite, where table names already match without regard to case; a table made on the server
+// holds text in any script, whatever the database's own character set). Failures raise kyt::Error.
 class Db {
 public:
     enum class Backend { SQLite, MySQL };
