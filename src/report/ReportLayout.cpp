@@ -89,9 +89,12 @@ ReportLayout::Geometry ReportLayout::geometry(const std::vector<int>& widths, bo
         g.width.push_back(w * character);
         total += w * character;
     }
-    // Wider than the page: shrink to fit. Narrower: centre on the page.
-    const double scale = total > pageWidth_ ? pageWidth_ / total : 1.0;
-    double x = total > pageWidth_ ? 0 : (pageWidth_ - total) / 2;
+    // Wider than the page: shrink to fit. Narrower: centre on the page. The grid's lines are drawn
+    // on the cell edges, so half a line on either side must stay on the page too.
+    const double line = kGridPoints * device_->logicalDpiX() / 72.0;
+    const double room = pageWidth_ - line;
+    const double scale = total > room ? room / total : 1.0;
+    double x = total > room ? line / 2 : (pageWidth_ - total) / 2;
     for (double& w : g.width) {
         w *= scale;
         g.x.push_back(x);
