@@ -84,3 +84,17 @@ bool WizardGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* eve
         return false;
     return QTableWidget::edit(index, trigger, event);
 }
+
+void WizardGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    if (hint != QAbstractItemDelegate::EditNextItem && hint != QAbstractItemDelegate::EditPreviousItem) {
+        QTableWidget::closeEditor(editor, hint);
+        return;
+    }
+    const bool forward = hint == QAbstractItemDelegate::EditNextItem;
+    QTableWidget::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    const int row = currentRow() + (forward ? 1 : -1);
+    if (row >= 0 && row < rowCount())
+        QTableWidget::setCurrentCell(row, currentColumn());
+    else
+        focusNextPrevChild(forward);
+}

@@ -36,4 +36,7 @@ Q_SIGNALS:
 protected:
     using QTableWidget::edit;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    // Tab and Shift+Tab in an open cell go down and up the same column, as when typing a list of
+    // passwords; past the first or last row they leave the grid.
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 };

@@ -237,8 +237,11 @@ void BulkWizardTest::passwordsAndListEditing() {
     };
     QVERIFY(maskedWithStars(editor));
     QTest::keyClicks(editor, QStringLiteral("wrong"));
-    QTest::keyClick(editor, Qt::Key_Return);
+    // Tab keeps what was typed and goes down the Password column.
+    QTest::keyClick(editor, Qt::Key_Tab);
     QTRY_COMPARE(w_->vs1->TextMatrix(1, 2), QStringLiteral("wrong"));
+    QCOMPARE(w_->vs1->Row(), 2);
+    QCOMPARE(w_->vs1->Col(), 2);
     const QAbstractItemDelegate* cell = w_->vs1->itemDelegateForColumn(2);
     QVERIFY(qobject_cast<const QStyledItemDelegate*>(cell));
     QCOMPARE(static_cast<const QStyledItemDelegate*>(cell)->displayText(QStringLiteral("wrong"), QLocale()),
