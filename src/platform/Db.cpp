@@ -281,10 +281,11 @@ std::shared_ptr<Db> Db::open(const DbAddress& address, QString* error, Access ac
         if (!prepareSqliteConnection(conn, access, &why)) {
             // A register kept in WAL mode, in a folder this user may not write to, cannot be read
             // the usual way: a reader makes a shared-memory file beside it. Nobody can be writing
-            // to it either (a writer needs that folder too), so unless a log still waits to be
-            // merged into it, it is read as a file that does not change.
-            const QFileInfo log(address.path + QStringLiteral("-wal"));
-            if (access != Access::ReadOnly || log.size() > 0)
+            // to it either (a writer needs that folder too), so unless a log or journal still
+            // waits to be merged into it, it is read as a file that does not change.
+            const bool pending = QFileInfo(address.path + QStringLiteral("-wal")).size() > 0 ||
+                                 QFileInfo(address.path + QStringLiteral("-journal")).size() > 0;
+            if (access != Access::ReadOnly || pending)
                 return fail(why);
             conn.close();
             conn.setDatabaseName(
