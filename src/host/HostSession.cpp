@@ -69,8 +69,8 @@ std::unique_ptr<HostSession> HostSession::openSession(const HostOptions& options
         *error = why;
         return nullptr;
     }
-    // Listing and checking only read: the folder and an SQLite file must exist and are left
-    // exactly as they are, also when this user may not write to them.
+    // Listing and checking only read: the folder is taken as it is and an SQLite file must exist;
+    // both are left exactly as they are, also when this user may not write to them.
     const bool readsOnly =
         options.command == HostOptions::Command::List || options.command == HostOptions::Command::Check;
     if (!prepareFolder(session->folder_, readsOnly, &why)) {
