@@ -23,6 +23,8 @@ private Q_SLOTS:
     void listAfterSave();
     void recordHiddenByFilter_data() { addBackendColumn(); }
     void recordHiddenByFilter();
+    void recordDeletedMeanwhile_data() { addBackendColumn(); }
+    void recordDeletedMeanwhile();
 };
 
 // Each refused case fails exactly one check, or several where only the first may speak; an empty
@@ -258,6 +260,29 @@ void TestSave::recordHiddenByFilter() {
     QCOMPARE(h.w->vs->Row(), 1);
     QCOMPARE(h.text(0)->text(), u"Expired A"_s);
     QVERIFY(h.w->options[1]->isChecked());
+}
+
+// Another window deletes the record while this one has it open for changing: the save writes
+// nothing, says why, and keeps every entry on screen.
+void TestSave::recordDeletedMeanwhile() {
+    QFETCH(QString, backend);
+    RegisterWindow h(backend);
+    h.store({.srNo = 1, .name = "Kept"});
+    h.store({.srNo = 2, .name = "Gone"});
+    h.open();
+
+    h.selectRecord(2);
+    h.click(h.w->cmdmodify);
+    QTest::keyClicks(h.text(0), u"Renamed"_s);
+    h.fx.db->execute(StoreStatements::deleteRecord(2));
+    h.click(h.w->cmdupdate);
+
+    QCOMPARE(h.said().size(), 1);
+    QVERIFY(h.said().first().startsWith(u"This certificate has been deleted"_s));
+    QVERIFY(h.w->cmdupdate->isVisible());
+    QCOMPARE(h.text(0)->text(), u"Renamed"_s);
+    QCOMPARE(h.numbers(), QList<int>{1});
+    QCOMPARE(h.fx.dialogs->unexpected(), 0);
 }
 
 QTEST_MAIN(TestSave)

@@ -147,6 +147,28 @@ void frmDscMain::cmdupdate_Click() {
     if (databaseUnreachable())
         return;
 
+    // Another window on the same register may have deleted the record since it was opened for
+    // changing: the update would then write nothing and the entries would be lost without a word.
+    if (!AddMode) {
+        bool deleted = false;
+        trap([&] {
+            kyt::RowSet rs = ClsObj->Db->openRowSet(StoreStatements::selectByRecordNumber(n));
+            deleted = rs.isEmpty();
+            rs.close();
+        });
+        if (databaseUnreachable())
+            return;
+        if (deleted) {
+            trap([&] {
+                ClsObj->services().dialogs->information(
+                    this, QStringLiteral("This certificate has been deleted from the register meanwhile, so the "
+                                         "changes were not saved. Nothing you entered is lost: press Cancel to "
+                                         "drop it, or add the certificate again."));
+            });
+            return;
+        }
+    }
+
     for (ProofKind kind : {ProofKind::Id, ProofKind::Addr}) {
         bool missing = false;
         trap([&] { missing = proofSourceMissing(kind, n); });

@@ -68,6 +68,10 @@ QString selectMaxSrNo() {
     return QStringLiteral("Select Max(SrNo) From DscStore");
 }
 
+QString selectByRecordNumber(int srNo) {
+    return QStringLiteral("Select SrNo From DscStore Where SrNo=") + QString::number(srNo);
+}
+
 QString insertRecord(int srNo, const RecordValues& values) {
     QString sql = QStringLiteral("Insert Into DscStore Values (") + QString::number(srNo);
     for (int i = 0; i < int(values.size()); ++i)

@@ -27,6 +27,7 @@ QString selectAddrProofTypes();
 QString selectBySerial(const QString& serial);
 QString selectBySerialExcept(const QString& serial, int srNo);
 QString selectMaxSrNo();
+QString selectByRecordNumber(int srNo);
 QString insertRecord(int srNo, const RecordValues& values);
 QString updateRecord(int srNo, const RecordValues& values);
 QString deleteRecord(int srNo);
