@@ -70,8 +70,10 @@ void writeForeignTable(kyt::Db& db) {
         QStringLiteral("INSERT INTO DSCSTORE VALUES (4,'Soon ''Q''','Class 3',NULL,'CA','2024-01-01 00:00:00','%1',"
                        "'s@x.in',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL)")
             .arg(soon));
-    db.execute(QStringLiteral("INSERT INTO DSCSTORE VALUES (9,'Later','Class 2','S9','CA','2023-01-01 00:00:00','%1',"
-                              "'','','','PAN Card','P1','pan.pdf','','','')")
+    // Control characters stored in a text: a tab, a line break and an escape.
+    db.execute(QStringLiteral(
+                   "INSERT INTO DSCSTORE VALUES (9,'Later','Class\t2\n\x1b[31m','S9','CA','2023-01-01 00:00:00','%1',"
+                   "'','','','PAN Card','P1','pan.pdf','','','')")
                    .arg(later));
     Q_UNUSED(now);
 }
@@ -146,7 +148,7 @@ void TestHost::listAndCheck() {
     QCOMPARE(lines.size(), 3);
     QCOMPARE(lines[0].split(QLatin1Char('\t')).size(), 16);
     QVERIFY(lines[0].startsWith(QStringLiteral("Sr. No.\tCertificate Name\tType of DSC\tSerial No.")));
-    QVERIFY2(lines[1].startsWith(QStringLiteral("1\tLater\tClass 2\tS9\tCA\t01/01/2023 00:00:00\t")),
+    QVERIFY2(lines[1].startsWith(QStringLiteral("1\tLater\tClass 2  [31m\tS9\tCA\t01/01/2023 00:00:00\t")),
              qPrintable(lines[1]));
     QVERIFY(lines[1].endsWith(QStringLiteral("\tPAN Card\tP1\tpan.pdf\t\t\t")));
     QVERIFY(lines[2].startsWith(QStringLiteral("2\tSoon 'Q'\tClass 3\t\tCA\t01/01/2024 00:00:00\t")));

@@ -13,6 +13,16 @@ QString csvField(const QString& text) {
     quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
+
+// A listing cell on one line and harmless on a terminal: tabs and line breaks stored in a field
+// would split its row, and escape sequences would reach the terminal. Every control character
+// becomes a blank.
+QString listingCell(QString text) {
+    for (QChar& c : text)
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char(' ');
+    return text;
+}
 } // namespace
 
 // A register that could not be read in full lists nothing: a heading alone would read as "no
@@ -31,7 +41,7 @@ void printList(const CertGrid& grid, QTextStream& out) {
         QStringList cells;
         for (int column = 0; column < grid.Cols(); ++column)
             if (column != 1)
-                cells << grid.TextMatrix(row, column);
+                cells << listingCell(grid.TextMatrix(row, column));
         out << cells.join(QLatin1Char('\t')) << '\n';
     }
     out.flush();
