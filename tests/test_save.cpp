@@ -25,6 +25,7 @@ private Q_SLOTS:
     void recordHiddenByFilter();
     void recordDeletedMeanwhile_data() { addBackendColumn(); }
     void recordDeletedMeanwhile();
+    void noNumberLeft();
 };
 
 // Each refused case fails exactly one check, or several where only the first may speak; an empty
@@ -283,6 +284,20 @@ void TestSave::recordDeletedMeanwhile() {
     QCOMPARE(h.text(0)->text(), u"Renamed"_s);
     QCOMPARE(h.numbers(), QList<int>{1});
     QCOMPARE(h.fx.dialogs->unexpected(), 0);
+}
+
+// A record written by another program holds the largest number there is: a new record is refused
+// rather than given a negative number, and what was typed stays on screen.
+void TestSave::noNumberLeft() {
+    RegisterWindow h;
+    h.store({.srNo = std::numeric_limits<qint32>::max(), .name = "Last"});
+    h.open();
+
+    QVERIFY(!h.add(u"One more"_s));
+    QCOMPARE(h.said().size(), 1);
+    QVERIFY(h.said().first().startsWith(u"The register has no record number left after 2147483647"_s));
+    QCOMPARE(h.text(0)->text(), u"One more"_s);
+    QCOMPARE(h.numbers(), QList<int>{std::numeric_limits<qint32>::max()});
 }
 
 QTEST_MAIN(TestSave)

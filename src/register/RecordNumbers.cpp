@@ -1,6 +1,7 @@
 #include "register/RecordNumbers.h"
 
 #include "platform/Db.h"
+#include "platform/Error.h"
 #include "register/StoreStatements.h"
 
 int NextRecordNumber(kyt::Db& db) {
@@ -17,5 +18,8 @@ int NextRecordNumber(kyt::Db& db) {
 void InsertWithNextNumber(kyt::Db& db, const StoreStatements::RecordValues& values, int& n) {
     const kyt::Db::AllocationLock lock(db);
     n = NextRecordNumber(db);
+    if (n < 1)
+        kyt::raise(kyt::errnum::Unexpected, QStringLiteral("No record number is left above the highest in use."),
+                   QStringLiteral("InsertWithNextNumber"));
     db.execute(StoreStatements::insertRecord(n, values));
 }

@@ -12,5 +12,6 @@ int NextRecordNumber(kyt::Db& db);
 
 // Inserts a new record under the next number, holding other processes off between reading the
 // highest number and the insert, so that two desks saving at once never share a number. `n` gets
-// the number before the insert runs, so a failed insert still tells which number it was for.
+// the number before the insert runs, so a failed insert still tells which number it was for. When the
+// highest number in use is the largest a record number can be, nothing is inserted and an error is raised.
 void InsertWithNextNumber(kyt::Db& db, const StoreStatements::RecordValues& values, int& n);

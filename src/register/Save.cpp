@@ -7,6 +7,8 @@
 
 #include <QDate>
 
+#include <limits>
+
 namespace {
 const QString kModule = QStringLiteral("frmDscMain");
 const QString kProcedure = QStringLiteral("CMDUPDATE_CLICK");
@@ -146,6 +148,17 @@ void frmDscMain::cmdupdate_Click() {
     trap([&] { n = AddMode ? NextRecordNumber(*ClsObj->Db) : currentRecordNumber(*vs); });
     if (databaseUnreachable())
         return;
+    // Numbers are whole numbers from 1 up to the largest the column holds; past that one the next
+    // number would turn negative and be shared by every later record.
+    if (AddMode && n < 1) {
+        trap([&] {
+            ClsObj->services().dialogs->information(
+                this, QStringLiteral("The register has no record number left after %1, so the certificate was not "
+                                     "saved. Nothing you entered is lost.")
+                          .arg(std::numeric_limits<qint32>::max()));
+        });
+        return;
+    }
 
     // Another window on the same register may have deleted the record since it was opened for
     // changing: the update would then write nothing and the entries would be lost without a word.
