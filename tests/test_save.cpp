@@ -23,8 +23,8 @@ private Q_SLOTS:
     void listAfterSave();
     void recordHiddenByFilter_data() { addBackendColumn(); }
     void recordHiddenByFilter();
-    void recordDeletedMeanwhile_data() { addBackendColumn(); }
-    void recordDeletedMeanwhile();
+    void recordTakenAwayMeanwhile_data() { addBackendColumn(); }
+    void recordTakenAwayMeanwhile();
     void noNumberLeft();
 };
 
@@ -263,21 +263,36 @@ void TestSave::recordHiddenByFilter() {
     QVERIFY(h.w->options[1]->isChecked());
 }
 
-// Another window deletes the record while this one has it open for changing: the save writes
-// nothing, says why, and keeps every entry on screen.
-void TestSave::recordDeletedMeanwhile() {
+// Another window changes or deletes the record while this one has it open for changing: the save
+// asks before overwriting the other change, writes nothing over a deleted record, and keeps every
+// entry on screen until then.
+void TestSave::recordTakenAwayMeanwhile() {
     QFETCH(QString, backend);
     RegisterWindow h(backend);
     h.store({.srNo = 1, .name = "Kept"});
     h.store({.srNo = 2, .name = "Gone"});
     h.open();
 
+    h.selectRecord(1);
+    h.click(h.w->cmdmodify);
+    QTest::keyClicks(h.text(0), u"Mine"_s);
+    h.fx.db->execute(u"Update DscStore Set Email='theirs@x.in' Where SrNo=1"_s);
+    h.fx.dialogs->queueNo();
+    h.click(h.w->cmdupdate);
+    QCOMPARE(h.said().size(), 1);
+    QVERIFY(h.said().first().startsWith(u"This certificate was changed by someone else"_s));
+    QVERIFY(h.w->cmdupdate->isVisible());
+    QCOMPARE(h.column(1, "Nm"), u"Kept"_s);
+    h.fx.dialogs->queueYes();
+    h.click(h.w->cmdupdate);
+    QCOMPARE(h.column(1, "Nm"), u"Mine"_s);
+    h.fx.dialogs->clear();
+
     h.selectRecord(2);
     h.click(h.w->cmdmodify);
     QTest::keyClicks(h.text(0), u"Renamed"_s);
     h.fx.db->execute(StoreStatements::deleteRecord(2));
     h.click(h.w->cmdupdate);
-
     QCOMPARE(h.said().size(), 1);
     QVERIFY(h.said().first().startsWith(u"This certificate has been deleted"_s));
     QVERIFY(h.w->cmdupdate->isVisible());

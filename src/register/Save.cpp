@@ -57,6 +57,23 @@ int currentRecordNumber(const CertGrid& vs) {
     return RoundHalfEven(Val(vs.TextMatrix(vs.Row(), 1)));
 }
 
+enum class StoredRecord { Unchanged, Changed, Deleted };
+
+// How record n stands in the table against the list row it was loaded from.
+StoredRecord storedRecord(kyt::Db& db, int n, const CertGrid& vs) {
+    constexpr int kFirstFieldColumn = 2;
+    kyt::RowSet rs = db.openRowSet(StoreStatements::selectByRecordNumber(n));
+    StoredRecord state = rs.eof() ? StoredRecord::Deleted : StoredRecord::Unchanged;
+    for (int i = 0; state == StoredRecord::Unchanged && i < int(StoreStatements::kValueFields.size()); ++i) {
+        const QString name = QLatin1String(StoreStatements::kValueFields[size_t(i)]);
+        const QString stored = name.startsWith(QLatin1String("Dt")) ? rs.dateText(name) : rs.text(name);
+        if (stored != vs.TextMatrix(vs.Row(), kFirstFieldColumn + i))
+            state = StoredRecord::Changed;
+    }
+    rs.close();
+    return state;
+}
+
 // Makes the row holding record n current; when the filter hides it, the first row (or none).
 // The grid is not scrolled here: where the row lies against the rows in view decides the scrolling.
 void selectRecordRow(CertGrid& vs, int n) {
@@ -160,18 +177,15 @@ void frmDscMain::cmdupdate_Click() {
         return;
     }
 
-    // Another window on the same register may have deleted the record since it was opened for
-    // changing: the update would then write nothing and the entries would be lost without a word.
+    // Another window on the same register may have deleted or changed the record since this list
+    // was read: an update would then write nothing, or overwrite the other change (or another
+    // certificate that took over the number) without a word.
     if (!AddMode) {
-        bool deleted = false;
-        trap([&] {
-            kyt::RowSet rs = ClsObj->Db->openRowSet(StoreStatements::selectByRecordNumber(n));
-            deleted = rs.isEmpty();
-            rs.close();
-        });
+        StoredRecord stored = StoredRecord::Unchanged;
+        trap([&] { stored = storedRecord(*ClsObj->Db, n, *vs); });
         if (databaseUnreachable())
             return;
-        if (deleted) {
+        if (stored == StoredRecord::Deleted) {
             trap([&] {
                 ClsObj->services().dialogs->information(
                     this, QStringLiteral("This certificate has been deleted from the register meanwhile, so the "
@@ -179,6 +193,18 @@ void frmDscMain::cmdupdate_Click() {
                                          "drop it, or add the certificate again."));
             });
             return;
+        }
+        if (stored == StoredRecord::Changed) {
+            kyt::Answer answer = kyt::Answer::No;
+            trap([&] {
+                answer = ClsObj->services().dialogs->question(
+                    this,
+                    QStringLiteral("This certificate was changed by someone else after the list was shown. Save "
+                                   "your entries over those changes?"),
+                    kyt::Answer::No);
+            });
+            if (answer != kyt::Answer::Yes)
+                return;
         }
     }
 

@@ -69,7 +69,7 @@ QString selectMaxSrNo() {
 }
 
 QString selectByRecordNumber(int srNo) {
-    return QStringLiteral("Select SrNo From DscStore Where SrNo=") + QString::number(srNo);
+    return QStringLiteral("Select * From DscStore Where SrNo=") + QString::number(srNo);
 }
 
 QString insertRecord(int srNo, const RecordValues& values) {
@@ -80,14 +80,11 @@ QString insertRecord(int srNo, const RecordValues& values) {
 }
 
 QString updateRecord(int srNo, const RecordValues& values) {
-    static const char* const names[] = {"Nm",     "Typ",      "SerialNo",  "IssAuth",  "DtFrom",
-                                        "DtTo",   "Email",    "Mobile",    "TelNo",    "IdPrTyp",
-                                        "IdPrNo", "IdPrFlNm", "AddrPrTyp", "AddrPrNo", "AddrPrFlNm"};
     QString sql = QStringLiteral("Update DscStore Set ");
     for (int i = 0; i < int(values.size()); ++i) {
         if (i > 0)
             sql += QLatin1Char(',');
-        sql += QLatin1String(names[i]) + QStringLiteral("='") + value(values, i) + QLatin1Char('\'');
+        sql += QLatin1String(kValueFields[size_t(i)]) + QStringLiteral("='") + value(values, i) + QLatin1Char('\'');
     }
     return sql + QStringLiteral(" Where SrNo=") + QString::number(srNo);
 }

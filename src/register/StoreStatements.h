@@ -13,6 +13,10 @@ inline constexpr int kColumns = 16;
 // The fifteen values of a record after SrNo, in table order from Nm to AddrPrFlNm, as typed or
 // shown (dates as "DD/MM/YYYY HH:MM:SS").
 using RecordValues = std::array<QString, 15>;
+// The names of those fifteen columns, in the same order.
+inline constexpr std::array<const char*, 15> kValueFields = {
+    "Nm",    "Typ",     "SerialNo", "IssAuth",  "DtFrom",    "DtTo",     "Email",     "Mobile",
+    "TelNo", "IdPrTyp", "IdPrNo",   "IdPrFlNm", "AddrPrTyp", "AddrPrNo", "AddrPrFlNm"};
 
 QString createTable();
 // The indexes, each made when missing, that keep the serial number look-ups and the highest
