@@ -5,6 +5,7 @@
 #include "register/StoreStatements.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace bulk {
 
@@ -70,10 +71,12 @@ QString BulkImporter::importRow(const std::array<QString, kDetailCount>& details
                                                   QString(),
                                                   QString()};
     // Counting on from the run's own last number unless another user has gone past it meanwhile.
-    int srNo = srNo_ + 1;
+    int srNo = srNo_ < std::numeric_limits<int>::max() ? srNo_ + 1 : 0;
     const bool inserted = trap_([&] {
         const kyt::Db::AllocationLock lock(db_);
-        srNo = std::max(srNo, NextRecordNumber(db_));
+        const int next = NextRecordNumber(db_);
+        srNo = next < 1 ? next : std::max(srNo, next);
+        RequireNewRecordNumber(srNo);
         db_.execute(StoreStatements::insertRecord(srNo, values));
     });
     if (lostDatabase())

@@ -7,8 +7,12 @@ class Db;
 }
 
 // The number a new record gets: the highest SrNo in use plus one (0 plus one for an empty table).
-// A gap below the highest number is never filled.
+// A gap below the highest number is never filled. 0 when the highest is the largest a record
+// number can be: no number is left.
 int NextRecordNumber(kyt::Db& db);
+
+// Raises when `n` is no number a new record may take (below 1).
+void RequireNewRecordNumber(int n);
 
 // Inserts a new record under the next number, holding other processes off between reading the
 // highest number and the insert, so that two desks saving at once never share a number. `n` gets

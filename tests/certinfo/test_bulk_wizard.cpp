@@ -448,6 +448,17 @@ void BulkWizardTest::failingDatabaseKeepsInsertedRows() {
     // The window stays usable.
     QTest::mouseClick(w_->cmdback, Qt::LeftButton);
     QCOMPARE(page(), QStringLiteral("fam1"));
+
+    // Past the largest record number nothing is stored under a number that turned negative.
+    fx_->db->execute(QStringLiteral("Drop Trigger refuse"));
+    fx_->db->execute(QStringLiteral("Delete From DscStore"));
+    fx_->insert(2147483646, QStringLiteral("Last But One"), QStringLiteral("01/01/2020"), QStringLiteral("01/01/2021"));
+    QTest::mouseClick(w_->cmdproceed, Qt::LeftButton);
+    QTest::mouseClick(w_->cmdconvert, Qt::LeftButton);
+    rs = fx_->db->openRowSet(QStringLiteral("Select Min(SrNo), Max(SrNo), Count(*) From DscStore"));
+    QCOMPARE(QStringList({rs.text(0), rs.text(1), rs.text(2)}), QStringList({"2147483646", "2147483647", "2"}));
+    rs.close();
+    QVERIFY(fx_->logText().contains(QStringLiteral("No record number is left")));
 }
 
 // A server that stops answering ends the run at the row it was met on: nothing is marked as
