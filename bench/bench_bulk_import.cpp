@@ -45,6 +45,14 @@ struct Bench {
     }
 };
 
+void reportImport(QTextStream& out, double ms, int rows, int targetSeconds) {
+    out << QStringLiteral("  importing %1 rows into %2: %3 s (target <= %4 s)\n")
+               .arg(kImportedRows)
+               .arg(rows)
+               .arg(ms / 1000, 0, 'f', 2)
+               .arg(targetSeconds);
+}
+
 double msSince(const QElapsedTimer& timer) {
     return double(timer.nsecsElapsed()) / 1e6;
 }
@@ -204,11 +212,7 @@ int main(int argc, char* argv[]) {
     {
         Bench bench(openDb(QStringLiteral("sqlite:") + work.filePath(QStringLiteral("import.db"))));
         out << "SQLite:\n";
-        const double ms = importRows(bench, rows, out);
-        out << QStringLiteral("  importing %1 rows into %2: %3 s (target <= 2 s)\n")
-                   .arg(kImportedRows)
-                   .arg(rows)
-                   .arg(ms / 1000, 0, 'f', 2);
+        reportImport(out, importRows(bench, rows, out), rows, 2);
     }
     if (args.contains(QStringLiteral("--mariadb"))) {
         const QString folder = work.filePath(QStringLiteral("mariadb"));
@@ -221,11 +225,7 @@ int main(int argc, char* argv[]) {
             bench.cls->Db->execute(QStringLiteral("Create Database bench"));
             bench.cls->Db->execute(QStringLiteral("Use bench"));
             out << "MariaDB:\n";
-            const double ms = importRows(bench, rows, out);
-            out << QStringLiteral("  importing %1 rows into %2: %3 s (target <= 10 s)\n")
-                       .arg(kImportedRows)
-                       .arg(rows)
-                       .arg(ms / 1000, 0, 'f', 2);
+            reportImport(out, importRows(bench, rows, out), rows, 10);
         }
         runScript(QStringLiteral("stop"), folder);
     }

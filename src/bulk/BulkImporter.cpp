@@ -4,7 +4,6 @@
 #include "register/RecordNumbers.h"
 #include "register/StoreStatements.h"
 
-#include <algorithm>
 #include <limits>
 
 namespace bulk {
@@ -22,10 +21,9 @@ void BulkImporter::begin() {
     count_ = 0;
     failed_ = 0;
     unreachable_ = false;
+    // Each row reads the highest number in use as it is inserted, so the run needs none up front.
+    srNo_ = 0;
     batch_ = std::make_unique<kyt::Db::WriteBatch>(db_);
-    trap_.clearLastError();
-    trap_([&] { srNo_ = NextRecordNumber(db_) - 1; });
-    lostDatabase();
 }
 
 void BulkImporter::finish() {
@@ -71,14 +69,9 @@ QString BulkImporter::importRow(const std::array<QString, kDetailCount>& details
                                                   QString(),
                                                   QString()};
     // Counting on from the run's own last number unless another user has gone past it meanwhile.
-    int srNo = srNo_ < std::numeric_limits<int>::max() ? srNo_ + 1 : 0;
-    const bool inserted = trap_([&] {
-        const kyt::Db::AllocationLock lock(db_);
-        const int next = NextRecordNumber(db_);
-        srNo = next < 1 ? next : std::max(srNo, next);
-        RequireNewRecordNumber(srNo);
-        db_.execute(StoreStatements::insertRecord(srNo, values));
-    });
+    const int after = srNo_ < std::numeric_limits<int>::max() ? srNo_ + 1 : 0;
+    int srNo = after;
+    const bool inserted = trap_([&] { InsertWithNextNumber(db_, values, srNo, after); });
     if (lostDatabase())
         return status;
     srNo_ = srNo;

@@ -32,7 +32,7 @@ public:
     BulkImporter(kyt::Db& db, ImportChoices choices, kyt::ErrorTrap& trap);
     ~BulkImporter();
 
-    // Takes the highest record number in use; once per run, before the first row.
+    // Starts a run: its count at 0, its writes batched until finish().
     void begin();
     // Imports one row unless its status is already set, and returns the row's status afterwards.
     QString importRow(const std::array<QString, kDetailCount>& details, const QString& status);

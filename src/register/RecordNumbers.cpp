@@ -4,6 +4,7 @@
 #include "platform/Error.h"
 #include "register/StoreStatements.h"
 
+#include <algorithm>
 #include <limits>
 
 int NextRecordNumber(kyt::Db& db) {
@@ -19,15 +20,12 @@ int NextRecordNumber(kyt::Db& db) {
     return int(qint32(highest + 1));
 }
 
-void RequireNewRecordNumber(int n) {
+void InsertWithNextNumber(kyt::Db& db, const StoreStatements::RecordValues& values, int& n, int atLeast) {
+    const kyt::Db::AllocationLock lock(db);
+    const int next = NextRecordNumber(db);
+    n = next < 1 ? next : std::max(next, atLeast);
     if (n < 1)
         kyt::raise(kyt::errnum::Unexpected, QStringLiteral("No record number is left above the highest in use."),
                    QStringLiteral("KYTDscMgr"));
-}
-
-void InsertWithNextNumber(kyt::Db& db, const StoreStatements::RecordValues& values, int& n) {
-    const kyt::Db::AllocationLock lock(db);
-    n = NextRecordNumber(db);
-    RequireNewRecordNumber(n);
     db.execute(StoreStatements::insertRecord(n, values));
 }

@@ -11,11 +11,10 @@ class Db;
 // number can be: no number is left.
 int NextRecordNumber(kyt::Db& db);
 
-// Raises when `n` is no number a new record may take (below 1).
-void RequireNewRecordNumber(int n);
-
 // Inserts a new record under the next number, holding other processes off between reading the
-// highest number and the insert, so that two desks saving at once never share a number. `n` gets
-// the number before the insert runs, so a failed insert still tells which number it was for. When the
-// highest number in use is the largest a record number can be, nothing is inserted and an error is raised.
-void InsertWithNextNumber(kyt::Db& db, const StoreStatements::RecordValues& values, int& n);
+// highest number and the insert, so that two desks saving at once never share a number. A run of
+// inserts passes the number after its last one as `atLeast`, so that its numbers go on from there
+// when nobody else has gone past them. `n` gets the number before the insert runs, so a failed
+// insert still tells which number it was for. When the highest number in use is the largest a
+// record number can be, nothing is inserted and an error is raised.
+void InsertWithNextNumber(kyt::Db& db, const StoreStatements::RecordValues& values, int& n, int atLeast = 1);

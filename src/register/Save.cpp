@@ -129,16 +129,15 @@ void frmDscMain::cmdupdate_Click() {
         refuse(QStringLiteral("Invalid Date. Date should be on or after ") + txtdts[0]->text(), txtdts[1]);
         return;
     }
+    // A save that cannot be carried out says why; the window stays in entry mode with every entry.
+    auto tell = [&](const QString& why) { trap([&] { ClsObj->services().dialogs->information(this, why); }); };
     // When the database cannot be reached, going on would drop what the user typed: they are told
-    // once, and the window stays in entry mode with every entry, for a later save to write.
+    // once, for a later save to write it.
     auto databaseUnreachable = [&] {
         if (trap.lastError().number != kyt::errnum::DatabaseUnreachable)
             return false;
-        trap([&] {
-            ClsObj->services().dialogs->information(
-                this, QStringLiteral("The database cannot be reached, so the record was not saved. Nothing you "
-                                     "entered is lost: save again when the database is back."));
-        });
+        tell(QStringLiteral("The database cannot be reached, so the record was not saved. Nothing you entered is "
+                            "lost: save again when the database is back."));
         return true;
     };
 
@@ -168,12 +167,9 @@ void frmDscMain::cmdupdate_Click() {
     // Numbers are whole numbers from 1 up to the largest the column holds; past that one the next
     // number would turn negative and be shared by every later record.
     if (AddMode && n < 1) {
-        trap([&] {
-            ClsObj->services().dialogs->information(
-                this, QStringLiteral("The register has no record number left after %1, so the certificate was not "
-                                     "saved. Nothing you entered is lost.")
-                          .arg(std::numeric_limits<qint32>::max()));
-        });
+        tell(QStringLiteral("The register has no record number left after %1, so the certificate was not saved. "
+                            "Nothing you entered is lost.")
+                 .arg(std::numeric_limits<qint32>::max()));
         return;
     }
 
@@ -186,12 +182,9 @@ void frmDscMain::cmdupdate_Click() {
         if (databaseUnreachable())
             return;
         if (stored == StoredRecord::Deleted) {
-            trap([&] {
-                ClsObj->services().dialogs->information(
-                    this, QStringLiteral("This certificate has been deleted from the register meanwhile, so the "
-                                         "changes were not saved. Nothing you entered is lost: press Cancel to "
-                                         "drop it, or add the certificate again."));
-            });
+            tell(QStringLiteral("This certificate has been deleted from the register meanwhile, so the changes were "
+                                "not saved. Nothing you entered is lost: press Cancel to drop it, or add the "
+                                "certificate again."));
             return;
         }
         if (stored == StoredRecord::Changed) {
