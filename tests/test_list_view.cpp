@@ -4,8 +4,11 @@
 #include "listing/ListFindBar.h"
 #include "support/RegisterWindowHarness.h"
 
+#include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QTest>
+#include <QToolTip>
 
 using regtest::Record;
 using regtest::RegisterWindow;
@@ -27,6 +30,20 @@ QString countText(const RegisterWindow& h) {
 QString currentName(const RegisterWindow& h) {
     return h.w->vs->TextMatrix(h.w->vs->Row(), 2);
 }
+
+QStringList shownColumn(const RegisterWindow& h, int column) {
+    QStringList out;
+    for (int row = 1; row < h.w->vs->Rows(); ++row)
+        out << h.w->vs->TextMatrix(row, column);
+    return out;
+}
+
+void clickHeading(const RegisterWindow& h, int column) {
+    QHeaderView* heading = h.w->vs->horizontalHeader();
+    h.w->vs->scrollTo(h.w->vs->model()->index(0, column));
+    const QPoint at(heading->sectionViewportPosition(column) + heading->sectionSize(column) / 2, heading->height() / 2);
+    QTest::mouseClick(heading->viewport(), Qt::LeftButton, {}, at);
+}
 } // namespace
 
 class TestListView : public QObject {
@@ -36,6 +53,9 @@ private Q_SLOTS:
     void countFollowsEveryReload();
     void findMovesTheCurrentRowOnly();
     void tabLeavesTheGrid();
+    void headingClickSortsWhatTheButtonsActOn();
+    void validToInViewAndLongCellsShortened();
+    void doubleClickOpensTheRowForChange();
 };
 
 // Now is 05/12/2026 10:30:00 and "DSCDays" is 30: the cut-offs are now and 04/01/2027 10:30:00,
@@ -165,6 +185,117 @@ void TestListView::tabLeavesTheGrid() {
     QTest::keyClick(vs, Qt::Key_Backtab, Qt::ShiftModifier);
     QCOMPARE(RegisterWindow::focus(), h.w->cmdok);
     QCOMPARE(vs->Row(), 2);
+}
+
+// Sorting by a heading: dates as dates, numbers as numbers, letters in any case; a second click
+// reverses; the form, Modify and Delete follow the row shown; a reload brings the list's order back.
+void TestListView::headingClickSortsWhatTheButtonsActOn() {
+    RegisterWindow h;
+    const QString tos[] = {"01/01/2031 00:00:00", "15/06/2029 00:00:00", "01/02/2030 00:00:00", ""};
+    const QString names[] = {"chetan", "Anil", "bina", "Deepa"};
+    const QString mobiles[] = {"10", "9", "100", ""};
+    for (int n = 1; n <= 4; ++n) {
+        Record r = record(n, names[n - 1], tos[n - 1].isEmpty() ? regtest::kTo : tos[n - 1]);
+        r.mobile = mobiles[n - 1];
+        h.store(r);
+    }
+    h.open();
+    CertGrid* vs = h.w->vs;
+    h.clickRow(3);
+    QCOMPARE(h.text(0)->text(), QStringLiteral("bina"));
+
+    clickHeading(h, 2);
+    QCOMPARE(shownColumn(h, 2), QStringList({"Anil", "bina", "chetan", "Deepa"}));
+    QCOMPARE(shownColumn(h, 0), QStringList({"1", "2", "3", "4"}));
+    QCOMPARE(vs->horizontalHeader()->sortIndicatorSection(), 2);
+    QCOMPARE(currentName(h), QStringLiteral("bina")); // the current record moved with its row
+    QCOMPARE(h.text(0)->text(), QStringLiteral("bina"));
+    clickHeading(h, 2);
+    QCOMPARE(shownColumn(h, 2), QStringList({"Deepa", "chetan", "bina", "Anil"}));
+    QCOMPARE(vs->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
+
+    clickHeading(h, 7);
+    QCOMPARE(shownColumn(h, 2), QStringList({"Anil", "bina", "Deepa", "chetan"}));
+    clickHeading(h, 9);
+    QCOMPARE(shownColumn(h, 9), QStringList({"9", "10", "100", ""})); // empty cells last
+
+    // The buttons act on the row shown: row 1 is now Anil's record (number 2).
+    h.clickRow(1);
+    h.click(h.w->cmdmodify);
+    h.text(0)->setText(QStringLiteral("Anil Kumar"));
+    h.click(h.w->cmdupdate);
+    QCOMPARE(h.column(2, "Nm"), QStringLiteral("Anil Kumar"));
+    // Saving reloads the list in its own order, with no heading marked.
+    QCOMPARE(shownColumn(h, 2), QStringList({"chetan", "Anil Kumar", "bina", "Deepa"}));
+    QCOMPARE(vs->horizontalHeader()->sortIndicatorSection(), -1);
+    clickHeading(h, 2);
+    h.clickRow(4);
+    h.fx.dialogs->queueYes();
+    h.fx.dialogs->queueYes();
+    h.click(h.w->cmddelete);
+    QCOMPARE(h.numbers(), QList<int>({1, 2, 3}));
+    QCOMPARE(h.fx.dialogs->unexpected(), 0);
+}
+
+// At factor 1 and the window's default width the columns up to "Valid To" are in view; long serial
+// numbers and e-mail addresses give up their middle, keep the whole text in a tool tip, and a
+// column widened by dragging stays wide.
+void TestListView::validToInViewAndLongCellsShortened() {
+    RegisterWindow h;
+    Record r = record(1, QStringLiteral("Venkataraghavan Subramanian Iyer of Chennai"), regtest::kTo);
+    r.serial = QString(48, QLatin1Char('7')) + QStringLiteral("ABCDEF");
+    r.authority = QStringLiteral("A Certifying Authority With A Rather Long Name 2024");
+    r.email = QStringLiteral("venkataraghavan.subramanian.iyer@chartered-accountants.example.in");
+    h.store(r);
+    h.open();
+    h.w->resize(1000, 720); // its default width, wider than the test screen allows it to open at
+    QApplication::processEvents();
+    CertGrid* vs = h.w->vs;
+    const int validToEnd = vs->columnViewportPosition(7) + vs->columnWidth(7);
+    QVERIFY2(validToEnd <= vs->viewport()->width(),
+             qPrintable(QStringLiteral("%1 > %2").arg(validToEnd).arg(vs->viewport()->width())));
+    const QModelIndex serial = vs->model()->index(0, 4);
+    QVERIFY(vs->columnWidth(4) < vs->fontMetrics().horizontalAdvance(r.serial));
+    QHelpEvent hover(QEvent::ToolTip, vs->visualRect(serial).center(),
+                     vs->viewport()->mapToGlobal(vs->visualRect(serial).center()));
+    QApplication::sendEvent(vs->viewport(), &hover);
+    QCOMPARE(QToolTip::text(), r.serial);
+    QToolTip::hideText();
+
+    // Dragging the border of the serial column widens it; the window's next resize keeps that.
+    QHeaderView* heading = vs->horizontalHeader();
+    const int before = vs->columnWidth(4);
+    const int border = heading->sectionViewportPosition(4) + heading->sectionSize(4) - 1;
+    QTest::mousePress(heading->viewport(), Qt::LeftButton, {}, QPoint(border, heading->height() / 2));
+    QMouseEvent drag(QEvent::MouseMove, QPointF(border + 120, heading->height() / 2),
+                     heading->viewport()->mapToGlobal(QPointF(border + 120, heading->height() / 2)), Qt::LeftButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(heading->viewport(), &drag);
+    QTest::mouseRelease(heading->viewport(), Qt::LeftButton, {}, QPoint(border + 120, heading->height() / 2));
+    QVERIFY2(vs->columnWidth(4) > before + 100, qPrintable(QString::number(vs->columnWidth(4))));
+    h.w->resize(1100, h.w->height());
+    QApplication::processEvents();
+    QVERIFY(vs->columnWidth(4) > before + 100);
+}
+
+void TestListView::doubleClickOpensTheRowForChange() {
+    RegisterWindow h;
+    h.store(record(1, QStringLiteral("Anil"), regtest::kTo));
+    h.store(record(2, QStringLiteral("Bina"), regtest::kTo));
+    h.open();
+    CertGrid* vs = h.w->vs;
+    const QPoint second = vs->visualRect(vs->model()->index(1, 2)).center();
+    // A double click as the window system delivers it: a click, then the second press.
+    QTest::mouseClick(vs->viewport(), Qt::LeftButton, {}, second);
+    QTest::mouseDClick(vs->viewport(), Qt::LeftButton, {}, second);
+    QVERIFY(!vs->isEnabled()); // entry mode
+    QVERIFY(h.w->cmdupdate->isVisible());
+    QCOMPARE(h.text(0)->text(), QStringLiteral("Bina"));
+    QCOMPARE(RegisterWindow::focus(), h.text(0));
+    h.text(0)->setText(QStringLiteral("Bina Rao"));
+    h.click(h.w->cmdupdate);
+    QCOMPARE(h.column(2, "Nm"), QStringLiteral("Bina Rao")); // changed, not added
+    QCOMPARE(h.numbers(), QList<int>({1, 2}));
 }
 
 QTEST_MAIN(TestListView)

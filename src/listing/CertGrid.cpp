@@ -1,9 +1,12 @@
 #include "listing/CertGrid.h"
 
+#include "listing/CellOrder.h"
+
 #include <algorithm>
 #include <limits>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QSignalBlocker>
 #include <QStyledItemDelegate>
 
 namespace {
@@ -25,24 +28,8 @@ const QStringList kHeadings = {QStringLiteral("Sr. No."),
                                QStringLiteral("Address Proof No."),
                                QStringLiteral("Address Proof File Name")};
 
-// "DD/MM/YYYY HH:MM:SS" as the number YYYYMMDDhhmmss, which orders as the dates do; -1 for any
-// other text. Runs once per row and reload, so it reads the digits itself.
-qint64 dateKey(QStringView t) {
-    static constexpr int kDigitAt[14] = {6, 7, 8, 9, 3, 4, 0, 1, 11, 12, 14, 15, 17, 18};
-    if (t.size() != 19)
-        return -1;
-    qint64 key = 0;
-    for (int at : kDigitAt) {
-        const char16_t c = t[at].unicode();
-        if (c < u'0' || c > u'9')
-            return -1;
-        key = key * 10 + (c - u'0');
-    }
-    return key;
-}
-
 qint64 dateKey(const QDateTime& at) {
-    return at.isValid() ? dateKey(at.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))) : -1;
+    return at.isValid() ? cellorder::dateKey(at.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))) : -1;
 }
 
 char32_t folded(QChar c) {
@@ -210,6 +197,8 @@ QVariant CertListModel::headerData(int section, Qt::Orientation orientation, int
         return kHeadings[section];
     if (role == Qt::TextAlignmentRole)
         return int(Qt::AlignCenter);
+    if (role == Qt::InitialSortOrderRole) // a first click on a heading sorts upwards
+        return int(Qt::AscendingOrder);
     return {};
 }
 
@@ -217,6 +206,7 @@ void CertListModel::clear() {
     beginResetModel();
     rows_.clear();
     expiry_.clear();
+    loadPos_.clear();
     arena_.reset();
     widest_ = {};
     endResetModel();
@@ -227,6 +217,7 @@ void CertListModel::beginAppend() {
     appendStart_ = int(rows_.size());
     rows_.reserve(std::max<size_t>(rows_.capacity(), 1024));
     expiry_.reserve(rows_.capacity());
+    loadPos_.reserve(rows_.capacity());
 }
 
 void CertListModel::append(const std::array<QString, kStoredColumns>& fields) {
@@ -244,12 +235,13 @@ void CertListModel::append(const std::array<QString, kStoredColumns>& fields) {
         r.ends[i] = end;
     }
     const int rowNo = int(rows_.size());
-    const qint64 validTo = dateKey(fields[kValidToColumn - 1]);
+    const qint64 validTo = cellorder::dateKey(fields[kValidToColumn - 1]);
     expiry_.push_back(validTo < 0              ? Expiry::Valid
                       : validTo <= expiredBy_  ? Expiry::Expired
                       : validTo <= expiringBy_ ? Expiry::Expiring
                                                : Expiry::Valid);
     rows_.push_back(std::move(r));
+    loadPos_.push_back(rowNo);
     // Keep the three longest texts of each column, by characters, for fitting the widths.
     const Row& added = rows_.back();
     for (int c = 1; c < kColumns; ++c) {
@@ -306,7 +298,20 @@ CertGrid::CertGrid(QWidget* parent) : QTableView(parent), model_(new CertListMod
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setHighlightSections(false);
+    // Long texts lose their middle: both ends of a serial number or an e-mail address stay
+    // readable, and the whole text is in the cell's tool tip.
+    setTextElideMode(Qt::ElideMiddle);
     setColumnHidden(1, true);
+    // A click on a heading sorts the rows by it and marks it; a click on the marked heading
+    // reverses the order. No heading is marked while the list is in its loaded order.
+    horizontalHeader()->setSectionsClickable(true);
+    horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    horizontalHeader()->setSortIndicatorShown(true);
+    connect(horizontalHeader(), &QHeaderView::sortIndicatorChanged, this, &CertGrid::sortByHeading);
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this] {
+        if (!applyingWidths_)
+            userSized_ = true;
+    });
     // Tab and Shift+Tab go to the next and previous control; the arrow keys move between cells.
     setTabKeyNavigation(false);
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -345,6 +350,9 @@ QString CertGrid::TextMatrix(int row, int column) const {
 }
 
 void CertGrid::clearRows() {
+    // A reload comes in the list's own order: no heading stays marked.
+    const QSignalBlocker quiet(horizontalHeader());
+    horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     model_->clear();
 }
 
@@ -352,15 +360,71 @@ void CertGrid::autoFitColumns() {
     const QFontMetrics cells = fontMetrics();
     const QFontMetrics heads = horizontalHeader()->fontMetrics();
     const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 12;
+    // Room for the mark that shows the sorted column.
+    const int mark = heads.height();
     for (int c = 0; c < Cols(); ++c) {
-        if (c == 1)
-            continue;
-        int width = heads.horizontalAdvance(CertListModel::headings()[c]) + padding;
+        int width = heads.horizontalAdvance(CertListModel::headings()[c]) + padding + mark;
         for (const QString& text : model_->widestCandidates(c))
             width = std::max(width, cells.horizontalAdvance(text) + padding);
-        setColumnWidth(c, std::min(width, 600));
+        fitted_[size_t(c)] = std::min(width, 600);
     }
+    userSized_ = false;
+    applyFittedWidths();
+}
+
+void CertGrid::applyFittedWidths() {
+    const QFontMetrics heads = horizontalHeader()->fontMetrics();
+    const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 12;
+    std::array<int, CertListModel::kColumns> width = fitted_;
+    // The view's width once the window is laid out; before that, the width the window opens at.
+    const int view = viewport()->width() > 200 ? viewport()->width() : 960;
+    int needed = 0;
+    for (int c = 0; c <= CertListModel::kValidToColumn; ++c)
+        if (c != 1)
+            needed += width[size_t(c)];
+    if (needed > view) {
+        // The widest of the long text columns give up width first, none below its heading.
+        int excess = needed - view;
+        for (int pass = 0; pass < 64 && excess > 0; ++pass) {
+            int widest = -1;
+            for (int c : {2, 3, 4, 5}) {
+                const int least = heads.horizontalAdvance(CertListModel::headings()[c]) + padding + heads.height();
+                if (width[size_t(c)] > least && (widest < 0 || width[size_t(c)] > width[size_t(widest)]))
+                    widest = c;
+            }
+            if (widest < 0)
+                break;
+            const int least = heads.horizontalAdvance(CertListModel::headings()[widest]) + padding + heads.height();
+            const int step = std::min({excess, width[size_t(widest)] - least, std::max(8, excess / 4)});
+            width[size_t(widest)] -= step;
+            excess -= step;
+        }
+    }
+    // The columns after "Valid To" take at most a quarter of the view each.
+    for (int c = CertListModel::kValidToColumn + 1; c < Cols(); ++c) {
+        const int least = heads.horizontalAdvance(CertListModel::headings()[c]) + padding + heads.height();
+        width[size_t(c)] = std::min(width[size_t(c)], std::max(least, view / 4));
+    }
+    applyingWidths_ = true;
+    for (int c = 0; c < Cols(); ++c)
+        if (c != 1)
+            setColumnWidth(c, width[size_t(c)]);
     setColumnHidden(1, true);
+    applyingWidths_ = false;
+}
+
+void CertGrid::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    // Until the user widens a column by hand, the columns keep fitting the view.
+    if (!userSized_ && model_->rowCount() > 0)
+        applyFittedWidths();
+}
+
+void CertGrid::sortByHeading(int column, Qt::SortOrder order) {
+    if (column < 0)
+        return;
+    model_->sortBy(column, order);
+    showCurrentRow();
 }
 
 void CertGrid::showCurrentRow() {

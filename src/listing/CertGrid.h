@@ -57,6 +57,12 @@ public:
     // The longest texts of a column, by character count: what decides its fitted width.
     QStringList widestCandidates(int column) const;
 
+    // Puts the rows in the order of one column: dates as dates, runs of digits as numbers, letters
+    // without regard to case, empty cells last either way; rows that tie keep the order they were
+    // loaded in. Column 0 is that load order itself. The running number stays the position in the
+    // list; nothing is read from the database.
+    void sortBy(int column, Qt::SortOrder order);
+
 Q_SIGNALS:
     // The rows or the expiry cut-off changed: what a count or legend shows may differ.
     void summaryChanged();
@@ -68,6 +74,7 @@ private:
     };
     std::vector<Row> rows_;
     std::vector<Expiry> expiry_;
+    std::vector<int> loadPos_;                // each row's position when the list was loaded
     qint64 expiredBy_ = -1, expiringBy_ = -1; // cut-offs as YYYYMMDDhhmmss numbers
     int expiringDays_ = 0;
     TextArena arena_;
@@ -105,6 +112,18 @@ public:
 Q_SIGNALS:
     void afterRowColChange(int oldRow, int oldCol, int newRow, int newCol);
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
+    // A click on a heading sorts by that column; a second click reverses.
+    void sortByHeading(int column, Qt::SortOrder order);
+    // Sets the fitted widths so that the columns up to "Valid To" fit the view where they can:
+    // the long text columns give up width, and their cells are shortened in the middle.
+    void applyFittedWidths();
+
     CertListModel* model_;
+    std::array<int, CertListModel::kColumns> fitted_{}; // each column's width for its whole text
+    bool userSized_ = false;                            // a column was dragged since the last fit
+    bool applyingWidths_ = false;
 };

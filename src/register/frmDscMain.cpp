@@ -390,6 +390,12 @@ void frmDscMain::connectListSignals() {
     connect(vs, &CertGrid::afterRowColChange, this, &frmDscMain::vs_AfterRowColChange);
     connect(cmdadd, &QPushButton::clicked, this, [this] { cmdadd_Click(); });
     connect(cmdmodify, &QPushButton::clicked, this, [this] { cmdmodify_Click(); });
+    // A double click on a row opens its record for change, as "&Modify" does; only in list mode,
+    // where that button is offered.
+    connect(vs, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.isValid() && vs->isEnabled() && !cmdmodify->isHidden() && cmdmodify->isEnabled())
+            cmdmodify_Click();
+    });
     connect(cmdcancel, &QPushButton::clicked, this, [this] { cmdcancel_Click(); });
     connect(cmdimportbulk, &QPushButton::clicked, this, [this] { cmdimportbulk_Click(); });
     connect(cmdsettings, &QPushButton::clicked, this, [this] { cmdsettings_Click(); });
