@@ -1,6 +1,8 @@
 // The register window at the host's scale factors: every control's text fits its rectangle, grid
 // rows are as tall as their font, fonts are scaled once, and the window stays on the screen.
 
+#include "bulk/frmbulkdsc.h"
+#include "listing/PrintColumnGrid.h"
 #include "support/RegisterWindowHarness.h"
 
 #include <QCheckBox>
@@ -9,6 +11,7 @@
 #include <QScreen>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
+#include <QTimer>
 
 using namespace regtest;
 using namespace Qt::StringLiterals;
@@ -75,6 +78,24 @@ QStringList clipped(QWidget* window) {
     return out;
 }
 
+// A grid's rows and headings as tall as their fonts, its heading font scaled with its cells.
+QStringList cutRows(QTableView* grid, int rows) {
+    QStringList out;
+    const int needed = grid->fontMetrics().height();
+    for (int r = 0; r < rows; ++r)
+        if (!grid->isRowHidden(r) && grid->rowHeight(r) < needed)
+            out << QStringLiteral("%1 row %2: %3 < %4")
+                       .arg(grid->objectName())
+                       .arg(r)
+                       .arg(grid->rowHeight(r))
+                       .arg(needed);
+    const QHeaderView* heading = grid->horizontalHeader();
+    if (heading->isVisible() && (heading->height() < heading->fontMetrics().height() ||
+                                 heading->font().pointSizeF() != grid->font().pointSizeF()))
+        out << grid->objectName() + QStringLiteral(" heading");
+    return out;
+}
+
 // To a tenth, a half to the even neighbour.
 double tenth(double v) {
     return std::nearbyint(v * 10) / 10;
@@ -127,6 +148,50 @@ void TestScaling::textFitsAtEveryFactor() {
     r.button("cmdsettings")->click();
     QVERIFY2(clipped(r.w).isEmpty(), qPrintable(clipped(r.w).join(u"; "_s)));
     r.button("cmdback(1)")->click();
+
+    // The preview frame's column grid: every row as tall as its font, the bold heading row too.
+    r.click(r.button("cmdpreview"));
+    auto* vsP = r.find<PrintColumnGrid>(u"vsP"_s);
+    QVERIFY2(clipped(r.w).isEmpty(), qPrintable(clipped(r.w).join(u"; "_s)));
+    QVERIFY2(cutRows(vsP, 3).isEmpty(), qPrintable(cutRows(vsP, 3).join(u"; "_s)));
+    QFont bold = vsP->font();
+    bold.setBold(true);
+    QVERIFY(vsP->rowHeight(0) >= QFontMetrics(bold).height());
+    QVERIFY(vsP->columnWidth(0) >= QFontMetrics(bold).horizontalAdvance(vsP->TextMatrix(0, 0)));
+    r.click(r.button("cmdback(2)"));
+
+    // The wizard opens centred over the register, and each of its pages fits its text.
+    QStringList wizardFaults;
+    QTimer::singleShot(0, [&] {
+        auto* wizard = qobject_cast<frmbulkdsc*>(QApplication::activeModalWidget());
+        if (!wizard) {
+            wizardFaults << u"no wizard"_s;
+            return;
+        }
+        // Centred over the register as far as the screen lets it be.
+        const QRect area = wizard->screen()->availableGeometry();
+        const QRect at = wizard->frameGeometry();
+        QPoint expected = r.w->frameGeometry().center() - QPoint(at.width() / 2, at.height() / 2);
+        expected.setX(std::max(area.left(), std::min(expected.x(), area.right() + 1 - at.width())));
+        expected.setY(std::max(area.top(), std::min(expected.y(), area.bottom() + 1 - at.height())));
+        if ((at.topLeft() - expected).manhattanLength() > 4)
+            wizardFaults << QStringLiteral("wizard at %1,%2, not %3,%4")
+                                .arg(at.x()).arg(at.y()).arg(expected.x()).arg(expected.y());
+        wizard->vs2->setTextMatrix(wizard->vs2->addRow(), 1, u"Client"_s);
+        for (QComboBox* combo : {wizard->cbodsctype, wizard->cboidproof, wizard->cboaddrproof})
+            combo->setEditText(u"Class 3 Organisation"_s);
+        for (QGroupBox* page : {wizard->fam1, wizard->fampg, wizard->fam2}) {
+            for (QGroupBox* other : {wizard->fam1, wizard->fampg, wizard->fam2})
+                other->setVisible(other == page);
+            wizardFaults << clipped(wizard);
+        }
+        wizardFaults << cutRows(wizard->vs1, 0) << cutRows(wizard->vs2, 1);
+        wizard->fam2->hide();
+        wizard->fam1->show();
+        wizard->close();
+    });
+    r.click(r.button("cmdimportbulk"));
+    QVERIFY2(wizardFaults.isEmpty(), qPrintable(wizardFaults.join(u"; "_s)));
 
     const QHeaderView* heading = r.w->vs->horizontalHeader();
     const QFontMetrics headingFont = heading->fontMetrics();

@@ -1,11 +1,14 @@
 #include "bulk/WizardGrid.h"
 
+#include "platform/WindowKit.h"
+
+#include <QEvent>
 #include <QHeaderView>
 
 WizardGrid::WizardGrid(const QStringList& headings, QWidget* parent) : QTableWidget(0, int(headings.size()), parent) {
     setHorizontalHeaderLabels(headings);
     verticalHeader()->hide();
-    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    kyt::fitRowsToFont(this, 6);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setWordWrap(false);
@@ -17,6 +20,12 @@ WizardGrid::WizardGrid(const QStringList& headings, QWidget* parent) : QTableWid
     connect(this, &QTableWidget::currentCellChanged, this, [this](int newRow, int newCol, int oldRow, int oldCol) {
         Q_EMIT afterRowColChange(oldRow + 1, oldCol, newRow + 1, newCol);
     });
+}
+
+void WizardGrid::changeEvent(QEvent* event) {
+    QTableWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        kyt::fitRowsToFont(this, 6);
 }
 
 int WizardGrid::Row() const {
@@ -48,6 +57,12 @@ void WizardGrid::setTextMatrix(int row, int column, const QString& text) {
         cell->setText(text);
     else
         setItem(row - 1, column, new QTableWidgetItem(text));
+}
+
+void WizardGrid::setCellToolTip(int row, int column, const QString& tip) {
+    setTextMatrix(row, column, TextMatrix(row, column));
+    if (QTableWidgetItem* cell = item(row - 1, column))
+        cell->setToolTip(tip);
 }
 
 int WizardGrid::addRow() {

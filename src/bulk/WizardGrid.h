@@ -17,6 +17,7 @@ public:
     void setCurrentCell(int row, int column);
     QString TextMatrix(int row, int column) const;
     void setTextMatrix(int row, int column, const QString& text);
+    void setCellToolTip(int row, int column, const QString& tip);
     // Appends an empty entry row and returns its number.
     int addRow();
     void removeRow(int row);
@@ -34,6 +35,7 @@ Q_SIGNALS:
     void afterRowColChange(int oldRow, int oldCol, int newRow, int newCol);
 
 protected:
+    void changeEvent(QEvent* event) override;
     using QTableWidget::edit;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     // Tab and Shift+Tab in an open cell go down and up the same column, as when typing a list of

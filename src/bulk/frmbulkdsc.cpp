@@ -146,7 +146,9 @@ void frmbulkdsc::buildResultsPage() {
         combo->setObjectName(QLatin1String(names[i]));
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
-        combo->setMinimumWidth(180);
+        // Wide enough for a typical type name at the box's own font, whatever its scale.
+        combo->setMinimumContentsLength(18);
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         *combos[size_t(i)] = combo;
         choices->addWidget(lblcap[size_t(i)], 0, i);
         choices->addWidget(combo, 1, i);

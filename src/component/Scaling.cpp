@@ -3,6 +3,7 @@
 #include <cmath>
 #include <QCheckBox>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QHash>
 #include <QMenu>
 #include <QMenuBar>
@@ -10,6 +11,7 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyle>
 #include <QTimer>
 #include <QWidget>
 
@@ -52,27 +54,43 @@ bool keepsItsFont(const QWidget* control) {
            qobject_cast<const QProgressBar*>(control);
 }
 
+// The frame the window system adds around the window. Until a window manager has framed the
+// window it reads as none; a title bar and borders of the style's own size are reserved then, so
+// that the bottom of a window that fills the screen never lies under its edge.
+QSize frameSize(const QWidget* form) {
+    const QSize frame = form->frameGeometry().size() - form->geometry().size();
+    if (!frame.isEmpty() || QGuiApplication::platformName() != QLatin1String("xcb"))
+        return frame;
+    const int border = form->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, form);
+    return {2 * border, form->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, form) + 2 * border};
+}
+
 // Keeps the window, frame included, within the available area of its screen; centred there when
-// `centre` is set, else moved only as far as it must.
+// `centre` is set. A window not placed yet keeps the place the toolkit gives it when shown (a
+// dialog centred over its owner); only its size is kept within the screen.
 void placeOnScreen(QWidget* form, bool centre) {
     const QScreen* screen = form->screen();
     if (!screen)
         return;
     const QRect area = screen->availableGeometry();
-    const QSize frame = form->frameGeometry().size() - form->geometry().size();
+    const QSize frame = frameSize(form);
     const QSize most = area.size() - frame;
     form->resize(std::min(form->width(), most.width()), std::min(form->height(), most.height()));
+    if (!centre && !form->isVisible() && !form->testAttribute(Qt::WA_Moved))
+        return;
     const QSize outer = form->size() + frame;
-    QPoint at = form->pos();
+    QPoint at = form->frameGeometry().topLeft();
     if (centre)
         at = area.topLeft() + QPoint((area.width() - outer.width()) / 2, (area.height() - outer.height()) / 2);
     at.setX(std::clamp(at.x(), area.left(), area.right() + 1 - outer.width()));
     at.setY(std::clamp(at.y(), area.top(), area.bottom() + 1 - outer.height()));
-    form->move(at);
+    if (at != form->frameGeometry().topLeft())
+        form->move(at);
 }
 
-// The frame that the window system adds is known only once the window is shown: the window is
-// placed again then, once.
+// The frame that the window system adds is known only some time after the window is shown: the
+// window is placed again then, and once more a little later for a window manager that frames it
+// late.
 class PlaceWhenShown : public QObject {
 public:
     PlaceWhenShown(QWidget* form, bool centre) : QObject(form), centre_(centre) { form->installEventFilter(this); }
@@ -81,8 +99,9 @@ public:
         if (event->type() == QEvent::Show) {
             auto* form = static_cast<QWidget*>(watched);
             const bool centre = centre_;
-            QTimer::singleShot(0, form,
-                               [form, centre] { kyt::ErrorTrap::silent()([&] { placeOnScreen(form, centre); }); });
+            for (int delay : {0, 250})
+                QTimer::singleShot(delay, form,
+                                   [form, centre] { kyt::ErrorTrap::silent()([&] { placeOnScreen(form, centre); }); });
             form->removeEventFilter(this);
             deleteLater();
         }
@@ -114,7 +133,9 @@ void ClsMain::Resize_For_Resolution(QWidget* MyForm, bool RePosForm) {
             });
         // Positions and sizes of controls follow the window's layouts; the window's own scale.
         kyt::ErrorTrap::silent()([&] {
-            MyForm->move(int(MyForm->x() * x), int(MyForm->y() * y));
+            // A window not placed yet is left for the toolkit to place when shown.
+            if (MyForm->isVisible() || MyForm->testAttribute(Qt::WA_Moved))
+                MyForm->move(int(MyForm->x() * x), int(MyForm->y() * y));
             MyForm->resize(int(MyForm->width() * x), int(MyForm->height() * y));
         });
     }

@@ -1,6 +1,7 @@
 #include "listing/PrintColumnGrid.h"
 
 #include "component/Module1.h"
+#include "platform/WindowKit.h"
 
 #include <QApplication>
 #include <QColor>
@@ -75,13 +76,6 @@ QVariant PrintColumnModel::data(const QModelIndex& index, int role) const {
         return ticked(headingRow ? headingTick_ : text(row, column)) ? Qt::Checked : Qt::Unchecked;
     case Qt::TextAlignmentRole:
         return int(column == kPrintColumn || headingRow ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignVCenter));
-    case Qt::FontRole:
-        if (headingRow) {
-            QFont bold = QApplication::font();
-            bold.setBold(true);
-            return bold;
-        }
-        return {};
     case Qt::BackgroundRole:
         // The heading row looks like a fixed row, as the list's heading does.
         return headingRow ? QVariant(QColor(232, 232, 232)) : QVariant();
@@ -195,10 +189,26 @@ PrintColumnGrid::PrintColumnGrid(QWidget* parent) : QTableView(parent), model_(n
     horizontalHeader()->hide();
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    kyt::fitRowsToFont(this, 4);
     horizontalHeader()->setStretchLastSection(true);
     connect(model_, &PrintColumnModel::beforeEdit, this, &PrintColumnGrid::beforeEdit);
     connect(model_, &PrintColumnModel::afterEdit, this, &PrintColumnGrid::afterEdit);
+}
+
+void PrintColumnGrid::changeEvent(QEvent* event) {
+    QTableView::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        kyt::fitRowsToFont(this, 4);
+        fitHeightToRows();
+    }
+}
+
+void CentredCheckDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (index.row() == 0) {
+        option->font.setBold(true);
+        option->fontMetrics = QFontMetrics(option->font);
+    }
 }
 
 void PrintColumnGrid::setRows(int rows) {

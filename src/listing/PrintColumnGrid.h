@@ -52,6 +52,10 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
                      const QModelIndex& index) override;
+
+protected:
+    // The heading row is drawn in the bold form of the grid's own font, so it scales with it.
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 };
 
 // The print column grid `vsP`, addressed as the register addresses its grids: Rows(), TextMatrix,
@@ -77,6 +81,9 @@ public:
 Q_SIGNALS:
     void beforeEdit(int row, int column, bool& cancel);
     void afterEdit(int row, int column);
+
+protected:
+    void changeEvent(QEvent* event) override;
 
 private:
     PrintColumnModel* model_;

@@ -1,6 +1,8 @@
 #include "platform/WindowKit.h"
 
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QTableView>
 
 namespace kyt {
 
@@ -23,6 +25,10 @@ void maskWithStars(QLineEdit* box) {
     box->setEchoMode(QLineEdit::Password);
     // The style's own mask character differs from one style to the next.
     box->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+}
+
+void fitRowsToFont(QTableView* grid, int extra) {
+    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + extra);
 }
 
 } // namespace kyt

@@ -6,6 +6,7 @@
 #include <QString>
 
 class QLineEdit;
+class QTableView;
 
 namespace kyt {
 
@@ -15,5 +16,8 @@ QPushButton* makeButton(const QString& caption, const QString& name, QWidget* pa
 void paint(QWidget* w, QPalette::ColorRole role, const QColor& colour);
 // Shows what is typed into the box as one "*" a character.
 void maskWithStars(QLineEdit* box);
+// Makes a grid's rows as tall as its font needs, with `extra` pixels of room; called again when
+// the grid's font changes (scaling sets fonts control by control).
+void fitRowsToFont(QTableView* grid, int extra);
 
 } // namespace kyt

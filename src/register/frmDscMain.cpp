@@ -313,14 +313,15 @@ void frmDscMain::buildLayout() {
     entryRow->addWidget(fammain1, 1000);
     entryRow->addStretch(1);
     layout->addLayout(entryRow, 0);
-    layout->addLayout(bottom);
     auto* scroller = new QScrollArea(this);
     scroller->setFrameShape(QFrame::NoFrame);
     scroller->setWidgetResizable(true);
     scroller->setWidget(page_);
+    // The record buttons stay below the page, never scrolled out of sight.
     auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setContentsMargins(0, 0, 0, 6);
     outer->addWidget(scroller);
+    outer->addLayout(bottom);
     fitFixedSizes();
 }
 
