@@ -51,6 +51,7 @@ ReadResult ReadEntry(ClsMain& cls, const ListEntry& entry, const QString& passwo
     if (isFile) {
         if (!QFileInfo(entry.name).isFile()) {
             result.status = kFileNotFound;
+            result.reason = QStringLiteral("file not found");
             return result;
         }
         trap([&] { cls.GetSignInfo(entry.name, password, kReadFile); });
@@ -64,6 +65,7 @@ ReadResult ReadEntry(ClsMain& cls, const ListEntry& entry, const QString& passwo
                 result.details[size_t(k)] = cls.GetCertInfo(short(k + 1));
         } else {
             result.status = error;
+            result.reason = cls.failureReason();
         }
     });
     if (result.status.isEmpty()) {

@@ -39,6 +39,7 @@ struct ReadResult {
     QString fileName;
     std::array<QString, kDetailCount> details;
     QString status;
+    QString reason; // why a certificate could not be read, beside its status ("wrong password")
 };
 
 // The file's name without its four-character extension; the path itself when there is no file.

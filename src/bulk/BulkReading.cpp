@@ -30,9 +30,11 @@ void frmbulkdsc::cmdproceed_Click() {
     trap([&] { showPage(fam2); });
     trap([&] {
         vs2->setFocus();
+        vs2->setCurrentCell(1, 1);
+        // The Status column stands first (frmbulkdsc), so why a row cannot be imported is read
+        // beside its file name, from the left edge.
         vs2->scrollToTop();
         vs2->horizontalScrollBar()->setValue(0);
-        vs2->setCurrentCell(1, 1);
     });
 }
 
@@ -56,6 +58,7 @@ void frmbulkdsc::GetFileInfo() {
             for (int k = 0; k < bulk::kDetailCount; ++k)
                 vs2->setTextMatrix(r, bulk::kFirstDetailColumn + k, read.details[size_t(k)]);
             vs2->setTextMatrix(r, bulk::kStatusColumn, read.status);
+            vs2->setCellToolTip(r, bulk::kStatusColumn, read.reason);
         });
     }
     trap([&] { vs2->autoFitColumns(); });

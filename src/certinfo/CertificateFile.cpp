@@ -14,9 +14,6 @@ namespace kyt::certinfo {
 
 namespace {
 
-// Real certificate files are a few kilobytes; anything far larger is not one, and is not read.
-constexpr qint64 kLargestCertificateFile = 32 * 1024 * 1024;
-
 // Certificates are never encrypted; refusing a password keeps the library from prompting on a terminal.
 int refusePassword(char*, int, int, void*) {
     return 0;

@@ -10,6 +10,9 @@
 
 namespace kyt::certinfo {
 
+// Real certificate files are a few kilobytes; anything larger than this is not one, and is not read.
+inline constexpr qint64 kLargestCertificateFile = 32 * 1024 * 1024;
+
 // A certificate read from a file, or why there is none.
 using CertificateOrFailure = std::variant<X509Ptr, Failure>;
 

@@ -2,6 +2,7 @@
 
 #include "certinfo/CryptoContext.h"
 #include "certinfo/OpenSslHandles.h"
+#include "certinfo/ResultCodes.h"
 #include "certinfo/TokenStore.h"
 
 #include <optional>
@@ -30,8 +31,13 @@ public:
     Q_INVOKABLE QVariant GetStoreCertCount();
     // The store as a list of maps with "holder", "issuer" and "validTo", in store order.
     Q_INVOKABLE QVariant GetStoreList();
+    // Why the last selection failed, in a few plain words ("wrong password", "file not found"...);
+    // empty after a selection that worked.
+    Q_INVOKABLE QVariant GetLastFailure();
 
 private:
+    // The failure code of a selection, remembering why it failed for GetLastFailure.
+    QString fail(Failure failure, const QString& reason);
     QString selectFromStore(int selector);
     QString selectChosenFromStore();
     QString select(const QByteArray& der);
@@ -39,6 +45,7 @@ private:
     // Declared first so it outlives the certificate read through it.
     CryptoContext crypto_;
     X509Ptr selected_;
+    QString lastFailure_;
     // The listing that the last count described, so that index i still names the same certificate.
     std::optional<std::vector<TokenCertificate>> counted_;
 };

@@ -38,8 +38,17 @@ void ClsMain::GetSignInfo(const QString& FlNm, const QString& Pwd, int StoreInd)
         selected = StoreInd == -2 ? kyt::callByName(PdfObj.get(), "SelectCertificate1", {FlNm, Pwd}).toString()
                                   : kyt::callByName(PdfObj.get(), "SelectCertificate2", {StoreInd}).toString();
     });
+    failureReason_.clear();
     if (isFailureCode(selected)) {
         info[0] = kSelectionFailed;
+        failureReason_ =
+            PdfObj ? QStringLiteral("cannot be read") : QStringLiteral("the certificate component is not available");
+        if (PdfObj)
+            kyt::ErrorTrap::silent()([&] {
+                const QString reason = kyt::callByName(PdfObj.get(), "GetLastFailure").toString();
+                if (!reason.isEmpty())
+                    failureReason_ = reason;
+            });
         return;
     }
 

@@ -51,6 +51,9 @@ public:
     // what the command line reports when the register could not be read.
     const kyt::ErrorRecord& firstTrappedError() const { return firstTrapped_; }
     kyt::Services& services() { return services_; }
+    // Why the last GetSignInfo failed, in a few plain words ("wrong password", "file not found"):
+    // shown beside the fixed error text, never instead of it. Empty after a selection that worked.
+    const QString& failureReason() const { return failureReason_; }
     // The register window the last InitMe opened, while it is open.
     frmDscMain* registerWindow() const;
     void forgetRegisterWindow();
@@ -62,6 +65,7 @@ private:
     kyt::ErrorRecord err_;
     kyt::ErrorRecord firstTrapped_;
     std::optional<QStringList> certInfo_; // the eight certificate details of the last GetSignInfo
+    QString failureReason_;
     QPointer<QWidget> window_;
 
     friend class CertDetailsAccess;

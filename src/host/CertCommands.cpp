@@ -63,7 +63,14 @@ int runCertInfoCommand(const HostOptions& options, QTextStream& out, QTextStream
     for (short i = 0; i < kDetails; ++i)
         out << i << '\t' << component->GetCertInfo(i) << '\n';
     out.flush();
-    return component->GetCertInfo(0).isEmpty() ? 0 : 1;
+    if (component->GetCertInfo(0).isEmpty())
+        return 0;
+    // Detail 0 keeps its fixed text; why reading failed goes to the error stream.
+    const QString what =
+        options.storeIndex ? QStringLiteral("store certificate %1").arg(*options.storeIndex) : options.certFile;
+    err << "dscmgr: " << what << ": " << component->failureReason() << '\n';
+    err.flush();
+    return 1;
 }
 
 int runStoreCommand(const HostOptions& options, QTextStream& out, QTextStream& err) {

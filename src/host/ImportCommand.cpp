@@ -62,8 +62,12 @@ int runImportCommand(HostSession& session, QTextStream& out, QTextStream& err) {
     const QString password = session.options().password.value_or(QString());
     std::vector<bulk::ReadResult> rows;
     kyt::ErrorTrap readTrap(&component, kModule, QStringLiteral("GETFILEINFO"));
-    for (const QString& file : files)
+    for (const QString& file : files) {
         rows.push_back(bulk::ReadEntry(component, {file, bulk::kFileKind}, password, readTrap));
+        // The status column keeps its fixed text; why a file could not be read goes to stderr.
+        if (!rows.back().reason.isEmpty())
+            err << "dscmgr: " << file << ": " << rows.back().reason << '\n';
+    }
 
     bulk::ImportChoices choices;
     choices.autoType = !session.options().dscType;

@@ -33,6 +33,12 @@ void QtDialogs::information(QWidget* parent, const QString& text) {
     box.exec();
 }
 
+void QtDialogs::informationWithDetail(QWidget* parent, const QString& text, const QString& detail) {
+    QMessageBox box(QMessageBox::Information, kDefaultTitle, text, QMessageBox::Ok, parent);
+    box.setDetailedText(detail);
+    box.exec();
+}
+
 Answer QtDialogs::question(QWidget* parent, const QString& text, Answer defaultButton) {
     QMessageBox box(QMessageBox::Question, kDefaultTitle, text, QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(toButton(defaultButton));
@@ -131,6 +137,11 @@ void ScriptedDialogs::information(QWidget*, const QString& text) {
     if (!replies_.empty() && std::holds_alternative<Answer>(replies_.front()) &&
         std::get<Answer>(replies_.front()) == Answer::Ok)
         replies_.pop_front();
+}
+
+void ScriptedDialogs::informationWithDetail(QWidget* parent, const QString& text, const QString& detail) {
+    information(parent, text);
+    shown_.back().detail = detail;
 }
 
 Answer ScriptedDialogs::question(QWidget*, const QString& text, Answer defaultButton) {

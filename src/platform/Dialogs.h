@@ -21,6 +21,12 @@ public:
 
     // Information icon, OK button, the application's own title.
     virtual void information(QWidget* parent, const QString& text) = 0;
+    // The same with a detail text that the user may open under the message, such as why a
+    // certificate could not be read; the message itself stays as it is.
+    virtual void informationWithDetail(QWidget* parent, const QString& text, const QString& detail) {
+        (void)detail;
+        information(parent, text);
+    }
     // Question icon, Yes and No buttons.
     virtual Answer question(QWidget* parent, const QString& text, Answer defaultButton) = 0;
     // A text prompt; nothing when cancelled. `masked` hides the typed characters.
@@ -34,6 +40,7 @@ public:
 class QtDialogs : public Dialogs {
 public:
     void information(QWidget* parent, const QString& text) override;
+    void informationWithDetail(QWidget* parent, const QString& text, const QString& detail) override;
     Answer question(QWidget* parent, const QString& text, Answer defaultButton) override;
     std::optional<QString> prompt(QWidget* parent, const QString& text, const QString& title, bool masked) override;
     QStringList openFiles(QWidget* parent, const QString& title, const QString& filter, bool multiple) override;
@@ -59,6 +66,7 @@ public:
         QString filter;
         Answer defaultButton = Answer::Ok;
         bool masked = false;
+        QString detail; // an information box's detail text
     };
     using Reply = std::variant<Answer, QString, QStringList>;
 
@@ -73,6 +81,7 @@ public:
     void clear();
 
     void information(QWidget* parent, const QString& text) override;
+    void informationWithDetail(QWidget* parent, const QString& text, const QString& detail) override;
     Answer question(QWidget* parent, const QString& text, Answer defaultButton) override;
     std::optional<QString> prompt(QWidget* parent, const QString& text, const QString& title, bool masked) override;
     QStringList openFiles(QWidget* parent, const QString& title, const QString& filter, bool multiple) override;

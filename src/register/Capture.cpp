@@ -57,7 +57,8 @@ void frmDscMain::cmdcert_Click(int Index) {
     QString error;
     trap([&] { error = ClsObj->GetCertInfo(0); });
     if (!error.isEmpty()) {
-        trap([&] { ClsObj->services().dialogs->information(this, error); });
+        // The fixed text says that reading failed; the detail says why.
+        trap([&] { ClsObj->services().dialogs->informationWithDetail(this, error, ClsObj->failureReason()); });
         return;
     }
     // Every field is overwritten, also by an empty detail, so nothing of an earlier certificate stays.

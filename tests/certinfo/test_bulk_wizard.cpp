@@ -304,6 +304,12 @@ void BulkWizardTest::readingShowsDetailsOrWhyNot() {
     for (int c = 2; c <= kStatus; ++c)
         QCOMPARE(w_->vs2->TextMatrix(3, c), endless[c - 2]);
     QCOMPARE(column(w_->vs2, kStatus).mid(3), QStringList({kFailed, "File not found"}));
+    // Why, in the Status cell's tool tip; the Status column first, the file names beside it.
+    const QModelIndex notes = w_->vs2->model()->index(3, kStatus);
+    QCOMPARE(notes.data(Qt::ToolTipRole).toString(), QStringLiteral("not a certificate file"));
+    QCOMPARE(w_->vs2->model()->index(4, kStatus).data(Qt::ToolTipRole).toString(), QStringLiteral("file not found"));
+    QCOMPARE(w_->vs2->columnViewportPosition(kStatus), 0);
+    QVERIFY(w_->vs2->columnViewportPosition(1) + w_->vs2->columnWidth(1) <= w_->vs2->viewport()->width());
     QCOMPARE(w_->cbodsctype->currentText(), QStringLiteral("(Auto)"));
     QCOMPARE(w_->cboidproof->count(), 7);
     QCOMPARE(w_->cboidproof->currentText(), QString());

@@ -167,13 +167,18 @@ void CaptureTest::secondReadOverwritesEveryField() {
 void CaptureTest::failedReadKeepsTheFirstValues_data() {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("password");
-    QTest::newRow("wrong password") << QStringLiteral("meera.pfx") << QStringLiteral("no");
-    QTest::newRow("not a certificate") << QStringLiteral("notes.pfx") << QStringLiteral("x");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("wrong password") << QStringLiteral("meera.pfx") << QStringLiteral("no")
+                                    << QStringLiteral("wrong password");
+    QTest::newRow("not a certificate") << QStringLiteral("notes.pfx") << QStringLiteral("x")
+                                       << QStringLiteral("not a certificate file");
+    QTest::newRow("gone") << QStringLiteral("gone.pfx") << QStringLiteral("x") << QStringLiteral("file not found");
 }
 
 void CaptureTest::failedReadKeepsTheFirstValues() {
     QFETCH(QString, file);
     QFETCH(QString, password);
+    QFETCH(QString, reason);
     openWindow();
     captureFile(raviFile_, QString());
     QCOMPARE(captured(), kRavi);
@@ -182,6 +187,7 @@ void CaptureTest::failedReadKeepsTheFirstValues() {
     captureFile(dir_.filePath(file), password);
     QCOMPARE(fx_->dialogs->shown().back().kind, Shown::Information);
     QCOMPARE(fx_->dialogs->messages().back(), kFailed);
+    QCOMPARE(fx_->dialogs->shown().back().detail, reason); // why, under the unchanged text
     QCOMPARE(captured(), kRavi);
     QCOMPARE(date(1)->mask(), MaskedDateBox::kDateMask);
 }

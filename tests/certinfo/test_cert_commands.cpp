@@ -97,6 +97,10 @@ void CertCommandsTest::certinfoPrintsNumberedDetailsAndRegisters() {
     QCOMPARE(wrong.status, 1);
     QCOMPARE(wrong.lines.value(0), QStringLiteral("0\tError Retrieving Certificate Information."));
     QCOMPARE(wrong.lines.size(), 8);
+    // Why, on the error stream only.
+    QCOMPARE(wrong.err, QStringLiteral("dscmgr: %1: wrong password\n").arg(bundle_));
+    QCOMPARE(dscmgr({"certinfo", bundle_ + QStringLiteral(".gone")}).err,
+             QStringLiteral("dscmgr: %1.gone: file not found\n").arg(bundle_));
 }
 
 void CertCommandsTest::storeIsListedAndReadByIndex() {
@@ -108,7 +112,9 @@ void CertCommandsTest::storeIsListedAndReadByIndex() {
     const Run second = dscmgr({"certinfo", "--store", "1"});
     QVERIFY2(second.status == 0, qPrintable(second.err));
     QCOMPARE(second.lines.value(1), QStringLiteral("1\tBina Token"));
-    QCOMPARE(dscmgr({"certinfo", "--store", "2"}).status, 1); // beyond the store
+    const Run beyond = dscmgr({"certinfo", "--store", "2"});
+    QCOMPARE(beyond.status, 1);
+    QCOMPARE(beyond.err, QStringLiteral("dscmgr: store certificate 2: no certificate on the token\n"));
     // Selector -1 would wait for a person to pick from a window that nobody sees.
     const Run chooser = dscmgr({"certinfo", "--store", "-1"});
     QCOMPARE(chooser.status, 2);
@@ -132,6 +138,8 @@ void CertCommandsTest::importOnboardsAFolderOnce() {
                                               "2\treadme\t\t\t\t\t\t\t\tError Retrieving Certificate Information.",
                                               "1 Records Transferred."}));
     QVERIFY(first.lines.value(0).startsWith(QStringLiteral("Sr. No.\tFile Name\tCeritificate Name")));
+    QVERIFY2(first.err.contains(folder + QStringLiteral("/readme.txt: not a certificate file\n")),
+             qPrintable(first.err));
     // A certificate already in the register is no failure of the run.
     const Run again = dscmgr({"import", folder + QStringLiteral("/Meera.pfx"), "--password", "pw"});
     QCOMPARE(again.status, 0);
