@@ -5,16 +5,20 @@
 #include "host/HostWindow.h"
 #include "host/ListCommands.h"
 #include "platform/ObjectRegistry.h"
+#include "register/frmDscMain.h"
 #include "register/StoreStatements.h"
 #include "support/TestSupport.h"
 
 #include <QDBusConnection>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QProcess>
+#include <QPushButton>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 struct Run {
@@ -90,6 +94,7 @@ private Q_SLOTS:
     void readingLeavesTheFileAsItWas();
     void checkNotifiesTheDesktop();
     void menuOpensOneRegisterWindow();
+    void startWindowCountsAndOpensEachFilter();
 };
 
 void TestHost::optionParsing() {
@@ -420,6 +425,70 @@ void TestHost::menuOpensOneRegisterWindow() {
     for (QWidget* w : QApplication::topLevelWidgets())
         if (w->objectName() == QLatin1String("frmDscMain"))
             w->deleteLater();
+}
+
+// The window a user starts the day in: the register's place, its counts (each opening the register
+// on that filter), Enter for the register, and one sentence on an empty register.
+void TestHost::startWindowCountsAndOpensEachFilter() {
+    testsupport::ComponentFixture fx;
+    fx.attach();
+    fx.db->execute(StoreStatements::createTable());
+    QString error;
+    const QString file = fx.db->connection().databaseName();
+    auto session = HostSession::open(
+        *HostOptions::parse({QStringLiteral("--folder"), fx.folder, QStringLiteral("--db"), "sqlite:" + file}, &error),
+        fx.services(), &error);
+    QVERIFY2(session, qPrintable(error));
+    auto label = [](HostWindow& w, const char* name) { return w.findChild<QLabel*>(QLatin1String(name)); };
+    auto button = [](HostWindow& w, const char* name) { return w.findChild<QPushButton*>(QLatin1String(name)); };
+    {
+        HostWindow empty(*session);
+        empty.show();
+        QVERIFY(label(empty, "lblempty")->isVisible());
+        QVERIFY(!button(empty, "cmdallcount")->isVisible());
+        QVERIFY(label(empty, "lblregister")->text().contains(QFileInfo(file).fileName()));
+    }
+
+    // Now is 05/12/2026 10:30:00 (the fixture's clock); "DSCDays" is 30.
+    fx.cls->SaveSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCDays"), QStringLiteral("30"));
+    fx.insert(1, QStringLiteral("Expired"), QStringLiteral("01/01/2020 00:00:00"),
+              QStringLiteral("01/12/2026 00:00:00"));
+    fx.insert(2, QStringLiteral("Expiring"), QStringLiteral("01/01/2021 00:00:00"),
+              QStringLiteral("20/12/2026 00:00:00"));
+    fx.insert(3, QStringLiteral("Valid"), QStringLiteral("01/01/2022 00:00:00"), QStringLiteral("01/01/2030 00:00:00"));
+    HostWindow window(*session);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QVERIFY(!label(window, "lblempty")->isVisible());
+    QCOMPARE(button(window, "cmdallcount")->text(), QStringLiteral("3 certificates in the register"));
+    QCOMPARE(button(window, "cmdexpiredcount")->text(), QStringLiteral("1 has expired"));
+    QCOMPARE(button(window, "cmdexpiringcount")->text(), QStringLiteral("2 expired or expiring within 30 days"));
+
+    // Enter opens the register, on all certificates.
+    QTest::keyClick(&window, Qt::Key_Return);
+    frmDscMain* w = nullptr;
+    QTRY_VERIFY((w = session->component()->registerWindow()));
+    QCOMPARE(w->vs->Rows() - 1, 3);
+    QTest::mouseClick(button(window, "cmdexpiredcount"), Qt::LeftButton);
+    QVERIFY(w->options[1]->isChecked());
+    QCOMPARE(w->vs->Rows() - 1, 1);
+    QTest::mouseClick(button(window, "cmdexpiringcount"), Qt::LeftButton);
+    QVERIFY(w->options[2]->isChecked());
+    QCOMPARE(w->vs->Rows() - 1, 2);
+    QCOMPARE(session->component()->registerWindow(), w); // the same window each time
+
+    // "Import certificates…" opens the wizard from the register.
+    bool wizardShown = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* wizard = QApplication::activeModalWidget();
+        wizardShown = wizard && wizard->objectName() == QLatin1String("frmbulkdsc");
+        if (wizard)
+            wizard->close();
+    });
+    QTest::mouseClick(button(window, "cmdimportcertificates"), Qt::LeftButton);
+    QVERIFY(wizardShown);
+    w->Unload();
 }
 
 QTEST_MAIN(TestHost)

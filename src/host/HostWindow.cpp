@@ -1,11 +1,52 @@
 #include "host/HostWindow.h"
 
+#include "component/Module1.h"
 #include "host/HostSession.h"
+#include "listing/RegisterCounts.h"
+#include "platform/DbAddress.h"
+#include "register/frmDscMain.h"
 
+#include <algorithm>
 #include <QApplication>
+#include <QEvent>
+#include <QFileInfo>
+#include <QGridLayout>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShortcut>
 #include <QStatusBar>
+#include <QVBoxLayout>
+
+namespace {
+QPushButton* countButton(const char* name, QWidget* parent) {
+    auto* b = new QPushButton(parent);
+    b->setObjectName(QLatin1String(name));
+    b->setAutoDefault(false);
+    return b;
+}
+
+// Where the register lies, as a user would look for it: the database file and its folder, or the
+// server's address without its password.
+QString registerLocation(const HostSession& session) {
+    if (session.options().db.isEmpty())
+        return QStringLiteral("Register KYTDscMgr.db in %1").arg(session.folder());
+    QString why;
+    const auto address = kyt::DbAddress::parse(session.options().db, &why);
+    if (!address)
+        return QStringLiteral("Register %1").arg(session.options().db);
+    if (address->kind == kyt::DbAddress::Kind::SQLite) {
+        const QFileInfo file(address->path);
+        return QStringLiteral("Register %1 in %2").arg(file.fileName(), file.absolutePath());
+    }
+    return QStringLiteral("Register on %1").arg(address->display());
+}
+
+QString certificates(int n) {
+    return n == 1 ? QStringLiteral("1 certificate") : QStringLiteral("%1 certificates").arg(n);
+}
+} // namespace
 
 HostWindow::HostWindow(HostSession& session) : session_(session), status_(new QLabel(this)) {
     setObjectName(QStringLiteral("HostWindow"));
@@ -13,34 +54,150 @@ HostWindow::HostWindow(HostSession& session) : session_(session), status_(new QL
     QMenu* menu = menuBar()->addMenu(QStringLiteral("&Register"));
     QAction* open = menu->addAction(QStringLiteral("Digital Signature Certificate -> Manager"));
     open->setObjectName(QStringLiteral("actOpenRegister"));
-    connect(open, &QAction::triggered, this, &HostWindow::openRegister);
+    open->setShortcut(QKeySequence::Open);
+    connect(open, &QAction::triggered, this, [this] { openRegister(); });
+    QAction* import = menu->addAction(QStringLiteral("Import certificates…"));
+    connect(import, &QAction::triggered, this, &HostWindow::importCertificates);
     menu->addSeparator();
     connect(menu->addAction(QStringLiteral("E&xit")), &QAction::triggered, this, &QWidget::close);
-    auto* info = new QLabel(QStringLiteral("Folder: %1\nDatabase: %2")
-                                .arg(session.folder(), session.db() ? session.db()->driverName() : QString()),
-                            this);
-    info->setAlignment(Qt::AlignCenter);
-    setCentralWidget(info);
+
+    auto* page = new QWidget(this);
+    lblregister_ = new QLabel(registerLocation(session), page);
+    lblregister_->setObjectName(QStringLiteral("lblregister"));
+    lblregister_->setWordWrap(true);
+    lblregister_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QFont bold = lblregister_->font();
+    bold.setBold(true);
+    lblregister_->setFont(bold);
+    cmdall_ = countButton("cmdallcount", page);
+    cmdexpired_ = countButton("cmdexpiredcount", page);
+    cmdexpiring_ = countButton("cmdexpiringcount", page);
+    lblempty_ = new QLabel(QStringLiteral("The register is empty: open it and press \"Add New\" to enter your first "
+                                          "certificate, or choose \"Import certificates…\" to read many at once."),
+                           page);
+    lblempty_->setObjectName(QStringLiteral("lblempty"));
+    lblempty_->setWordWrap(true);
+    cmdopen_ = new QPushButton(QStringLiteral("&Open the register"), page);
+    cmdopen_->setObjectName(QStringLiteral("cmdopenregister"));
+    cmdopen_->setDefault(true);
+    cmdimport_ = new QPushButton(QStringLiteral("&Import certificates…"), page);
+    cmdimport_->setObjectName(QStringLiteral("cmdimportcertificates"));
+    cmdimport_->setAutoDefault(false);
+
+    auto* counts = new QVBoxLayout;
+    for (QPushButton* b : {cmdall_, cmdexpired_, cmdexpiring_}) {
+        b->setStyleSheet(QStringLiteral("text-align: left; padding: 4px 10px"));
+        counts->addWidget(b);
+    }
+    auto* ways = new QHBoxLayout;
+    ways->addWidget(cmdopen_);
+    ways->addWidget(cmdimport_);
+    ways->addStretch();
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(24, 20, 24, 20);
+    layout->setSpacing(12);
+    layout->addWidget(lblregister_);
+    layout->addLayout(counts);
+    layout->addWidget(lblempty_);
+    layout->addStretch();
+    layout->addLayout(ways);
+    setCentralWidget(page);
+
+    connect(cmdall_, &QPushButton::clicked, this, [this] { openRegister(Filter::All); });
+    connect(cmdexpired_, &QPushButton::clicked, this, [this] { openRegister(Filter::Expired); });
+    connect(cmdexpiring_, &QPushButton::clicked, this, [this] { openRegister(Filter::Expiring); });
+    connect(cmdopen_, &QPushButton::clicked, this, [this] { openRegister(); });
+    connect(cmdimport_, &QPushButton::clicked, this, &HostWindow::importCertificates);
+    // Enter presses the button that has the focus, else the default one, as in a dialog.
+    for (int key : {Qt::Key_Return, Qt::Key_Enter})
+        connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, this, [this] {
+            auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
+            (focused && isAncestorOf(focused) ? focused : cmdopen_)->click();
+        });
+
     statusBar()->addWidget(status_);
+    statusBar()->addPermanentWidget(
+        new QLabel(QStringLiteral("Database: %1").arg(session.db() ? session.db()->driverName() : QString()), this));
+    refreshCounts();
+    cmdopen_->setFocus();
     resize(640, 400);
 }
 
-void HostWindow::openRegister() {
+int HostWindow::expiryDays() {
+    ClsMain& component = *session_.component();
+    if (component.DocPath.isEmpty())
+        component.DocPath = session_.folder();
+    const double days =
+        Val(component.GetSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCDays"), QStringLiteral("0")));
+    return int(std::clamp(days, 0.0, 3652059.0));
+}
+
+void HostWindow::refreshCounts() {
+    const int days = expiryDays();
+    RegisterCounts counts;
+    if (session_.db())
+        counts = countRegister(*session_.db(), session_.component()->services().clock->now(), days);
+    cmdall_->setText(certificates(counts.all) + QStringLiteral(" in the register"));
+    cmdexpired_->setText(counts.expired == 1 ? QStringLiteral("1 has expired")
+                                             : QStringLiteral("%1 have expired").arg(counts.expired));
+    cmdexpiring_->setText(QStringLiteral("%1 expired or expiring within %2 %3")
+                              .arg(counts.expiring)
+                              .arg(days)
+                              .arg(days == 1 ? QStringLiteral("day") : QStringLiteral("days")));
+    const bool empty = counts.all == 0;
+    lblempty_->setVisible(empty);
+    for (QPushButton* b : {cmdall_, cmdexpired_, cmdexpiring_})
+        b->setVisible(!empty);
+}
+
+frmDscMain* HostWindow::registerWindow() {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* w = qobject_cast<frmDscMain*>(window); w && w->isVisible())
+            return w;
+    return nullptr;
+}
+
+void HostWindow::openRegister(Filter filter) {
     // One register window at a time: a second one would show a list that the first one's saves
     // leave behind. An open one is brought to the front instead.
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (window->objectName() == QLatin1String("frmDscMain") && window->isVisible()) {
-            window->raise();
-            window->activateWindow();
-            return;
-        }
-    if (session_.initMe(false)) {
+    frmDscMain* w = registerWindow();
+    if (w) {
+        w->raise();
+        w->activateWindow();
+    } else if (session_.initMe(false)) {
         // The host sets its main window object once the register is open.
         session_.component()->MdiObj = kyt::ObjectRef(this, [](QObject*) {});
+        w = registerWindow();
     }
+    if (!w)
+        return;
+    // The filter is chosen as a user would choose it; in entry mode the filters are out of reach
+    // and the list stays as it is.
+    if (filter == Filter::Expired) {
+        w->options[1]->click();
+    } else if (filter == Filter::Expiring && w->cmdok->isEnabled()) {
+        w->txtdays[0]->setText(QString::number(expiryDays()));
+        w->cmdok->click();
+    }
+}
+
+void HostWindow::importCertificates() {
+    openRegister();
+    frmDscMain* w = registerWindow();
+    if (w && !w->cmdimportbulk->isHidden() && w->cmdimportbulk->isEnabled())
+        w->cmdimportbulk->click();
+    refreshCounts();
 }
 
 void HostWindow::ReloadMenu() {
     ++reloads_;
     status_->setText(QStringLiteral("Register closed."));
+    refreshCounts();
+}
+
+void HostWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // Back from the register or the wizard: the counts may have changed.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        refreshCounts();
 }
