@@ -121,6 +121,13 @@ HostWindow::HostWindow(HostSession& session) : session_(session), status_(new QL
     refreshCounts();
     cmdopen_->setFocus();
     resize(640, 400);
+    // The host's own window follows the same scale factors as the component's windows.
+    // (InitMe stores the same factors again.)
+    ClsMain& component = *session.component();
+    component.ScreenRatX = session.options().scaleX;
+    component.ScreenRatY = session.options().scaleY;
+    component.ScreenRatFS = session.options().scaleFont;
+    component.Resize_For_Resolution(this, false);
 }
 
 int HostWindow::expiryDays() {
