@@ -68,7 +68,7 @@ QSize frameSize(const QWidget* form) {
 // Keeps the window, frame included, within the available area of its screen; centred there when
 // `centre` is set. A window not placed yet keeps the place the toolkit gives it when shown (a
 // dialog centred over its owner); only its size is kept within the screen.
-void placeOnScreen(QWidget* form, bool centre) {
+void placeOnScreen(QWidget* form, bool centre, const QWidget* owner = nullptr) {
     const QScreen* screen = form->screen();
     if (!screen)
         return;
@@ -80,7 +80,9 @@ void placeOnScreen(QWidget* form, bool centre) {
         return;
     const QSize outer = form->size() + frame;
     QPoint at = form->frameGeometry().topLeft();
-    if (centre)
+    if (owner)
+        at = owner->frameGeometry().center() - QPoint(outer.width() / 2, outer.height() / 2);
+    else if (centre)
         at = area.topLeft() + QPoint((area.width() - outer.width()) / 2, (area.height() - outer.height()) / 2);
     at.setX(std::clamp(at.x(), area.left(), area.right() + 1 - outer.width()));
     at.setY(std::clamp(at.y(), area.top(), area.bottom() + 1 - outer.height()));
@@ -90,7 +92,8 @@ void placeOnScreen(QWidget* form, bool centre) {
 
 // The frame that the window system adds is known only some time after the window is shown: the
 // window is placed again then, and once more a little later for a window manager that frames it
-// late.
+// late. A window with an owner (the wizard over the register) is centred over it then, at the size
+// its layout finally gave it.
 class PlaceWhenShown : public QObject {
 public:
     PlaceWhenShown(QWidget* form, bool centre) : QObject(form), centre_(centre) { form->installEventFilter(this); }
@@ -99,9 +102,12 @@ public:
         if (event->type() == QEvent::Show) {
             auto* form = static_cast<QWidget*>(watched);
             const bool centre = centre_;
+            const QPointer<QWidget> owner = form->parentWidget() ? form->parentWidget()->window() : nullptr;
             for (int delay : {0, 250})
-                QTimer::singleShot(delay, form,
-                                   [form, centre] { kyt::ErrorTrap::silent()([&] { placeOnScreen(form, centre); }); });
+                QTimer::singleShot(delay, form, [form, centre, owner] {
+                    kyt::ErrorTrap::silent()(
+                        [&] { placeOnScreen(form, centre, owner && owner->isVisible() ? owner.data() : nullptr); });
+                });
             form->removeEventFilter(this);
             deleteLater();
         }
