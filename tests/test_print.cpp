@@ -216,18 +216,19 @@ void TestPrint::proceedWritesTheListAsATable() {
     QCOMPARE(texts(QVariantList(title.mid(5, 4))), QStringList(4, QStringLiteral("0")));
     QCOMPARE(title[9], QVariant(false));
 
-    // Heading row: widths in proportion to the list's, headings centred.
+    // Heading row: widths in proportion to the list's fitted to their contents (not as shortened
+    // to fit the window), headings centred.
     const QVariantList& heading = rows[1];
     QStringList headings;
     QList<int> widths;
     double total = 0;
     for (int c = 0; c < 17; ++c)
         if (c != 1)
-            total += w->vs->columnWidth(c);
+            total += w->vs->printWidth(c);
     for (int c = 0; c < 17; ++c)
         if (c != 1) {
             headings << w->vs->TextMatrix(0, c);
-            widths << int(std::nearbyint(w->vs->columnWidth(c) / total * 130));
+            widths << int(std::nearbyint(w->vs->printWidth(c) / total * 130));
         }
     QCOMPARE(texts(heading[0]), headings);
     QCOMPARE(numbers(heading[1]), widths);

@@ -363,10 +363,12 @@ void CertGrid::autoFitColumns() {
     // Room for the mark that shows the sorted column.
     const int mark = heads.height();
     for (int c = 0; c < Cols(); ++c) {
-        int width = heads.horizontalAdvance(CertListModel::headings()[c]) + padding + mark;
+        const int heading = heads.horizontalAdvance(CertListModel::headings()[c]) + padding;
+        int cellsWidth = 0;
         for (const QString& text : model_->widestCandidates(c))
-            width = std::max(width, cells.horizontalAdvance(text) + padding);
-        fitted_[size_t(c)] = std::min(width, 600);
+            cellsWidth = std::max(cellsWidth, cells.horizontalAdvance(text) + padding);
+        fitted_[size_t(c)] = std::min(std::max(heading + mark, cellsWidth), 600);
+        content_[size_t(c)] = std::min(std::max(heading, cellsWidth), 600);
     }
     userSized_ = false;
     applyFittedWidths();
@@ -409,8 +411,16 @@ void CertGrid::applyFittedWidths() {
     for (int c = 0; c < Cols(); ++c)
         if (c != 1)
             setColumnWidth(c, width[size_t(c)]);
+    applied_ = width;
     setColumnHidden(1, true);
     applyingWidths_ = false;
+}
+
+int CertGrid::printWidth(int column) const {
+    if (column < 0 || column >= Cols() || isColumnHidden(column))
+        return 0;
+    const int shown = columnWidth(column);
+    return shown == applied_[size_t(column)] ? content_[size_t(column)] : shown;
 }
 
 void CertGrid::resizeEvent(QResizeEvent* event) {

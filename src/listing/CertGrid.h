@@ -106,6 +106,9 @@ public:
     void clearRows();
     // Fits every column's width to its contents; the hidden column stays hidden.
     void autoFitColumns();
+    // A column's width for printing: as the list was fitted to its contents, or as the user set
+    // it; 0 for the hidden column. A column shortened only to fit the window prints in full.
+    int printWidth(int column) const;
     // Scrolls the current row into view.
     void showCurrentRow();
 
@@ -123,7 +126,9 @@ private:
     void applyFittedWidths();
 
     CertListModel* model_;
-    std::array<int, CertListModel::kColumns> fitted_{}; // each column's width for its whole text
-    bool userSized_ = false;                            // a column was dragged since the last fit
+    std::array<int, CertListModel::kColumns> fitted_{};  // each column's width for its whole text
+    std::array<int, CertListModel::kColumns> content_{}; // the same without room for the sort mark
+    std::array<int, CertListModel::kColumns> applied_{}; // the width the fitting last set
+    bool userSized_ = false;                             // a column was dragged since the last fit
     bool applyingWidths_ = false;
 };

@@ -113,7 +113,7 @@ void frmDscMain::cmdproceed_Click() {
         for (int r = 1; r < vsP->Rows(); ++r)
             if (PrintColumnModel::ticked(vsP->TextMatrix(r, PrintColumnModel::kPrintColumn))) {
                 columns << r - 1;
-                totalWidth += vs->columnWidth(r - 1);
+                totalWidth += vs->printWidth(r - 1);
             }
     });
     const int n = int(columns.size());
@@ -154,7 +154,7 @@ void frmDscMain::cmdproceed_Click() {
             if (totalWidth == 0)
                 kyt::raise(kDivisionByZero, QStringLiteral("Division by zero"), QStringLiteral("frmDscMain"));
             widths[k] =
-                QVariant::fromValue<short>(short(RoundHalfEven(vs->columnWidth(c) / totalWidth * kLineCharacters)));
+                QVariant::fromValue<short>(short(RoundHalfEven(vs->printWidth(c) / totalWidth * kLineCharacters)));
         });
         trap([&] { alignments[k] = reportAlignment(list->headerData(c, Qt::Horizontal, Qt::TextAlignmentRole)); });
         trap([&] { cells[k] = vsP->TextMatrix(c + 1, PrintColumnModel::kHeadingColumn); });
