@@ -33,7 +33,8 @@ bool BulkImporter::lostDatabase() {
 }
 
 QString BulkImporter::importRow(const std::array<QString, kDetailCount>& details, const QString& status) {
-    if (!status.isEmpty() || unreachable_)
+    // A row that could not be stored is tried again: the cause may be gone by now.
+    if ((!status.isEmpty() && !status.startsWith(kNotImported)) || unreachable_)
         return status;
     trap_.clearLastError();
     const StoreStatements::RecordValues values = {details[0],

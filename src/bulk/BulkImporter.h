@@ -38,7 +38,8 @@ public:
 
     // Starts a run: its count at 0, its writes batched until finish().
     void begin();
-    // Imports one row unless its status is already set, and returns the row's status afterwards.
+    // Imports one row unless its status is already set (a row not imported before is tried again),
+    // and returns the row's status afterwards.
     QString importRow(const std::array<QString, kDetailCount>& details, const QString& status);
     // Ends the run: what it wrote is on disk when this returns.
     void finish();

@@ -292,7 +292,7 @@ QString Db::whyNotWritten(const ErrorRecord& error) {
     QString text = error.description;
     if (const qsizetype bracket = text.lastIndexOf(QLatin1String(" [")); bracket > 0 && text.endsWith(QLatin1Char(']')))
         text.truncate(bracket);
-    return QStringLiteral("the database refused it (%1)").arg(text.simplified());
+    return QStringLiteral("it could not be stored (%1)").arg(text.simplified());
 }
 
 Db::Db(QString connectionName, Backend backend) : name_(std::move(connectionName)), backend_(backend) {

@@ -189,7 +189,7 @@ void frmDscMain::cmdupdate_Click() {
     if (const StoreStatements::UnstorableValue bad = StoreStatements::FindUnstorableValue(entryValues(*this));
         bad.index >= 0) {
         refuse(StoreStatements::UnstorableText(bad, entryBoxName(bad.index)) +
-                   QStringLiteral(". Nothing you entered is lost: shorten it and save again."),
+                   QStringLiteral(". Nothing you entered is lost: change it and save again."),
                entryBox(*this, bad.index));
         return;
     }
