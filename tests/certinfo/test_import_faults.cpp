@@ -204,21 +204,7 @@ void ImportFaultsTest::refusedWritesAreNotImported() {
 // A damaged register is not imported into: one line, exit status 2, the file as it was.
 void ImportFaultsTest::damagedRegisterIsLeftAlone() {
     const QString file = dir_.filePath(QStringLiteral("damaged.db"));
-    {
-        QString error;
-        const auto db = kyt::Db::open(kyt::DbAddress::sqliteFile(file), &error);
-        QVERIFY2(db, qPrintable(error));
-        db->execute(StoreStatements::createTable());
-        for (int i = 1; i <= 400; ++i)
-            db->execute(QStringLiteral("Insert Into DscStore (SrNo, Nm) Values (%1, '%2')")
-                            .arg(i)
-                            .arg(QString(200, QLatin1Char('x'))));
-    }
-    QFile damaged(file);
-    QVERIFY(damaged.open(QIODevice::ReadWrite));
-    damaged.seek(damaged.size() / 2);
-    damaged.write(QByteArray(8192, '\xff'));
-    damaged.close();
+    testsupport::makeDamagedRegister(file);
     auto hash = [&] {
         QFile f(file);
         f.open(QIODevice::ReadOnly);
