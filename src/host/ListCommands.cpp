@@ -80,7 +80,20 @@ CertRows::Selection listSelection(const HostOptions& options, ClsMain& component
         component.GetSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCDays"), QStringLiteral("0")));
     return CertRows::select(CertRows::Filter::Expiring, now, Val(days));
 }
+
+QStringList listHeadings() {
+    QStringList headings = CertListModel::headings();
+    headings.removeAt(1); // the record number, hidden in the window
+    return headings;
+}
 } // namespace
+
+void printEmptyList(const HostOptions& options, QTextStream& out) {
+    const std::unique_ptr<ListOutput> output = outputFor(options, out);
+    output->begin(listHeadings());
+    output->end();
+    out.flush();
+}
 
 // The rows go out as they are read, from the statement the window's list runs: nothing is held but
 // the row at hand, and no widget is made.
@@ -91,8 +104,7 @@ int runListCommand(HostSession& session, QTextStream& out, QTextStream& err) {
     component.LogFlNm = session.options().log;
 
     const std::unique_ptr<ListOutput> output = outputFor(session.options(), out);
-    QStringList headings = CertListModel::headings();
-    headings.removeAt(1); // the record number, hidden in the window
+    const QStringList headings = listHeadings();
     // The headings wait for the first row, so that a register failing at once prints nothing.
     bool begun = false;
     int number = 0;
