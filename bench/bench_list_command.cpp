@@ -1,5 +1,6 @@
 // `dscmgr list` on a large SQLite register against the sqlite3 shell printing the same statement:
-// the best of three runs of each, output thrown away, and the largest resident size of each.
+// the best of three runs of each (wall clock and processor time), output thrown away, and the
+// largest resident size of each; each line of dscmgr gives its ratio to the shell.
 //   bench_list_command [ROWS]   (default 100000)
 // The sqlite3 line is left out when the shell is not installed (Debian package sqlite3).
 
@@ -17,7 +18,8 @@
 
 namespace {
 struct Measure {
-    double seconds = 0;
+    double seconds = 0; // wall clock
+    double cpu = 0;     // user and system time: steadier than the wall clock on a busy machine
     long maxRssKb = 0;
 };
 
@@ -45,7 +47,9 @@ Measure runOnce(const QStringList& command) {
     clock_gettime(CLOCK_MONOTONIC, &stop);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         std::fprintf(stderr, "%s exited with %d\n", argv[0], WIFEXITED(status) ? WEXITSTATUS(status) : -1);
-    return {double(stop.tv_sec - start.tv_sec) + double(stop.tv_nsec - start.tv_nsec) / 1e9, usage.ru_maxrss};
+    const auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return {double(stop.tv_sec - start.tv_sec) + double(stop.tv_nsec - start.tv_nsec) / 1e9,
+            seconds(usage.ru_utime) + seconds(usage.ru_stime), usage.ru_maxrss};
 }
 
 Measure best(const QStringList& command) {
@@ -53,6 +57,7 @@ Measure best(const QStringList& command) {
     for (int i = 0; i < 2; ++i) {
         const Measure next = runOnce(command);
         m.seconds = std::min(m.seconds, next.seconds);
+        m.cpu = std::min(m.cpu, next.cpu);
         m.maxRssKb = std::max(m.maxRssKb, next.maxRssKb);
     }
     return m;
@@ -77,13 +82,15 @@ int main(int argc, char* argv[]) {
     const QStringList list = {dscmgr, QStringLiteral("list"), QStringLiteral("--folder"), dir.path()};
 
     std::printf("%d rows\n", rows);
-    double reference = 0;
+    double reference = 0, referenceCpu = 0;
     const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
     if (!shell.isEmpty()) {
         const Measure m = best({shell, QStringLiteral("-separator"), QStringLiteral("\t"), file,
                                 QStringLiteral("Select * from DscStore Order By DtFrom,Nm")});
         reference = m.seconds;
-        std::printf("sqlite3 shell       %6.3f s  %6.1f MB\n", m.seconds, double(m.maxRssKb) / 1024);
+        referenceCpu = m.cpu;
+        std::printf("sqlite3 shell       %6.3f s  cpu %6.3f s  %6.1f MB\n", m.seconds, m.cpu,
+                    double(m.maxRssKb) / 1024);
     } else {
         std::printf("sqlite3 shell       not installed (apt-get install sqlite3); no ratios\n");
     }
@@ -91,9 +98,9 @@ int main(int argc, char* argv[]) {
                                       std::pair{"dscmgr list --csv ", QStringList{QStringLiteral("--csv")}},
                                       std::pair{"dscmgr list --json", QStringList{QStringLiteral("--json")}}}) {
         const Measure m = best(list + extra);
-        std::printf("%s  %6.3f s  %6.1f MB", name, m.seconds, double(m.maxRssKb) / 1024);
+        std::printf("%s  %6.3f s  cpu %6.3f s  %6.1f MB", name, m.seconds, m.cpu, double(m.maxRssKb) / 1024);
         if (reference > 0)
-            std::printf("  %.2fx", m.seconds / reference);
+            std::printf("  %.2fx (cpu %.2fx)", m.seconds / reference, m.cpu / referenceCpu);
         std::printf("\n");
     }
     return 0;

@@ -7,6 +7,9 @@
 #include "listing/CertRows.h"
 #include "register/frmDscMain.h"
 
+#include <algorithm>
+#include <cstdio>
+
 // A register that could not be read in full lists nothing: a heading alone would read as "no
 // certificates". Its first error goes out as one line, exit status 2.
 bool reportUnreadable(const HostSession& session, QTextStream& err) {
@@ -30,7 +33,6 @@ void printList(const CertGrid& grid, QTextStream& out) {
         else
             tab.row(cells);
     }
-    out.flush();
 }
 
 frmDscMain* openFilteredList(HostSession& session) {
@@ -92,7 +94,6 @@ void printEmptyList(const HostOptions& options, QTextStream& out) {
     const std::unique_ptr<ListOutput> output = outputFor(options, out);
     output->begin(listHeadings());
     output->end();
-    out.flush();
 }
 
 // The rows go out as they are read, from the statement the window's list runs: nothing is held but
@@ -108,30 +109,26 @@ int runListCommand(HostSession& session, QTextStream& out, QTextStream& err) {
     // The headings wait for the first row, so that a register failing at once prints nothing.
     bool begun = false;
     int number = 0;
-    QStringList cells;
+    std::array<QByteArrayView, CertRows::kFields> cells; // the running number, then fields 1..15
+    char numberText[16];
     kyt::ErrorTrap trap(&component, QStringLiteral("frmDscMain"), QStringLiteral("LOADGRID"));
     trap([&] {
         const CertRows::Selection selection = listSelection(session.options(), component);
-        CertRows::read(*session.db(), selection.sql, [&](const CertRows::Fields& fields) {
+        CertRows::readUtf8(*session.db(), selection.sql, [&](const CertRows::Utf8Fields& fields) {
             if (!begun) {
                 output->begin(headings);
                 begun = true;
             }
-            cells.clear();
-            cells << QString::number(++number);
-            for (int i = 1; i < CertRows::kFields; ++i)
-                cells << fields[size_t(i)];
-            output->row(cells);
+            cells[0] = QByteArrayView(numberText, std::snprintf(numberText, sizeof numberText, "%d", ++number));
+            std::copy(fields.begin() + 1, fields.end(), cells.begin() + 1);
+            output->row(std::span<const QByteArrayView>(cells));
         });
     });
-    if (reportUnreadable(session, err)) {
-        out.flush();
+    if (reportUnreadable(session, err))
         return 2;
-    }
     if (!begun)
         output->begin(headings);
     output->end();
-    out.flush();
     return 0;
 }
 

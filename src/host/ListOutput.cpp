@@ -2,6 +2,11 @@
 
 #include "platform/ShownText.h"
 
+#include <QIODevice>
+
+#include <array>
+#include <vector>
+
 namespace {
 bool isControl(char16_t c) {
     return c < 0x20 || (c >= 0x7F && c <= 0x9F);
@@ -25,19 +30,77 @@ bool looksLikeFormula(const QString& text) {
     }
     return false;
 }
-} // namespace
 
-void TabOutput::begin(const QStringList& headings) {
-    out_ << headings.join(QLatin1Char('\t')) << '\n';
+// What a cell's bytes hold that an output may have to change, found in one pass over the bytes:
+// a cell without any of it, nearly every cell, is copied as it is; the rest go through the text
+// rules.
+enum : uchar {
+    kControl = 1,    // ASCII controls, and the lead bytes of the C1 (0xC2) and bidirectional (0xE2) controls
+    kCsvQuote = 2,   // "," or a quote
+    kJsonEscape = 4, // a quote or a backslash
+};
+
+constexpr std::array<uchar, 256> byteFlags() {
+    std::array<uchar, 256> flags{};
+    for (int c = 0; c < 0x20; ++c)
+        flags[size_t(c)] = kControl;
+    flags[0x7F] = flags[0xC2] = flags[0xE2] = kControl;
+    flags[size_t(',')] = kCsvQuote;
+    flags[size_t('"')] = kCsvQuote | kJsonEscape;
+    flags[size_t('\\')] = kJsonEscape;
+    return flags;
+}
+constexpr std::array<uchar, 256> kByteFlags = byteFlags();
+
+uchar flagsOf(QByteArrayView cell) {
+    uchar found = 0;
+    for (const char c : cell)
+        found |= kByteFlags[uchar(c)];
+    return found;
 }
 
-void TabOutput::row(const QStringList& cells) {
-    for (qsizetype i = 0; i < cells.size(); ++i) {
-        if (i > 0)
-            out_ << '\t';
-        out_ << shown::terminalCell(cells[i]);
+} // namespace
+
+ListOutput::~ListOutput() {
+    flush();
+}
+
+void ListOutput::flush() {
+    if (buffer_.isEmpty())
+        return;
+    if (QIODevice* device = out_.device()) {
+        out_.flush();
+        device->write(buffer_);
+    } else {
+        out_ << QString::fromUtf8(buffer_);
     }
-    out_ << '\n';
+    buffer_.clear();
+}
+
+void ListOutput::row(const QStringList& cells) {
+    std::vector<QByteArray> store;
+    std::vector<QByteArrayView> views;
+    store.reserve(size_t(cells.size()));
+    for (const QString& cell : cells)
+        views.push_back(store.emplace_back(cell.toUtf8()));
+    row(std::span<const QByteArrayView>(views));
+}
+
+void TabOutput::begin(const QStringList& headings) {
+    add(headings.join(QLatin1Char('\t')).toUtf8());
+    add('\n');
+}
+
+void TabOutput::row(std::span<const QByteArrayView> cells) {
+    for (size_t i = 0; i < cells.size(); ++i) {
+        if (i > 0)
+            add('\t');
+        if (flagsOf(cells[i]) & kControl)
+            add(shown::terminalCell(QString::fromUtf8(cells[i])).toUtf8());
+        else
+            add(cells[i]);
+    }
+    add('\n');
 }
 
 QString CsvOutput::field(const QString& text, bool raw) {
@@ -60,17 +123,25 @@ QString CsvOutput::field(const QString& text, bool raw) {
 
 void CsvOutput::begin(const QStringList& headings) {
     if (bom_)
-        out_ << QChar(0xFEFF);
-    row(headings);
+        add("\xEF\xBB\xBF");
+    ListOutput::row(headings);
 }
 
-void CsvOutput::row(const QStringList& cells) {
-    for (qsizetype i = 0; i < cells.size(); ++i) {
+void CsvOutput::row(std::span<const QByteArrayView> cells) {
+    for (size_t i = 0; i < cells.size(); ++i) {
         if (i > 0)
-            out_ << ',';
-        out_ << field(cells[i], raw_);
+            add(',');
+        const QByteArrayView cell = cells[i];
+        // Plain text goes as it is: no quote, comma or control, nothing a formula starts with.
+        const bool formulaStart =
+            !cell.isEmpty() && (cell[0] == '=' || cell[0] == '@' || cell[0] == '+' || cell[0] == '-');
+        const bool plain = !(flagsOf(cell) & (kControl | kCsvQuote)) && (raw_ || !formulaStart);
+        if (plain)
+            add(cell);
+        else
+            add(field(QString::fromUtf8(cell), raw_).toUtf8());
     }
-    out_ << "\r\n";
+    add("\r\n");
 }
 
 QString JsonOutput::quoted(const QString& text) {
@@ -100,21 +171,29 @@ QString JsonOutput::quoted(const QString& text) {
 
 void JsonOutput::begin(const QStringList& headings) {
     for (const QString& heading : headings)
-        keys_ << quoted(heading) + QLatin1Char(':');
-    out_ << '[';
+        keys_ << (quoted(heading) + QLatin1Char(':')).toUtf8();
+    add('[');
 }
 
-void JsonOutput::row(const QStringList& cells) {
-    out_ << (first_ ? "\n{" : ",\n{");
+void JsonOutput::row(std::span<const QByteArrayView> cells) {
+    add(first_ ? "\n{" : ",\n{");
     first_ = false;
-    for (qsizetype i = 0; i < cells.size(); ++i) {
+    for (size_t i = 0; i < cells.size(); ++i) {
         if (i > 0)
-            out_ << ',';
-        out_ << keys_.value(i) << quoted(cells[i]);
+            add(',');
+        add(keys_.value(qsizetype(i)));
+        const QByteArrayView cell = cells[i];
+        if (!(flagsOf(cell) & (kControl | kJsonEscape))) {
+            add('"');
+            add(cell);
+            add('"');
+        } else {
+            add(quoted(QString::fromUtf8(cell)).toUtf8());
+        }
     }
-    out_ << '}';
+    add('}');
 }
 
 void JsonOutput::end() {
-    out_ << "\n]\n";
+    add("\n]\n");
 }
