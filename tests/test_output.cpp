@@ -5,6 +5,7 @@
 #include "platform/Db.h"
 #include "platform/DbAddress.h"
 #include "register/StoreStatements.h"
+#include "support/RegisterWindowHarness.h"
 #include "support/TestSupport.h"
 
 #include <QJsonArray>
@@ -161,15 +162,22 @@ void TestOutput::jsonAndTerminalLines() {
 }
 
 void TestOutput::bidiControlsAreShownNotObeyed() {
-    // The list: marks where the controls are; the record behind the row keeps its text.
-    CertListModel model;
-    model.beginAppend();
-    std::array<QString, CertListModel::kStoredColumns> fields;
-    fields[1] = QStringLiteral("Ravi ") + kRlo + QStringLiteral("gpj.exe");
-    model.append(fields);
-    model.endAppend();
-    QCOMPARE(model.data(model.index(0, 2), Qt::DisplayRole).toString(), QStringLiteral("Ravi <U+202E>gpj.exe"));
-    QCOMPARE(model.cell(0, 2), fields[1]);
+    // The list and the form show marks where the controls are; saving a change elsewhere in the
+    // record keeps the stored name as it was.
+    const QString name = QStringLiteral("Ravi ") + kRlo + QStringLiteral("gpj.exe");
+    regtest::RegisterWindow h;
+    h.store({.srNo = 1, .name = name, .type = kRlo + QStringLiteral("Class 3")});
+    h.open();
+    QCOMPARE(h.w->vs->model()->index(0, 2).data().toString(), QStringLiteral("Ravi <U+202E>gpj.exe"));
+    QCOMPARE(h.text(0)->text(), QStringLiteral("Ravi <U+202E>gpj.exe"));
+    QCOMPARE(h.combo("cbodsctype")->currentText(), QStringLiteral("<U+202E>Class 3"));
+    h.click(h.w->cmdmodify);
+    h.text(7)->setFocus();
+    QTest::keyClicks(h.text(7), QStringLiteral("9876543210"));
+    h.click(h.w->cmdupdate);
+    QCOMPARE(h.column(1, "Mobile"), QStringLiteral("9876543210"));
+    QCOMPARE(h.column(1, "Nm"), name);
+    QCOMPARE(h.column(1, "Typ"), kRlo + QStringLiteral("Class 3"));
 
     // The PDF.
     const QString pdf = home_.filePath(QStringLiteral("list.pdf"));
