@@ -101,7 +101,7 @@ int runImportCommand(HostSession& session, QTextStream& out, QTextStream& err) {
         QStringList cells = {QString::number(i + 1), shown::terminalCell(row.fileName)};
         for (const QString& detail : row.details)
             cells << shown::terminalCell(detail);
-        cells << row.status;
+        cells << shown::terminalCell(row.status);
         out << cells.join(QLatin1Char('\t')) << '\n';
     }
     progress.done();
