@@ -12,9 +12,21 @@
 //   dscmgr certinfo FILE [--password PASSWORD] | dscmgr certinfo --store INDEX
 //   dscmgr store
 //   dscmgr --version | -h
+//   dscmgr remind [--days 30,7,1] [--dry-run] [--summary-to ADDRESS] [--folder DIR] [--db ADDRESS]
 //   dscmgr import PATH... [--password P] [--type T] [--id-proof T] [--addr-proof T] [--folder DIR] [--db ADDRESS]
 struct HostOptions {
-    enum class Command { Gui, List, Report, Check, CertInfo, Store, Import, Help, Version } command = Command::Gui;
+    enum class Command {
+        Gui,
+        List,
+        Report,
+        Check,
+        CertInfo,
+        Store,
+        Import,
+        Remind,
+        Help,
+        Version
+    } command = Command::Gui;
     enum class Filter { All, Expired, Expiring } filter = Filter::All;
     std::optional<QString> expiringDays; // --expiring DAYS; none: the DSCDays setting
     QString folder;                      // empty: the default folder
@@ -24,13 +36,16 @@ struct HostOptions {
     QString certFile;
     std::optional<QString> password;
     std::optional<int> storeIndex;
-    bool notify = false;                // check: also tell the desktop
-    bool csv = false;                   // list as CSV
-    QString pdfFile;                    // report --pdf FILE
-    std::optional<QList<int>> columns;  // report --columns: print column rows; none: the saved choice
-    QStringList importPaths;            // import: certificate files and folders
-    std::optional<QString> dscType;     // import --type; none: each certificate's own type
-    QString idProofType, addrProofType; // import --id-proof, --addr-proof
+    bool notify = false;                   // check: also tell the desktop
+    bool csv = false;                      // list as CSV
+    QString pdfFile;                       // report --pdf FILE
+    std::optional<QList<int>> columns;     // report --columns: print column rows; none: the saved choice
+    QStringList importPaths;               // import: certificate files and folders
+    std::optional<QString> dscType;        // import --type; none: each certificate's own type
+    QString idProofType, addrProofType;    // import --id-proof, --addr-proof
+    std::optional<QList<int>> remindSteps; // remind --days; none: the Steps setting
+    bool dryRun = false;                   // remind: list what would be sent, send and mark nothing
+    QString summaryTo;                     // remind: where the summary goes; empty: the sender address
 
     // Parses arguments (without the program name); nothing, with a one-line reason, when unusable.
     static std::optional<HostOptions> parse(const QStringList& args, QString* error);
