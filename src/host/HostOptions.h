@@ -36,16 +36,18 @@ struct HostOptions {
     QString certFile;
     std::optional<QString> password;
     std::optional<int> storeIndex;
-    bool notify = false;                   // check: also tell the desktop
-    bool csv = false;                      // list as CSV
-    QString pdfFile;                       // report --pdf FILE
-    std::optional<QList<int>> columns;     // report --columns: print column rows; none: the saved choice
-    QStringList importPaths;               // import: certificate files and folders
-    std::optional<QString> dscType;        // import --type; none: each certificate's own type
-    QString idProofType, addrProofType;    // import --id-proof, --addr-proof
-    std::optional<QList<int>> remindSteps; // remind --days; none: the Steps setting
-    bool dryRun = false;                   // remind: list what would be sent, send and mark nothing
-    QString summaryTo;                     // remind: where the summary goes; empty: the sender address
+    bool notify = false;                // check: also tell the desktop
+    bool csv = false;                   // list as CSV
+    QString pdfFile;                    // report --pdf FILE
+    std::optional<QList<int>> columns;  // report --columns: print column rows; none: the saved choice
+    QStringList importPaths;            // import: certificate files and folders
+    std::optional<QString> dscType;     // import --type; none: each certificate's own type
+    QString idProofType, addrProofType; // import --id-proof, --addr-proof
+
+    // remind
+    std::optional<QList<int>> remindSteps; // --days; none: the Steps setting
+    bool dryRun = false;                   // list what would be sent, send and mark nothing
+    QString summaryTo;                     // where the summary goes; empty: the sender address
 
     // Parses arguments (without the program name); nothing, with a one-line reason, when unusable.
     static std::optional<HostOptions> parse(const QStringList& args, QString* error);
