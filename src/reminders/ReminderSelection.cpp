@@ -34,7 +34,7 @@ QString holderKey(const QString& name) {
 // The records, by holder, whose names appear among the candidates: what a renewal is looked for in.
 struct Issue {
     int srNo;
-    QString serial;
+    QString type, serial;
     QDateTime validTo;
 };
 
@@ -45,12 +45,13 @@ QHash<QString, QList<Issue>> issuesOf(kyt::Db& db, const QStringList& names) {
         QStringList quoted;
         for (const QString& n : names.mid(from, kNamesPerQuery))
             quoted << QLatin1Char('\'') + QuoteSql(n) + QLatin1Char('\'');
-        kyt::RowSet rs = db.openRowSet(QStringLiteral("Select SrNo, Nm, SerialNo, DtTo From DscStore Where Nm In (%1)")
-                                           .arg(quoted.join(QLatin1Char(','))));
+        kyt::RowSet rs =
+            db.openRowSet(QStringLiteral("Select SrNo, Nm, Typ, SerialNo, DtTo From DscStore Where Nm In (%1)")
+                              .arg(quoted.join(QLatin1Char(','))));
         for (; !rs.eof(); rs.next())
             byHolder[holderKey(rs.text(1))].append(
-                {rs.value(0).toInt(), rs.text(2),
-                 QDateTime::fromString(rs.dateText(3), QStringLiteral("dd/MM/yyyy HH:mm:ss"))});
+                {rs.value(0).toInt(), rs.text(2), rs.text(3),
+                 QDateTime::fromString(rs.dateText(4), QStringLiteral("dd/MM/yyyy HH:mm:ss"))});
         rs.close();
     }
     return byHolder;
@@ -58,7 +59,8 @@ QHash<QString, QList<Issue>> issuesOf(kyt::Db& db, const QStringList& names) {
 
 bool renewed(const DueReminder& r, const QList<Issue>& issues) {
     return std::any_of(issues.begin(), issues.end(), [&](const Issue& i) {
-        return i.srNo != r.srNo && i.validTo > r.validTo && i.serial.trimmed() != r.serial.trimmed();
+        return i.srNo != r.srNo && i.validTo > r.validTo && i.serial.trimmed() != r.serial.trimmed() &&
+               holderKey(i.type) == holderKey(r.type);
     });
 }
 } // namespace

@@ -53,7 +53,7 @@ bool stopsTheRun(CURLcode code) {
 
 QString describe(CURLcode code, const char* detail, long response) {
     QString why = QString::fromUtf8(*detail ? detail : curl_easy_strerror(code));
-    if (code == CURLE_LOGIN_DENIED)
+    if (code == CURLE_LOGIN_DENIED || response == 535 || response == 334)
         why = QStringLiteral("the server refused the user name or password (%1)").arg(why);
     else if (code == CURLE_SSL_CONNECT_ERROR || code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_USE_SSL_FAILED)
         why = QStringLiteral("no secure connection could be made (%1)").arg(why);
@@ -107,7 +107,8 @@ SmtpSender::Result SmtpSender::send(const QString& fromAddress, const QString& t
     long response = 0;
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &response);
     const QString why = describe(code, detail, response);
-    // A refused login comes as a 535 reply to AUTH, which the library may report as a send error.
-    const bool loginRefused = response == 535 || response == 534 || response == 530;
+    // A refused login comes as a 535 reply to AUTH, which the library may report as a send error;
+    // a server still waiting in the middle of AUTH (334) did not take the login either.
+    const bool loginRefused = response == 535 || response == 534 || response == 530 || response == 334;
     return {stopsTheRun(code) || loginRefused ? Result::Kind::Unreachable : Result::Kind::Refused, why};
 }

@@ -12,6 +12,7 @@ import email.policy
 import itertools
 import json
 import os
+import warnings
 
 from aiosmtpd.smtp import SMTP, AuthResult
 
@@ -54,6 +55,7 @@ class Capture:
 
 
 def main():
+    warnings.simplefilter("ignore")
     parser = argparse.ArgumentParser()
     parser.add_argument("folder")
     parser.add_argument("--refuse", action="append", default=[])
@@ -69,7 +71,9 @@ def main():
     def factory():
         kwargs = {}
         if args.login:
-            kwargs = dict(authenticator=authenticate, auth_required=True, auth_require_tls=False)
+            # PLAIN only: a client refused once has no other way to try, as with most servers.
+            kwargs = dict(authenticator=authenticate, auth_required=True, auth_require_tls=False,
+                          auth_exclude_mechanism=["LOGIN"])
         smtp = SMTP(handler, hostname="capture.test", **kwargs)
         return smtp
 
