@@ -356,7 +356,13 @@ void TestReminders::badInputStopsBeforeSending() {
     }
     QCOMPARE(server.mails().size(), 0);
     QCOMPARE(reg.marked(), 0);
-    QCOMPARE(reg.remind({}, QStringLiteral("secret")).status, 0);
+    // The password never on the command line; from a file it is taken.
+    QCOMPARE(reg.remind({QStringLiteral("--password"), QStringLiteral("secret")}).status, 2);
+    QFile secret(reg.fx.folder + QStringLiteral("/smtp-password"));
+    QVERIFY(secret.open(QIODevice::WriteOnly));
+    secret.write("secret\n");
+    secret.close();
+    QCOMPARE(reg.remind({QStringLiteral("--password-file"), secret.fileName()}).status, 0);
     QCOMPARE(server.reminders().size(), 1);
 }
 

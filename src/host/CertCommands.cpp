@@ -6,6 +6,7 @@
 #include "host/HostOptions.h"
 #include "host/HostSession.h"
 
+#include <algorithm>
 #include <memory>
 #include <QDir>
 #include <QFileInfo>
@@ -31,6 +32,22 @@ std::shared_ptr<ClsMain> openCertComponent(const HostOptions& options, QTextStre
 }
 } // namespace
 
+std::optional<QString> certificatePassword(const HostOptions& options, const QStringList& files, const QString& prompt,
+                                           QTextStream& err) {
+    const bool bundle = std::any_of(files.begin(), files.end(), [](const QString& file) {
+        const QString suffix = QFileInfo(file).suffix().toLower();
+        return suffix == QLatin1String("pfx") || suffix == QLatin1String("p12");
+    });
+    const PasswordAnswer answer =
+        obtainPassword({options.password, options.passwordFile, QStringLiteral("KYT_PASSWORD"), prompt}, bundle);
+    if (!answer.error.isEmpty()) {
+        err << "dscmgr: " << answer.error << '\n';
+        err.flush();
+        return std::nullopt;
+    }
+    return answer.password.value_or(QString());
+}
+
 // The component is registered here, in this process, when the registry does not name a library that
 // exists: the loader's own registration runs detached and may not have finished in time.
 bool attachCertObject(ClsMain& component, QTextStream& err) {
@@ -52,14 +69,21 @@ int runCertInfoCommand(const HostOptions& options, QTextStream& out, QTextStream
         err << "dscmgr: --store takes the index of a store certificate, from 0 (see dscmgr store).\n";
         return 2;
     }
+    std::optional<QString> password;
+    if (!options.storeIndex) {
+        const QString file = QFileInfo(options.certFile).absoluteFilePath();
+        password = certificatePassword(options, {file},
+                                       QStringLiteral("Password for %1: ").arg(QFileInfo(file).fileName()), err);
+        if (!password)
+            return 2;
+    }
     const auto component = openCertComponent(options, err);
     if (!component)
         return 2;
     if (options.storeIndex)
         component->GetSignInfo(QString(), QString(), *options.storeIndex);
     else
-        component->GetSignInfo(QFileInfo(options.certFile).absoluteFilePath(), options.password.value_or(QString()),
-                               kReadFile);
+        component->GetSignInfo(QFileInfo(options.certFile).absoluteFilePath(), *password, kReadFile);
     for (short i = 0; i < kDetails; ++i)
         out << i << '\t' << component->GetCertInfo(i) << '\n';
     out.flush();

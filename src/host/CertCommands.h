@@ -1,15 +1,24 @@
 #pragma once
 
+#include "host/PasswordSource.h"
+
+#include <QStringList>
 #include <QTextStream>
 
 class ClsMain;
 struct HostOptions;
 
+// The password for certificate files: --password, --password-file, KYT_PASSWORD, or a question on
+// the terminal (only when one of `files` is a key bundle, the kind that has a password). Nothing,
+// after saying why on `err`, when a named source fails; an empty password when none is given.
+std::optional<QString> certificatePassword(const HostOptions& options, const QStringList& files, const QString& prompt,
+                                           QTextStream& err);
+
 // Gives the component its certificate information object, registering the component first when
 // needed; false, after saying why on `err`, when it cannot be had.
 bool attachCertObject(ClsMain& component, QTextStream& err);
 
-// `dscmgr certinfo FILE [--password PASSWORD]` and `dscmgr certinfo --store INDEX`: the eight
+// `dscmgr certinfo FILE [password source]` and `dscmgr certinfo --store INDEX`: the eight
 // certificate details, one line each: the detail number, a TAB and the text. Exit status 0 when
 // the certificate was read (detail 0 empty), 1 when not, 2 when the command cannot be run.
 int runCertInfoCommand(const HostOptions& options, QTextStream& out, QTextStream& err);

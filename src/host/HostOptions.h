@@ -9,11 +9,13 @@
 //   dscmgr list [--expired | --expiring [DAYS]] [--csv] [--folder DIR] [--db ADDRESS]
 //   dscmgr report --pdf FILE [--expired | --expiring [DAYS]] [--columns 3,4,8] [--folder DIR] [--db ADDRESS]
 //   dscmgr check [--notify] [--folder DIR] [--db ADDRESS]
-//   dscmgr certinfo FILE [--password PASSWORD] | dscmgr certinfo --store INDEX
+//   dscmgr certinfo FILE [--password PASSWORD | --password-file FILE] | dscmgr certinfo --store INDEX
 //   dscmgr store
 //   dscmgr --version | -h
-//   dscmgr remind [--days 30,7,1] [--dry-run] [--summary-to ADDRESS] [--folder DIR] [--db ADDRESS]
-//   dscmgr import PATH... [--password P] [--type T] [--id-proof T] [--addr-proof T] [--folder DIR] [--db ADDRESS]
+//   dscmgr remind [--days 30,7,1] [--dry-run] [--summary-to ADDRESS] [--password-file FILE] [--folder DIR]
+//                 [--db ADDRESS]
+//   dscmgr import PATH... [--password P | --password-file FILE] [--type T] [--id-proof T] [--addr-proof T] [--folder
+//   DIR] [--db ADDRESS]
 struct HostOptions {
     enum class Command {
         Gui,
@@ -35,6 +37,7 @@ struct HostOptions {
     float scaleX = 1, scaleY = 1, scaleFont = 1;
     QString certFile;
     std::optional<QString> password;
+    QString passwordFile; // --password-file: the password is its first line
     std::optional<int> storeIndex;
     bool notify = false;                // check: also tell the desktop
     bool csv = false;                   // list as CSV

@@ -55,15 +55,16 @@ int runImportCommand(HostSession& session, QTextStream& out, QTextStream& err) {
     component.DocPath = session.folder();
     component.Db = session.db();
     component.LogFlNm = session.options().log;
-    if (!prepareStore(*session.db(), err) || !attachCertObject(component, err))
+    const QStringList files = collectFiles(session.options().importPaths);
+    const std::optional<QString> password =
+        certificatePassword(session.options(), files, QStringLiteral("Password for the certificate files: "), err);
+    if (!password || !prepareStore(*session.db(), err) || !attachCertObject(component, err))
         return 2;
 
-    const QStringList files = collectFiles(session.options().importPaths);
-    const QString password = session.options().password.value_or(QString());
     std::vector<bulk::ReadResult> rows;
     kyt::ErrorTrap readTrap(&component, kModule, QStringLiteral("GETFILEINFO"));
     for (const QString& file : files)
-        rows.push_back(bulk::ReadEntry(component, {file, bulk::kFileKind}, password, readTrap));
+        rows.push_back(bulk::ReadEntry(component, {file, bulk::kFileKind}, *password, readTrap));
 
     bulk::ImportChoices choices;
     choices.autoType = !session.options().dscType;

@@ -1,6 +1,7 @@
 #include "host/RemindCommand.h"
 
 #include "host/HostSession.h"
+#include "host/PasswordSource.h"
 #include "reminders/ReminderRun.h"
 
 #include <QCoreApplication>
@@ -19,11 +20,14 @@ int runRemindCommand(HostSession& session, QTextStream& out, QTextStream& err) {
     run.desk = QStringLiteral("%1:%2").arg(QSysInfo::machineHostName()).arg(QCoreApplication::applicationPid());
 
     const QDateTime now = component.services().clock->now();
-    ReminderRun reminders(*session.db(), ReminderSettings::load(component.settingsFile()), now, &component);
-    auto password = []() -> std::optional<QString> {
-        if (qEnvironmentVariableIsSet("KYT_SMTP_PASSWORD"))
-            return qEnvironmentVariable("KYT_SMTP_PASSWORD");
-        return std::nullopt;
+    const ReminderSettings settings = ReminderSettings::load(component.settingsFile());
+    ReminderRun reminders(*session.db(), settings, now, &component);
+    auto password = [&](QString* why) -> std::optional<QString> {
+        const PasswordAnswer answer =
+            obtainPassword({std::nullopt, options.passwordFile, QStringLiteral("KYT_SMTP_PASSWORD"),
+                            QStringLiteral("SMTP password for %1: ").arg(settings.smtpUser.trimmed())});
+        *why = answer.error;
+        return answer.password;
     };
     const ReminderRun::Outcome outcome = reminders.run(run, password, [&](const QString& line) {
         out << line << '\n';

@@ -135,9 +135,12 @@ ReminderRun::Outcome ReminderRun::run(const Options& options, const PasswordSour
     auto connect = [&]() -> bool {
         if (sender)
             return true;
-        const std::optional<QString> secret = settings_.smtpUser.trimmed().isEmpty() ? QString() : password();
+        QString why;
+        const std::optional<QString> secret = settings_.smtpUser.trimmed().isEmpty() ? QString() : password(&why);
         if (!secret) {
-            out.stopped = QStringLiteral("No SMTP password was given; nothing was sent.");
+            out.stopped = why.isEmpty() ? QStringLiteral("No SMTP password was given (--password-file, "
+                                                         "KYT_SMTP_PASSWORD); nothing was sent.")
+                                        : why;
             return false;
         }
         sender = std::make_unique<SmtpSender>(settings_.smtpUrl, settings_.smtpUser, *secret);

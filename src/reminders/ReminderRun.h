@@ -31,8 +31,9 @@ public:
         // 0 all sent, 1 some skipped or failed, 2 the run could not be carried out.
         int exitStatus() const;
     };
-    // Asked for the SMTP password when the first mail is about to go; nothing stops the run.
-    using PasswordSource = std::function<std::optional<QString>()>;
+    // Asked for the SMTP password when the first mail is about to go; nothing stops the run, with
+    // the reason in `why` when there is one.
+    using PasswordSource = std::function<std::optional<QString>(QString* why)>;
 
     ReminderRun(kyt::Db& db, ReminderSettings settings, QDateTime now, kyt::ErrorSink* log = nullptr);
 

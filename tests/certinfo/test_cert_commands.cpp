@@ -8,9 +8,13 @@
 #include "support/TestSupport.h"
 
 #include <memory>
+#include <poll.h>
+#include <pty.h>
 #include <QDir>
 #include <QProcess>
 #include <QtTest>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace kyt::test;
 
@@ -30,16 +34,23 @@ private slots:
     void certinfoPrintsNumberedDetailsAndRegisters();
     void storeIsListedAndReadByIndex();
     void importOnboardsAFolderOnce();
+    void passwordComesFromFileEnvironmentOrTerminal();
 
 private:
-    // Runs dscmgr as a script would under cron: no display, no runtime folder.
-    Run dscmgr(const QStringList& args) const {
-        QProcess p;
+    QProcessEnvironment environment(const QStringList& extra = {}) const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("KYT_OBJECT_REGISTRY"), registry_);
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR"})
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR", "KYT_PASSWORD"})
             env.remove(QLatin1String(name));
-        p.setProcessEnvironment(env);
+        for (const QString& setting : extra)
+            env.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
+        return env;
+    }
+
+    // Runs dscmgr as a script would under cron: no display, no runtime folder; `extra` holds NAME=VALUE.
+    Run dscmgr(const QStringList& args, const QStringList& extra = {}) const {
+        QProcess p;
+        p.setProcessEnvironment(environment(extra));
         p.start(testsupport::binDir() + QStringLiteral("/dscmgr"), args + QStringList{"--folder", dir_.path()});
         if (!p.waitForFinished(60000)) {
             p.kill();
@@ -139,6 +150,76 @@ void CertCommandsTest::importOnboardsAFolderOnce() {
     const Run list = dscmgr({"list"});
     QCOMPARE(list.lines.size(), 2);
     QVERIFY(list.lines[1].contains(QStringLiteral("\tPAN Card\t")));
+}
+
+// Runs dscmgr on a pseudo-terminal as a person at a terminal would, typing `typed` once `prompt` shows;
+// the exit status and everything the terminal showed.
+std::pair<int, QByteArray> onTerminal(const QStringList& args, const QProcessEnvironment& env, const QByteArray& prompt,
+                                      const QByteArray& typed) {
+    // Everything the child needs is made before the fork.
+    const QByteArray program = (testsupport::binDir() + QStringLiteral("/dscmgr")).toLocal8Bit();
+    QList<QByteArray> argStore{program}, envStore;
+    for (const QString& a : args)
+        argStore << a.toLocal8Bit();
+    for (const QString& e : env.toStringList())
+        envStore << e.toLocal8Bit();
+    std::vector<char*> argv, envp;
+    for (QByteArray& a : argStore)
+        argv.push_back(a.data());
+    for (QByteArray& e : envStore)
+        envp.push_back(e.data());
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
+
+    int master = -1;
+    const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
+    if (child == 0) {
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    QByteArray screen;
+    bool typedYet = false;
+    QDeadlineTimer deadline(60000);
+    while (!deadline.hasExpired()) {
+        pollfd p{master, POLLIN, 0};
+        if (poll(&p, 1, 200) <= 0)
+            continue;
+        char buffer[4096];
+        const ssize_t n = read(master, buffer, sizeof buffer);
+        if (n <= 0)
+            break; // the child closed the terminal
+        screen.append(buffer, n);
+        if (!typedYet && screen.contains(prompt)) {
+            typedYet = true;
+            QTest::qWait(100); // the echo is turned off after the prompt is written
+            write(master, typed.constData(), size_t(typed.size()));
+        }
+    }
+    close(master);
+    int status = 0;
+    if (deadline.hasExpired())
+        kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, screen};
+}
+
+void CertCommandsTest::passwordComesFromFileEnvironmentOrTerminal() {
+    const QString file = writeFile(dir_.path(), QStringLiteral("password.txt"), QByteArray("pw\r\nsecond line\n"));
+    QCOMPARE(dscmgr({"certinfo", bundle_, "--password-file", file}).lines.value(1), QStringLiteral("1\tMeera Iyer"));
+    const Run missing = dscmgr({"certinfo", bundle_, "--password-file", file + QStringLiteral(".gone")});
+    QCOMPARE(missing.status, 2);
+    QVERIFY2(missing.err.startsWith(QStringLiteral("dscmgr: the password file ")), qPrintable(missing.err));
+    QCOMPARE(dscmgr({"certinfo", bundle_}, {"KYT_PASSWORD=pw"}).status, 0);
+    QCOMPARE(dscmgr({"certinfo", bundle_}).status, 1); // no terminal to ask on: an empty password
+    const Run import = dscmgr({"import", bundle_, "--password-file", file, "--db",
+                               "sqlite:" + dir_.filePath(QStringLiteral("passwords.db"))});
+    QVERIFY2(import.status == 0, qPrintable(import.err));
+
+    const auto [status, screen] =
+        onTerminal({"certinfo", bundle_, "--folder", dir_.path()}, environment(), "Password for meera.pfx: ", "pw\n");
+    QVERIFY2(status == 0, screen.constData());
+    QVERIFY2(screen.contains("1\tMeera Iyer"), screen.constData());
+    QVERIFY2(!screen.contains("pw"), screen.constData()); // typed without echo
 }
 
 QTEST_MAIN(CertCommandsTest)
