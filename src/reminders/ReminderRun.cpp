@@ -106,6 +106,8 @@ ReminderRun::Outcome ReminderRun::run(const Options& options, const PasswordSour
     try {
         // A register never opened has no table yet, and so no certificate to remind of.
         db_.execute(StoreStatements::createTable());
+        for (const QString& index : ReminderSelection::createIndexes())
+            db_.execute(index);
         if (!options.dryRun) {
             ledger.createTable();
             ledger.dropStaleClaims(now_);

@@ -13,6 +13,20 @@ QString sqlTime(const QDateTime& t) {
     return t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
+// A stored end of validity. Read by position: the general date parser would take most of the
+// selection's time on a large register.
+QDateTime validToOf(const QVariant& value) {
+    if (value.typeId() == QMetaType::QDateTime)
+        return value.toDateTime();
+    const QString s = value.toString();
+    if (s.size() < 10 || s[4] != QLatin1Char('-') || s[7] != QLatin1Char('-'))
+        return {};
+    const QStringView v(s);
+    auto number = [&](int from, int length) { return v.mid(from, length).toInt(); };
+    const QTime time = s.size() >= 19 ? QTime(number(11, 2), number(14, 2), number(17, 2)) : QTime(0, 0);
+    return QDateTime(QDate(number(0, 4), number(5, 2), number(8, 2)), time);
+}
+
 int largest(const QList<int>& steps) {
     return steps.isEmpty() ? 0 : *std::max_element(steps.begin(), steps.end());
 }
@@ -40,7 +54,7 @@ struct Issue {
 
 QHash<QString, QList<Issue>> issuesOf(kyt::Db& db, const QStringList& names) {
     QHash<QString, QList<Issue>> byHolder;
-    constexpr qsizetype kNamesPerQuery = 500;
+    constexpr qsizetype kNamesPerQuery = 5000;
     for (qsizetype from = 0; from < names.size(); from += kNamesPerQuery) {
         QStringList quoted;
         for (const QString& n : names.mid(from, kNamesPerQuery))
@@ -50,8 +64,7 @@ QHash<QString, QList<Issue>> issuesOf(kyt::Db& db, const QStringList& names) {
                               .arg(quoted.join(QLatin1Char(','))));
         for (; !rs.eof(); rs.next())
             byHolder[holderKey(rs.text(1))].append(
-                {rs.value(0).toInt(), rs.text(2), rs.text(3),
-                 QDateTime::fromString(rs.dateText(4), QStringLiteral("dd/MM/yyyy HH:mm:ss"))});
+                {rs.value(0).toInt(), rs.text(2), rs.text(3), validToOf(rs.value(4))});
         rs.close();
     }
     return byHolder;
@@ -64,6 +77,11 @@ bool renewed(const DueReminder& r, const QList<Issue>& issues) {
     });
 }
 } // namespace
+
+QStringList ReminderSelection::createIndexes() {
+    return {QStringLiteral("Create Index If Not Exists DscStoreDtTo On DscStore (DtTo)"),
+            QStringLiteral("Create Index If Not Exists DscStoreNm On DscStore (Nm)")};
+}
 
 QDateTime ReminderSelection::earliestValidTo(const QList<int>& steps, const QDateTime& now) {
     return QDateTime(now.date().addDays(-largest(steps)), QTime(0, 0));
@@ -87,7 +105,7 @@ ReminderSelection ReminderSelection::select(kyt::Db& db, const QList<int>& steps
         r.type = rs.text(2);
         r.serial = rs.text(3);
         r.issuer = rs.text(4);
-        r.validTo = QDateTime::fromString(rs.dateText(5), QStringLiteral("dd/MM/yyyy HH:mm:ss"));
+        r.validTo = validToOf(rs.value(5));
         r.email = rs.text(6).trimmed();
         if (!r.validTo.isValid())
             continue;

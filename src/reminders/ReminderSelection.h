@@ -19,6 +19,9 @@ struct ReminderSelection {
     QList<DueReminder> skipped; // due but without a usable address
     QStringList skipReasons;    // one per skipped reminder
 
+    // The indexes that spare the selection a pass over the whole register: by end of validity and
+    // by holder. Made when missing; the register's own statements do not depend on them.
+    static QStringList createIndexes();
     // Reads the register (raises kyt::Error when it cannot); `marked` are the keys already sent.
     static ReminderSelection select(kyt::Db& db, const QList<int>& steps, const QDateTime& now,
                                     const QSet<QString>& marked);
