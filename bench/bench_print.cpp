@@ -1,7 +1,11 @@
 // Times printing the register:
 //   (a) "&Proceed" clicked until the first page of the print preview has been painted, against a
 //       reload of the same list in the same run (the ratio is the figure to watch);
-//   (b) "&Proceed" writing the whole report to a PDF file.
+//   (b) "&Proceed" writing the whole report to a PDF file, against its target (0.5 s for 10,000
+//       rows, 5 s for 100,000);
+//   (c) a PDF of one cell of 100,000 and of 400,000 characters with no blank, against 0.2 s, and
+//       how the time grows with the length (4 is linear, 16 square).
+// Times are wall clock; the processor time is printed beside them, as the machine may be shared.
 // Usage: bench_print [ROWS...]   (default 10000 100000). Run under Xvfb or offscreen.
 
 #include "BenchData.h"
@@ -10,6 +14,7 @@
 #include "register/frmDscMain.h"
 #include "report/ReportViewer.h"
 
+#include <ctime>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -46,6 +51,15 @@ QPrintPreviewDialog* openPreview() {
 
 double ms(const QElapsedTimer& t) {
     return double(t.nsecsElapsed()) / 1e6;
+}
+
+double cpuMs() {
+    return double(std::clock()) * 1000.0 / CLOCKS_PER_SEC;
+}
+
+// The PDF target for a number of rows: 0.5 s for 10,000, 5 s for 100,000 (50 µs a row).
+double pdfTargetMs(int rows) {
+    return rows * 0.05;
 }
 
 void run(int rows, const QString& folder, QTextStream& out) {
@@ -113,9 +127,11 @@ void run(int rows, const QString& folder, QTextStream& out) {
 
     const QString pdf = folder + QStringLiteral("/bench%1.pdf").arg(rows);
     report->SetPdfOutput(pdf);
+    const double cpuBefore = cpuMs();
     timer.restart();
     window.cmdproceed->click();
     const double pdfTime = ms(timer);
+    const double pdfCpu = cpuMs() - cpuBefore;
     report->SetPdfOutput(QString());
 
     out << "rows: " << rows << '\n';
@@ -126,14 +142,61 @@ void run(int rows, const QString& folder, QTextStream& out) {
     out << QStringLiteral("  of which the click itself (rows written, window opened): %1 ms\n").arg(clicked, 0, 'f', 1);
     out << QStringLiteral("ratio: %1\n").arg(firstPage / reload, 0, 'f', 2);
     out << QStringLiteral("preview complete, %1 pages shown: %2 ms\n").arg(shown).arg(rest, 0, 'f', 1);
-    out << QStringLiteral("proceed writing the PDF: %1 ms (%2 KB)%3\n")
+    out << QStringLiteral("proceed writing the PDF: %1 ms, processor %2 ms (%3 KB)%4\n")
                .arg(pdfTime, 0, 'f', 1)
+               .arg(pdfCpu, 0, 'f', 1)
                .arg(QFileInfo(pdf).size() / 1024)
                .arg(report->LastError().toString().isEmpty() ? QString()
                                                              : QStringLiteral(" ") + report->LastError().toString());
+    out << QStringLiteral("ratio to the target of %1 ms: %2 (processor %3)\n")
+               .arg(pdfTargetMs(rows), 0, 'f', 0)
+               .arg(pdfTime / pdfTargetMs(rows), 0, 'f', 2)
+               .arg(pdfCpu / pdfTargetMs(rows), 0, 'f', 2);
     out.flush();
     window.close();
     ReportObj().reset();
+}
+// Writes a PDF of a row whose serial number, in a column a tenth of the line wide, holds `length`
+// characters with no blank; the time in ms.
+double longCell(int length, const QString& folder, double* cpu) {
+    ReportViewer report(QStringLiteral("PrjLumen.RepView"));
+    report.setCol130(true);
+    report.NewReport();
+    report.createtable(1, 2);
+    const QVariantList widths = {13, 117}, alignments = {0, 0}, none = {QString(), QString()};
+    const QString heading = QStringLiteral("11"), data = QStringLiteral("0");
+    report.WriteToReport(QVariantList{QStringLiteral("Serial No."), QStringLiteral("Certificate Name")}, widths,
+                         alignments, none, none, heading, heading, heading, heading, true);
+    QString text;
+    text.reserve(length);
+    for (int i = 0; i < length; ++i)
+        text += QLatin1Char("0123456789ABCDEF"[i % 16]);
+    report.WriteToReport(QVariantList{text, QStringLiteral("Asha Rao")}, widths, alignments, none, none, heading,
+                         heading, data, heading, true);
+    report.SetPdfOutput(folder + QStringLiteral("/long%1.pdf").arg(length));
+    const double cpuBefore = cpuMs();
+    QElapsedTimer timer;
+    timer.start();
+    report.ShowReport();
+    *cpu = cpuMs() - cpuBefore;
+    return ms(timer);
+}
+
+void longCells(const QString& folder, QTextStream& out) {
+    double cpuShort = 0, cpuLong = 0;
+    const double shortCell = longCell(100000, folder, &cpuShort);
+    const double longerCell = longCell(400000, folder, &cpuLong);
+    out << QStringLiteral("PDF of one cell of 100,000 characters: %1 ms, processor %2 ms; ratio to 200 ms: %3\n")
+               .arg(shortCell, 0, 'f', 1)
+               .arg(cpuShort, 0, 'f', 1)
+               .arg(shortCell / 200, 0, 'f', 2);
+    out << QStringLiteral("PDF of one cell of 400,000 characters: %1 ms, processor %2 ms; growth for 4 times the "
+                          "length: %3 (processor %4)\n")
+               .arg(longerCell, 0, 'f', 1)
+               .arg(cpuLong, 0, 'f', 1)
+               .arg(longerCell / shortCell, 0, 'f', 2)
+               .arg(cpuLong / std::max(cpuShort, 1.0), 0, 'f', 2);
+    out.flush();
 }
 } // namespace
 
@@ -148,6 +211,7 @@ int main(int argc, char* argv[]) {
         sizes = {10000, 100000};
     QTextStream out(stdout);
     QTemporaryDir dir;
+    longCells(dir.path(), out);
     for (int rows : sizes)
         run(rows, dir.path(), out);
     return 0;

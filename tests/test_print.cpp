@@ -8,6 +8,8 @@
 #include "support/RegisterWindowHarness.h"
 
 #include <cmath>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QProcess>
 
 using regtest::Record;
@@ -81,7 +83,31 @@ struct PrintWindow : regtest::RegisterWindow {
     QString setting() const {
         return fx.cls->GetSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCPrCols"), QStringLiteral("-"));
     }
+    // From now on the real report component prints: into `pdf` when given, else in its preview.
+    void useRealReport(const QString& pdf = {}) {
+        QString error;
+        if (!kyt::registerLibrary(*fx.objects, testsupport::binDir() + QStringLiteral("/libKYTReport.so"), &error))
+            qFatal("%s", qPrintable(error));
+        ReportObj() = fx.objects->create(QStringLiteral("PrjLumen.RepView"));
+        kyt::callByName(ReportObj().get(), "SetPdfOutput", {pdf});
+    }
 };
+
+QString pdfText(const QString& pdf) {
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    text.waitForFinished(60000);
+    return QString::fromUtf8(text.readAllStandardOutput());
+}
+
+int pdfPages(const QString& pdf) {
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {pdf});
+    info.waitForFinished(60000);
+    const QString out = QString::fromUtf8(info.readAllStandardOutput());
+    const qsizetype at = out.indexOf(QStringLiteral("Pages:"));
+    return at < 0 ? -1 : out.mid(at + 6).section(QLatin1Char('\n'), 0, 0).trimmed().toInt();
+}
 } // namespace
 
 class TestPrint : public QObject {
@@ -92,6 +118,7 @@ private Q_SLOTS:
     void widthsFollowTheListColumns();
     void saveSetupNeedsAColumn();
     void failingReportIsLoggedAndTheWindowStays();
+    void printedPagesMatchThePreview();
     void reportAndCsvCommands();
 };
 
@@ -326,6 +353,48 @@ void TestPrint::failingReportIsLoggedAndTheWindowStays() {
     QVERIFY(w->vs->isEnabled());
 }
 
+void TestPrint::printedPagesMatchThePreview() {
+    PrintWindow pw;
+    // Four-digit record numbers: printed in a column of no width, each digit took a line.
+    QSqlDatabase conn = pw.fx.db->connection();
+    conn.transaction();
+    for (int i = 1; i <= 126; ++i)
+        pw.store({7000 + i, QStringLiteral("Holder %1 of a practice").arg(i), QStringLiteral("Class 3"),
+                  QStringLiteral("AB%1").arg(i % 10), QStringLiteral("CA One")});
+    conn.commit();
+    pw.open();
+    frmDscMain* w = pw.w;
+    const QString pdf = pw.fx.folder + QStringLiteral("/report.pdf");
+
+    // The heading box off and on ticks the hidden key column too; its width of 0 leaves it out.
+    pw.useRealReport(pdf);
+    pw.preview();
+    pw.togglePrint(0);
+    pw.togglePrint(0);
+    QVERIFY(pw.tickedRows().contains(2));
+    pw.proceed();
+    const QString text = pdfText(pdf);
+    // One line a row: the key's digits, stacked in no room, made every row four lines high.
+    const QRegularExpression twoRows(
+        QStringLiteral("\\n *1 +Holder 1 of a practice +Class 3 +AB1 [^\\n]*\\n *2 +Holder 10 of a practice "));
+    QVERIFY2(text.contains(twoRows), qPrintable(text.left(1500)));
+    const int pages = pdfPages(pdf);
+    QCOMPARE(pages, 2);
+
+    // The preview shows the pages the PDF has (it laid these rows out on three).
+    pw.useRealReport();
+    pw.proceed();
+    QPrintPreviewDialog* dialog = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* d = qobject_cast<QPrintPreviewDialog*>(top); d && d->isVisible())
+            dialog = d;
+    QVERIFY(dialog);
+    auto* shown = dialog->findChild<QPrintPreviewWidget*>();
+    QTRY_COMPARE_WITH_TIMEOUT(shown->pageCount(), pages, 30000);
+    dialog->close();
+    QVERIFY(w->famprev->isVisible());
+}
+
 void TestPrint::reportAndCsvCommands() {
     testsupport::ComponentFixture fx;
     fx.db->execute(StoreStatements::createTable());
@@ -366,10 +435,7 @@ void TestPrint::reportAndCsvCommands() {
     auto [status, out, err] = run(
         {QStringLiteral("report"), QStringLiteral("--pdf"), pdf, QStringLiteral("--columns"), QStringLiteral("1,3,5")});
     QVERIFY2(status == 0, qPrintable(err));
-    QProcess text;
-    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
-    QVERIFY(text.waitForFinished(60000));
-    const QString page = QString::fromUtf8(text.readAllStandardOutput());
+    const QString page = pdfText(pdf);
     QVERIFY2(page.contains(QStringLiteral("List of All Certificates")), qPrintable(page));
     QVERIFY(page.contains(QStringLiteral("Sr. No.")) && page.contains(QStringLiteral("Certificate Name")) &&
             page.contains(QStringLiteral("Serial No.")));

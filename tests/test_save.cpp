@@ -3,6 +3,10 @@
 
 #include "support/RegisterWindowHarness.h"
 
+#include <future>
+#include <QSqlQuery>
+#include <thread>
+
 using namespace regtest;
 using namespace Qt::StringLiterals;
 using testsupport::addBackendColumn;
@@ -26,6 +30,9 @@ private Q_SLOTS:
     void recordTakenAwayMeanwhile_data() { addBackendColumn(); }
     void recordTakenAwayMeanwhile();
     void noNumberLeft();
+    void failedCommitKeepsTheEntries();
+    void saveRacingAnotherDesk_data() { addBackendColumn(); }
+    void saveRacingAnotherDesk();
 };
 
 // Each refused case fails exactly one check, or several where only the first may speak; an empty
@@ -39,6 +46,7 @@ void TestSave::checks_data() {
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("focus");
     const QString early = u"Invalid Date. Date should be on or after 01/04/2010 10:00:00"_s;
+    const QString tooLong = u"%1 longer than %2 characters. Nothing you entered is lost: change it and save again."_s;
     struct Case {
         const char* tag;
         QString name, from, to, serial, message, focus;
@@ -57,10 +65,20 @@ void TestSave::checks_data() {
          "txtdts(0)"},
         {"to before range", "A", kFrom, "", "S1", "Specify Valid Date To Certificate Valid.", "txtdts(1)"},
         {"range before duplicate", "A", kFrom, "01/01/2000 00:00:00", "S1", early, "txtdts(1)"},
+        // What a column cannot hold as typed is refused on both databases, never cut.
+        {"name too long", QString(101, u'N'), kFrom, kTo, "", tooLong.arg(u"\"Certificate Name\" is"_s, u"100"_s),
+         "txtfields(0)"},
+        {"serial too long", "A", kFrom, kTo, QString(101, u'7'), tooLong.arg(u"\"Serial No.\" is"_s, u"100"_s),
+         "txtfields(2)"},
+        {"NUL in the name", u"A"_s + QChar(0) + u"B"_s, kFrom, kTo, "",
+         u"\"Certificate Name\" holds a NUL character, which cannot be stored. Nothing you entered is lost: change "
+         u"it and save again."_s,
+         "txtfields(0)"},
         // Accepted: a blank is a name (nothing is trimmed), and the range compares moments.
         {"equal moments", " ", kFrom, kFrom, "", "", ""},
         {"later day, earlier hour", " ", kFrom, "02/04/2010 08:00:00", "", "", ""},
         {"one second later", " ", kFrom, "01/04/2010 10:00:01", "", "", ""},
+        {"longest name", QString(100, u'N'), kFrom, kTo, "", "", ""},
     };
     for (const QString& backend : backendNames())
         for (const Case& c : cases)
@@ -313,6 +331,67 @@ void TestSave::noNumberLeft() {
     QVERIFY(h.said().first().startsWith(u"The register has no record number left after 2147483647"_s));
     QCOMPARE(h.text(0)->text(), u"One more"_s);
     QCOMPARE(h.numbers(), QList<int>{std::numeric_limits<qint32>::max()});
+}
+
+// A commit the register refuses (here: a reader keeps the file from being written) is a failed
+// save: one box says why, the window stays in entry mode with what was typed, nothing is stored.
+void TestSave::failedCommitKeepsTheEntries() {
+    RegisterWindow h;
+    h.open();
+    h.fx.db->execute(u"PRAGMA journal_mode=DELETE"_s);
+    {
+        QSqlDatabase reader = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"reader"_s);
+        reader.setDatabaseName(h.fx.db->connection().databaseName());
+        QVERIFY(reader.open());
+        QSqlQuery read(reader);
+        QVERIFY(read.exec(u"BEGIN"_s) && read.exec(u"Select * From DscStore"_s));
+        read.next();
+        QVERIFY(!h.add(u"Waiting"_s, u"W1"_s));
+        read.finish();
+        read.exec(u"COMMIT"_s);
+    }
+    QSqlDatabase::removeDatabase(u"reader"_s);
+    QCOMPARE(h.said().size(), 1);
+    QVERIFY2(h.said().first().startsWith(u"The record was not saved: the register is busy with another desk."_s),
+             qPrintable(h.said().first()));
+    QCOMPARE(h.text(0)->text(), u"Waiting"_s);
+    QCOMPARE(h.numbers(), QList<int>{});
+    // Once the reader is gone the same entries are saved.
+    h.click(h.w->cmdupdate);
+    QCOMPARE(h.numbers(), QList<int>{1});
+}
+
+// Another desk stores the same certificate while this window saves it: the window's serial number
+// check found nothing, but the check is made again with the write, so the certificate is stored
+// once and the window says it is a duplicate.
+void TestSave::saveRacingAnotherDesk() {
+    QFETCH(QString, backend);
+    RegisterWindow h(backend);
+    h.open();
+    const QString address = testsupport::addressOf(*h.fx.db);
+    std::promise<void> holding;
+    std::thread desk([&] {
+        QString error;
+        const auto db = kyt::Db::open(*kyt::DbAddress::parse(address, &error), &error);
+        kyt::Db::AllocationLock lock(*db);
+        holding.set_value();
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        StoreStatements::RecordValues values;
+        values[0] = u"Other Desk"_s;
+        values[2] = u"RACE"_s;
+        values[4] = kFrom;
+        values[5] = kTo;
+        db->execute(StoreStatements::insertRecord(7, values));
+        lock.commit();
+    });
+    holding.get_future().wait();
+    h.click(h.w->cmdadd);
+    h.fill(u"This Desk"_s, kFrom, kTo, u"RACE"_s);
+    h.click(h.w->cmdupdate);
+    desk.join();
+    QCOMPARE(h.said(), QStringList{u"Duplicate Serial Number."_s});
+    QCOMPARE(h.text(0)->text(), u"This Desk"_s);
+    QCOMPARE(h.numbers(), QList<int>{7});
 }
 
 QTEST_MAIN(TestSave)

@@ -25,12 +25,7 @@ void TestSrNoAllocation::concurrentSavesGetDistinctNumbers() {
     QTemporaryDir dir;
     const auto db = testsupport::openFreshDb(backend, dir.path(), QStringLiteral("load"));
     db->execute(StoreStatements::createTable());
-    const QString address =
-        backend == QLatin1String("sqlite")
-            ? QStringLiteral("sqlite:") + db->connection().databaseName()
-            : QStringLiteral("mysql://root@localhost/%1?socket=%2")
-                  .arg(db->connection().databaseName(),
-                       db->connection().connectOptions().section(QStringLiteral("UNIX_SOCKET="), 1));
+    const QString address = testsupport::addressOf(*db);
 
     QElapsedTimer timer;
     timer.start();

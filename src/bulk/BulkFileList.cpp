@@ -6,6 +6,8 @@
 #include "component/ClsMain.h"
 #include "component/Module1.h"
 
+#include <QSet>
+
 namespace {
 const QString kFileTitle = QStringLiteral("Select Certificate File");
 const QString kFileFilter = QStringLiteral("Personal Information Exchange (*.pfx;*.p12)|*.pfx;*.p12|"
@@ -14,6 +16,16 @@ constexpr int kNumberColumn = 0;
 constexpr int kPathColumn = 1;
 constexpr int kPasswordColumn = 2;
 constexpr int kKindColumn = 3;
+
+// The files the list holds, each by the file its path names (two paths are one entry only when
+// they name the same file).
+QSet<QString> listedFiles(const WizardGrid& list) {
+    QSet<QString> files;
+    for (int row = 1; row < list.Rows(); ++row)
+        if (list.TextMatrix(row, kKindColumn) == bulk::kFileKind)
+            files.insert(bulk::FileIdentity(list.TextMatrix(row, kPathColumn)));
+    return files;
+}
 } // namespace
 
 void frmbulkdsc::appendEntry(const QString& name, const QString& kind) {
@@ -33,7 +45,7 @@ void frmbulkdsc::cmdfl_Click() {
     if (chosen.isEmpty())
         return;
     const QString path = chosen.first();
-    if (vs1->findRow(kPathColumn, path, Qt::CaseInsensitive) > 0) {
+    if (listedFiles(*vs1).contains(bulk::FileIdentity(path))) {
         trap(
             [&] { ClsObj->services().dialogs->information(this, QStringLiteral("File already exists in the List.")); });
         return;
@@ -50,10 +62,15 @@ void frmbulkdsc::cmdfld_Click() {
         return;
     QStringList files;
     trap([&] { files = bulk::FolderFiles(folder); });
+    QSet<QString> listed;
+    trap([&] { listed = listedFiles(*vs1); });
     for (const QString& path : files)
         trap([&] {
-            if (vs1->findRow(kPathColumn, path, Qt::CaseInsensitive) == 0)
+            const QString identity = bulk::FileIdentity(path);
+            if (!listed.contains(identity)) {
+                listed.insert(identity);
                 appendEntry(path, bulk::kFileKind);
+            }
         });
     trap([&] { vs1->autoFitColumns(); });
 }

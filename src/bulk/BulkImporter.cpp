@@ -8,10 +8,6 @@
 
 namespace bulk {
 
-namespace {
-constexpr int kSerial = 2; // within the details
-} // namespace
-
 BulkImporter::BulkImporter(kyt::Db& db, ImportChoices choices, kyt::ErrorTrap& trap)
     : db_(db), choices_(std::move(choices)), trap_(trap) {}
 
@@ -37,22 +33,10 @@ bool BulkImporter::lostDatabase() {
 }
 
 QString BulkImporter::importRow(const std::array<QString, kDetailCount>& details, const QString& status) {
-    if (!status.isEmpty() || unreachable_)
+    // A row that could not be stored is tried again: the cause may be gone by now.
+    if ((!status.isEmpty() && !status.startsWith(kNotImported)) || unreachable_)
         return status;
     trap_.clearLastError();
-    const QString& serial = details[kSerial];
-    if (!serial.isEmpty()) {
-        bool duplicate = false;
-        trap_([&] {
-            kyt::RowSet rs = db_.openRowSet(StoreStatements::selectBySerial(serial));
-            duplicate = !rs.isEmpty();
-            rs.close();
-        });
-        if (lostDatabase())
-            return status;
-        if (duplicate)
-            return kDuplicateSerial;
-    }
     const StoreStatements::RecordValues values = {details[0],
                                                   choices_.autoType ? details[1] : choices_.type,
                                                   details[2],
@@ -68,18 +52,46 @@ QString BulkImporter::importRow(const std::array<QString, kDetailCount>& details
                                                   choices_.addrProofType,
                                                   QString(),
                                                   QString()};
+    if (const StoreStatements::UnstorableValue bad = StoreStatements::FindUnstorableValue(values); bad.index >= 0) {
+        ++failed_;
+        return kNotImported + StoreStatements::UnstorableText(bad, ImportFieldLabel(bad.index));
+    }
     // Counting on from the run's own last number unless another user has gone past it meanwhile.
     const int after = srNo_ < std::numeric_limits<int>::max() ? srNo_ + 1 : 0;
     int srNo = after;
-    const bool inserted = trap_([&] { InsertWithNextNumber(db_, values, srNo, after); });
+    StoreOutcome outcome = StoreOutcome::Stored;
+    const bool written = trap_([&] { outcome = InsertNewRecord(db_, values, srNo, after); });
     if (lostDatabase())
         return status;
+    if (!written) {
+        ++failed_;
+        return kNotImported + kyt::Db::whyNotWritten(trap_.lastError());
+    }
+    if (outcome == StoreOutcome::DuplicateSerial)
+        return kDuplicateSerial;
     srNo_ = srNo;
     ++count_;
-    if (!inserted)
-        ++failed_;
     trap_([&] { db_.execute(StoreStatements::flushTables()); });
     return kImported;
+}
+
+QString ImportFieldLabel(int valueIndex) {
+    static const QStringList labels = {QStringLiteral("the Certificate Name"),
+                                       QStringLiteral("the Type of DSC"),
+                                       QStringLiteral("the Serial Number"),
+                                       QStringLiteral("the Issuing Authority"),
+                                       QStringLiteral("Valid From"),
+                                       QStringLiteral("Valid To"),
+                                       QStringLiteral("the E-mail Id"),
+                                       QStringLiteral("the Mobile No."),
+                                       QStringLiteral("the Tel. No."),
+                                       QStringLiteral("the ID Proof Type"),
+                                       QStringLiteral("the ID Proof No."),
+                                       QStringLiteral("the ID Proof file"),
+                                       QStringLiteral("the Address Proof Type"),
+                                       QStringLiteral("the Address Proof No."),
+                                       QStringLiteral("the Address Proof file")};
+    return labels.value(valueIndex);
 }
 
 QString UnreachableDatabaseNotice() {

@@ -13,6 +13,8 @@ namespace bulk {
 inline const QString kAutoType = QStringLiteral("(Auto)");
 inline const QString kDuplicateSerial = QStringLiteral("Duplicate Serial Number");
 inline const QString kImported = QStringLiteral("Imported Successfully");
+// The start of the status of a row that could not be stored; the reason follows.
+inline const QString kNotImported = QStringLiteral("Not Imported: ");
 
 // What the user chose for every imported record.
 struct ImportChoices {
@@ -23,10 +25,12 @@ struct ImportChoices {
 };
 
 // One import run: inserts read rows into DscStore one by one, refusing serial numbers already
-// stored, with "Flush Tables" after each insert. Record numbers continue from the table's highest,
-// each taken under the allocation lock, so that a record saved meanwhile by another user keeps
-// its number. Once the database cannot be reached the run inserts nothing more: the rows left
-// keep an empty status, for a later run to import.
+// stored, with "Flush Tables" after each insert. The serial number check, the record number and
+// the insert are one step under the allocation lock, so that a record saved meanwhile by another
+// desk keeps its number and no certificate is stored twice. A row whose values the table cannot
+// hold, or whose write the database refuses, gets a status saying why and is not counted; the run
+// goes on. Once the database cannot be reached the run inserts nothing more: the rows left keep
+// an empty status, for a later run to import.
 class BulkImporter {
 public:
     BulkImporter(kyt::Db& db, ImportChoices choices, kyt::ErrorTrap& trap);
@@ -34,13 +38,13 @@ public:
 
     // Starts a run: its count at 0, its writes batched until finish().
     void begin();
-    // Imports one row unless its status is already set, and returns the row's status afterwards.
+    // Imports one row unless its status is already set (a row not imported before is tried again),
+    // and returns the row's status afterwards.
     QString importRow(const std::array<QString, kDetailCount>& details, const QString& status);
     // Ends the run: what it wrote is on disk when this returns.
     void finish();
 
-    // Records inserted in this run, and of them those whose statement the database refused (the
-    // error is logged; the row still counts, as the run cannot tell it from a stored one).
+    // Records stored in this run, and rows that could not be stored (their status says why).
     int count() const { return count_; }
     int failed() const { return failed_; }
     // The database stopped answering; no row was imported from then on.
@@ -59,6 +63,9 @@ private:
     int failed_ = 0;
     bool unreachable_ = false;
 };
+
+// How a status names one of the fifteen values of a record ("the Serial Number").
+QString ImportFieldLabel(int valueIndex);
 
 // Why an import run stopped early, for the user.
 QString UnreachableDatabaseNotice();

@@ -3,8 +3,12 @@
 #include "component/ClsMain.h"
 #include "component/Module1.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <QDir>
 #include <QFileInfo>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace bulk {
 
@@ -15,6 +19,14 @@ constexpr int kExtensionLength = 4;
 constexpr int kName = 0;
 constexpr int kValidFrom = 4;
 constexpr int kValidTo = 5;
+
+bool folderReadable(const QString& path) {
+    DIR* dir = ::opendir(QFile::encodeName(path).constData());
+    if (!dir)
+        return false;
+    ::closedir(dir);
+    return true;
+}
 } // namespace
 
 const QStringList& ResultHeadings() {
@@ -39,9 +51,45 @@ QString GetFileTitle(const QString& path) {
 QStringList FolderFiles(const QString& folder) {
     const QDir dir(folder);
     QStringList paths;
-    for (const QString& name : dir.entryList(QDir::Files, QDir::Name))
-        paths << dir.filePath(name);
+    const QFileInfoList entries =
+        dir.entryInfoList(QDir::Files | QDir::Dirs | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QFileInfo& entry : entries) {
+        // A subfolder that can be read holds files of its own, which are not taken.
+        if (entry.isDir() && !entry.isSymLink() && folderReadable(entry.filePath()))
+            continue;
+        paths << dir.filePath(entry.fileName());
+    }
     return paths;
+}
+
+QString FileIdentity(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0)
+        return QStringLiteral("%1:%2").arg(quint64(st.st_dev)).arg(quint64(st.st_ino));
+    return path;
+}
+
+QString WhyNotReadable(const QString& path) {
+    struct stat st {};
+    const QByteArray name = QFile::encodeName(path);
+    if (::lstat(name.constData(), &st) != 0)
+        return kFileNotFound;
+    if (S_ISLNK(st.st_mode) && ::stat(name.constData(), &st) != 0)
+        return QStringLiteral("Broken link: the file it points to does not exist");
+    if (S_ISDIR(st.st_mode))
+        return folderReadable(path) ? QStringLiteral("Not a file: a folder") : QStringLiteral("Folder cannot be read");
+    if (S_ISFIFO(st.st_mode))
+        return QStringLiteral("Not a file: a named pipe");
+    if (S_ISSOCK(st.st_mode))
+        return QStringLiteral("Not a file: a socket");
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("Not a file: a device");
+    // Tried, not worked out from the permission bits: what holds is what opening finds.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK);
+    if (fd < 0)
+        return QStringLiteral("File cannot be read: permission denied");
+    ::close(fd);
+    return {};
 }
 
 ReadResult ReadEntry(ClsMain& cls, const ListEntry& entry, const QString& password, kyt::ErrorTrap& trap) {
@@ -49,8 +97,8 @@ ReadResult ReadEntry(ClsMain& cls, const ListEntry& entry, const QString& passwo
     const bool isFile = entry.kind == kFileKind;
     trap([&] { result.fileName = isFile ? GetFileTitle(entry.name) : entry.name; });
     if (isFile) {
-        if (!QFileInfo(entry.name).isFile()) {
-            result.status = kFileNotFound;
+        if (const QString why = WhyNotReadable(entry.name); !why.isEmpty()) {
+            result.status = why;
             return result;
         }
         trap([&] { cls.GetSignInfo(entry.name, password, kReadFile); });

@@ -44,8 +44,19 @@ struct ReadResult {
 // The file's name without its four-character extension; the path itself when there is no file.
 QString GetFileTitle(const QString& path);
 
-// The files directly in a folder (not in its subfolders), whatever their extension, by name.
+// The entries directly in a folder (not in its subfolders), by name: every file whatever its
+// extension, hidden ones included, and what the user should hear about instead of its being
+// skipped: named pipes, sockets, devices, dangling links and subfolders that cannot be read.
 QStringList FolderFiles(const QString& folder);
+
+// What tells two paths apart as list entries: the file they name (device and inode), so that
+// names differing only in letter case are two entries and two links to one file are one; the
+// path itself when it names nothing.
+QString FileIdentity(const QString& path);
+
+// Why a listed path cannot be read as a certificate file, without opening anything that is not a
+// regular file (a named pipe would never answer); empty when it can be read.
+QString WhyNotReadable(const QString& path);
 
 // Reads one entry through GetSignInfo and GetCertInfo. `password` is used for a file entry. A failing
 // step is handled by `trap` and the reading goes on, so every entry ends as a result.

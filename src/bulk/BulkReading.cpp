@@ -4,6 +4,7 @@
 #include "bulk/frmbulkdsc.h"
 #include "component/ClsMain.h"
 #include "component/Module1.h"
+#include "register/RegisterCheck.h"
 
 #include <QScrollBar>
 
@@ -17,6 +18,18 @@ void frmbulkdsc::cmdproceed_Click() {
     kyt::ErrorTrap trap = kyt::ErrorTrap::silent();
     if (vs1->Rows() <= 1) {
         trap([&] { ClsObj->services().dialogs->information(this, QStringLiteral("No File Selected.")); });
+        return;
+    }
+    // Rows read from certificates would all be refused by a register that cannot be read; the
+    // user hears so before any file is read.
+    QString unreadable;
+    trap([&] { unreadable = WhyRegisterUnreadable(*ClsObj->Db); });
+    if (!unreadable.isEmpty()) {
+        trap([&] {
+            ClsObj->services().dialogs->information(
+                this,
+                QStringLiteral("The register cannot be read, so nothing can be imported into it: %1.").arg(unreadable));
+        });
         return;
     }
     if (!ClsObj->PdfObj) {

@@ -4,6 +4,7 @@
 #include "bulk/BulkReader.h"
 #include "host/CertCommands.h"
 #include "host/HostSession.h"
+#include "register/RegisterCheck.h"
 #include "register/StoreStatements.h"
 
 #include <QFileInfo>
@@ -12,14 +13,15 @@
 namespace {
 const QString kModule = QStringLiteral("frmbulkdsc");
 
-// The files to read, as the wizard's file list would hold them: each file once (letter case not
-// counted), a folder giving the files directly in it.
+// The files to read, as the wizard's file list would hold them: each file once (two paths are
+// one entry only when they name the same file), a folder giving the entries directly in it.
 QStringList collectFiles(const QStringList& paths) {
     QStringList files;
     QSet<QString> seen;
     auto add = [&](const QString& path) {
-        if (!seen.contains(path.toLower())) {
-            seen.insert(path.toLower());
+        const QString identity = bulk::FileIdentity(path);
+        if (!seen.contains(identity)) {
+            seen.insert(identity);
             files << path;
         }
     };
@@ -35,17 +37,25 @@ QStringList collectFiles(const QStringList& paths) {
     return files;
 }
 
-// Makes sure the table and its serial number index exist, as the register window does.
-bool prepareStore(kyt::Db& db, QTextStream& err) {
+// Makes sure the table and its serial number index exist, as the register window does, and that
+// the register can be read in full before anything is written into it. "Flush Tables" needs a
+// right that importing does not: when it fails it is logged and the import goes on.
+bool prepareStore(ClsMain& component, kyt::Db& db, QTextStream& err) {
+    // An existing table is left as it is; a damaged one is found before an index is built on it.
     try {
         db.execute(StoreStatements::createTable());
+        if (const QString why = WhyRegisterUnreadable(db); !why.isEmpty()) {
+            err << "dscmgr: the register cannot be read, so nothing was imported: " << why << '\n';
+            return false;
+        }
         for (const QString& index : StoreStatements::createIndexes())
             db.execute(index);
-        db.execute(StoreStatements::flushTables());
     } catch (const kyt::Error& e) {
-        err << "dscmgr: the register table cannot be prepared: " << e.record().description << '\n';
+        err << "dscmgr: the register table cannot be prepared: " << e.record().description.simplified() << '\n';
         return false;
     }
+    kyt::ErrorTrap(&component, kModule,
+                   QStringLiteral("IMPORTDETAILS"))([&] { db.execute(StoreStatements::flushTables()); });
     return true;
 }
 } // namespace
@@ -58,7 +68,7 @@ int runImportCommand(HostSession& session, QTextStream& out, QTextStream& err) {
     const QStringList files = collectFiles(session.options().importPaths);
     const std::optional<QString> password =
         certificatePassword(session.options(), files, QStringLiteral("Password for the certificate files: "), err);
-    if (!password || !prepareStore(*session.db(), err) || !attachCertObject(component, err))
+    if (!password || !prepareStore(component, *session.db(), err) || !attachCertObject(component, err))
         return 2;
 
     std::vector<bulk::ReadResult> rows;
@@ -79,6 +89,7 @@ int runImportCommand(HostSession& session, QTextStream& out, QTextStream& err) {
     for (size_t i = 0; i < rows.size(); ++i) {
         bulk::ReadResult& row = rows[i];
         row.status = importer.importRow(row.details, row.status);
+        // A certificate already in the register is no failure of the run; anything else not stored is.
         complete = complete && (row.status == bulk::kImported || row.status == bulk::kDuplicateSerial);
         QStringList cells = {QString::number(i + 1), row.fileName};
         for (const QString& detail : row.details)
@@ -93,7 +104,8 @@ int runImportCommand(HostSession& session, QTextStream& out, QTextStream& err) {
         err << "dscmgr: the database cannot be reached, so the import stopped; the entries without a status were "
                "not imported.\n";
     if (importer.failed() > 0)
-        err << "dscmgr: " << importer.failed() << " of the inserts failed; see the error log " << component.logFile()
-            << ".\n";
-    return complete && importer.failed() == 0 ? 0 : 1;
+        err << "dscmgr: " << importer.failed()
+            << " of the certificates read were not stored; their status says why (details in the error log "
+            << component.logFile() << ").\n";
+    return complete ? 0 : 1;
 }

@@ -166,17 +166,19 @@ void frmDscMain::cmdproceed_Click() {
     });
 
     // One row per list row, the texts as the list shows them. The first row's cell alignments
-    // serve every row. A row the report object refuses is logged, and the rows after it are still
-    // written: one bad row must not cut the printout short.
+    // serve every row. Each step has its own trap: a cell that cannot be read is left empty and the
+    // row is still written, and a row the report object refuses is logged and the rows after it
+    // still go out. One bad cell or row must not cut the printout short.
     QString dataFlags = QStringLiteral("0");
     for (int i = 1; i < vs->Rows(); ++i) {
+        for (int k = 0; k < n; ++k) {
+            const int c = columns[k];
+            cells[k] = QString();
+            trap([&] { cells[k] = vs->TextMatrix(i, c); });
+            if (i == 1)
+                trap([&] { alignments[k] = reportAlignment(list->data(list->index(0, c), Qt::TextAlignmentRole)); });
+        }
         trap([&] {
-            for (int k = 0; k < n; ++k) {
-                const int c = columns[k];
-                cells[k] = vs->TextMatrix(i, c);
-                if (i == 1)
-                    alignments[k] = reportAlignment(list->data(list->index(0, c), Qt::TextAlignmentRole));
-            }
             WriteTableRow(cells, widths, alignments, texts1, texts2, lastFlag, allOnes, lastOne, dataFlags, allOnes);
         });
     }

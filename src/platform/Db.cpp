@@ -25,7 +25,7 @@ RowSet::~RowSet() = default;
 
 RowSet::RowSet(std::unique_ptr<QSqlQuery> query) : query_(std::move(query)) {
     fieldCount_ = query_->record().count();
-    onRow_ = query_->next();
+    fetch();
     empty_ = !onRow_;
 }
 
@@ -33,7 +33,16 @@ void RowSet::next() {
     if (!query_ || !onRow_)
         raise(3021, QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."),
               QStringLiteral("KYTDscMgr.Db"));
+    fetch();
+}
+
+// A row that cannot be fetched (a damaged file read part-way) is an error, not the end of the rows.
+void RowSet::fetch() {
     onRow_ = query_->next();
+    if (!onRow_ && query_->lastError().isValid())
+        raise(errnum::Database,
+              query_->lastError().text().simplified() + QStringLiteral(" [") + query_->lastQuery() + QLatin1Char(']'),
+              QStringLiteral("KYTDscMgr.Db"));
 }
 
 void RowSet::close() {
@@ -109,6 +118,17 @@ QString RowSet::dateText(int index) const {
 // --- Db --------------------------------------------------------------------------------------
 
 namespace {
+// SQLite's primary result codes; an extended code keeps its primary one in the low byte.
+enum SqliteCode {
+    kSqliteBusy = 5,
+    kSqliteLocked = 6,
+    kSqliteReadOnly = 8,
+    kSqliteIoError = 10,
+    kSqliteCorrupt = 11,
+    kSqliteFull = 13,
+    kSqliteNotADatabase = 26
+};
+
 QString nextConnectionName() {
     static QAtomicInt counter;
     return QStringLiteral("kytdb-%1").arg(counter.fetchAndAddRelaxed(1));
@@ -222,6 +242,57 @@ QString Db::formatDateValue(const QVariant& value) {
         return {};
     const QString reordered = reorderIsoText(s);
     return reordered.isEmpty() ? s : reordered;
+}
+
+QString Db::whyNotWritten(const ErrorRecord& error) {
+    if (error.number == errnum::DatabaseUnreachable)
+        return QStringLiteral("the database cannot be reached");
+    if (error.number == errnum::RegisterBusy && !error.description.isEmpty())
+        return error.description.left(1).toLower() + error.description.mid(1);
+    if (error.source.contains(QLatin1String("QSQLITE"))) {
+        switch (error.number & 0xff) {
+        case kSqliteBusy:
+        case kSqliteLocked:
+            return QStringLiteral("the register is busy with another desk");
+        case kSqliteReadOnly:
+            return QStringLiteral("the register is read-only");
+        case kSqliteIoError:
+            return QStringLiteral("the register file cannot be written");
+        case kSqliteCorrupt:
+        case kSqliteNotADatabase:
+            return QStringLiteral("the register file is damaged");
+        case kSqliteFull:
+            return QStringLiteral("the disk is full");
+        default:
+            break;
+        }
+    } else if (error.source.contains(QLatin1String("QMYSQL"))) {
+        switch (error.number) {
+        case 1036:
+        case 1290:
+        case 1792:
+            return QStringLiteral("the register is read-only");
+        case 1021:
+        case 1114:
+            return QStringLiteral("the disk is full");
+        case 1205:
+        case 1213:
+            return QStringLiteral("the register is busy with another desk");
+        case 1044:
+        case 1142:
+        case 1227:
+            return QStringLiteral("the database user may not write to the register");
+        case 1406:
+            return QStringLiteral("a value is longer than its column");
+        default:
+            break;
+        }
+    }
+    // The statement itself, at the end in brackets, says nothing to a user.
+    QString text = error.description;
+    if (const qsizetype bracket = text.lastIndexOf(QLatin1String(" [")); bracket > 0 && text.endsWith(QLatin1Char(']')))
+        text.truncate(bracket);
+    return QStringLiteral("it could not be stored (%1)").arg(text.simplified());
 }
 
 Db::Db(QString connectionName, Backend backend) : name_(std::move(connectionName)), backend_(backend) {
@@ -419,32 +490,61 @@ const QString kAllocationLockName = QStringLiteral("CONCAT('KYTDscMgr.SrNo.',DAT
 } // namespace
 
 Db::AllocationLock::AllocationLock(Db& db) : db_(db) {
+    const QString source = QStringLiteral("KYTDscMgr.Db (%1)").arg(db_.driver_);
     if (db_.backend_ == Backend::SQLite) {
         // Takes the file's write lock now, waiting as long as the connection's busy timeout allows.
-        db_.execute(QStringLiteral("BEGIN IMMEDIATE"));
+        try {
+            db_.execute(QStringLiteral("BEGIN IMMEDIATE"));
+        } catch (const Error& e) {
+            const int code = e.record().number & 0xff;
+            if (code == kSqliteBusy || code == kSqliteLocked)
+                raise(errnum::RegisterBusy, QStringLiteral("The register is locked by another desk"), source);
+            throw;
+        }
         return;
     }
-    RowSet rs =
-        db_.openRowSet(QStringLiteral("SELECT GET_LOCK(%1,%2)").arg(kAllocationLockName).arg(db_.timeoutSeconds_));
+    // A statement waits for its reply at most half the address's timeout; the wait for the lock
+    // ends before that, so that a busy lock is not taken for a server that stopped answering.
+    const int wait = std::max(0, std::max(1, db_.timeoutSeconds_ / 2) - 1);
+    RowSet rs = db_.openRowSet(QStringLiteral("SELECT GET_LOCK(%1,%2)").arg(kAllocationLockName).arg(wait));
     if (rs.eof() || rs.value(0).toInt() != 1)
-        raise(errnum::Database, QStringLiteral("Record numbers are being allocated elsewhere; try again."),
-              QStringLiteral("KYTDscMgr.Db (%1)").arg(db_.driver_));
+        raise(errnum::RegisterBusy, QStringLiteral("Record numbers are being allocated elsewhere"), source);
     ++db_.sessionLocks_;
 }
 
-Db::AllocationLock::~AllocationLock() {
+void Db::AllocationLock::commit() {
+    if (!held_)
+        return;
+    if (db_.backend_ == Backend::SQLite) {
+        QSqlQuery q(db_.connection());
+        if (!q.exec(QStringLiteral("COMMIT"))) {
+            const QSqlError error = q.lastError();
+            release();
+            db_.raiseFrom(error, QStringLiteral("COMMIT"));
+        }
+    }
+    // On the server every statement has committed as it ran.
+    release();
+}
+
+void Db::AllocationLock::release() noexcept {
+    if (!held_)
+        return;
+    held_ = false;
     if (db_.backend_ == Backend::MySQL)
         --db_.sessionLocks_;
     // A lost connection has released the lock already; nothing is left to do then.
     if (!db_.connection().isOpen())
         return;
     QSqlQuery q(db_.connection());
-    if (db_.backend_ == Backend::SQLite) {
-        if (!q.exec(QStringLiteral("COMMIT")))
-            q.exec(QStringLiteral("ROLLBACK"));
-    } else {
+    if (db_.backend_ == Backend::SQLite)
+        q.exec(QStringLiteral("ROLLBACK")); // after a commit there is nothing left to roll back
+    else
         q.exec(QStringLiteral("SELECT RELEASE_LOCK(%1)").arg(kAllocationLockName));
-    }
+}
+
+Db::AllocationLock::~AllocationLock() {
+    release();
 }
 
 // --- Db::WriteBatch --------------------------------------------------------------------------

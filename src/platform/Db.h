@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/DbAddress.h"
+#include "platform/Error.h"
 
 #include <memory>
 #include <QHash>
@@ -39,6 +40,7 @@ public:
 
 private:
     int requireIndex(const QString& name) const;
+    void fetch();
 
     std::unique_ptr<QSqlQuery> query_;
     bool onRow_ = false;
@@ -72,17 +74,23 @@ public:
     RowSet openRowSet(const QString& sql);
 
     // Holds other processes off allocating record numbers while it lives: a named lock on the
-    // server, or the write lock of an SQLite file (a transaction: what runs meanwhile is committed
-    // when it ends). Raises when the lock cannot be had in time.
+    // server, or the write lock of an SQLite file (a transaction). What runs meanwhile is kept only
+    // by commit(), which raises when the database refuses it; a lock that ends without a commit
+    // rolls back. Raises errnum::RegisterBusy when the lock cannot be had in time (on the server,
+    // well before a statement would be taken for lost).
     class AllocationLock {
     public:
         explicit AllocationLock(Db& db);
         AllocationLock(const AllocationLock&) = delete;
         AllocationLock& operator=(const AllocationLock&) = delete;
         ~AllocationLock();
+        void commit();
 
     private:
+        void release() noexcept;
+
         Db& db_;
+        bool held_ = true;
     };
 
     // A run of many small writes, each committed on its own, that need not each wait for the disk.
@@ -106,6 +114,10 @@ public:
     // Something the user should know about the server (e.g. table names matched case-sensitively).
     const QString& warning() const { return warning_; }
     QSqlDatabase connection() const;
+
+    // Why a statement that was to write failed, in a few words for a status or a message box
+    // ("the register is read-only", "the disk is full", ...).
+    static QString whyNotWritten(const ErrorRecord& error);
 
     // Converts a stored date-and-time value to "DD/MM/YYYY HH:MM:SS" (empty for NULL or none).
     static QString formatDateValue(const QVariant& value);

@@ -45,6 +45,13 @@ std::optional<DbAddress> DbAddress::parse(const QString& text, QString* error) {
         if (!ok || a.timeoutSeconds < 1 || a.timeoutSeconds > 3600)
             return fail(QStringLiteral("the timeout must be 1 to 3600 seconds."));
     }
+    // The driver takes its options as one text of "NAME=VALUE" pairs split at ";", and cuts a
+    // name at a NUL: neither can be part of a path or a name it is given.
+    const auto unusable = [](const QString& s) { return s.contains(QChar(0)); };
+    if (unusable(a.socket) || a.socket.contains(QLatin1Char(';')))
+        return fail(QStringLiteral("the socket must be a path without \";\" or NUL characters."));
+    if (unusable(a.user) || unusable(a.password) || unusable(a.host) || unusable(a.database))
+        return fail(QStringLiteral("a NUL character cannot be part of a user name, password, host or database."));
     if (a.user.isEmpty())
         return fail(QStringLiteral("no user name."));
     if (a.host.isEmpty())

@@ -43,6 +43,8 @@ constexpr int Database = -2147467259;
 // ran, so that whether it was carried out is not known.
 constexpr int DatabaseUnreachable = 3709;
 constexpr int Unexpected = 51;
+// The register's write lock (or the record-number lock on a server) stayed with another desk.
+constexpr int RegisterBusy = 3704;
 } // namespace errnum
 
 } // namespace kyt

@@ -7,6 +7,21 @@
 #include <algorithm>
 #include <limits>
 
+namespace {
+constexpr int kSerial = 2; // within the record's values
+
+// Another record already has the serial number; an empty one is never looked up.
+bool serialTaken(kyt::Db& db, const QString& serial, int exceptNumber) {
+    if (serial.isEmpty())
+        return false;
+    kyt::RowSet rs = db.openRowSet(exceptNumber > 0 ? StoreStatements::selectBySerialExcept(serial, exceptNumber)
+                                                    : StoreStatements::selectBySerial(serial));
+    const bool taken = !rs.isEmpty();
+    rs.close();
+    return taken;
+}
+} // namespace
+
 int NextRecordNumber(kyt::Db& db) {
     kyt::RowSet rs = db.openRowSet(StoreStatements::selectMaxSrNo());
     qint64 highest = 0;
@@ -20,12 +35,25 @@ int NextRecordNumber(kyt::Db& db) {
     return int(qint32(highest + 1));
 }
 
-void InsertWithNextNumber(kyt::Db& db, const StoreStatements::RecordValues& values, int& n, int atLeast) {
-    const kyt::Db::AllocationLock lock(db);
+StoreOutcome InsertNewRecord(kyt::Db& db, const StoreStatements::RecordValues& values, int& n, int atLeast) {
+    kyt::Db::AllocationLock lock(db);
+    if (serialTaken(db, values[kSerial], 0))
+        return StoreOutcome::DuplicateSerial;
     const int next = NextRecordNumber(db);
     n = next < 1 ? next : std::max(next, atLeast);
     if (n < 1)
         kyt::raise(kyt::errnum::Unexpected, QStringLiteral("No record number is left above the highest in use."),
                    QStringLiteral("KYTDscMgr"));
     db.execute(StoreStatements::insertRecord(n, values));
+    lock.commit();
+    return StoreOutcome::Stored;
+}
+
+StoreOutcome UpdateRecord(kyt::Db& db, int n, const StoreStatements::RecordValues& values) {
+    kyt::Db::AllocationLock lock(db);
+    if (serialTaken(db, values[kSerial], n))
+        return StoreOutcome::DuplicateSerial;
+    db.execute(StoreStatements::updateRecord(n, values));
+    lock.commit();
+    return StoreOutcome::Stored;
 }

@@ -1,5 +1,6 @@
 #include "component/ClsMain.h"
 #include "component/Module1.h"
+#include "platform/Db.h"
 #include "register/frmDscMain.h"
 #include "register/MaskedDateBox.h"
 #include "register/RecordNumbers.h"
@@ -50,6 +51,48 @@ StoreStatements::RecordValues entryValues(const frmDscMain& w) {
             w.txtfields[6]->text(),        w.txtfields[7]->text(),      w.txtfields[8]->text(),
             w.cboidproof->currentText(),   w.txtfields[10]->text(),     frmDscMain::Tag(w.proofSelectButton(K::Id)),
             w.cboaddrproof->currentText(), w.txtfields[13]->text(),     frmDscMain::Tag(w.proofSelectButton(K::Addr))};
+}
+
+// The caption of the box that holds entry slot i, as the user sees it.
+QString entryBoxName(int slot) {
+    static const QStringList names = {QStringLiteral("\"Certificate Name\""),
+                                      QStringLiteral("\"Type of DSC\""),
+                                      QStringLiteral("\"Serial No.\""),
+                                      QStringLiteral("\"Issuing Authority\""),
+                                      QStringLiteral("\"From\""),
+                                      QStringLiteral("\"To\""),
+                                      QStringLiteral("\"E-mail Id\""),
+                                      QStringLiteral("\"Mobile No.\""),
+                                      QStringLiteral("\"Tel. No.\""),
+                                      QStringLiteral("\"ID Proof Type\""),
+                                      QStringLiteral("The ID proof's \"Proof No.\""),
+                                      QStringLiteral("The ID proof's file name"),
+                                      QStringLiteral("\"Address Proof Type\""),
+                                      QStringLiteral("The address proof's \"Proof No.\""),
+                                      QStringLiteral("The address proof's file name")};
+    return names.value(slot);
+}
+
+// The control that holds entry slot i.
+QWidget* entryBox(const frmDscMain& w, int slot) {
+    using K = frmDscMain::ProofKind;
+    switch (slot) {
+    case 1:
+        return w.cbodsctype;
+    case 4:
+    case 5:
+        return w.txtdts[slot - 4];
+    case 9:
+        return w.cboidproof;
+    case 11:
+        return w.proofSelectButton(K::Id);
+    case 12:
+        return w.cboaddrproof;
+    case 14:
+        return w.proofSelectButton(K::Addr);
+    default:
+        return w.txtfields[slot];
+    }
 }
 
 // The record number of the list's current row (column 1).
@@ -141,6 +184,16 @@ void frmDscMain::cmdupdate_Click() {
         return true;
     };
 
+    // A value the table cannot hold as typed is refused before anything is written: a server would
+    // cut it, and a cut serial number would never be found as a duplicate again.
+    if (const StoreStatements::UnstorableValue bad = StoreStatements::FindUnstorableValue(entryValues(*this));
+        bad.index >= 0) {
+        refuse(StoreStatements::UnstorableText(bad, entryBoxName(bad.index)) +
+                   QStringLiteral(". Nothing you entered is lost: change it and save again."),
+               entryBox(*this, bad.index));
+        return;
+    }
+
     const QString serial = txtfields[2]->text();
     if (!serial.isEmpty()) {
         bool duplicate = false;
@@ -208,16 +261,27 @@ void frmDscMain::cmdupdate_Click() {
             return;
     }
 
+    // The duplicate check is made again as one step with the write, under the allocation lock: a
+    // desk may have stored the serial number since. A write that fails, its commit included,
+    // stored nothing; the user is told why and keeps every entry.
     trap.clearLastError();
-    trap([&] {
+    StoreOutcome outcome = StoreOutcome::Stored;
+    const bool written = trap([&] {
         const StoreStatements::RecordValues values = entryValues(*this);
-        if (AddMode)
-            InsertWithNextNumber(*ClsObj->Db, values, n);
-        else
-            ClsObj->Db->execute(StoreStatements::updateRecord(n, values));
+        outcome = AddMode ? InsertNewRecord(*ClsObj->Db, values, n) : UpdateRecord(*ClsObj->Db, n, values);
     });
     if (databaseUnreachable())
         return;
+    if (!written) {
+        tell(QStringLiteral("The record was not saved: %1. Nothing you entered is lost: save again once that is "
+                            "mended, or press Cancel to drop it.")
+                 .arg(kyt::Db::whyNotWritten(trap.lastError())));
+        return;
+    }
+    if (outcome == StoreOutcome::DuplicateSerial) {
+        refuse(QStringLiteral("Duplicate Serial Number."), txtfields[2]);
+        return;
+    }
     trap([&] { ClsObj->Db->execute(StoreStatements::flushTables()); });
 
     // Reads the list row as it was before this save, so it must run before the reload.

@@ -2,6 +2,8 @@
 
 #include "component/Module1.h"
 
+#include <algorithm>
+
 namespace StoreStatements {
 
 namespace {
@@ -15,6 +17,26 @@ QString value(const RecordValues& v, int i) {
     return i == kDtFrom || i == kDtTo ? FormatDbDate(v[size_t(i)]) : QuoteSql(v[size_t(i)]);
 }
 } // namespace
+
+UnstorableValue FindUnstorableValue(const RecordValues& values) {
+    for (int i = 0; i < int(values.size()); ++i) {
+        const QString& v = values[size_t(i)];
+        const int limit = kValueLimits[size_t(i)];
+        if (v.contains(QChar(0)))
+            return {i, true, limit};
+        // The columns count characters; a character beyond the basic plane is two UTF-16 units.
+        if (limit > 0 && v.size() > limit &&
+            v.size() - std::count_if(v.begin(), v.end(), [](QChar c) { return c.isLowSurrogate(); }) > limit)
+            return {i, false, limit};
+    }
+    return {};
+}
+
+QString UnstorableText(const UnstorableValue& value, const QString& label) {
+    if (value.nul)
+        return label + QStringLiteral(" holds a NUL character, which cannot be stored");
+    return label + QStringLiteral(" is longer than %1 characters").arg(value.limit);
+}
 
 QString createTable() {
     return QStringLiteral(

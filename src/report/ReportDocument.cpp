@@ -6,6 +6,19 @@ namespace {
 std::uint8_t clampAlignment(int a) {
     return std::uint8_t(a == 1 || a == 2 ? a : 0);
 }
+
+int widthAt(const std::vector<int>& widths, int k) {
+    return k < int(widths.size()) ? std::max(widths[size_t(k)], 0) : 0;
+}
+
+// The positions among the first `count` whose width is above 0.
+std::vector<int> withWidth(const std::vector<int>& widths, int count) {
+    std::vector<int> kept;
+    for (int k = 0; k < count; ++k)
+        if (widthAt(widths, k) > 0)
+            kept.push_back(k);
+    return kept;
+}
 } // namespace
 
 QString ReportDocument::Table::cell(int row, int column) const {
@@ -32,7 +45,7 @@ void ReportDocument::printText(const QString& text) {
 
 void ReportDocument::beginTable(int columns) {
     Table t;
-    t.columns = std::max(columns, 0);
+    t.written = std::max(columns, 0);
     t.condensed = state_.condensed;
     blocks_.push_back(std::move(t));
     tableOpen_ = true;
@@ -45,14 +58,14 @@ ReportDocument::Table* ReportDocument::openTable() {
 }
 
 ReportDocument::Cells ReportDocument::decodeCells(const QStringList& texts, const std::vector<int>& widths,
-                                                  const std::vector<int>& alignments, int count) {
+                                                  const std::vector<int>& alignments, const std::vector<int>& sources) {
     Cells c;
-    c.texts.reserve(count);
-    for (int k = 0; k < count; ++k) {
+    c.texts.reserve(qsizetype(sources.size()));
+    for (int k : sources) {
         const DecodedText d = decodeControlCodes(k < texts.size() ? texts[k] : QString(), state_);
         c.texts << d.text;
         c.bold.push_back(d.bold);
-        c.widths.push_back(k < int(widths.size()) ? std::max(widths[size_t(k)], 0) : 0);
+        c.widths.push_back(widthAt(widths, k));
         c.alignments.push_back(clampAlignment(k < int(alignments.size()) ? alignments[size_t(k)] : 0));
     }
     return c;
@@ -62,26 +75,26 @@ void ReportDocument::writeRow(const QStringList& cells, const std::vector<int>& 
                               const std::vector<int>& alignments, bool heading) {
     Table* table = openTable();
     if (!table) {
-        // Outside a table a row keeps the cells up to its last one with a width.
-        int count = 0;
-        for (int k = 0; k < int(widths.size()); ++k)
-            if (widths[size_t(k)] > 0)
-                count = k + 1;
-        blocks_.push_back(FreeRow{decodeCells(cells, widths, alignments, count), state_.condensed});
+        blocks_.push_back(
+            FreeRow{decodeCells(cells, widths, alignments, withWidth(widths, int(widths.size()))), state_.condensed});
         return;
     }
-    const int n = table->columns;
-    if (table->widths.empty())
-        for (int k = 0; k < n; ++k)
-            table->widths.push_back(k < int(widths.size()) ? std::max(widths[size_t(k)], 0) : 0);
+    if (!table->columnsFixed) {
+        table->columnsFixed = true;
+        // The first row fixes the columns: a text drawn in no room would spill over its neighbour.
+        table->sources = withWidth(widths, table->written);
+        table->columns = int(table->sources.size());
+        for (int k : table->sources)
+            table->widths.push_back(widthAt(widths, k));
+    }
     if (heading && !table->hasHeading && table->rows() == 0) {
-        table->heading = decodeCells(cells, widths, alignments, n);
+        table->heading = decodeCells(cells, widths, alignments, table->sources);
         // The heading row is printed bold, as a heading.
         std::fill(table->heading.bold.begin(), table->heading.bold.end(), true);
         table->hasHeading = true;
         return;
     }
-    for (int k = 0; k < n; ++k) {
+    for (int k : table->sources) {
         const QString text = k < cells.size() ? decodeControlCodes(cells[k], state_).text : QString();
         table->bodyText += text;
         table->bodyEnds.push_back(table->bodyText.size());

@@ -9,7 +9,8 @@
 #include <vector>
 
 // What a report holds: free rows and text lines, and tables whose heading row is repeated on every
-// page. Widths are in characters of the print line; alignments 0 left, 1 centre, 2 right. Table
+// page. Widths are in characters of the print line; alignments 0 left, 1 centre, 2 right. A cell
+// written with a width of 0 has no room on the page, so it is left out of the report. Table
 // bodies are packed (one text for all cells, their end offsets and alignments), so a report of a
 // hundred thousand rows costs no object per cell.
 class ReportDocument {
@@ -32,9 +33,13 @@ public:
         bool condensed = false;
     };
     struct Table {
-        int columns = 0;
+        int columns = 0; // the columns printed: those with a width
         bool condensed = false;
         std::vector<int> widths; // from the first row written into the table
+        // The written column each printed column comes from; fixed with the widths.
+        std::vector<int> sources;
+        int written = 0; // the columns the table was opened with
+        bool columnsFixed = false;
         bool hasHeading = false;
         Cells heading;
         QString bodyText;
@@ -64,8 +69,9 @@ public:
                   bool heading);
 
 private:
+    // The cells at the written positions `sources`, in that order.
     Cells decodeCells(const QStringList& texts, const std::vector<int>& widths, const std::vector<int>& alignments,
-                      int count);
+                      const std::vector<int>& sources);
     Table* openTable();
 
     std::vector<Block> blocks_;

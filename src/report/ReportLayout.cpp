@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QTextLayout>
 
 namespace {
+// The resolution pages are laid out at, in dots per inch.
+constexpr int kLayoutDpi = 600;
 // A thin grid line, in points.
 constexpr double kGridPoints = 0.5;
 constexpr double kReferencePoints = 10;
@@ -14,6 +17,48 @@ const QColor kHeadingShade(225, 225, 225);
 
 Qt::Alignment horizontal(int alignment) {
     return alignment == 1 ? Qt::AlignHCenter : alignment == 2 ? Qt::AlignRight : Qt::AlignLeft;
+}
+
+// A device of the layout's resolution for font metrics and text layouts.
+std::unique_ptr<QPaintDevice> measuringDevice() {
+    auto image = std::make_unique<QImage>(1, 1, QImage::Format_RGB32);
+    const int dotsPerMeter = int(std::lround(kLayoutDpi / 0.0254));
+    image->setDotsPerMeterX(dotsPerMeter);
+    image->setDotsPerMeterY(dotsPerMeter);
+    return image;
+}
+
+// The printable area in layout units: taken from the page set-up where the device has one, so
+// that devices of different resolutions get exactly the same size.
+QSizeF layoutPageSize(QPaintDevice* device) {
+    if (auto* paged = dynamic_cast<QPagedPaintDevice*>(device))
+        return paged->pageLayout().paintRectPixels(kLayoutDpi).size();
+    return QSizeF(device->width() * double(kLayoutDpi) / device->logicalDpiX(),
+                  device->height() * double(kLayoutDpi) / device->logicalDpiY());
+}
+
+// The longest run of characters with no place to break that is laid out as it is. Wrapping a
+// word longer than its line costs time in proportion to the square of its length, so longer
+// runs get a break opportunity (a zero-width space) every so many characters first; a run this
+// long fills any line the report has, so only text that wraps anyway is affected.
+constexpr qsizetype kLongestRun = 400;
+const QChar kZeroWidthSpace(0x200B);
+
+QString breakable(const QString& text) {
+    if (text.size() <= kLongestRun)
+        return text;
+    QString out;
+    qsizetype run = 0;
+    for (QChar c : text) {
+        if (c.isSpace() || c == kZeroWidthSpace || c == QLatin1Char('-'))
+            run = 0;
+        else if (++run > kLongestRun) {
+            out += kZeroWidthSpace;
+            run = 1;
+        }
+        out += c;
+    }
+    return out;
 }
 
 QTextOption wrapping(Qt::Alignment alignment = Qt::AlignLeft) {
@@ -25,12 +70,13 @@ QTextOption wrapping(Qt::Alignment alignment = Qt::AlignLeft) {
 } // namespace
 
 ReportLayout::ReportLayout(std::shared_ptr<const ReportDocument> document, QPaintDevice* device)
-    : document_(std::move(document)), device_(device) {
-    pageWidth_ = device_->width();
+    : document_(std::move(document)), measuring_(measuringDevice()) {
+    const QSizeF page = layoutPageSize(device);
+    pageWidth_ = page.width();
     normal_ = makeFonts(ReportDocument::kNormalLine);
     condensed_ = makeFonts(std::max(document_->condensedLine, 1));
     footerHeight_ = condensed_.lineHeight * 2;
-    bodyHeight_ = std::max(device_->height() - footerHeight_, condensed_.lineHeight * 4);
+    bodyHeight_ = std::max(page.height() - footerHeight_, condensed_.lineHeight * 4);
     tableLooks_.resize(document_->blocks().size());
     pageStarts_.push_back({});
 }
@@ -42,7 +88,7 @@ ReportLayout::Fonts ReportLayout::makeFonts(int lineCharacters, double scale) co
     QFont font;
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(kReferencePoints);
-    const double average = QFontMetricsF(font, device_).averageCharWidth();
+    const double average = QFontMetricsF(font, measuring_.get()).averageCharWidth();
     const double wanted = pageWidth_ / lineCharacters;
     font.setPointSizeF(std::clamp(kReferencePoints * wanted / std::max(average, 0.01) * scale, 4.0, 24.0));
     // A trace of letter spacing turns the Latin ligatures off, so that a PDF's text reads back, and
@@ -52,8 +98,8 @@ ReportLayout::Fonts ReportLayout::makeFonts(int lineCharacters, double scale) co
     f.regular = font;
     f.bold = font;
     f.bold.setBold(true);
-    f.regularMetrics.emplace(f.regular, device_);
-    f.boldMetrics.emplace(f.bold, device_);
+    f.regularMetrics.emplace(f.regular, measuring_.get());
+    f.boldMetrics.emplace(f.bold, measuring_.get());
     for (int c = 0; c < 256; ++c) {
         f.regularAdvances[size_t(c)] = float(f.regularMetrics->horizontalAdvance(QChar(c)));
         f.boldAdvances[size_t(c)] = float(f.boldMetrics->horizontalAdvance(QChar(c)));
@@ -76,6 +122,19 @@ double ReportLayout::Fonts::quickWidth(const QString& text, bool isBold) const {
     return sum * 1.02 + text.size() * 0.1 + 1;
 }
 
+const QFont& ReportLayout::Fonts::paintFont(bool isBold, int dpi) const {
+    if (dpi != paintDpi) {
+        // The painter is scaled by dpi / kLayoutDpi, so the font shrinks by the inverse: its
+        // glyphs then come from the very size the layout measured.
+        paintDpi = dpi;
+        paintRegular = regular;
+        paintBold = bold;
+        paintRegular.setPointSizeF(regular.pointSizeF() * kLayoutDpi / dpi);
+        paintBold.setPointSizeF(bold.pointSizeF() * kLayoutDpi / dpi);
+    }
+    return isBold ? paintBold : paintRegular;
+}
+
 double ReportLayout::Fonts::width(const QString& text, bool isBold) const {
     const double quick = quickWidth(text, isBold);
     return quick >= 0 ? quick : metrics(isBold).horizontalAdvance(text);
@@ -91,7 +150,7 @@ ReportLayout::Geometry ReportLayout::geometry(const std::vector<int>& widths, bo
     }
     // Wider than the page: shrink to fit. Narrower: centre on the page. The grid's lines are drawn
     // on the cell edges, so half a line on either side must stay on the page too.
-    const double line = kGridPoints * device_->logicalDpiX() / 72.0;
+    const double line = kGridPoints * kLayoutDpi / 72.0;
     const double room = pageWidth_ - line;
     const double scale = total > room ? room / total : 1.0;
     double x = total > room ? line / 2 : (pageWidth_ - total) / 2;
@@ -140,11 +199,18 @@ int ReportLayout::lineCount(const QString& text, const Fonts& fonts, bool bold, 
     const double quick = fonts.quickWidth(text, bold);
     if ((quick >= 0 && quick <= width) || fonts.metrics(bold).horizontalAdvance(text) <= width)
         return 1;
-    QTextLayout layout(text, fonts.font(bold), device_);
+    QTextLayout layout(breakable(text), fonts.font(bold), measuring_.get());
     layout.setTextOption(wrapping());
     layout.beginLayout();
+    // A row taller than a page stands alone on its page and is cut at its foot: counting past a
+    // page's worth of lines changes nothing.
+    const int most = int(bodyHeight_ / fonts.lineHeight) + 1;
     int lines = 0;
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    // A line once made must be laid out here, or the layout puts the rest of the text on it.
+    while (lines < most) {
+        QTextLine line = layout.createLine();
+        if (!line.isValid())
+            break;
         line.setLineWidth(std::max(width, 1.0));
         ++lines;
     }
@@ -256,7 +322,7 @@ void ReportLayout::drawText(QPainter& p, const QRectF& box, const QString& text,
                             int alignment, bool oneLine) const {
     if (text.isEmpty())
         return;
-    const QFont& font = fonts.font(bold);
+    const QFont& font = fonts.paintFont(bold, p.device()->logicalDpiY());
     if (p.font() != font)
         p.setFont(font);
     const QFontMetricsF& metrics = fonts.metrics(bold);
@@ -275,11 +341,15 @@ void ReportLayout::drawText(QPainter& p, const QRectF& box, const QString& text,
         p.drawText(QPointF(x, box.top() + metrics.ascent()), text);
         return;
     }
-    QTextLayout layout(text, font, device_);
+    QTextLayout layout(breakable(text), fonts.font(bold), measuring_.get());
     layout.setTextOption(wrapping(horizontal(alignment)));
     layout.beginLayout();
+    // Lines below the box would be clipped away: they are not laid out.
     double y = 0;
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    while (y < box.height()) {
+        QTextLine line = layout.createLine();
+        if (!line.isValid())
+            break;
         line.setLineWidth(std::max(box.width(), 1.0));
         line.setPosition(QPointF(0, y));
         y += line.height();
@@ -315,8 +385,9 @@ void ReportLayout::paintPage(QPainter& p, int page) const {
         return;
     const size_t end = size_t(page) + 1 < pageStarts_.size() ? pageStarts_[size_t(page) + 1].unit : SIZE_MAX;
     p.save();
+    p.scale(p.device()->logicalDpiX() / double(kLayoutDpi), p.device()->logicalDpiY() / double(kLayoutDpi));
     QPen pen(Qt::black);
-    pen.setWidthF(kGridPoints * device_->logicalDpiX() / 72.0);
+    pen.setWidthF(kGridPoints * kLayoutDpi / 72.0);
     p.setPen(pen);
     Position at = pageStarts_[size_t(page)];
     double y = 0;
@@ -350,7 +421,7 @@ void ReportLayout::paintPage(QPainter& p, int page) const {
     // Page number at the foot of the page; the count once the whole report is laid out.
     const QString number = complete_ ? QStringLiteral("Page %1 of %2").arg(page + 1).arg(knownPages())
                                      : QStringLiteral("Page %1").arg(page + 1);
-    p.setFont(condensed_.regular);
+    p.setFont(condensed_.paintFont(false, p.device()->logicalDpiY()));
     p.drawText(QRectF(0, bodyHeight_ + condensed_.lineHeight * 0.5, pageWidth_, condensed_.lineHeight * 1.5),
                int(Qt::AlignHCenter | Qt::AlignBottom), number);
     p.restore();

@@ -16,8 +16,10 @@ class QPagedPaintDevice;
 
 // Puts a report on the pages of one paint device (a printer, its preview or a PDF writer), page
 // by page as they are asked for: the first page can be painted before the rest is laid out.
-// Heights are measured with the device's own font metrics; a cell too long for its column wraps
-// at word boundaries, or anywhere in a word longer than the column.
+// Pages are laid out at one fixed resolution whatever the device's, so that the preview, the
+// printer and a PDF of the same page size break the report into the same pages; painting scales
+// to the device. A cell too long for its column wraps at word boundaries, or anywhere in a word
+// longer than the column.
 class ReportLayout {
 public:
     ReportLayout(std::shared_ptr<const ReportDocument> document, QPaintDevice* device);
@@ -47,12 +49,16 @@ private:
         std::vector<double> width; // width of each column
     };
     struct Fonts {
-        QFont regular, bold;
+        QFont regular, bold; // sized for the layout's resolution
         std::optional<QFontMetricsF> regularMetrics, boldMetrics;
         double lineHeight = 0, padX = 0, padY = 0;
         // Advances of the Latin-1 characters, to size most texts without shaping them.
         std::array<float, 256> regularAdvances{}, boldAdvances{};
         const QFont& font(bool isBold) const { return isBold ? bold : regular; }
+        // The font that draws as large on a device of `dpi` under the layout's scaling.
+        const QFont& paintFont(bool isBold, int dpi) const;
+        mutable QFont paintRegular, paintBold;
+        mutable int paintDpi = 0;
         const QFontMetricsF& metrics(bool isBold) const { return isBold ? *boldMetrics : *regularMetrics; }
         // The width of a Latin-1 text from its characters' advances, a little generous, or -1 for
         // other texts. Kerning only narrows a text, so a text this wide or less fits.
@@ -96,7 +102,8 @@ private:
                   bool oneLine = false) const;
 
     std::shared_ptr<const ReportDocument> document_;
-    QPaintDevice* device_;
+    // Stands in for the device whenever text is measured: it has the layout's resolution.
+    std::unique_ptr<QPaintDevice> measuring_;
     double pageWidth_ = 0, bodyHeight_ = 0, footerHeight_ = 0;
     Fonts normal_, condensed_;
     mutable std::vector<std::unique_ptr<TableLook>> tableLooks_; // per block, made on first use

@@ -103,7 +103,7 @@ void ReportPreview::paintNote(QPainter& painter, QPrinter* printer) const {
     painter.setFont(font);
     painter.drawText(QRectF(0, 0, printer->width(), printer->height()), Qt::AlignCenter | Qt::TextWordWrap,
                      QStringLiteral("The preview shows the first %1 of the report's %2 pages.\n"
-                                    "Print the report, or save it as a PDF, to have every page.")
+                                    "Printing the report, or saving it as a PDF, gives all %2 pages.")
                          .arg(pagesShown_)
                          .arg(layout_->knownPages()));
 }

@@ -45,7 +45,8 @@ private slots:
     void stopAndEscapeEndTheRun();
     void importInsertsReadRowsOnce_data();
     void importInsertsReadRowsOnce();
-    void failingDatabaseKeepsInsertedRows();
+    void folderSearchListsEveryFile();
+    void fullRegisterStoresNothingSilently();
     void silentServerStopsTheImport();
     void registerReloadsAfterTheWizard();
 
@@ -153,13 +154,13 @@ void BulkWizardTest::open(const QString& backend) {
 void BulkWizardTest::fileListAddsEachEntryOnce() {
     open();
     QCOMPARE(page(), QStringLiteral("fam1"));
-    // Open XML File: the dialog's title and filter; the same path in other letter case is refused.
+    // Open XML File: the dialog's title and filter; another path to the same file is refused.
     addFile(path("certs/Meera.pfx"));
     const Shown& dialog = fx_->dialogs->shown().back();
     QCOMPARE(dialog.title, QStringLiteral("Select Certificate File"));
     QCOMPARE(dialog.filter, QStringLiteral("Personal Information Exchange (*.pfx;*.p12)|*.pfx;*.p12|X.509 "
                                            "Certificate (*.cer;*.crt)|*.cer;*.crt|All Files (*.*)|*.*"));
-    addFile(path("CERTS/meera.PFX"));
+    addFile(path("certs/../certs/Meera.pfx"));
     QCOMPARE(fx_->dialogs->messages().back(), QStringLiteral("File already exists in the List."));
     fx_->dialogs->queue(QStringList{}); // cancelled
     QTest::mouseClick(w_->cmdfl, Qt::LeftButton);
@@ -425,32 +426,66 @@ void BulkWizardTest::importInsertsReadRowsOnce() {
     QVERIFY(fx_->logText().isEmpty());
 }
 
-void BulkWizardTest::failingDatabaseKeepsInsertedRows() {
+// Hidden files are files too, and names differing only in letter case are two files.
+void BulkWizardTest::folderSearchListsEveryFile() {
     open();
-    fx_->db->execute(QStringLiteral("Create Trigger refuse Before Insert On DscStore When NEW.Nm='Bina O''Neil' "
-                                    "Begin Select Raise(Abort, 'disk full'); End"));
+    const QString folder = path("dotted");
+    QDir().mkpath(folder);
+    QFile::copy(path("certs/Meera.pfx"), folder + "/.meera.pfx");
+    QFile::copy(path("certs/Bina.cer"), folder + "/bina.cer");
+    QFile::copy(path("Twin.cer"), folder + "/BINA.cer");
+    addFolder(folder);
+    addFolder(folder);
+    addFile(folder + "/./bina.cer");
+    QCOMPARE(fx_->dialogs->messages().back(), QStringLiteral("File already exists in the List."));
+    QCOMPARE(column(w_->vs1, 1), QStringList({folder + "/.meera.pfx", folder + "/BINA.cer", folder + "/bina.cer"}));
+}
+
+// A register that cannot grow (a full disk) stores nothing, and says so in each row instead of
+// "Imported Successfully"; once there is room, Import stores the rows.
+void BulkWizardTest::fullRegisterStoresNothingSilently() {
+    open();
+    kyt::RowSet rs = fx_->db->openRowSet(QStringLiteral("PRAGMA page_count"));
+    const int pages = rs.value(0).toInt();
+    rs.close();
+    fx_->db->execute(QStringLiteral("PRAGMA max_page_count=%1").arg(pages));
+    // Filled up with long rows, then with short ones, until not even a short one fits.
+    int filler = 1000;
+    for (const int length : {200, 1})
+        while (filler < 3000 && kyt::ErrorTrap::silent()([&] {
+                   fx_->insert(++filler, QString(length, QLatin1Char('f')), QStringLiteral("01/01/2020"),
+                               QStringLiteral("01/01/2021"));
+               })) {
+        }
+    auto count = [&] {
+        kyt::RowSet n = fx_->db->openRowSet(QStringLiteral("Select Count(*) From DscStore Where Nm Not Like 'f%'"));
+        const int c = n.value(0).toInt();
+        n.close();
+        return c;
+    };
     addFile(path("certs/Meera.pfx"));
     addFile(path("certs/Bina.cer"));
     addFile(path("ten/c01.cer"));
     w_->vs1->setTextMatrix(1, 2, QStringLiteral("pw"));
     QTest::mouseClick(w_->cmdproceed, Qt::LeftButton);
     QTest::mouseClick(w_->cmdconvert, Qt::LeftButton);
-    // Each failing insert is logged and the run goes on; the row inserted before them stays.
-    const QStringList log = fx_->logLines();
-    QCOMPARE(log.size(), 2);
-    QVERIFY(log.first().endsWith(QStringLiteral("frmbulkdsc\tIMPORTDETAILS")));
-    QVERIFY(log.first().contains(QStringLiteral("disk full")));
-    kyt::RowSet rs = fx_->db->openRowSet(QStringLiteral("Select Nm From DscStore"));
-    QCOMPARE(rs.text(0), QStringLiteral("Meera Iyer"));
-    rs.next();
-    QVERIFY(rs.eof());
-    rs.close();
-    // The window stays usable.
+    QCOMPARE(column(w_->vs2, kStatus), QStringList(3, QStringLiteral("Not Imported: the disk is full")));
+    QCOMPARE(fx_->dialogs->messages().back(), QStringLiteral("0 Records Transferred."));
+    QCOMPARE(count(), 0);
+    QCOMPARE(fx_->cls->FileNos, 0);
+    QCOMPARE(fx_->logLines().size(), 3);
+    QVERIFY(fx_->logLines().first().endsWith(QStringLiteral("frmbulkdsc\tIMPORTDETAILS")));
+
+    fx_->db->execute(QStringLiteral("PRAGMA max_page_count=1000000"));
+    QTest::mouseClick(w_->cmdconvert, Qt::LeftButton);
+    QCOMPARE(column(w_->vs2, kStatus),
+             QStringList({"Imported Successfully", "Imported Successfully", "Duplicate Serial Number"}));
+    QCOMPARE(count(), 2);
+    QCOMPARE(fx_->cls->FileNos, 2);
     QTest::mouseClick(w_->cmdback, Qt::LeftButton);
     QCOMPARE(page(), QStringLiteral("fam1"));
 
     // Past the largest record number nothing is stored under a number that turned negative.
-    fx_->db->execute(QStringLiteral("Drop Trigger refuse"));
     fx_->db->execute(QStringLiteral("Delete From DscStore"));
     fx_->insert(2147483646, QStringLiteral("Last But One"), QStringLiteral("01/01/2020"), QStringLiteral("01/01/2021"));
     QTest::mouseClick(w_->cmdproceed, Qt::LeftButton);

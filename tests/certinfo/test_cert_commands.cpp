@@ -132,11 +132,11 @@ void CertCommandsTest::importOnboardsAFolderOnce() {
     QDir().mkpath(folder);
     QFile::copy(bundle_, folder + QStringLiteral("/Meera.pfx"));
     writeFile(folder, QStringLiteral("readme.txt"), QByteArray("not a certificate"));
-    const QStringList args = {"import",     folder,    folder + QStringLiteral("/MEERA.pfx"), "--password", "pw",
+    const QStringList args = {"import",     folder,    folder + QStringLiteral("/./Meera.pfx"), "--password", "pw",
                               "--id-proof", "PAN Card"};
     const QString meera = QStringLiteral("1\tMeera\tMeera Iyer\tClass 2 Organisation\t1A2B3C\tCommand CA\t05/03/2024 "
                                          "11:37:08\t02/01/2051 01:30:00\tmeera@example.in\t");
-    // The file named again in other letter case is listed once; the text file is read and refused.
+    // The file named again by another path is listed once; the text file is read and refused.
     const Run first = dscmgr(args);
     QCOMPARE(first.status, 1);
     QCOMPARE(first.lines.mid(1), QStringList({meera + "Imported Successfully",

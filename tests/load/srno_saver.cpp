@@ -32,7 +32,7 @@ int main(int argc, char* argv[]) {
             values[4] = QStringLiteral("01/04/2024 10:00:00");
             values[5] = QStringLiteral("31/03/2026 10:00:00");
             int n = 0;
-            InsertWithNextNumber(*db, values, n);
+            InsertNewRecord(*db, values, n);
             db->execute(StoreStatements::flushTables());
         }
     } catch (const kyt::Error& e) {

@@ -59,6 +59,16 @@ std::shared_ptr<kyt::Db> openFreshDb(const QString& backend, const QString& fold
     return db;
 }
 
+QString addressOf(const kyt::Db& db, const QString& user, const QString& options) {
+    if (db.backend() == kyt::Db::Backend::SQLite)
+        return QStringLiteral("sqlite:") + db.connection().databaseName();
+    return QStringLiteral("mysql://%1@localhost/%2?socket=%3%4")
+        .arg(
+            user, db.connection().databaseName(),
+            db.connection().connectOptions().section(QStringLiteral("UNIX_SOCKET="), 1).section(QLatin1Char(';'), 0, 0),
+            options);
+}
+
 ComponentFixture::ComponentFixture(const QString& backend)
     : folder(dir.path()), dialogs(std::make_shared<kyt::ScriptedDialogs>()),
       clock(std::make_shared<kyt::FixedClock>(QDateTime(QDate(2026, 12, 5), QTime(10, 30, 0)))),

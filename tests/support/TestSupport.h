@@ -20,6 +20,10 @@ void addBackendColumn();
 // its own on the MariaDB server (dropped and created anew).
 std::shared_ptr<kyt::Db> openFreshDb(const QString& backend, const QString& folder, const QString& tag);
 
+// The address by which a program in another process opens the database of `db`; on the server
+// as `user` ("name" or "name:password"), with `options` ("&timeout=4") added.
+QString addressOf(const kyt::Db& db, const QString& user = QStringLiteral("root"), const QString& options = {});
+
 // A component instance with scripted dialogs, a fixed clock, a recording desktop and an object
 // registry of its own in a temporary folder, the report components registered.
 struct ComponentFixture {
