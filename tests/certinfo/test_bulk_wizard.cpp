@@ -47,6 +47,7 @@ private slots:
     void importInsertsReadRowsOnce();
     void folderSearchListsEveryFile();
     void fullRegisterStoresNothingSilently();
+    void damagedRegisterIsRefusedBeforeReading();
     void silentServerStopsTheImport();
     void registerReloadsAfterTheWizard();
 
@@ -494,6 +495,23 @@ void BulkWizardTest::fullRegisterStoresNothingSilently() {
     QCOMPARE(QStringList({rs.text(0), rs.text(1), rs.text(2)}), QStringList({"2147483646", "2147483647", "2"}));
     rs.close();
     QVERIFY(fx_->logText().contains(QStringLiteral("No record number is left")));
+}
+
+void BulkWizardTest::damagedRegisterIsRefusedBeforeReading() {
+    open();
+    const QString file = path("damaged.db");
+    testsupport::makeDamagedRegister(file);
+    QString error;
+    fx_->cls->Db = kyt::Db::open(kyt::DbAddress::sqliteFile(file), &error);
+    QVERIFY2(fx_->cls->Db, qPrintable(error));
+    addFile(path("certs/Bina.cer"));
+    QTest::mouseClick(w_->cmdproceed, Qt::LeftButton);
+    QVERIFY2(fx_->dialogs->messages().back().startsWith(
+                 QStringLiteral("The register cannot be read, so nothing can be imported into it: the register file "
+                                "is damaged")),
+             qPrintable(fx_->dialogs->messages().back()));
+    QCOMPARE(page(), QStringLiteral("fam1"));
+    QCOMPARE(w_->vs2->Rows(), 1); // no file was read
 }
 
 // A server that stops answering ends the run at the row it was met on: nothing is marked as

@@ -204,21 +204,7 @@ void ImportFaultsTest::refusedWritesAreNotImported() {
 // A damaged register is not imported into: one line, exit status 2, the file as it was.
 void ImportFaultsTest::damagedRegisterIsLeftAlone() {
     const QString file = dir_.filePath(QStringLiteral("damaged.db"));
-    {
-        QString error;
-        const auto db = kyt::Db::open(kyt::DbAddress::sqliteFile(file), &error);
-        QVERIFY2(db, qPrintable(error));
-        db->execute(StoreStatements::createTable());
-        for (int i = 1; i <= 400; ++i)
-            db->execute(QStringLiteral("Insert Into DscStore (SrNo, Nm) Values (%1, '%2')")
-                            .arg(i)
-                            .arg(QString(200, QLatin1Char('x'))));
-    }
-    QFile damaged(file);
-    QVERIFY(damaged.open(QIODevice::ReadWrite));
-    damaged.seek(damaged.size() / 2);
-    damaged.write(QByteArray(8192, '\xff'));
-    damaged.close();
+    testsupport::makeDamagedRegister(file);
     auto hash = [&] {
         QFile f(file);
         f.open(QIODevice::ReadOnly);
@@ -245,6 +231,8 @@ void ImportFaultsTest::folderEntriesEachGetALine() {
     QVERIFY(::mkfifo(QFile::encodeName(folder + QStringLiteral("/pipe.cer")).constData(), 0644) == 0);
     QVERIFY(QFile::link(folder + QStringLiteral("/gone.cer"), folder + QStringLiteral("/dangling.cer")));
     ::chmod(QFile::encodeName(folder + QStringLiteral("/locked")).constData(), 0);
+    QFile::copy(cert("beta.cer"), folder + QStringLiteral("/secret.cer"));
+    ::chmod(QFile::encodeName(folder + QStringLiteral("/secret.cer")).constData(), 0);
     const auto db = testsupport::openFreshDb(QStringLiteral("sqlite"), dir_.path(), QStringLiteral("mixed"));
     const Run r = dscmgr({"import", folder, folder + QStringLiteral("/./cert.cer")}, testsupport::addressOf(*db), true);
     QStringList statuses;
@@ -253,7 +241,8 @@ void ImportFaultsTest::folderEntriesEachGetALine() {
     QCOMPARE(statuses, QStringList({".hidden=Not Imported: the Certificate Name is longer than 100 characters",
                                     "CERT=" + kImported, "cert=" + kImported,
                                     folder + "/dangling.cer=Broken link: the file it points to does not exist",
-                                    "lo=Folder cannot be read", "pipe=Not a file: a named pipe"}));
+                                    "lo=Folder cannot be read", "pipe=Not a file: a named pipe",
+                                    "secret=File cannot be read: permission denied"}));
     QCOMPARE(r.status, 1);
     QCOMPARE(column(*db, QStringLiteral("Select Nm From DscStore Order By Nm")),
              QStringList({"Alpha Holder", "Beta Holder"}));

@@ -69,6 +69,25 @@ QString addressOf(const kyt::Db& db, const QString& user, const QString& options
             options);
 }
 
+void makeDamagedRegister(const QString& file) {
+    {
+        QString error;
+        const auto db = kyt::Db::open(kyt::DbAddress::sqliteFile(file), &error);
+        if (!db)
+            qFatal("cannot open SQLite: %s", qPrintable(error));
+        db->execute(StoreStatements::createTable());
+        for (int i = 1; i <= 400; ++i)
+            db->execute(QStringLiteral("Insert Into DscStore (SrNo, Nm) Values (%1, '%2')")
+                            .arg(i)
+                            .arg(QString(200, QLatin1Char('x'))));
+    }
+    QFile damaged(file);
+    if (!damaged.open(QIODevice::ReadWrite))
+        qFatal("cannot damage %s", qPrintable(file));
+    damaged.seek(damaged.size() / 2);
+    damaged.write(QByteArray(8192, '\xff'));
+}
+
 ComponentFixture::ComponentFixture(const QString& backend)
     : folder(dir.path()), dialogs(std::make_shared<kyt::ScriptedDialogs>()),
       clock(std::make_shared<kyt::FixedClock>(QDateTime(QDate(2026, 12, 5), QTime(10, 30, 0)))),

@@ -24,6 +24,10 @@ std::shared_ptr<kyt::Db> openFreshDb(const QString& backend, const QString& fold
 // as `user` ("name" or "name:password"), with `options` ("&timeout=4") added.
 QString addressOf(const kyt::Db& db, const QString& user = QStringLiteral("root"), const QString& options = {});
 
+// Writes an SQLite register at `file` with a few hundred records, closes it, and overwrites two of
+// its pages in the middle, as a failing disk would: its first pages still read well.
+void makeDamagedRegister(const QString& file);
+
 // A component instance with scripted dialogs, a fixed clock, a recording desktop and an object
 // registry of its own in a temporary folder, the report components registered.
 struct ComponentFixture {
