@@ -108,13 +108,14 @@ void TestComponent::errorLogLines() {
     fx.cls->Err() = {91, QStringLiteral("Object variable not set"), QStringLiteral("KYTDscMgr")};
     fx.cls->Proc_Name = QStringLiteral("frmDscMain\tLOADGRID");
     fx.cls->DoErrorLogEntry();
-    fx.cls->Err() = {-2147467259, QStringLiteral("tab\there"), QStringLiteral("Db")};
+    // A line break in a value (an issuer, a file name) never splits the entry.
+    fx.cls->Err() = {-2147467259, QStringLiteral("tab\there\r\nIssuer\nCA"), QStringLiteral("Db\r")};
     fx.cls->Proc_Name = QStringLiteral("CLSMAIN\tINITME");
     fx.cls->DoErrorLogEntry();
 
     QCOMPARE(fx.logText(),
              QStringLiteral("05/12/2026 10:30:00\t91\tObject variable not set\tKYTDscMgr\tfrmDscMain\t"
-                            "LOADGRID\r\n05/12/2026 10:30:00\t-2147467259\ttab\there\tDb\tCLSMAIN\tINITME\r\n"));
+                            "LOADGRID\r\n05/12/2026 10:30:00\t-2147467259\ttab\there  Issuer CA\tDb \tCLSMAIN\tINITME\r\n"));
 
     // A log that cannot be opened loses the entry and nothing else.
     fx.cls->LogFlNm.clear();

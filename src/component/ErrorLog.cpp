@@ -3,6 +3,19 @@
 #include <QDateTime>
 #include <QFile>
 
+namespace {
+// A description, source or procedure name may quote an issuer or a file name holding line breaks;
+// written unchanged they would split the entry, and the next reader would take half of it for a
+// line of its own.
+QString onOneLine(QString text) {
+    if (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'))) {
+        text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+        text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    }
+    return text;
+}
+} // namespace
+
 QString ClsMain::logFile() const {
     return DocPath + QLatin1Char('/') + LogFlNm;
 }
@@ -16,7 +29,8 @@ void ClsMain::DoErrorLogEntry() {
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return;
     const QString line = services_.clock->now().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")) + QLatin1Char('\t') +
-                         QString::number(err_.number) + QLatin1Char('\t') + err_.description + QLatin1Char('\t') +
-                         err_.source + QLatin1Char('\t') + Proc_Name + QLatin1String("\r\n");
+                         QString::number(err_.number) + QLatin1Char('\t') + onOneLine(err_.description) +
+                         QLatin1Char('\t') + onOneLine(err_.source) + QLatin1Char('\t') + onOneLine(Proc_Name) +
+                         QLatin1String("\r\n");
     file.write(line.toUtf8());
 }

@@ -5,6 +5,8 @@
 #include "host/ConsoleDialogs.h"
 #include "host/HostOptions.h"
 #include "host/HostSession.h"
+#include "host/ListOutput.h"
+#include "platform/ShownText.h"
 
 #include <algorithm>
 #include <memory>
@@ -14,6 +16,8 @@
 namespace {
 constexpr int kReadFile = -2;
 constexpr short kDetails = 8;
+// The details' names, by detail number; the JSON keys too.
+const char* const kLabels[kDetails] = {"Error", "Name", "Type", "Serial", "Issuer", "Valid from", "Valid to", "E-mail"};
 
 // The component with its certificate information object, or nothing after saying why.
 std::shared_ptr<ClsMain> openCertComponent(const HostOptions& options, QTextStream& err) {
@@ -84,10 +88,21 @@ int runCertInfoCommand(const HostOptions& options, QTextStream& out, QTextStream
         component->GetSignInfo(QString(), QString(), *options.storeIndex);
     else
         component->GetSignInfo(QFileInfo(options.certFile).absoluteFilePath(), *password, kReadFile);
+    QStringList details;
     for (short i = 0; i < kDetails; ++i)
-        out << i << '\t' << component->GetCertInfo(i) << '\n';
+        details << component->GetCertInfo(i);
+    if (options.json) {
+        out << '{';
+        for (short i = 0; i < kDetails; ++i)
+            out << (i ? ",\n " : "") << JsonOutput::quoted(QLatin1String(kLabels[i])) << ':'
+                << JsonOutput::quoted(details[i]);
+        out << "}\n";
+    } else {
+        for (short i = 0; i < kDetails; ++i)
+            out << kLabels[i] << ": " << shown::terminalCell(details[i]) << '\n';
+    }
     out.flush();
-    return component->GetCertInfo(0).isEmpty() ? 0 : 1;
+    return details[0].isEmpty() ? 0 : 1;
 }
 
 int runStoreCommand(const HostOptions& options, QTextStream& out, QTextStream& err) {
@@ -101,10 +116,14 @@ int runStoreCommand(const HostOptions& options, QTextStream& out, QTextStream& e
         err << "dscmgr: the certificate store cannot be listed.\n";
         return 2;
     }
+    if (store.isEmpty()) {
+        err << "dscmgr: no signing token with a certificate is present.\n";
+        return 1;
+    }
     for (int i = 0; i < store.size(); ++i) {
         const QVariantMap entry = store[i].toMap();
-        out << i << '\t' << entry.value(QStringLiteral("holder")).toString() << '\t'
-            << entry.value(QStringLiteral("issuer")).toString() << '\t'
+        out << i << '\t' << shown::terminalCell(entry.value(QStringLiteral("holder")).toString()) << '\t'
+            << shown::terminalCell(entry.value(QStringLiteral("issuer")).toString()) << '\t'
             << entry.value(QStringLiteral("validTo")).toString() << '\n';
     }
     out.flush();

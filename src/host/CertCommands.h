@@ -19,9 +19,11 @@ std::optional<QString> certificatePassword(const HostOptions& options, const QSt
 bool attachCertObject(ClsMain& component, QTextStream& err);
 
 // `dscmgr certinfo FILE [password source]` and `dscmgr certinfo --store INDEX`: the eight
-// certificate details, one line each: the detail number, a TAB and the text. Exit status 0 when
+// certificate details, one line each, "Name: " and the text (on one line, fit for a terminal), or
+// with --json one object keyed by those names. Exit status 0 when
 // the certificate was read (detail 0 empty), 1 when not, 2 when the command cannot be run.
 int runCertInfoCommand(const HostOptions& options, QTextStream& out, QTextStream& err);
 // `dscmgr store`: one line per certificate of the store: index, holder, issuer and valid-to date,
-// TAB-separated. Exit status 0, or 2 when the certificate component cannot be had.
+// TAB-separated. Exit status 0; 1 with a line on `err` when no token holds a certificate; 2 when the certificate
+// component cannot be had.
 int runStoreCommand(const HostOptions& options, QTextStream& out, QTextStream& err);

@@ -40,12 +40,13 @@ QString HostOptions::resolvedFolder() const {
 QString HostOptions::usage() {
     return QStringLiteral("Usage:\n"
                           "  dscmgr [--folder DIR] [--db ADDRESS] [--log NAME] [--scale X,Y,F]   open the register\n"
-                          "  dscmgr list [--expired | --expiring [DAYS]] [--csv] [--folder DIR] [--db ADDRESS]\n"
+                          "  dscmgr list [--expired | --expiring [DAYS]] [--csv | --csv-raw | --json] [--no-bom]\n"
+                          "              [--folder DIR] [--db ADDRESS]\n"
                           "  dscmgr report --pdf FILE [--expired | --expiring [DAYS]] [--columns 3,4,8]\n"
                           "                [--folder DIR] [--db ADDRESS]\n"
                           "  dscmgr check [--notify] [--folder DIR] [--db ADDRESS]\n"
-                          "  dscmgr certinfo FILE [--password PASSWORD | --password-file FILE]\n"
-                          "  dscmgr certinfo --store INDEX\n"
+                          "  dscmgr certinfo [--json] FILE [--password PASSWORD | --password-file FILE]\n"
+                          "  dscmgr certinfo [--json] --store INDEX\n"
                           "  dscmgr store\n"
                           "  dscmgr --version\n"
                           "  dscmgr remind [--days 30,7,1] [--dry-run] [--summary-to ADDRESS] [--password-file FILE]\n"
@@ -56,6 +57,8 @@ QString HostOptions::usage() {
                           "the default is an SQLite file KYTDscMgr.db in the folder.\n"
                           "Without --password or --password-file, certificate files take the password from the\n"
                           "environment variable KYT_PASSWORD, else ask for it when standard input is a terminal.\n"
+                          "--csv marks cells a spreadsheet would run as formulas with a leading ' and starts with a\n"
+                          "UTF-8 byte-order mark (--no-bom leaves it out); --csv-raw writes the cells as stored.\n"
                           "check exits with 1 when certificates expire within the DSCDays setting; --notify\n"
                           "also shows that as a desktop notification.\n"
                           "--columns numbers the list's columns: 1 Sr. No., 3 Certificate Name, 4 Type of DSC,\n"
@@ -177,8 +180,14 @@ std::optional<HostOptions> HostOptions::parse(const QStringList& args, QString* 
                 if (!o.remindSteps)
                     return fail(why);
             }
-        } else if (a == QLatin1String("--csv")) {
+        } else if (a == QLatin1String("--csv") && o.command == Command::List) {
             o.csv = true;
+        } else if (a == QLatin1String("--csv-raw") && o.command == Command::List) {
+            o.csvRaw = true;
+        } else if (a == QLatin1String("--no-bom") && o.command == Command::List) {
+            o.noBom = true;
+        } else if (a == QLatin1String("--json") && (o.command == Command::List || o.command == Command::CertInfo)) {
+            o.json = true;
         } else if (a == QLatin1String("--expired")) {
             o.filter = Filter::Expired;
         } else if (a == QLatin1String("--expiring")) {
@@ -209,6 +218,8 @@ std::optional<HostOptions> HostOptions::parse(const QStringList& args, QString* 
                                    "question, never from the command line."));
     if (o.password && !o.passwordFile.isEmpty())
         return fail(QStringLiteral("Give the password one way: --password or --password-file."));
+    if (int(o.csv) + int(o.csvRaw) + int(o.json) > 1)
+        return fail(QStringLiteral("Choose one of --csv, --csv-raw and --json."));
     if (o.command == Command::Report && o.pdfFile.isEmpty())
         return fail(QStringLiteral("report needs --pdf FILE."));
     if (o.command == Command::CertInfo && o.certFile.isEmpty() && !o.storeIndex)

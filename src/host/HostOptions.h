@@ -6,10 +6,10 @@
 
 // The host program's command line:
 //   dscmgr [gui] [--folder DIR] [--db ADDRESS] [--log NAME] [--scale X,Y,F]
-//   dscmgr list [--expired | --expiring [DAYS]] [--csv] [--folder DIR] [--db ADDRESS]
+//   dscmgr list [--expired | --expiring [DAYS]] [--csv | --csv-raw [--no-bom] | --json] [--folder DIR] [--db ADDRESS]
 //   dscmgr report --pdf FILE [--expired | --expiring [DAYS]] [--columns 3,4,8] [--folder DIR] [--db ADDRESS]
 //   dscmgr check [--notify] [--folder DIR] [--db ADDRESS]
-//   dscmgr certinfo FILE [--password PASSWORD | --password-file FILE] | dscmgr certinfo --store INDEX
+//   dscmgr certinfo [--json] FILE [--password PASSWORD | --password-file FILE] | dscmgr certinfo --store INDEX
 //   dscmgr store
 //   dscmgr --version | -h
 //   dscmgr remind [--days 30,7,1] [--dry-run] [--summary-to ADDRESS] [--password-file FILE] [--folder DIR]
@@ -41,6 +41,9 @@ struct HostOptions {
     std::optional<int> storeIndex;
     bool notify = false;                // check: also tell the desktop
     bool csv = false;                   // list as CSV
+    bool csvRaw = false;                // list as CSV, cells as stored
+    bool noBom = false;                 // CSV without the byte-order mark
+    bool json = false;                  // list or certinfo as JSON
     QString pdfFile;                    // report --pdf FILE
     std::optional<QList<int>> columns;  // report --columns: print column rows; none: the saved choice
     QStringList importPaths;            // import: certificate files and folders

@@ -4,6 +4,8 @@
 #include "bulk/BulkReader.h"
 #include "host/CertCommands.h"
 #include "host/HostSession.h"
+#include "host/TerminalProgress.h"
+#include "platform/ShownText.h"
 #include "register/RegisterCheck.h"
 #include "register/StoreStatements.h"
 
@@ -73,8 +75,11 @@ int runImportCommand(HostSession& session, QTextStream& out, QTextStream& err) {
 
     std::vector<bulk::ReadResult> rows;
     kyt::ErrorTrap readTrap(&component, kModule, QStringLiteral("GETFILEINFO"));
-    for (const QString& file : files)
+    TerminalProgress progress(err);
+    for (const QString& file : files) {
+        progress.show(QStringLiteral("Reading"), rows.size() + 1, files.size());
         rows.push_back(bulk::ReadEntry(component, {file, bulk::kFileKind}, *password, readTrap));
+    }
 
     bulk::ImportChoices choices;
     choices.autoType = !session.options().dscType;
@@ -87,16 +92,19 @@ int runImportCommand(HostSession& session, QTextStream& out, QTextStream& err) {
     bool complete = true;
     out << bulk::ResultHeadings().join(QLatin1Char('\t')) << '\n';
     for (size_t i = 0; i < rows.size(); ++i) {
+        progress.show(QStringLiteral("Importing"), i + 1, rows.size());
         bulk::ReadResult& row = rows[i];
         row.status = importer.importRow(row.details, row.status);
         // A certificate already in the register is no failure of the run; anything else not stored is.
         complete = complete && (row.status == bulk::kImported || row.status == bulk::kDuplicateSerial);
-        QStringList cells = {QString::number(i + 1), row.fileName};
+        // File names and certificate fields may hold anything: each is kept on its line and harmless.
+        QStringList cells = {QString::number(i + 1), shown::terminalCell(row.fileName)};
         for (const QString& detail : row.details)
-            cells << detail;
-        cells << row.status;
+            cells << shown::terminalCell(detail);
+        cells << shown::terminalCell(row.status);
         out << cells.join(QLatin1Char('\t')) << '\n';
     }
+    progress.done();
     importer.finish();
     out << bulk::TransferSummary(importer.count()) << '\n';
     out.flush();

@@ -1,29 +1,14 @@
 #include "host/ListCommands.h"
 
+#include "component/Module1.h"
 #include "host/DesktopNotice.h"
 #include "host/HostSession.h"
+#include "host/ListOutput.h"
+#include "listing/CertRows.h"
 #include "register/frmDscMain.h"
 
-namespace {
-QString csvField(const QString& text) {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n')) &&
-        !text.contains(QLatin1Char('\r')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
-// A listing cell on one line and harmless on a terminal: tabs and line breaks stored in a field
-// would split its row, and escape sequences would reach the terminal. Every control character
-// becomes a blank.
-QString listingCell(QString text) {
-    for (QChar& c : text)
-        if (c.category() == QChar::Other_Control)
-            c = QLatin1Char(' ');
-    return text;
-}
-} // namespace
+#include <algorithm>
+#include <cstdio>
 
 // A register that could not be read in full lists nothing: a heading alone would read as "no
 // certificates". Its first error goes out as one line, exit status 2.
@@ -37,25 +22,17 @@ bool reportUnreadable(const HostSession& session, QTextStream& err) {
 }
 
 void printList(const CertGrid& grid, QTextStream& out) {
+    TabOutput tab(out);
     for (int row = 0; row < grid.Rows(); ++row) {
         QStringList cells;
         for (int column = 0; column < grid.Cols(); ++column)
             if (column != 1)
-                cells << listingCell(grid.TextMatrix(row, column));
-        out << cells.join(QLatin1Char('\t')) << '\n';
+                cells << grid.TextMatrix(row, column);
+        if (row == 0)
+            tab.begin(cells);
+        else
+            tab.row(cells);
     }
-    out.flush();
-}
-
-void printCsv(const CertGrid& grid, QTextStream& out) {
-    for (int row = 0; row < grid.Rows(); ++row) {
-        QStringList cells;
-        for (int column = 0; column < grid.Cols(); ++column)
-            if (column != 1)
-                cells << csvField(grid.TextMatrix(row, column));
-        out << cells.join(QLatin1Char(',')) << "\r\n";
-    }
-    out.flush();
 }
 
 frmDscMain* openFilteredList(HostSession& session) {
@@ -82,17 +59,77 @@ frmDscMain* openFilteredList(HostSession& session) {
     return window;
 }
 
-int runListCommand(HostSession& session, QTextStream& out, QTextStream& err) {
-    frmDscMain* window = openFilteredList(session);
-    const bool unreadable = reportUnreadable(session, err);
-    if (!unreadable) {
-        if (session.options().csv)
-            printCsv(*window->vs, out);
-        else
-            printList(*window->vs, out);
+namespace {
+std::unique_ptr<ListOutput> outputFor(const HostOptions& options, QTextStream& out) {
+    if (options.json)
+        return std::make_unique<JsonOutput>(out);
+    if (options.csv || options.csvRaw)
+        return std::make_unique<CsvOutput>(out, options.csvRaw, !options.noBom);
+    return std::make_unique<TabOutput>(out);
+}
+
+CertRows::Selection listSelection(const HostOptions& options, ClsMain& component) {
+    const QDateTime now = component.services().clock->now();
+    switch (options.filter) {
+    case HostOptions::Filter::All:
+        return CertRows::select(CertRows::Filter::All, now, 0);
+    case HostOptions::Filter::Expired:
+        return CertRows::select(CertRows::Filter::Expired, now, 0);
+    case HostOptions::Filter::Expiring:
+        break;
     }
-    window->Unload();
-    return unreadable ? 2 : 0;
+    const QString days = options.expiringDays.value_or(
+        component.GetSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCDays"), QStringLiteral("0")));
+    return CertRows::select(CertRows::Filter::Expiring, now, Val(days));
+}
+
+QStringList listHeadings() {
+    QStringList headings = CertListModel::headings();
+    headings.removeAt(1); // the record number, hidden in the window
+    return headings;
+}
+} // namespace
+
+void printEmptyList(const HostOptions& options, QTextStream& out) {
+    const std::unique_ptr<ListOutput> output = outputFor(options, out);
+    output->begin(listHeadings());
+    output->end();
+}
+
+// The rows go out as they are read, from the statement the window's list runs: nothing is held but
+// the row at hand, and no widget is made.
+int runListCommand(HostSession& session, QTextStream& out, QTextStream& err) {
+    ClsMain& component = *session.component();
+    component.DocPath = session.folder();
+    component.Db = session.db();
+    component.LogFlNm = session.options().log;
+
+    const std::unique_ptr<ListOutput> output = outputFor(session.options(), out);
+    const QStringList headings = listHeadings();
+    // The headings wait for the first row, so that a register failing at once prints nothing.
+    bool begun = false;
+    int number = 0;
+    std::array<QByteArrayView, CertRows::kFields> cells; // the running number, then fields 1..15
+    char numberText[16];
+    kyt::ErrorTrap trap(&component, QStringLiteral("frmDscMain"), QStringLiteral("LOADGRID"));
+    trap([&] {
+        const CertRows::Selection selection = listSelection(session.options(), component);
+        CertRows::readUtf8(*session.db(), selection.sql, [&](const CertRows::Utf8Fields& fields) {
+            if (!begun) {
+                output->begin(headings);
+                begun = true;
+            }
+            cells[0] = QByteArrayView(numberText, std::snprintf(numberText, sizeof numberText, "%d", ++number));
+            std::copy(fields.begin() + 1, fields.end(), cells.begin() + 1);
+            output->row(std::span<const QByteArrayView>(cells));
+        });
+    });
+    if (reportUnreadable(session, err))
+        return 2;
+    if (!begun)
+        output->begin(headings);
+    output->end();
+    return 0;
 }
 
 QString expiryNotice(int certificates, const QString& days) {

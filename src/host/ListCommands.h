@@ -3,6 +3,7 @@
 #include <QTextStream>
 
 class HostSession;
+struct HostOptions;
 class CertGrid;
 class frmDscMain;
 
@@ -12,8 +13,10 @@ frmDscMain* openFilteredList(HostSession& session);
 // A register that could not be read in full: its first error as one line on `err`; true then.
 bool reportUnreadable(const HostSession& session, QTextStream& err);
 // `dscmgr list`: the rows the register's list shows under the chosen filter, as TAB-separated
-// lines or as CSV. Exit status 0; 2 with one line on `err` when the register cannot be read.
+// lines, as CSV or as JSON (see ListOutput). Exit status 0; 2 with one line on `err` when the register cannot be read.
 int runListCommand(HostSession& session, QTextStream& out, QTextStream& err);
+// The list of a register that holds nothing, in the chosen form: the headings alone.
+void printEmptyList(const HostOptions& options, QTextStream& out);
 // `dscmgr check`: the start-up check without a window. Exit status 1 when something is listed, 2
 // as for the list. With `notify` the same finding also goes to the desktop as one notice.
 int runCheckCommand(HostSession& session, QTextStream& out, QTextStream& err, bool notify);
@@ -21,6 +24,3 @@ int runCheckCommand(HostSession& session, QTextStream& out, QTextStream& err, bo
 QString expiryNotice(int certificates, const QString& days);
 // The heading line of the visible columns and one line per row, TAB-separated.
 void printList(const CertGrid& grid, QTextStream& out);
-// The same as CSV (RFC 4180): comma-separated, fields with a comma, quote or line break quoted and
-// quotes doubled, CRLF line ends.
-void printCsv(const CertGrid& grid, QTextStream& out);

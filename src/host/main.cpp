@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <QApplication>
+#include <QFileInfo>
 #include <QStyleFactory>
 #include <QTextStream>
 
@@ -17,6 +18,12 @@ namespace {
 // The command line prints only its own messages: the toolkit's notes about the environment (no
 // runtime folder, fonts, the platform plugin) would become mail under cron.
 void dropToolkitMessages(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+// The default register before the window has ever made it: a new machine, not a mistake.
+bool defaultRegisterMissing(const HostOptions& options) {
+    return options.folder.isEmpty() && options.db.isEmpty() &&
+           !QFileInfo::exists(HostOptions::defaultFolder() + QStringLiteral("/KYTDscMgr.db"));
+}
 
 bool hasDisplay() {
     return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
@@ -70,6 +77,14 @@ int main(int argc, char* argv[]) {
     if (options->command == HostOptions::Command::Store)
         return runStoreCommand(*options, out, err);
 
+    const bool reads =
+        options->command == HostOptions::Command::List || options->command == HostOptions::Command::Check;
+    if (reads && defaultRegisterMissing(*options)) {
+        err << "dscmgr: there are no certificates yet; the register is made when the window is first opened.\n";
+        if (options->command == HostOptions::Command::List)
+            printEmptyList(*options, out);
+        return 0;
+    }
     auto session = HostSession::open(*options, std::move(services), &error);
     if (!session) {
         err << "dscmgr: " << error << '\n';

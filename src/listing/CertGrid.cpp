@@ -1,5 +1,7 @@
 #include "listing/CertGrid.h"
 
+#include "platform/ShownText.h"
+
 #include <algorithm>
 #include <limits>
 #include <QHeaderView>
@@ -187,7 +189,7 @@ QVariant CertListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid())
         return {};
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return cell(index.row(), index.column());
+        return shown::visibleControls(cell(index.row(), index.column()));
     if (role == Qt::TextAlignmentRole)
         return int(centred(index.column()) ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignVCenter));
     if (role == Qt::BackgroundRole) {

@@ -1,33 +1,14 @@
 #include "component/ClsMain.h"
 #include "component/Module1.h"
+#include "listing/CertRows.h"
 #include "register/frmDscMain.h"
-#include "register/StoreStatements.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
-// The stored columns of the list (columns 1..16), in table order.
-const char* const kFields[] = {"SrNo",     "Nm",        "Typ",      "SerialNo",  "IssAuth", "DtFrom",
-                               "DtTo",     "Email",     "Mobile",   "TelNo",     "IdPrTyp", "IdPrNo",
-                               "IdPrFlNm", "AddrPrTyp", "AddrPrNo", "AddrPrFlNm"};
-constexpr int kDtFromField = 5;
-constexpr int kDtToField = 6;
 // More days than lie between any two dates with four-digit years.
 constexpr double kMaxDays = 3652059;
-
-// Now plus a number of days, kept within the dates that have four-digit years: a day count beyond
-// them lists every certificate (or none), under a heading that names the cut-off really used.
-QDateTime expiryCutOff(const QDateTime& now, double days) {
-    const QDateTime last(QDate(9999, 12, 31), QTime(23, 59, 59));
-    const QDateTime first(QDate(1, 1, 1), QTime(0, 0, 0));
-    if (!(days <= kMaxDays))
-        return last;
-    if (!(days >= -kMaxDays))
-        return first;
-    const QDateTime cutOff = now.addDays(qint64(days));
-    return cutOff > last ? last : cutOff < first ? first : cutOff;
-}
 } // namespace
 
 void frmDscMain::LoadGrid() {
@@ -36,19 +17,20 @@ void frmDscMain::LoadGrid() {
 
     QString sql;
     trap([&] {
-        if (options[0]->isChecked()) {
-            lblhead->setText(QStringLiteral("List of All Certificates"));
-            sql = StoreStatements::selectAll();
-        } else if (options[1]->isChecked()) {
-            setTag(cmdok, FormatDisplayDate(ClsObj->services().clock->now()));
-            lblhead->setText(QStringLiteral("List of Certificates Expired on or before ") + Tag(cmdok));
-            sql = StoreStatements::selectExpiringBy(Tag(cmdok));
-        } else if (options[2]->isChecked()) {
-            const QDateTime cutOff = expiryCutOff(ClsObj->services().clock->now(), Val(txtdays[0]->text()));
-            setTag(cmdok, FormatDisplayDate(cutOff));
-            lblhead->setText(QStringLiteral("List of Certificates To be Expired on or before ") + Tag(cmdok));
-            sql = StoreStatements::selectExpiringBy(Tag(cmdok));
-        }
+        const QDateTime now = ClsObj->services().clock->now();
+        CertRows::Selection selection;
+        if (options[0]->isChecked())
+            selection = CertRows::select(CertRows::Filter::All, now, 0);
+        else if (options[1]->isChecked())
+            selection = CertRows::select(CertRows::Filter::Expired, now, 0);
+        else if (options[2]->isChecked())
+            selection = CertRows::select(CertRows::Filter::Expiring, now, Val(txtdays[0]->text()));
+        else
+            return;
+        if (!selection.cutOff.isEmpty())
+            setTag(cmdok, selection.cutOff);
+        lblhead->setText(selection.heading);
+        sql = selection.sql;
     });
 
     // Rows are tinted by how their validity ends, now and within the "DSCDays" setting.
@@ -59,38 +41,12 @@ void frmDscMain::LoadGrid() {
         vs->listModel()->setExpiryCutOff(ClsObj->services().clock->now(), int(days));
     });
 
-    kyt::RowSet rs;
-    bool opened = !sql.isEmpty() && trap([&] { rs = ClsObj->Db->openRowSet(sql); });
-    if (opened) {
+    // A row that cannot be read ends the reload with the rows read so far.
+    if (!sql.isEmpty()) {
         CertListModel* model = vs->listModel();
         model->beginAppend();
-        std::array<int, CertListModel::kStoredColumns> index{};
-        // A table without one of the columns is not the register, empty or not.
-        const bool fieldsFound = trap([&] {
-            for (size_t i = 0; i < index.size(); ++i) {
-                index[i] = rs.indexOf(QLatin1String(kFields[i]));
-                if (index[i] < 0)
-                    kyt::raise(
-                        3265,
-                        QStringLiteral("Item cannot be found in the collection: %1").arg(QLatin1String(kFields[i])),
-                        QStringLiteral("KYTDscMgr.Db"));
-            }
-        });
-        // A row that cannot be read ends the reload with the rows read so far.
-        if (fieldsFound)
-            trap([&] {
-                std::array<QString, CertListModel::kStoredColumns> fields;
-                while (!rs.eof()) {
-                    for (int i = 0; i < CertListModel::kStoredColumns; ++i) {
-                        const int at = index[size_t(i)];
-                        fields[size_t(i)] = i == kDtFromField || i == kDtToField ? rs.dateText(at) : rs.text(at);
-                    }
-                    model->append(fields);
-                    rs.next();
-                }
-            });
+        trap([&] { CertRows::read(*ClsObj->Db, sql, [&](const CertRows::Fields& fields) { model->append(fields); }); });
         model->endAppend();
-        trap([&] { rs.close(); });
     }
     trap([&] { vs->autoFitColumns(); });
     trap([&] {

@@ -4,6 +4,7 @@
 #include "component/ClsMain.h"
 #include "component/Module1.h"
 #include "platform/ObjectRegistry.h"
+#include "platform/ShownText.h"
 #include "register/frmDscMain.h"
 
 namespace {
@@ -174,7 +175,7 @@ void frmDscMain::cmdproceed_Click() {
         for (int k = 0; k < n; ++k) {
             const int c = columns[k];
             cells[k] = QString();
-            trap([&] { cells[k] = vs->TextMatrix(i, c); });
+            trap([&] { cells[k] = shown::visibleControls(vs->TextMatrix(i, c)); });
             if (i == 1)
                 trap([&] { alignments[k] = reportAlignment(list->data(list->index(0, c), Qt::TextAlignmentRole)); });
         }

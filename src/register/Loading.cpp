@@ -1,4 +1,5 @@
 #include "component/ClsMain.h"
+#include "platform/ShownText.h"
 #include "register/frmDscMain.h"
 #include "register/MaskedDateBox.h"
 
@@ -74,15 +75,17 @@ void frmDscMain::LoadData() {
     for (int slot = 0; slot < kSlots; ++slot) {
         trap([&] {
             const QString t = vs->TextMatrix(row, slot + kFirstSlotColumn);
+            // Boxes show bidirectional controls as marks; the save turns them back.
+            const QString shownText = shown::visibleControls(t);
             switch (slot) {
             case TypeSlot:
-                cbodsctype->setEditText(t);
+                cbodsctype->setEditText(shownText);
                 break;
             case IdTypeSlot:
-                cboidproof->setEditText(t);
+                cboidproof->setEditText(shownText);
                 break;
             case AddrTypeSlot:
-                cboaddrproof->setEditText(t);
+                cboaddrproof->setEditText(shownText);
                 break;
             case DtFromSlot:
             case DtToSlot:
@@ -95,7 +98,7 @@ void frmDscMain::LoadData() {
                 setTag(cmdAddrProof, t);
                 break;
             default:
-                txtfields[size_t(slot)]->setText(t);
+                txtfields[size_t(slot)]->setText(shownText);
             }
         });
     }

@@ -1,6 +1,7 @@
 #include "component/ClsMain.h"
 #include "component/Module1.h"
 #include "platform/Db.h"
+#include "platform/ShownText.h"
 #include "register/frmDscMain.h"
 #include "register/MaskedDateBox.h"
 #include "register/RecordNumbers.h"
@@ -46,11 +47,23 @@ bool endsBeforeStart(const QString& from, const QString& to) {
 
 StoreStatements::RecordValues entryValues(const frmDscMain& w) {
     using K = frmDscMain::ProofKind;
-    return {w.txtfields[0]->text(),        w.cbodsctype->currentText(), w.txtfields[2]->text(),
-            w.txtfields[3]->text(),        w.txtdts[0]->text(),         w.txtdts[1]->text(),
-            w.txtfields[6]->text(),        w.txtfields[7]->text(),      w.txtfields[8]->text(),
-            w.cboidproof->currentText(),   w.txtfields[10]->text(),     frmDscMain::Tag(w.proofSelectButton(K::Id)),
-            w.cboaddrproof->currentText(), w.txtfields[13]->text(),     frmDscMain::Tag(w.proofSelectButton(K::Addr))};
+    // The boxes show bidirectional controls as marks (see LoadData); the record keeps the controls.
+    const auto box = [](const QString& text) { return shown::storedText(text); };
+    return {box(w.txtfields[0]->text()),
+            box(w.cbodsctype->currentText()),
+            box(w.txtfields[2]->text()),
+            box(w.txtfields[3]->text()),
+            w.txtdts[0]->text(),
+            w.txtdts[1]->text(),
+            box(w.txtfields[6]->text()),
+            box(w.txtfields[7]->text()),
+            box(w.txtfields[8]->text()),
+            box(w.cboidproof->currentText()),
+            box(w.txtfields[10]->text()),
+            frmDscMain::Tag(w.proofSelectButton(K::Id)),
+            box(w.cboaddrproof->currentText()),
+            box(w.txtfields[13]->text()),
+            frmDscMain::Tag(w.proofSelectButton(K::Addr))};
 }
 
 // The caption of the box that holds entry slot i, as the user sees it.
@@ -194,7 +207,7 @@ void frmDscMain::cmdupdate_Click() {
         return;
     }
 
-    const QString serial = txtfields[2]->text();
+    const QString serial = shown::storedText(txtfields[2]->text());
     if (!serial.isEmpty()) {
         bool duplicate = false;
         trap([&] {

@@ -11,6 +11,8 @@
 #include <poll.h>
 #include <pty.h>
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QtTest>
 #include <sys/wait.h>
@@ -31,7 +33,8 @@ class CertCommandsTest : public QObject {
 
 private slots:
     void initTestCase();
-    void certinfoPrintsNumberedDetailsAndRegisters();
+    void certinfoPrintsLabelledDetailsAndRegisters();
+    void hostileNamesStayOnTheirLine();
     void storeIsListedAndReadByIndex();
     void importOnboardsAFolderOnce();
     void passwordComesFromFileEnvironmentOrTerminal();
@@ -93,21 +96,54 @@ void CertCommandsTest::initTestCase() {
                                                   dir_.filePath(QStringLiteral("gone/libKYTCertInfo.so")));
 }
 
-void CertCommandsTest::certinfoPrintsNumberedDetailsAndRegisters() {
+void CertCommandsTest::certinfoPrintsLabelledDetailsAndRegisters() {
     const Run r = dscmgr({"certinfo", bundle_, "--password", "pw"});
     QCOMPARE(r.err, QString()); // nothing but the program's own messages
     QCOMPARE(r.status, 0);
-    QCOMPARE(r.lines, QStringList({"0\t", "1\tMeera Iyer", "2\tClass 2 Organisation", "3\t1A2B3C", "4\tCommand CA",
-                                   "5\t05/03/2024 11:37:08", "6\t02/01/2051 01:30:00", "7\tmeera@example.in"}));
+    QCOMPARE(r.lines, QStringList({"Error: ", "Name: Meera Iyer", "Type: Class 2 Organisation", "Serial: 1A2B3C",
+                                   "Issuer: Command CA", "Valid from: 05/03/2024 11:37:08",
+                                   "Valid to: 02/01/2051 01:30:00", "E-mail: meera@example.in"}));
     // Registered by the command itself, for the next program that asks.
     const QFileInfo library(kyt::ObjectRegistry(registry_).libraryFor(QStringLiteral("KYTCertInfo.ClsCertMain")));
     QVERIFY(library.exists() && library.fileName() == QLatin1String("libKYTCertInfo.so"));
 
     // A certificate that cannot be read: the error text, empty details, exit status 1.
-    const Run wrong = dscmgr({"certinfo", bundle_, "--password", "nope"});
+    const Run wrong = dscmgr({"certinfo", "--json", bundle_, "--password", "nope"});
     QCOMPARE(wrong.status, 1);
-    QCOMPARE(wrong.lines.value(0), QStringLiteral("0\tError Retrieving Certificate Information."));
-    QCOMPARE(wrong.lines.size(), 8);
+    const QJsonObject failed = QJsonDocument::fromJson(wrong.lines.join(QLatin1Char('\n')).toUtf8()).object();
+    QCOMPARE(failed.size(), 8);
+    QCOMPARE(failed.value(QStringLiteral("Error")).toString(),
+             QStringLiteral("Error Retrieving Certificate Information."));
+    QCOMPARE(failed.value(QStringLiteral("Name")).toString(), QString());
+}
+
+// File names and certificate fields reach the terminal on their own line, without escape sequences,
+// bidirectional controls shown as marks; JSON carries them as they are.
+void CertCommandsTest::hostileNamesStayOnTheirLine() {
+    const QString cn = QStringLiteral("Evil\x1b[2J\nName \u202Efdp.exe");
+    CertificateRecipe recipe;
+    recipe.subject = {commonName(cn)};
+    recipe.serial = QByteArray::fromHex("0bad");
+    const KeyAndCertificate ca = makeAuthority(QStringLiteral("Hostile CA"));
+    const QString folder = dir_.filePath(QStringLiteral("hostile"));
+    QDir().mkpath(folder);
+    const QString file = writeFile(folder, QStringLiteral("two\nlines\t\x1b[31m.pfx"),
+                                   pkcs12Of(makeCertificate(recipe, &ca), {.password = "pw"}, crypto_));
+    const Run info = dscmgr({"certinfo", file}, {"KYT_PASSWORD=pw"});
+    QCOMPARE(info.lines.size(), 8);
+    QCOMPARE(info.lines[1], QStringLiteral("Name: Evil [2J Name <U+202E>fdp.exe"));
+    const Run json = dscmgr({"certinfo", "--json", file}, {"KYT_PASSWORD=pw"});
+    QCOMPARE(QJsonDocument::fromJson(json.lines.join(QLatin1Char('\n')).toUtf8()).object().value("Name").toString(),
+             cn);
+
+    const Run import = dscmgr({"import", folder, "--db", "sqlite:" + dir_.filePath(QStringLiteral("hostile.db"))},
+                              {"KYT_PASSWORD=pw"});
+    QVERIFY2(import.status == 0, qPrintable(import.err));
+    QCOMPARE(import.lines.size(), 3); // heading, the entry, the summary
+    QVERIFY2(import.lines[1].startsWith(QStringLiteral("1\ttwo lines  [31m\tEvil [2J Name <U+202E>fdp.exe\t")),
+             qPrintable(import.lines[1]));
+    QVERIFY(!import.lines.join(QString()).contains(QLatin1Char('\x1b')));
+    QVERIFY(import.err.isEmpty()); // no progress when standard error is no terminal
 }
 
 void CertCommandsTest::storeIsListedAndReadByIndex() {
@@ -118,13 +154,18 @@ void CertCommandsTest::storeIsListedAndReadByIndex() {
              QStringList({"0\tAnil Token\tCommand CA\t" + validTo, "1\tBina Token\tCommand CA\t" + validTo}));
     const Run second = dscmgr({"certinfo", "--store", "1"});
     QVERIFY2(second.status == 0, qPrintable(second.err));
-    QCOMPARE(second.lines.value(1), QStringLiteral("1\tBina Token"));
+    QCOMPARE(second.lines.value(1), QStringLiteral("Name: Bina Token"));
     QCOMPARE(dscmgr({"certinfo", "--store", "2"}).status, 1); // beyond the store
     // Selector -1 would wait for a person to pick from a window that nobody sees.
     const Run chooser = dscmgr({"certinfo", "--store", "-1"});
     QCOMPARE(chooser.status, 2);
     QVERIFY(chooser.lines.isEmpty());
     QVERIFY2(chooser.err.contains(QStringLiteral("dscmgr: --store")), qPrintable(chooser.err));
+    // No token at all: said on the error stream, exit status 1.
+    const Run none = dscmgr({"store"}, {"KYT_PKCS11_MODULES=" + dir_.filePath(QStringLiteral("no-module.so"))});
+    QCOMPARE(none.status, 1);
+    QVERIFY(none.lines.isEmpty());
+    QVERIFY2(none.err.startsWith(QStringLiteral("dscmgr: no signing token")), qPrintable(none.err));
 }
 
 void CertCommandsTest::importOnboardsAFolderOnce() {
@@ -205,7 +246,7 @@ std::pair<int, QByteArray> onTerminal(const QStringList& args, const QProcessEnv
 
 void CertCommandsTest::passwordComesFromFileEnvironmentOrTerminal() {
     const QString file = writeFile(dir_.path(), QStringLiteral("password.txt"), QByteArray("pw\r\nsecond line\n"));
-    QCOMPARE(dscmgr({"certinfo", bundle_, "--password-file", file}).lines.value(1), QStringLiteral("1\tMeera Iyer"));
+    QCOMPARE(dscmgr({"certinfo", bundle_, "--password-file", file}).lines.value(1), QStringLiteral("Name: Meera Iyer"));
     const Run missing = dscmgr({"certinfo", bundle_, "--password-file", file + QStringLiteral(".gone")});
     QCOMPARE(missing.status, 2);
     QVERIFY2(missing.err.startsWith(QStringLiteral("dscmgr: the password file ")), qPrintable(missing.err));
@@ -218,8 +259,15 @@ void CertCommandsTest::passwordComesFromFileEnvironmentOrTerminal() {
     const auto [status, screen] =
         onTerminal({"certinfo", bundle_, "--folder", dir_.path()}, environment(), "Password for meera.pfx: ", "pw\n");
     QVERIFY2(status == 0, screen.constData());
-    QVERIFY2(screen.contains("1\tMeera Iyer"), screen.constData());
+    QVERIFY2(screen.contains("Name: Meera Iyer"), screen.constData());
     QVERIFY2(!screen.contains("pw"), screen.constData()); // typed without echo
+
+    // Progress of an import, on a terminal only.
+    const auto [imported, shown] = onTerminal({"import", bundle_, "--password-file", file, "--folder", dir_.path(),
+                                               "--db", "sqlite:" + dir_.filePath(QStringLiteral("progress.db"))},
+                                              environment(), "never asked", "");
+    QCOMPARE(imported, 0);
+    QVERIFY2(shown.contains("Reading 1 of 1") && shown.contains("Importing 1 of 1"), shown.constData());
 }
 
 QTEST_MAIN(CertCommandsTest)
