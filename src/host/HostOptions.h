@@ -12,10 +12,23 @@
 //   dscmgr certinfo [--json] FILE [--password PASSWORD | --password-file FILE] | dscmgr certinfo --store INDEX
 //   dscmgr store
 //   dscmgr --version | -h
+//   dscmgr remind [--days 30,7,1] [--dry-run] [--summary-to ADDRESS] [--password-file FILE] [--folder DIR]
+//                 [--db ADDRESS]
 //   dscmgr import PATH... [--password P | --password-file FILE] [--type T] [--id-proof T] [--addr-proof T] [--folder
 //   DIR] [--db ADDRESS]
 struct HostOptions {
-    enum class Command { Gui, List, Report, Check, CertInfo, Store, Import, Help, Version } command = Command::Gui;
+    enum class Command {
+        Gui,
+        List,
+        Report,
+        Check,
+        CertInfo,
+        Store,
+        Import,
+        Remind,
+        Help,
+        Version
+    } command = Command::Gui;
     enum class Filter { All, Expired, Expiring } filter = Filter::All;
     std::optional<QString> expiringDays; // --expiring DAYS; none: the DSCDays setting
     QString folder;                      // empty: the default folder
@@ -36,6 +49,11 @@ struct HostOptions {
     QStringList importPaths;            // import: certificate files and folders
     std::optional<QString> dscType;     // import --type; none: each certificate's own type
     QString idProofType, addrProofType; // import --id-proof, --addr-proof
+
+    // remind
+    std::optional<QList<int>> remindSteps; // --days; none: the Steps setting
+    bool dryRun = false;                   // list what would be sent, send and mark nothing
+    QString summaryTo;                     // where the summary goes; empty: the sender address
 
     // Parses arguments (without the program name); nothing, with a one-line reason, when unusable.
     static std::optional<HostOptions> parse(const QStringList& args, QString* error);

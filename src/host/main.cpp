@@ -5,6 +5,7 @@
 #include "host/HostWindow.h"
 #include "host/ImportCommand.h"
 #include "host/ListCommands.h"
+#include "host/RemindCommand.h"
 #include "host/ReportCommand.h"
 
 #include <cstdio>
@@ -54,7 +55,7 @@ int main(int argc, char* argv[]) {
     const bool gui = options->command == HostOptions::Command::Gui;
     if (gui && !hasDisplay()) {
         err << "dscmgr: no display is available. Run it under a virtual display (xvfb-run -a dscmgr ...), "
-               "or use the command line: dscmgr list | report | check | certinfo | store | import (see dscmgr "
+               "or use the command line: dscmgr list | report | check | remind | certinfo | store | import (see dscmgr "
                "--help).\n";
         return 2;
     }
@@ -101,6 +102,8 @@ int main(int argc, char* argv[]) {
         return runCheckCommand(*session, out, err, options->notify);
     case HostOptions::Command::Import:
         return runImportCommand(*session, out, err);
+    case HostOptions::Command::Remind:
+        return runRemindCommand(*session, out, err);
     default:
         break;
     }

@@ -72,7 +72,8 @@ QList<QByteArray> readLines(const QString& path, FileState* state, QByteArray* e
 
 } // namespace
 
-QString ProfileFile::read(const QString& section, const QString& key, const QString& defaultValue) const {
+QString ProfileFile::read(const QString& section, const QString& key, const QString& defaultValue,
+                          int maxLength) const {
     QString result = defaultValue;
     FileState state = FileState::Missing;
     QByteArray eol;
@@ -95,7 +96,7 @@ QString ProfileFile::read(const QString& section, const QString& key, const QStr
             break;
         }
     }
-    return result.left(kMaxValueLength);
+    return maxLength < 0 ? result : result.left(maxLength);
 }
 
 bool ProfileFile::write(const QString& section, const QString& key, const QString& value) const {

@@ -15,8 +15,10 @@ public:
 
     explicit ProfileFile(QString path) : path_(std::move(path)) {}
 
-    // The value, or `defaultValue` when the file, the section or the key is missing.
-    QString read(const QString& section, const QString& key, const QString& defaultValue) const;
+    // The value, or `defaultValue` when the file, the section or the key is missing, cut to
+    // `maxLength` characters (-1: whole, for settings of our own such as a mail body).
+    QString read(const QString& section, const QString& key, const QString& defaultValue,
+                 int maxLength = kMaxValueLength) const;
     // Creates the file, section or key as needed. False when the file could not be written.
     bool write(const QString& section, const QString& key, const QString& value) const;
     bool remove(const QString& section, const QString& key) const;

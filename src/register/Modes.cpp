@@ -13,7 +13,7 @@ void frmDscMain::EnableList(bool Enable) {
     trap([&] { cmdok->setEnabled(Enable); });
     trap([&] { vs->setEnabled(Enable); });
     trap([&] {
-        for (QPushButton* b : {cmdadd, cmdmodify, cmddelete, cmdsettings, cmdimportbulk, cmdback[0]})
+        for (QPushButton* b : {cmdadd, cmdmodify, cmddelete, cmdsettings, cmdreminders, cmdimportbulk, cmdback[0]})
             b->setVisible(Enable);
     });
     trap([&] { fammain1->setEnabled(!Enable); });

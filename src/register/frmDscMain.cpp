@@ -5,6 +5,7 @@
 #include "listing/ListSummary.h"
 #include "platform/WindowKit.h"
 #include "register/MaskedDateBox.h"
+#include "reminders/RemindersDialog.h"
 
 #include <limits>
 #include <QApplication>
@@ -118,6 +119,7 @@ void frmDscMain::buildListFrame() {
     cmdpreview = makeButton(QStringLiteral("&Preview"), QStringLiteral("cmdpreview"), fammain);
     cmdsettings = makeButton(QStringLiteral("&Settings"), QStringLiteral("cmdsettings"), fammain);
     cmdimportbulk = makeButton(QStringLiteral("Import Bulk Files"), QStringLiteral("cmdimportbulk"), fammain);
+    cmdreminders = RemindersDialog::makeOpenButton(this, fammain);
     cmdback[0] = makeButton(QStringLiteral("&Back"), indexed("cmdback", 0), fammain);
 
     auto* filters = new QHBoxLayout;
@@ -132,7 +134,7 @@ void frmDscMain::buildListFrame() {
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(new ListLegend(vs->listModel(), fammain));
     buttons->addStretch();
-    for (QPushButton* b : {cmdpreview, cmdsettings, cmdimportbulk, cmdback[0]})
+    for (QPushButton* b : {cmdpreview, cmdsettings, cmdreminders, cmdimportbulk, cmdback[0]})
         buttons->addWidget(b);
     auto* layout = new QVBoxLayout(fammain);
     layout->addLayout(filters);

@@ -48,6 +48,7 @@ public:
     QPushButton* cmdpreview = nullptr;
     QPushButton* cmdsettings = nullptr;
     QPushButton* cmdimportbulk = nullptr;
+    QPushButton* cmdreminders = nullptr; // opens the renewal reminder settings
     std::array<QPushButton*, 3> cmdback{};
     QPushButton* cmdadd = nullptr;
     QPushButton* cmdmodify = nullptr;

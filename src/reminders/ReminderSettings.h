@@ -1,0 +1,37 @@
+#pragma once
+
+#include <optional>
+#include <QList>
+#include <QString>
+
+// The reminder settings, kept in section "Reminders" of the settings file beside the register's
+// own "Settings". The SMTP password is never among them.
+struct ReminderSettings {
+    QString smtpUrl;  // smtp://host:port (STARTTLS when offered) or smtps://host:port
+    QString smtpUser; // empty: the server takes mail without logging in
+    QString fromName;
+    QString fromAddress; // also where the run's summary goes
+    QString practice;
+    QString steps = QStringLiteral("30,7,1");
+    QString subject;
+    QString body;
+    QString expiredSubject;
+    QString expiredBody;
+
+    static ReminderSettings defaults();
+    // The settings of the file, each missing key at its default.
+    static ReminderSettings load(const QString& iniPath);
+    // False when the file could not be written.
+    bool save(const QString& iniPath) const;
+
+    // The first fault that keeps reminders from being worked out (steps, templates), or empty.
+    QString checkContent() const;
+    // The first fault that keeps mail from being sent (server address, sender), or empty.
+    QString checkMailing() const;
+};
+
+// "30,7,1" as whole days, largest first, each once; nothing, with the reason, when unusable.
+std::optional<QList<int>> parseSteps(const QString& text, QString* error);
+// True when the address is one the mail can go to: a single plain address with no blank, no
+// control character and nothing that could start another header.
+bool isUsableAddress(const QString& address);
