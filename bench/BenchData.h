@@ -3,9 +3,12 @@
 // A register of many made-up certificates for the benchmarks.
 
 #include "platform/Db.h"
+#include "platform/DbAddress.h"
 #include "register/StoreStatements.h"
 
+#include <memory>
 #include <QDateTime>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
@@ -42,5 +45,25 @@ inline void fill(kyt::Db& db, int rows) {
     }
     conn.commit();
 }
+
+// Opens the benchmark's register or stops the program with the reason.
+inline std::shared_ptr<kyt::Db> openDb(const QString& address) {
+    QString error;
+    const auto parsed = kyt::DbAddress::parse(address, &error);
+    auto db = parsed ? kyt::Db::open(*parsed, &error) : nullptr;
+    if (!db)
+        qFatal("%s", qPrintable(error));
+    return db;
+}
+
+#ifdef KYT_TEST_MARIADB
+// Starts or stops the throwaway MariaDB server the tests use, in `folder`.
+inline bool runMariaDbScript(const QString& action, const QString& folder) {
+    QProcess script;
+    script.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    script.start(QStringLiteral(KYT_TEST_MARIADB), {action, folder});
+    return script.waitForFinished(180000) && script.exitCode() == 0;
+}
+#endif
 
 } // namespace bench

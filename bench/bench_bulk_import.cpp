@@ -150,21 +150,6 @@ double importRows(Bench& bench, int rows, QTextStream& out) {
     return ms;
 }
 
-std::shared_ptr<kyt::Db> openDb(const QString& address) {
-    QString error;
-    const auto parsed = kyt::DbAddress::parse(address, &error);
-    auto db = parsed ? kyt::Db::open(*parsed, &error) : nullptr;
-    if (!db)
-        qFatal("%s", qPrintable(error));
-    return db;
-}
-
-bool runScript(const QString& action, const QString& folder) {
-    QProcess script;
-    script.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    script.start(QStringLiteral(KYT_TEST_MARIADB), {action, folder});
-    return script.waitForFinished(180000) && script.exitCode() == 0;
-}
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -183,7 +168,7 @@ int main(int argc, char* argv[]) {
 
     // 1. Reading.
     {
-        Bench bench(openDb(QStringLiteral("sqlite:") + work.filePath(QStringLiteral("read.db"))));
+        Bench bench(bench::openDb(QStringLiteral("sqlite:") + work.filePath(QStringLiteral("read.db"))));
         bench.cls->Db->execute(StoreStatements::createTable());
         QElapsedTimer timer;
         timer.start();
@@ -210,24 +195,24 @@ int main(int argc, char* argv[]) {
 
     // 2. Importing.
     {
-        Bench bench(openDb(QStringLiteral("sqlite:") + work.filePath(QStringLiteral("import.db"))));
+        Bench bench(bench::openDb(QStringLiteral("sqlite:") + work.filePath(QStringLiteral("import.db"))));
         out << "SQLite:\n";
         reportImport(out, importRows(bench, rows, out), rows, 2);
     }
     if (args.contains(QStringLiteral("--mariadb"))) {
         const QString folder = work.filePath(QStringLiteral("mariadb"));
-        if (!runScript(QStringLiteral("start"), folder)) {
+        if (!bench::runMariaDbScript(QStringLiteral("start"), folder)) {
             out << "MariaDB: the throwaway server did not start\n";
             return 1;
         }
         {
-            Bench bench(openDb(QStringLiteral("mysql://root@localhost/mysql?socket=%1/sock").arg(folder)));
+            Bench bench(bench::openDb(QStringLiteral("mysql://root@localhost/mysql?socket=%1/sock").arg(folder)));
             bench.cls->Db->execute(QStringLiteral("Create Database bench"));
             bench.cls->Db->execute(QStringLiteral("Use bench"));
             out << "MariaDB:\n";
             reportImport(out, importRows(bench, rows, out), rows, 10);
         }
-        runScript(QStringLiteral("stop"), folder);
+        bench::runMariaDbScript(QStringLiteral("stop"), folder);
     }
     return 0;
 }

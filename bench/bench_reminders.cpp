@@ -17,21 +17,6 @@
 #include <QTextStream>
 
 namespace {
-std::shared_ptr<kyt::Db> openDb(const QString& address) {
-    QString error;
-    const auto parsed = kyt::DbAddress::parse(address, &error);
-    auto db = parsed ? kyt::Db::open(*parsed, &error) : nullptr;
-    if (!db)
-        qFatal("%s", qPrintable(error));
-    return db;
-}
-
-bool runScript(const QString& action, const QString& folder) {
-    QProcess script;
-    script.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    script.start(QStringLiteral(KYT_TEST_MARIADB), {action, folder});
-    return script.waitForFinished(180000) && script.exitCode() == 0;
-}
 
 // Every certificate far from expiring, then `due` of them spread over the next 30 days.
 void makeDue(kyt::Db& db, int rows, int due, const QDateTime& now) {
@@ -116,22 +101,23 @@ int main(int argc, char* argv[]) {
                             .arg(QString::fromLatin1(server.readLine()).section(QLatin1Char(' '), 1).trimmed());
 
     out << "SQLite:\n";
-    measure(out, *openDb(QStringLiteral("sqlite:") + work.filePath(QStringLiteral("bench.db"))), rows, due, url, send);
+    measure(out, *bench::openDb(QStringLiteral("sqlite:") + work.filePath(QStringLiteral("bench.db"))), rows, due, url,
+            send);
     out.flush();
     if (args.contains(QStringLiteral("--mariadb"))) {
         const QString folder = work.filePath(QStringLiteral("mariadb"));
-        if (!runScript(QStringLiteral("start"), folder)) {
+        if (!bench::runMariaDbScript(QStringLiteral("start"), folder)) {
             out << "MariaDB: the throwaway server did not start\n";
             return 1;
         }
         {
-            auto db = openDb(QStringLiteral("mysql://root@localhost/mysql?socket=%1/sock").arg(folder));
+            auto db = bench::openDb(QStringLiteral("mysql://root@localhost/mysql?socket=%1/sock").arg(folder));
             db->execute(QStringLiteral("Create Database bench"));
             db->execute(QStringLiteral("Use bench"));
             out << "MariaDB:\n";
             measure(out, *db, rows, due, url, send);
         }
-        runScript(QStringLiteral("stop"), folder);
+        bench::runMariaDbScript(QStringLiteral("stop"), folder);
     }
     server.kill();
     server.waitForFinished();
