@@ -170,6 +170,7 @@ private slots:
     void twoRunsAtOnce_data() { testsupport::addBackendColumn(); }
     void twoRunsAtOnce();
     void badInputStopsBeforeSending();
+    void unlandedWritesAreReported();
     void dialogEditsSettingsAndSendsTestMail();
 };
 
@@ -363,6 +364,33 @@ void TestReminders::badInputStopsBeforeSending() {
     secret.write("secret\n");
     secret.close();
     QCOMPARE(reg.remind({QStringLiteral("--password-file"), secret.fileName()}).status, 0);
+    QCOMPARE(server.reminders().size(), 1);
+}
+
+// The mail went, but neither its mark, the summary mail nor the summary file landed: each is said.
+void TestReminders::unlandedWritesAreReported() {
+    Register reg(QStringLiteral("sqlite"));
+    reg.add(1, QStringLiteral("Ann"), QStringLiteral("Class 3"), QStringLiteral("S-A"), 5,
+            QStringLiteral("ann@example.org"));
+    MailServer server({QStringLiteral("--refuse"), QStringLiteral("office@practice.test")});
+    reg.mailTo(server);
+    reg.fx.db->execute(
+        QStringLiteral("Create Table DscReminders (SrNo Int, SerialNo Varchar(100), DtTo Varchar(19), "
+                       "Step Int, Email Varchar(255), Status Varchar(10), ClaimedAt Varchar(19), "
+                       "SentAt Varchar(19), Desk Varchar(100), Primary Key (SrNo, SerialNo, DtTo, Step))"));
+    reg.fx.db->execute(QStringLiteral("Create Trigger NoMark Before Update On DscReminders "
+                                      "Begin Select Raise(Abort, 'no marks'); End"));
+    QVERIFY(QDir(reg.fx.folder).mkdir(QStringLiteral("LastReminderRun.txt")));
+    Run run = reg.remind();
+    QCOMPARE(run.status, 1);
+    QCOMPARE(server.reminders().size(), 1);
+    QVERIFY2(run.out.contains(QStringLiteral("sent: Ann <ann@example.org>, serial S-A")) &&
+                 run.out.contains(QStringLiteral("not recorded as sent")),
+             qPrintable(run.out));
+    QVERIFY(run.out.contains(QStringLiteral("failed: the summary to office@practice.test")));
+    QVERIFY2(run.err.contains(QStringLiteral("could not be written to ") + reg.fx.folder), qPrintable(run.err));
+    // The claim stands in for the mark: the same day sends nothing again.
+    reg.remind();
     QCOMPARE(server.reminders().size(), 1);
 }
 

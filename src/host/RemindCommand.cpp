@@ -42,7 +42,12 @@ int runRemindCommand(HostSession& session, QTextStream& out, QTextStream& err) {
         err << "dscmgr: " << outcome.stopped << '\n';
         err.flush();
     }
-    if (!options.dryRun && (worked || !outcome.stopped.isEmpty()))
-        ReminderRun::saveLastRun(session.folder(), outcome, now);
+    if (!options.dryRun && (worked || !outcome.stopped.isEmpty()) &&
+        !ReminderRun::saveLastRun(session.folder(), outcome, now)) {
+        err << "dscmgr: the summary of this run could not be written to " << ReminderRun::lastRunFile(session.folder())
+            << '\n';
+        err.flush();
+        return qMax(outcome.exitStatus(), 1);
+    }
     return outcome.exitStatus();
 }

@@ -62,16 +62,19 @@ QString ReminderRun::Outcome::summaryLine() const {
         return QStringLiteral("%1 would be sent, %2 skipped without an e-mail address")
             .arg(plural(sent, "reminder", "reminders"))
             .arg(skipped);
-    return QStringLiteral("%1 sent, %2 skipped without an e-mail address, %3 failed")
-        .arg(plural(sent, "reminder", "reminders"))
-        .arg(skipped)
-        .arg(failed);
+    QString line = QStringLiteral("%1 sent, %2 skipped without an e-mail address, %3 failed")
+                       .arg(plural(sent, "reminder", "reminders"))
+                       .arg(skipped)
+                       .arg(failed);
+    if (unrecorded > 0)
+        line += QStringLiteral(", %1 not recorded as sent").arg(unrecorded);
+    return line;
 }
 
 int ReminderRun::Outcome::exitStatus() const {
     if (!stopped.isEmpty())
         return 2;
-    return skipped > 0 || failed > 0 ? 1 : 0;
+    return skipped > 0 || failed > 0 || unrecorded > 0 || summaryFailed ? 1 : 0;
 }
 
 ReminderRun::ReminderRun(kyt::Db& db, ReminderSettings settings, QDateTime now, kyt::ErrorSink* log)
@@ -133,6 +136,10 @@ ReminderRun::Outcome ReminderRun::run(const Options& options, const PasswordSour
         return out;
     }
 
+    // A claim that cannot be dropped is given up after kStaleClaimMinutes; the log says why.
+    auto release = [&](const DueReminder& r) {
+        kyt::ErrorTrap(log_, QStringLiteral("Reminders"), QStringLiteral("RELEASE"))([&] { ledger.release(r); });
+    };
     std::unique_ptr<SmtpSender> sender;
     auto connect = [&]() -> bool {
         if (sender)
@@ -162,13 +169,13 @@ ReminderRun::Outcome ReminderRun::run(const Options& options, const PasswordSour
         if (!mine)
             continue; // another run at the same time has it
         if (!connect()) {
-            kyt::ErrorTrap::silent()([&] { ledger.release(r); });
+            release(r);
             break;
         }
         const SmtpSender::Result result =
             sender->send(settings_.fromAddress.trimmed(), r.email, reminderMail(r, settings_).render(now_));
         if (result.kind != SmtpSender::Result::Kind::Sent) {
-            kyt::ErrorTrap(log_, QStringLiteral("Reminders"), QStringLiteral("RELEASE"))([&] { ledger.release(r); });
+            release(r);
             if (result.kind == SmtpSender::Result::Kind::Unreachable) {
                 out.stopped = QStringLiteral("No mail could be sent through %1: %2")
                                   .arg(settings_.smtpUrl.trimmed(), result.reason);
@@ -183,8 +190,13 @@ ReminderRun::Outcome ReminderRun::run(const Options& options, const PasswordSour
             ledger.markSent(r, now_);
             say(QStringLiteral("sent: %1").arg(describe(r)));
         } catch (const kyt::Error& e) {
+            // The claim stays, so no run sends it again before the claim goes stale.
             logFailure(log_, e, "MARKSENT");
-            say(QStringLiteral("sent: %1 (kept as claimed: %2)").arg(describe(r), e.record().description.simplified()));
+            ++out.unrecorded;
+            say(QStringLiteral("sent: %1 (not recorded as sent, may go again after %2 minutes: %3)")
+                    .arg(describe(r))
+                    .arg(ReminderLedger::kStaleClaimMinutes)
+                    .arg(e.record().description.simplified()));
         }
     }
 
@@ -196,7 +208,8 @@ ReminderRun::Outcome ReminderRun::run(const Options& options, const PasswordSour
         summary.subject = QStringLiteral("Certificate reminders: ") + out.summaryLine();
         summary.body = summaryText(out, now_);
         const auto result = sender->send(summary.fromAddress, summary.toAddress, summary.render(now_));
-        if (result.kind != SmtpSender::Result::Kind::Sent)
+        out.summaryFailed = result.kind != SmtpSender::Result::Kind::Sent;
+        if (out.summaryFailed)
             say(QStringLiteral("failed: the summary to %1: %2").arg(summary.toAddress, result.reason));
     }
     return out;
@@ -241,10 +254,10 @@ QString ReminderRun::lastRunText(const QString& folder) {
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
 
-void ReminderRun::saveLastRun(const QString& folder, const Outcome& outcome, const QDateTime& at) {
+bool ReminderRun::saveLastRun(const QString& folder, const Outcome& outcome, const QDateTime& at) {
     QSaveFile f(lastRunFile(folder));
-    if (f.open(QIODevice::WriteOnly)) {
-        f.write(summaryText(outcome, at).toUtf8());
-        f.commit();
-    }
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray text = summaryText(outcome, at).toUtf8();
+    return f.write(text) == text.size() && f.commit();
 }

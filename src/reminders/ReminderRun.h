@@ -24,11 +24,14 @@ public:
     };
     struct Outcome {
         int sent = 0, skipped = 0, failed = 0;
-        QString stopped;   // why the run could not be carried out, or empty
-        QStringList lines; // one per reminder, in the order worked on
+        int unrecorded = 0;         // sent, but the ledger did not take the mark
+        bool summaryFailed = false; // the summary mail did not go
+        QString stopped;            // why the run could not be carried out, or empty
+        QStringList lines;          // one per reminder, in the order worked on
         QString summaryLine() const;
         bool dryRun = false;
-        // 0 all sent, 1 some skipped or failed, 2 the run could not be carried out.
+        // 0 all sent, 1 some skipped, failed or not recorded, or the summary did not go, 2 the run
+        // could not be carried out.
         int exitStatus() const;
     };
     // Asked for the SMTP password when the first mail is about to go; nothing stops the run, with
@@ -48,7 +51,8 @@ public:
     // The last run's summary, kept beside the settings file.
     static QString lastRunFile(const QString& folder);
     static QString lastRunText(const QString& folder);
-    static void saveLastRun(const QString& folder, const Outcome& outcome, const QDateTime& at);
+    // False when the file could not be written.
+    static bool saveLastRun(const QString& folder, const Outcome& outcome, const QDateTime& at);
 
     // The summary as mailed and as kept: the summary line, then who was reminded, skipped, failed.
     static QString summaryText(const Outcome& outcome, const QDateTime& at);
