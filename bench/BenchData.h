@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QStringList>
 
 namespace bench {
 
@@ -44,6 +45,12 @@ inline void fill(kyt::Db& db, int rows) {
         q.exec();
     }
     conn.commit();
+}
+
+// The whole number after `name` on the command line, or `fallback`.
+inline int intOption(const QStringList& args, const char* name, int fallback) {
+    const qsizetype i = args.indexOf(QLatin1String(name));
+    return i >= 0 && i + 1 < args.size() ? args[i + 1].toInt() : fallback;
 }
 
 // Opens the benchmark's register or stops the program with the reason.

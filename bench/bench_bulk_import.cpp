@@ -157,12 +157,8 @@ int main(int argc, char* argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
-    auto option = [&](const char* name, int fallback) {
-        const qsizetype i = args.indexOf(QLatin1String(name));
-        return i >= 0 && i + 1 < args.size() ? args[i + 1].toInt() : fallback;
-    };
-    const int files = option("--files", 1000);
-    const int rows = option("--rows", 100000);
+    const int files = bench::intOption(args, "--files", 1000);
+    const int rows = bench::intOption(args, "--rows", 100000);
     QTextStream out(stdout);
     QTemporaryDir work;
 

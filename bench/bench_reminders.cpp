@@ -83,12 +83,8 @@ void measure(QTextStream& out, kyt::Db& db, int rows, int due, const QString& sm
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    auto option = [&](const char* name, int fallback) {
-        const qsizetype i = args.indexOf(QLatin1String(name));
-        return i >= 0 && i + 1 < args.size() ? args[i + 1].toInt() : fallback;
-    };
-    const int rows = option("--rows", 100000);
-    const int due = option("--due", 3000);
+    const int rows = bench::intOption(args, "--rows", 100000);
+    const int due = bench::intOption(args, "--due", 3000);
     const bool send = !args.contains(QStringLiteral("--select-only"));
     QTextStream out(stdout);
     QTemporaryDir work;
