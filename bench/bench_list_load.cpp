@@ -46,12 +46,7 @@ int main(int argc, char* argv[]) {
     QTextStream out(stdout);
 
     QTemporaryDir dir;
-    QString error;
-    auto db = kyt::Db::open(kyt::DbAddress::sqliteFile(dir.path() + QStringLiteral("/bench.db")), &error);
-    if (!db) {
-        out << error << '\n';
-        return 1;
-    }
+    auto db = bench::openDb(QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("bench.db")));
     bench::fill(*db, rows);
     out << "rows: " << rows << '\n';
 

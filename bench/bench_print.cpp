@@ -63,12 +63,7 @@ double pdfTargetMs(int rows) {
 }
 
 void run(int rows, const QString& folder, QTextStream& out) {
-    QString error;
-    auto db = kyt::Db::open(kyt::DbAddress::sqliteFile(folder + QStringLiteral("/bench%1.db").arg(rows)), &error);
-    if (!db) {
-        out << error << '\n';
-        return;
-    }
+    auto db = bench::openDb(QStringLiteral("sqlite:%1/bench%2.db").arg(folder).arg(rows));
     bench::fill(*db, rows);
     auto cls = std::make_shared<ClsMain>();
     cls->DocPath = folder;

@@ -21,12 +21,7 @@ int main(int argc, char* argv[]) {
     QTextStream out(stdout);
 
     QTemporaryDir dir;
-    QString error;
-    auto db = kyt::Db::open(kyt::DbAddress::sqliteFile(dir.path() + QStringLiteral("/bench.db")), &error);
-    if (!db) {
-        out << error << '\n';
-        return 1;
-    }
+    auto db = bench::openDb(QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("bench.db")));
     bench::fill(*db, rows);
     auto cls = std::make_shared<ClsMain>();
     cls->DocPath = dir.path();

@@ -26,8 +26,10 @@ struct Run {
 const QString kRlo = QStringLiteral("\u202E");
 const QString kPdf = QStringLiteral("\u202C");
 
-Run dscmgr(const QStringList& args, const QString& home) {
+Run dscmgr(const QStringList& args, const QString& home, const QString& outFile = QString()) {
     QProcess p;
+    if (!outFile.isEmpty())
+        p.setStandardOutputFile(outFile);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), home);
     env.insert(QStringLiteral("KYT_OBJECT_REGISTRY"), home + QStringLiteral("/objects.ini"));
@@ -87,6 +89,7 @@ private slots:
     void jsonAndTerminalLines();
     void bidiControlsAreShownNotObeyed();
     void newMachineHasNoCertificatesYet();
+    void listOnFullDiskFails();
 
 private:
     QTemporaryDir home_;
@@ -201,6 +204,14 @@ void TestOutput::newMachineHasNoCertificatesYet() {
     QCOMPARE(dscmgr({"list", "--json"}, fresh.path()).out, QByteArray("[\n]\n"));
     // A register named on the command line that is not there is a mistake, not a new machine.
     QCOMPARE(dscmgr({"list", "--folder", fresh.filePath(QStringLiteral("typo"))}, fresh.path()).status, 2);
+}
+
+void TestOutput::listOnFullDiskFails() {
+    for (const char* form : {"--csv", "--json"}) {
+        const Run r = dscmgr(QStringList{"list", QLatin1String(form)} + register_, home_.path(), "/dev/full");
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains(QStringLiteral("could not be written")), qPrintable(r.err));
+    }
 }
 
 QTEST_MAIN(TestOutput)

@@ -88,12 +88,23 @@ QStringList listHeadings() {
     headings.removeAt(1); // the record number, hidden in the window
     return headings;
 }
+
+// The list that did not reach its file or pipe fails the command: a script must not read a part
+// list as the whole one.
+int finishList(ListOutput& output, QTextStream& err) {
+    output.end();
+    if (output.flush())
+        return 0;
+    err << "dscmgr: the list could not be written in full.\n";
+    err.flush();
+    return 2;
+}
 } // namespace
 
-void printEmptyList(const HostOptions& options, QTextStream& out) {
+int printEmptyList(const HostOptions& options, QTextStream& out, QTextStream& err) {
     const std::unique_ptr<ListOutput> output = outputFor(options, out);
     output->begin(listHeadings());
-    output->end();
+    return finishList(*output, err);
 }
 
 // The rows go out as they are read, from the statement the window's list runs: nothing is held but
@@ -128,8 +139,7 @@ int runListCommand(HostSession& session, QTextStream& out, QTextStream& err) {
         return 2;
     if (!begun)
         output->begin(headings);
-    output->end();
-    return 0;
+    return finishList(*output, err);
 }
 
 QString expiryNotice(int certificates, const QString& days) {

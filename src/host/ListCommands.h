@@ -13,10 +13,12 @@ frmDscMain* openFilteredList(HostSession& session);
 // A register that could not be read in full: its first error as one line on `err`; true then.
 bool reportUnreadable(const HostSession& session, QTextStream& err);
 // `dscmgr list`: the rows the register's list shows under the chosen filter, as TAB-separated
-// lines, as CSV or as JSON (see ListOutput). Exit status 0; 2 with one line on `err` when the register cannot be read.
+// lines, as CSV or as JSON (see ListOutput). Exit status 0; 2 with one line on `err` when the register cannot be read
+// or the list cannot be written.
 int runListCommand(HostSession& session, QTextStream& out, QTextStream& err);
-// The list of a register that holds nothing, in the chosen form: the headings alone.
-void printEmptyList(const HostOptions& options, QTextStream& out);
+// The list of a register that holds nothing, in the chosen form: the headings alone. Exit status as
+// for the list.
+int printEmptyList(const HostOptions& options, QTextStream& out, QTextStream& err);
 // `dscmgr check`: the start-up check without a window. Exit status 1 when something is listed, 2
 // as for the list. With `notify` the same finding also goes to the desktop as one notice.
 int runCheckCommand(HostSession& session, QTextStream& out, QTextStream& err, bool notify);

@@ -2,7 +2,7 @@
 
 #include "platform/ShownText.h"
 
-#include <QIODevice>
+#include <QFileDevice>
 
 #include <array>
 #include <vector>
@@ -65,16 +65,22 @@ ListOutput::~ListOutput() {
     flush();
 }
 
-void ListOutput::flush() {
-    if (buffer_.isEmpty())
-        return;
-    if (QIODevice* device = out_.device()) {
-        out_.flush();
-        device->write(buffer_);
-    } else {
-        out_ << QString::fromUtf8(buffer_);
+bool ListOutput::flush() {
+    if (!buffer_.isEmpty()) {
+        if (QIODevice* device = out_.device()) {
+            out_.flush();
+            failed_ |= device->write(buffer_) != buffer_.size();
+        } else {
+            out_ << QString::fromUtf8(buffer_);
+        }
+        buffer_.clear();
     }
-    buffer_.clear();
+    out_.flush();
+    // A file's own buffer may still hold what was written: its failure shows only when pushed out.
+    if (auto* file = qobject_cast<QFileDevice*>(out_.device()))
+        failed_ |= !file->flush();
+    failed_ |= out_.status() != QTextStream::Ok;
+    return !failed_;
 }
 
 void ListOutput::row(const QStringList& cells) {

@@ -21,8 +21,9 @@ public:
     virtual void row(std::span<const QByteArrayView> cells) = 0;
     virtual void end() {}
     void row(const QStringList& cells);
-    // Writes what is gathered; also done when the object goes.
-    void flush();
+    // Writes what is gathered (also done when the object goes) and pushes it to the device; false
+    // once any write has failed, such as on a full disk.
+    bool flush();
 
 protected:
     void add(QByteArrayView bytes) {
@@ -36,6 +37,7 @@ private:
     static constexpr qsizetype kPiece = 1 << 16;
     QTextStream& out_;
     QByteArray buffer_;
+    bool failed_ = false;
 };
 
 // A heading line and one line per row, TAB-separated; each cell on one line and harmless on a

@@ -81,9 +81,7 @@ int main(int argc, char* argv[]) {
         options->command == HostOptions::Command::List || options->command == HostOptions::Command::Check;
     if (reads && defaultRegisterMissing(*options)) {
         err << "dscmgr: there are no certificates yet; the register is made when the window is first opened.\n";
-        if (options->command == HostOptions::Command::List)
-            printEmptyList(*options, out);
-        return 0;
+        return options->command == HostOptions::Command::List ? printEmptyList(*options, out, err) : 0;
     }
     auto session = HostSession::open(*options, std::move(services), &error);
     if (!session) {

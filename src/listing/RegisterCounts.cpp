@@ -5,24 +5,24 @@
 #include "platform/Error.h"
 
 namespace {
-int count(kyt::Db& db, const QString& where) {
-    kyt::RowSet rs = db.openRowSet(QStringLiteral("Select Count(*) from DscStore") + where);
-    const int n = rs.eof() ? 0 : rs.value(0).toInt();
-    rs.close();
-    return n;
-}
-
+// Those valid to the cut-off at the latest, counted in the same pass as the whole table.
 QString validToBy(const QDateTime& cutOff) {
-    return QStringLiteral(" Where DtTo<='") + FormatDbDate(FormatDisplayDate(cutOff)) + QLatin1Char('\'');
+    return QStringLiteral("Sum(Case When DtTo<='") + FormatDbDate(FormatDisplayDate(cutOff)) +
+           QStringLiteral("' Then 1 Else 0 End)");
 }
 } // namespace
 
 RegisterCounts countRegister(kyt::Db& db, const QDateTime& now, int days) {
     RegisterCounts counts;
     try {
-        counts.all = count(db, QString());
-        counts.expired = count(db, validToBy(now));
-        counts.expiring = count(db, validToBy(now.addDays(days)));
+        kyt::RowSet rs = db.openRowSet(QStringLiteral("Select Count(*), ") + validToBy(now) + QStringLiteral(", ") +
+                                       validToBy(now.addDays(days)) + QStringLiteral(" from DscStore"));
+        if (!rs.eof()) {
+            counts.all = rs.value(0).toInt();
+            counts.expired = rs.value(1).toInt(); // no rows: a null sum, read as 0
+            counts.expiring = rs.value(2).toInt();
+        }
+        rs.close();
         counts.readable = true;
     } catch (const kyt::Error&) {
         counts = {};
