@@ -347,8 +347,8 @@ void TestProofs::deleteRemovesFoldersFirst() {
     QCOMPARE(h.fx.logLines(), QStringList());
 }
 
-// A document folder that cannot be made: the record is written, every failed step is logged, and
-// the window goes on to list mode.
+// A document folder that cannot be made: the record is written, every failed step is logged, the
+// user is told the document was not stored, and the window goes on to list mode.
 void TestProofs::unwritableDocumentFolder() {
     QFETCH(QString, backend);
     RegisterWindow h(backend);
@@ -369,10 +369,13 @@ void TestProofs::unwritableDocumentFolder() {
     QVERIFY2(errors[1].contains(h.idDoc(1, u"pan.pdf"_s)), qPrintable(errors[1]));
     QVERIFY(h.w->vs->isEnabled());
     QCOMPARE(h.w->vs->TextMatrix(h.w->vs->Row(), 1), u"1"_s);
-    QCOMPARE(h.said(), QStringList());
+    QCOMPARE(h.said().size(), 1);
+    QVERIFY2(
+        h.said().first().startsWith(u"ID Proof file ["_s + h.fx.folder + u"/picked/pan.pdf] could not be stored"_s),
+        qPrintable(h.said().first()));
 
     // A read-only target folder: refused for an ordinary user, written by root; either way the
-    // record is saved and nothing goes unlogged.
+    // record is saved and nothing goes unlogged or untold.
     QVERIFY(QDir().mkpath(h.addrDoc(1)));
     QVERIFY(makeReadOnly(h.addrDoc(1)));
     h.click(h.w->cmdmodify);
@@ -380,6 +383,7 @@ void TestProofs::unwritableDocumentFolder() {
     h.click(h.w->cmdupdate);
     const bool copied = QFile::exists(h.addrDoc(1, u"bill.pdf"_s));
     QCOMPARE(h.fx.logLines().filter(u"\tfrmDscMain\tCMDUPDATE_CLICK"_s).size(), copied ? 2 + 1 : 2 + 2);
+    QCOMPARE(h.said().size(), copied ? 1 : 2);
     QCOMPARE(h.column(1, "AddrPrFlNm"), u"bill.pdf"_s);
     QVERIFY(h.w->vs->isEnabled());
 }

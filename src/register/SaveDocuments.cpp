@@ -69,8 +69,20 @@ void frmDscMain::storeProofDocument(ProofKind kind, int n) {
             !DocumentFiles::fileExists(target) ||
             ClsObj->services().dialogs->question(this, texts.overwriteQuestion, kyt::Answer::Yes) == kyt::Answer::Yes;
     });
-    if (copy)
-        trap([&] { DocumentFiles::copyOver(source, target); });
+    // A copy that fails leaves the record naming a file its folder lacks: the user is told, and
+    // the document it was to replace stays.
+    trap.clearLastError();
+    if (copy && !trap([&] { DocumentFiles::copyOver(source, target); })) {
+        const QString why = trap.lastError().description.simplified();
+        trap([&] {
+            ClsObj->services().dialogs->information(
+                this, texts.saveMissingPrefix + source + QStringLiteral("] could not be stored with the record: ") +
+                          why +
+                          QStringLiteral(". The record is saved: choose the file again and save once that is "
+                                         "mended."));
+        });
+        return;
+    }
     // The replaced document goes whether or not the new one was copied over an existing file,
     // also when its name differs from the new one's in letter case only.
     trap([&] {

@@ -21,11 +21,7 @@
 using namespace kyt::test;
 
 namespace {
-struct Run {
-    int status = -1;
-    QStringList lines;
-    QString err;
-};
+using Run = testsupport::ProgramRun;
 } // namespace
 
 class CertCommandsTest : public QObject {
@@ -55,14 +51,7 @@ private:
         QProcess p;
         p.setProcessEnvironment(environment(extra));
         p.start(testsupport::binDir() + QStringLiteral("/dscmgr"), args + QStringList{"--folder", dir_.path()});
-        if (!p.waitForFinished(60000)) {
-            p.kill();
-            p.waitForFinished();
-            return {};
-        }
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-                QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
-                QString::fromUtf8(p.readAllStandardError())};
+        return testsupport::finishRun(p, 60000);
     }
 
     QTemporaryDir dir_;

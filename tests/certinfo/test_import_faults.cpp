@@ -18,12 +18,7 @@
 using namespace kyt::test;
 
 namespace {
-struct Run {
-    int status = -1;
-    QStringList lines;
-    QString err;
-    QString statusOf(int row) const { return lines.value(row).section(QLatin1Char('\t'), -1); }
-};
+using Run = testsupport::ProgramRun;
 
 const QString kImported = QStringLiteral("Imported Successfully");
 } // namespace
@@ -60,12 +55,8 @@ private:
             p->start(testsupport::binDir() + QStringLiteral("/dscmgr"), all);
         return p;
     }
-    Run finish(QProcess* p) const {
-        Run r;
-        if (p->waitForFinished(300000) && p->exitStatus() == QProcess::NormalExit)
-            r.status = p->exitCode();
-        r.lines = QString::fromUtf8(p->readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        r.err = QString::fromUtf8(p->readAllStandardError());
+    static Run finish(QProcess* p) {
+        const Run r = testsupport::finishRun(*p, 300000);
         p->deleteLater();
         return r;
     }
@@ -117,11 +108,11 @@ void ImportFaultsTest::unstorableValuesAreRefused() {
     const QStringList files = {cert("long-serial.cer"), cert("long-name.cer"), cert("nul.cer"), cert("alpha.cer")};
     const Run r = dscmgr(QStringList{"import"} + files, testsupport::addressOf(*db));
     QCOMPARE(r.status, 1);
-    QCOMPARE(r.statusOf(1), QStringLiteral("Not Imported: the Serial Number is longer than 100 characters"));
-    QCOMPARE(r.statusOf(2), QStringLiteral("Not Imported: the Certificate Name is longer than 100 characters"));
-    QCOMPARE(r.statusOf(3),
+    QCOMPARE(r.lastCell(1), QStringLiteral("Not Imported: the Serial Number is longer than 100 characters"));
+    QCOMPARE(r.lastCell(2), QStringLiteral("Not Imported: the Certificate Name is longer than 100 characters"));
+    QCOMPARE(r.lastCell(3),
              QStringLiteral("Not Imported: the Certificate Name holds a NUL character, which cannot be stored"));
-    QCOMPARE(r.statusOf(4), kImported);
+    QCOMPARE(r.lastCell(4), kImported);
     QCOMPARE(r.lines.last(), QStringLiteral("1 Records Transferred."));
     QCOMPARE(column(*db, QStringLiteral("Select Nm From DscStore")), QStringList{"Alpha Holder"});
 }
@@ -180,7 +171,7 @@ void ImportFaultsTest::refusedWritesAreNotImported() {
     }
     const QStringList files = {cert("alpha.cer")};
     const Run first = dscmgr(QStringList{"import"} + files, address, unprivileged);
-    QCOMPARE(first.statusOf(1), expected);
+    QCOMPARE(first.lastCell(1), expected);
     if (expected != kImported) {
         QCOMPARE(first.status, 1);
         QCOMPARE(first.lines.last(), QStringLiteral("0 Records Transferred."));
@@ -188,7 +179,7 @@ void ImportFaultsTest::refusedWritesAreNotImported() {
         lift();
         QVERIFY(column(*db, QStringLiteral("Select Nm From DscStore")).isEmpty());
         const Run again = dscmgr(QStringList{"import"} + files, address);
-        QCOMPARE(again.statusOf(1), kImported);
+        QCOMPARE(again.lastCell(1), kImported);
         QCOMPARE(again.status, 0);
     } else {
         QCOMPARE(first.status, 0);
@@ -237,7 +228,7 @@ void ImportFaultsTest::folderEntriesEachGetALine() {
     const Run r = dscmgr({"import", folder, folder + QStringLiteral("/./cert.cer")}, testsupport::addressOf(*db), true);
     QStringList statuses;
     for (int row = 1; row < r.lines.size() - 1; ++row)
-        statuses << r.lines[row].section(QLatin1Char('\t'), 1, 1) + QLatin1Char('=') + r.statusOf(row);
+        statuses << r.lines[row].section(QLatin1Char('\t'), 1, 1) + QLatin1Char('=') + r.lastCell(row);
     QCOMPARE(statuses, QStringList({".hidden=Not Imported: the Certificate Name is longer than 100 characters",
                                     "CERT=" + kImported, "cert=" + kImported,
                                     folder + "/dangling.cer=Broken link: the file it points to does not exist",
@@ -266,7 +257,7 @@ void ImportFaultsTest::twoDesksImportingTheSameFilesStoreEachOnce() {
     int imported = 0;
     for (const Run* r : {&first, &second})
         for (int row = 1; row <= 300; ++row)
-            imported += r->statusOf(row) == kImported;
+            imported += r->lastCell(row) == kImported;
     QCOMPARE(imported, 300);
     QCOMPARE(column(*db, QStringLiteral("Select Distinct SerialNo From DscStore")).size(), 300);
     const QStringList numbers = column(*db, QStringLiteral("Select SrNo From DscStore"));

@@ -161,4 +161,15 @@ FilePermissionsEnforced::~FilePermissionsEnforced() {
         setEffectiveOverrides(true);
 }
 
+ProgramRun finishRun(QProcess& p, int timeoutMs) {
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return {};
+    }
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
 } // namespace testsupport

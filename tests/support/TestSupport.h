@@ -5,6 +5,7 @@
 #include "platform/Dialogs.h"
 
 #include <memory>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -68,5 +69,17 @@ private:
 
 // The folder with the built programs and plugins.
 QString binDir();
+
+// What a program started by a test gave back: its exit status (-1 when it crashed or did not end
+// in time), the lines it wrote to its output and what it wrote to its error stream.
+struct ProgramRun {
+    int status = -1;
+    QStringList lines;
+    QString err;
+    // The last tab-separated cell of output line `row`.
+    QString lastCell(int row) const { return lines.value(row).section(QLatin1Char('\t'), -1); }
+};
+// Waits up to `timeoutMs` for `p` to end, killing it when it does not, and collects what it gave back.
+ProgramRun finishRun(QProcess& p, int timeoutMs);
 
 } // namespace testsupport
