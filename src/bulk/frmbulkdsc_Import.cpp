@@ -2,9 +2,9 @@
 
 #include "bulk/frmbulkdsc.h"
 #include "component/ClsMain.h"
-#include "register/TypeLists.h"
 #include "store/BulkImporter.h"
 #include "store/StoreStatements.h"
+#include "store/TypeLists.h"
 
 #include <QScrollBar>
 

@@ -1,19 +1,8 @@
 #include "component/ClsMain.h"
 
-#include "component/Module1.h"
-#include "register/frmDscMain.h"
-
-namespace {
-const QString kModule = QStringLiteral("CLSMAIN");
-}
-
 ClsMain::ClsMain(kyt::Services services) : services_(std::move(services)) {}
 
 ClsMain::~ClsMain() = default;
-
-frmDscMain* ClsMain::registerWindow() const {
-    return static_cast<frmDscMain*>(window_.data());
-}
 
 void ClsMain::forgetRegisterWindow() {
     window_ = nullptr;
@@ -26,69 +15,4 @@ void ClsMain::logTrappedError(const kyt::ErrorRecord& error, const QString& proc
     Proc_Name = procName;
     DoErrorLogEntry();
     err_.clear();
-}
-
-bool ClsMain::InitMe(const QString& vCallFrom, bool ChkOnly, const QString& AP, const std::shared_ptr<kyt::Db>& CO,
-                     const QString& LF, float SX, float SY, float SF, short vVerNo) {
-    if (vVerNo >= 2)
-        return false;
-
-    kyt::ErrorTrap trap(this, kModule, QStringLiteral("INITME"));
-    trap([&] {
-        DocPath = AP;
-        Db = CO;
-        LogFlNm = LF;
-        ScreenRatX = SX;
-        ScreenRatY = SY;
-        ScreenRatFS = SF;
-        MdiObj.reset();
-        PdfObj.reset();
-    });
-
-    if (!Db) {
-        if (!ChkOnly)
-            services_.dialogs->information(nullptr, QStringLiteral("Failed."));
-        return false;
-    }
-
-    // From here on a failure ends InitMe with its description shown, unlogged.
-    frmDscMain* window = nullptr;
-    try {
-        if (ChkOnly &&
-            Val(GetSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCAuto"), QStringLiteral("1"))) != 1)
-            return false;
-
-        QString reportId = QStringLiteral("PrjLumen.RepView");
-        if (vVerNo >= 1)
-            reportId = QStringLiteral("PrjKYTLumen.ClsMain");
-        else if (vCallFrom == QLatin1String("G"))
-            reportId = QStringLiteral("PrjQuill.RepView");
-        ReportObj() = services_.objects->create(reportId);
-
-        window = new frmDscMain();
-        window_ = window;
-        window->InitData(shared_from_this(), ChkOnly);
-
-        if (ChkOnly) {
-            if (window->vs->Rows() <= window->vs->FixedRows()) {
-                window->Unload();
-                return false;
-            }
-            services_.dialogs->information(
-                window,
-                QStringLiteral("Some Digital Signature Certificates are expired or going to be expired within next ") +
-                    window->txtdays[1]->text() + QStringLiteral(" Days."));
-        }
-        window->show();
-        return true;
-    } catch (const kyt::Error& e) {
-        if (window)
-            window->Unload();
-        services_.dialogs->information(nullptr, e.record().description);
-    } catch (const std::exception& e) {
-        if (window)
-            window->Unload();
-        services_.dialogs->information(nullptr, QString::fromLocal8Bit(e.what()));
-    }
-    return false;
 }

@@ -33,6 +33,7 @@ public:
     QString Proc_Name;
 
     // --- Operations ---
+    // InitMe and registerWindow live with the window they open (register/ClsMain_InitMe.cpp).
     void DoErrorLogEntry();
     bool InitMe(const QString& vCallFrom, bool ChkOnly, const QString& AP, const std::shared_ptr<kyt::Db>& CO,
                 const QString& LF, float SX, float SY, float SF, short vVerNo = 0);

@@ -117,7 +117,7 @@ public:
     void ClearData();
     void LoadData();
 
-    // --- Type lists (TypeLists.cpp) ---
+    // --- Type lists (frmDscMain_TypeLists.cpp) ---
     void LoadLists();
 
     // --- Entry controls: focus, Enter, checks on leaving (frmDscMain_EntryFields.cpp) ---

@@ -1,24 +1,9 @@
-#include "register/TypeLists.h"
+// The entry frame's certificate type and proof type lists, rebuilt from the register.
+
 #include "component/ClsMain.h"
 #include "register/frmDscMain.h"
 #include "store/StoreStatements.h"
-
-const QStringList& FixedProofTypes() {
-    static const QStringList types = {QStringLiteral("Passport"),        QStringLiteral("PAN Card"),
-                                      QStringLiteral("Voter ID Card"),   QStringLiteral("Driving License"),
-                                      QStringLiteral("ICAI Membership"), QStringLiteral("ICSI Membership"),
-                                      QStringLiteral("ICWAI Membership")};
-    return types;
-}
-
-void AppendStoredTypes(kyt::Db& db, const QString& sql, QComboBox* list) {
-    kyt::RowSet rs = db.openRowSet(sql);
-    while (!rs.eof()) {
-        list->addItem(rs.text(0));
-        rs.next();
-    }
-    rs.close();
-}
+#include "store/TypeLists.h"
 
 void frmDscMain::LoadLists() {
     kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmDscMain"), QStringLiteral("LOADLISTS"));
