@@ -13,12 +13,12 @@
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
+using kyt::kLightOrange;
+using kyt::kLightYellow;
 using kyt::makeButton;
 using kyt::paint;
 
 namespace {
-const QColor kLightYellow(255, 255, 192);
-const QColor kLightOrange(255, 192, 128);
 const QString kModule = QStringLiteral("frmbulkdsc");
 
 QGroupBox* makePage(const char* name, QWidget* parent) {
@@ -50,14 +50,6 @@ frmbulkdsc::frmbulkdsc(QWidget* parent) : QDialog(parent) {
 frmbulkdsc::~frmbulkdsc() {
     if (qApp)
         qApp->removeEventFilter(this);
-}
-
-QString frmbulkdsc::Tag(const QObject* control) {
-    return control->property("Tag").toString();
-}
-
-void frmbulkdsc::setTag(QObject* control, const QString& tag) {
-    control->setProperty("Tag", tag);
 }
 
 void frmbulkdsc::buildFileListPage() {
@@ -177,22 +169,22 @@ void frmbulkdsc::applyColours() {
 }
 
 void frmbulkdsc::connectControls() {
-    connect(cmdfl, &QPushButton::clicked, this, [this] { cmdfl_Click(); });
-    connect(cmdfld, &QPushButton::clicked, this, [this] { cmdfld_Click(); });
-    connect(cmdallcertstore, &QPushButton::clicked, this, [this] { cmdallcertstore_Click(); });
-    connect(cmddelfl, &QPushButton::clicked, this, [this] { cmddelfl_Click(); });
-    connect(cmdclear, &QPushButton::clicked, this, [this] { cmdclear_Click(); });
-    connect(chkcompass, &QCheckBox::toggled, this, [this] { chkcompass_Click(); });
+    connect(cmdfl, &QPushButton::clicked, this, &frmbulkdsc::cmdfl_Click);
+    connect(cmdfld, &QPushButton::clicked, this, &frmbulkdsc::cmdfld_Click);
+    connect(cmdallcertstore, &QPushButton::clicked, this, &frmbulkdsc::cmdallcertstore_Click);
+    connect(cmddelfl, &QPushButton::clicked, this, &frmbulkdsc::cmddelfl_Click);
+    connect(cmdclear, &QPushButton::clicked, this, &frmbulkdsc::cmdclear_Click);
+    connect(chkcompass, &QCheckBox::toggled, this, &frmbulkdsc::chkcompass_Click);
     // Ticked by the user, the common password is what is typed next.
     connect(chkcompass, &QCheckBox::clicked, this, [this](bool checked) {
         if (checked)
             txtcompass->setFocus();
     });
-    connect(cmdproceed, &QPushButton::clicked, this, [this] { cmdproceed_Click(); });
-    connect(cmdexit, &QPushButton::clicked, this, [this] { cmdexit_Click(); });
-    connect(cmdstop, &QPushButton::clicked, this, [this] { cmdstop_Click(); });
-    connect(cmdconvert, &QPushButton::clicked, this, [this] { cmdconvert_Click(); });
-    connect(cmdback, &QPushButton::clicked, this, [this] { cmdback_Click(); });
+    connect(cmdproceed, &QPushButton::clicked, this, &frmbulkdsc::cmdproceed_Click);
+    connect(cmdexit, &QPushButton::clicked, this, &frmbulkdsc::cmdexit_Click);
+    connect(cmdstop, &QPushButton::clicked, this, &frmbulkdsc::cmdstop_Click);
+    connect(cmdconvert, &QPushButton::clicked, this, &frmbulkdsc::cmdconvert_Click);
+    connect(cmdback, &QPushButton::clicked, this, &frmbulkdsc::cmdback_Click);
     vs1->beforeEdit = [this](int row, int column) {
         bool cancel = false;
         vs1_BeforeEdit(row, column, cancel);
@@ -287,8 +279,7 @@ void frmbulkdsc::cboaddrproof_KeyPress(int& KeyAscii) {
 bool frmbulkdsc::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress)
         return false;
-    auto* widget = qobject_cast<QWidget*>(watched);
-    if (!widget || (widget != this && !isAncestorOf(widget)))
+    if (!kyt::isWindowControl(this, watched))
         return false;
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Escape) {

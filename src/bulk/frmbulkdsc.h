@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bulk/WizardGrid.h"
+#include "platform/WindowKit.h"
 
 #include <array>
 #include <memory>
@@ -58,8 +59,8 @@ public:
     QPushButton* cmdconvert = nullptr;
     QPushButton* cmdback = nullptr;
 
-    static QString Tag(const QObject* control);
-    static void setTag(QObject* control, const QString& tag);
+    static QString Tag(const QObject* control) { return kyt::tag(control); }
+    static void setTag(QObject* control, const QString& tag) { kyt::setTag(control, tag); }
 
     // --- File list page (frmbulkdsc_FileList.cpp) ---
     void cmdfl_Click();

@@ -31,4 +31,17 @@ void fitRowsToFont(QTableView* grid, int extra) {
     grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + extra);
 }
 
+QString tag(const QObject* control) {
+    return control->property("Tag").toString();
+}
+
+void setTag(QObject* control, const QString& tag) {
+    control->setProperty("Tag", tag);
+}
+
+bool isWindowControl(const QWidget* window, const QObject* watched) {
+    auto* widget = qobject_cast<const QWidget*>(watched);
+    return widget && (widget == window || window->isAncestorOf(widget));
+}
+
 } // namespace kyt

@@ -18,13 +18,13 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+using kyt::kLightCyan;
+using kyt::kLightOrange;
+using kyt::kLightYellow;
 using kyt::makeButton;
 using kyt::paint;
 
 namespace {
-const QColor kLightYellow(255, 255, 192);
-const QColor kLightOrange(255, 192, 128);
-const QColor kLightCyan(192, 255, 255);
 // Text boxes take text of any length, as the register stores what was typed.
 constexpr int kUnlimitedLength = std::numeric_limits<int>::max();
 // Characters that a number or type box shows whole, whatever the window's width.
@@ -89,14 +89,6 @@ frmDscMain::frmDscMain(QWidget* parent) : QWidget(parent) {
 frmDscMain::~frmDscMain() {
     if (qApp)
         qApp->removeEventFilter(this);
-}
-
-QString frmDscMain::Tag(const QObject* control) {
-    return control->property("Tag").toString();
-}
-
-void frmDscMain::setTag(QObject* control, const QString& tag) {
-    control->setProperty("Tag", tag);
 }
 
 void frmDscMain::buildListFrame() {
@@ -389,20 +381,20 @@ void frmDscMain::applyColours() {
 void frmDscMain::connectListSignals() {
     for (int i = 0; i < 3; ++i)
         connect(options[size_t(i)], &QRadioButton::clicked, this, [this, i] { options_Click(i); });
-    connect(cmdok, &QPushButton::clicked, this, [this] { cmdok_Click(); });
+    connect(cmdok, &QPushButton::clicked, this, &frmDscMain::cmdok_Click);
     connect(vs, &CertGrid::afterRowColChange, this, &frmDscMain::vs_AfterRowColChange);
-    connect(cmdadd, &QPushButton::clicked, this, [this] { cmdadd_Click(); });
-    connect(cmdmodify, &QPushButton::clicked, this, [this] { cmdmodify_Click(); });
+    connect(cmdadd, &QPushButton::clicked, this, &frmDscMain::cmdadd_Click);
+    connect(cmdmodify, &QPushButton::clicked, this, &frmDscMain::cmdmodify_Click);
     // A double click on a row opens its record for change, as "&Modify" does; only in list mode,
     // where that button is offered.
     connect(vs, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
         if (index.isValid() && vs->isEnabled() && !cmdmodify->isHidden() && cmdmodify->isEnabled())
             cmdmodify_Click();
     });
-    connect(cmdcancel, &QPushButton::clicked, this, [this] { cmdcancel_Click(); });
-    connect(cmdimportbulk, &QPushButton::clicked, this, [this] { cmdimportbulk_Click(); });
-    connect(cmdsettings, &QPushButton::clicked, this, [this] { cmdsettings_Click(); });
-    connect(chkauto, &QCheckBox::clicked, this, [this] { chkauto_Click(); });
+    connect(cmdcancel, &QPushButton::clicked, this, &frmDscMain::cmdcancel_Click);
+    connect(cmdimportbulk, &QPushButton::clicked, this, &frmDscMain::cmdimportbulk_Click);
+    connect(cmdsettings, &QPushButton::clicked, this, &frmDscMain::cmdsettings_Click);
+    connect(chkauto, &QCheckBox::clicked, this, &frmDscMain::chkauto_Click);
     for (int i = 0; i < 3; ++i)
         connect(cmdback[size_t(i)], &QPushButton::clicked, this, [this, i] { cmdback_Click(i); });
 }
@@ -411,8 +403,7 @@ bool frmDscMain::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (type != QEvent::KeyPress && type != QEvent::FocusIn && type != QEvent::FocusOut)
         return false;
-    auto* widget = qobject_cast<QWidget*>(watched);
-    if (!widget || (widget != this && !isAncestorOf(widget)))
+    if (!kyt::isWindowControl(this, watched))
         return false;
     auto* key = type == QEvent::KeyPress ? static_cast<QKeyEvent*>(event) : nullptr;
     // The find box takes its keys first: Escape there closes only the box.

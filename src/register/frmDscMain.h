@@ -3,6 +3,7 @@
 #include "listing/CertGrid.h"
 #include "listing/PrintColumnGrid.h"
 #include "platform/FieldValidation.h"
+#include "platform/WindowKit.h"
 
 #include <array>
 #include <memory>
@@ -79,8 +80,8 @@ public:
     bool AddMode = false;
 
     // A control's Tag: window state kept on controls, as the register keeps it.
-    static QString Tag(const QObject* control);
-    static void setTag(QObject* control, const QString& tag);
+    static QString Tag(const QObject* control) { return kyt::tag(control); }
+    static void setTag(QObject* control, const QString& tag) { kyt::setTag(control, tag); }
 
     // --- Modes (frmDscMain_Modes.cpp) ---
     void EnableList(bool Enable);

@@ -28,9 +28,9 @@ int reportAlignment(const QVariant& alignment) {
 } // namespace
 
 void frmDscMain::connectPreviewControls() {
-    connect(cmdpreview, &QPushButton::clicked, this, [this] { cmdpreview_Click(); });
-    connect(cmdsaveprev, &QPushButton::clicked, this, [this] { cmdsaveprev_Click(); });
-    connect(cmdproceed, &QPushButton::clicked, this, [this] { cmdproceed_Click(); });
+    connect(cmdpreview, &QPushButton::clicked, this, &frmDscMain::cmdpreview_Click);
+    connect(cmdsaveprev, &QPushButton::clicked, this, &frmDscMain::cmdsaveprev_Click);
+    connect(cmdproceed, &QPushButton::clicked, this, &frmDscMain::cmdproceed_Click);
     connect(vsP, &PrintColumnGrid::beforeEdit, this, &frmDscMain::vsP_BeforeEdit);
     connect(vsP, &PrintColumnGrid::afterEdit, this, &frmDscMain::vsP_AfterEdit);
 }

@@ -1,10 +1,9 @@
+#include "platform/WindowKit.h"
 #include "register/frmDscMain.h"
 #include "register/ProofTexts.h"
 
-namespace {
-const QColor kLightRed(255, 192, 192);
-const QColor kLightCyan(192, 255, 255);
-} // namespace
+using kyt::kLightCyan;
+using kyt::kLightRed;
 
 QPushButton* frmDscMain::proofSelectButton(ProofKind kind) const {
     return kind == ProofKind::Id ? cmdIdProof : cmdAddrProof;

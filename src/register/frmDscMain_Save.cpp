@@ -311,12 +311,12 @@ void frmDscMain::cmdupdate_Click() {
 }
 
 void frmDscMain::connectRecordButtons() {
-    connect(cmdupdate, &QPushButton::clicked, this, [this] { cmdupdate_Click(); });
-    connect(cmddelete, &QPushButton::clicked, this, [this] { cmddelete_Click(); });
-    connect(cmdIdProof, &QPushButton::clicked, this, [this] { cmdIdProof_Click(); });
-    connect(cmdIdProofC, &QPushButton::clicked, this, [this] { cmdIdProofC_Click(); });
-    connect(cmdIdProofV, &QPushButton::clicked, this, [this] { cmdIdProofV_Click(); });
-    connect(cmdAddrProof, &QPushButton::clicked, this, [this] { cmdAddrProof_Click(); });
-    connect(cmdAddrProofC, &QPushButton::clicked, this, [this] { cmdAddrProofC_Click(); });
-    connect(cmdAddrProofV, &QPushButton::clicked, this, [this] { cmdAddrProofV_Click(); });
+    connect(cmdupdate, &QPushButton::clicked, this, &frmDscMain::cmdupdate_Click);
+    connect(cmddelete, &QPushButton::clicked, this, &frmDscMain::cmddelete_Click);
+    connect(cmdIdProof, &QPushButton::clicked, this, &frmDscMain::cmdIdProof_Click);
+    connect(cmdIdProofC, &QPushButton::clicked, this, &frmDscMain::cmdIdProofC_Click);
+    connect(cmdIdProofV, &QPushButton::clicked, this, &frmDscMain::cmdIdProofV_Click);
+    connect(cmdAddrProof, &QPushButton::clicked, this, &frmDscMain::cmdAddrProof_Click);
+    connect(cmdAddrProofC, &QPushButton::clicked, this, &frmDscMain::cmdAddrProofC_Click);
+    connect(cmdAddrProofV, &QPushButton::clicked, this, &frmDscMain::cmdAddrProofV_Click);
 }
