@@ -8,6 +8,7 @@
 // Usage: bench_bulk_import [--files N] [--rows N] [--mariadb]
 
 #include "BenchData.h"
+#include "bulk/BulkReader.h"
 #include "bulk/frmbulkdsc.h"
 #include "CertificateFactory.h"
 #include "component/ClsMain.h"
@@ -106,7 +107,7 @@ double throughProceed(Bench& bench, const QString& folder, int expected) {
     const double ms = msSince(timer);
     int read = 0;
     for (int row = 1; row < wizard.vs2->Rows(); ++row)
-        read += wizard.vs2->TextMatrix(row, 9).isEmpty() ? 1 : 0;
+        read += wizard.vs2->TextMatrix(row, bulk::kStatusColumn).isEmpty() ? 1 : 0;
     if (read != expected)
         qFatal("Proceed read %d of %d certificates", read, expected);
     return ms;

@@ -6,6 +6,7 @@
 #include "host/ListOutput.h"
 #include "listing/CertRows.h"
 #include "register/frmDscMain.h"
+#include "store/RecordLayout.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -26,7 +27,7 @@ void printList(const CertGrid& grid, QTextStream& out) {
     for (int row = 0; row < grid.Rows(); ++row) {
         QStringList cells;
         for (int column = 0; column < grid.Cols(); ++column)
-            if (column != 1)
+            if (column != record::kRecordNumberColumn)
                 cells << grid.TextMatrix(row, column);
         if (row == 0)
             tab.begin(cells);
@@ -85,7 +86,7 @@ CertRows::Selection listSelection(const HostOptions& options, ClsMain& component
 
 QStringList listHeadings() {
     QStringList headings = CertListModel::headings();
-    headings.removeAt(1); // the record number, hidden in the window
+    headings.removeAt(record::kRecordNumberColumn); // hidden in the window
     return headings;
 }
 
@@ -120,7 +121,7 @@ int runListCommand(HostSession& session, QTextStream& out, QTextStream& err) {
     // The headings wait for the first row, so that a register failing at once prints nothing.
     bool begun = false;
     int number = 0;
-    std::array<QByteArrayView, CertRows::kFields> cells; // the running number, then fields 1..15
+    std::array<QByteArrayView, CertRows::kFields> cells; // the running number, then the fields after SrNo
     char numberText[16];
     kyt::ErrorTrap trap(&component, QStringLiteral("frmDscMain"), QStringLiteral("LOADGRID"));
     trap([&] {
@@ -131,7 +132,7 @@ int runListCommand(HostSession& session, QTextStream& out, QTextStream& err) {
                 begun = true;
             }
             cells[0] = QByteArrayView(numberText, std::snprintf(numberText, sizeof numberText, "%d", ++number));
-            std::copy(fields.begin() + 1, fields.end(), cells.begin() + 1);
+            std::copy(fields.begin() + record::Nm, fields.end(), cells.begin() + 1);
             output->row(std::span<const QByteArrayView>(cells));
         });
     });
