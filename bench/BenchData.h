@@ -22,7 +22,7 @@ inline void fill(kyt::Db& db, int rows) {
     conn.transaction();
     QSqlQuery q(conn);
     q.prepare(QStringLiteral("Insert Into DscStore Values (") +
-              QStringList(record::kFieldCount, QStringLiteral("?")).join(QLatin1Char(',')) + QLatin1Char(')'));
+              QStringList(RecordLayout::kFieldCount, QStringLiteral("?")).join(QLatin1Char(',')) + QLatin1Char(')'));
     const QDateTime base(QDate(2020, 1, 1), QTime(9, 0, 0));
     for (int i = 1; i <= rows; ++i) {
         const QDateTime from = base.addSecs(qint64(i) * 977);

@@ -37,7 +37,7 @@ int main(int argc, char* argv[]) {
     QHeaderView* heading = window.vs->horizontalHeader();
     double slowest = 0;
     // Name, type, serial number, issuer, valid to, e-mail, mobile, and the list's own order.
-    using namespace record;
+    using namespace RecordLayout;
     for (int column : {columnOf(Nm), columnOf(Typ), columnOf(SerialNo), columnOf(IssAuth), columnOf(DtTo),
                        columnOf(Email), columnOf(Mobile), kRunningNumberColumn}) {
         for (Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {

@@ -40,13 +40,13 @@ QString BulkImporter::importRow(const std::array<QString, kDetailCount>& details
         return status;
     trap_.clearLastError();
     // The seven details are the record's first seven values.
-    static_assert(record::valueIndex(record::Email) + 1 == kDetailCount);
+    static_assert(RecordLayout::valueIndex(RecordLayout::Email) + 1 == kDetailCount);
     StoreStatements::RecordValues values;
     std::copy(details.begin(), details.end(), values.begin());
     if (!choices_.autoType)
-        StoreStatements::valueOf(values, record::Typ) = choices_.type;
-    StoreStatements::valueOf(values, record::IdPrTyp) = choices_.idProofType;
-    StoreStatements::valueOf(values, record::AddrPrTyp) = choices_.addrProofType;
+        StoreStatements::valueOf(values, RecordLayout::Typ) = choices_.type;
+    StoreStatements::valueOf(values, RecordLayout::IdPrTyp) = choices_.idProofType;
+    StoreStatements::valueOf(values, RecordLayout::AddrPrTyp) = choices_.addrProofType;
     if (const StoreStatements::UnstorableValue bad = StoreStatements::FindUnstorableValue(values); bad.index >= 0) {
         ++failed_;
         return kNotImported + StoreStatements::UnstorableText(bad, ImportFieldLabel(bad.index));

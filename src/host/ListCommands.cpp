@@ -27,7 +27,7 @@ void printList(const CertGrid& grid, QTextStream& out) {
     for (int row = 0; row < grid.Rows(); ++row) {
         QStringList cells;
         for (int column = 0; column < grid.Cols(); ++column)
-            if (column != record::kRecordNumberColumn)
+            if (column != RecordLayout::kRecordNumberColumn)
                 cells << grid.TextMatrix(row, column);
         if (row == 0)
             tab.begin(cells);
@@ -86,7 +86,7 @@ CertRows::Selection listSelection(const HostOptions& options, ClsMain& component
 
 QStringList listHeadings() {
     QStringList headings = CertListModel::headings();
-    headings.removeAt(record::kRecordNumberColumn); // hidden in the window
+    headings.removeAt(RecordLayout::kRecordNumberColumn); // hidden in the window
     return headings;
 }
 
@@ -132,7 +132,7 @@ int runListCommand(HostSession& session, QTextStream& out, QTextStream& err) {
                 begun = true;
             }
             cells[0] = QByteArrayView(numberText, std::snprintf(numberText, sizeof numberText, "%d", ++number));
-            std::copy(fields.begin() + record::Nm, fields.end(), cells.begin() + 1);
+            std::copy(fields.begin() + RecordLayout::Nm, fields.end(), cells.begin() + 1);
             output->row(std::span<const QByteArrayView>(cells));
         });
     });

@@ -13,8 +13,8 @@
 namespace {
 const QStringList kHeadings = [] {
     QStringList headings;
-    for (int c = 0; c < record::kColumnCount; ++c)
-        headings << QString::fromUtf8(record::heading(c));
+    for (int c = 0; c < RecordLayout::kColumnCount; ++c)
+        headings << QString::fromUtf8(RecordLayout::heading(c));
     return headings;
 }();
 
@@ -45,7 +45,7 @@ bool containsAscii(QStringView text, QStringView needle) {
 }
 
 bool centred(int column) {
-    return column == record::kRunningNumberColumn || record::isDate(record::fieldAt(column));
+    return column == RecordLayout::kRunningNumberColumn || RecordLayout::isDate(RecordLayout::fieldAt(column));
 }
 
 // The running number (column 0) and the record number (column 1, hidden) are fixed columns: the
@@ -80,13 +80,14 @@ public:
     using QItemSelectionModel::QItemSelectionModel;
 
     void setCurrentIndex(const QModelIndex& index, QItemSelectionModel::SelectionFlags command) override {
-        if (!index.isValid() || index.column() >= record::kFirstDataColumn) {
+        if (!index.isValid() || index.column() >= RecordLayout::kFirstDataColumn) {
             QItemSelectionModel::setCurrentIndex(index, command);
             return;
         }
         const QModelIndex current = currentIndex();
-        const int column = current.isValid() && current.column() >= record::kFirstDataColumn ? current.column()
-                                                                                             : record::kFirstDataColumn;
+        const int column = current.isValid() && current.column() >= RecordLayout::kFirstDataColumn
+                               ? current.column()
+                               : RecordLayout::kFirstDataColumn;
         QItemSelectionModel::setCurrentIndex(model()->index(index.row(), column, index.parent()), command);
     }
 };
@@ -125,7 +126,7 @@ int CertListModel::findRow(QStringView needle, int from, int step) const {
         const int row = ((from + k * step) % count + count) % count;
         const Row& r = rows_[size_t(row)];
         // The hidden record number aside.
-        for (size_t field = record::Nm; field < r.ends.size(); ++field) {
+        for (size_t field = RecordLayout::Nm; field < r.ends.size(); ++field) {
             const int start = r.ends[field - 1];
             const QStringView text(r.text + start, r.ends[field] - start);
             if (ascii ? containsAscii(text, lower) : text.contains(needle, Qt::CaseInsensitive))
@@ -150,10 +151,10 @@ int CertListModel::columnCount(const QModelIndex& parent) const {
 QString CertListModel::cell(int row, int column) const {
     if (row < 0 || row >= int(rows_.size()) || column < 0 || column >= kColumns)
         return {};
-    if (column == record::kRunningNumberColumn)
+    if (column == RecordLayout::kRunningNumberColumn)
         return QString::number(row + 1);
     const Row& r = rows_[size_t(row)];
-    const int field = record::fieldAt(column);
+    const int field = RecordLayout::fieldAt(column);
     const int start = field == 0 ? 0 : r.ends[size_t(field - 1)];
     return QString(r.text + start, r.ends[size_t(field)] - start);
 }
@@ -223,7 +224,7 @@ void CertListModel::append(const std::array<QString, kStoredColumns>& fields) {
         r.ends[i] = end;
     }
     const int rowNo = int(rows_.size());
-    const qint64 validTo = cellorder::dateKey(fields[record::DtTo]);
+    const qint64 validTo = cellorder::dateKey(fields[RecordLayout::DtTo]);
     expiry_.push_back(validTo < 0              ? Expiry::Valid
                       : validTo <= expiredBy_  ? Expiry::Expired
                       : validTo <= expiringBy_ ? Expiry::Expiring
@@ -232,8 +233,8 @@ void CertListModel::append(const std::array<QString, kStoredColumns>& fields) {
     loadPos_.push_back(rowNo);
     // Keep the three longest texts of each column, by characters, for fitting the widths.
     const Row& added = rows_.back();
-    for (int c = record::columnOf(record::SrNo); c < kColumns; ++c) {
-        const int f = record::fieldAt(c);
+    for (int c = RecordLayout::columnOf(RecordLayout::SrNo); c < kColumns; ++c) {
+        const int f = RecordLayout::fieldAt(c);
         const int len = added.ends[size_t(f)] - (f == 0 ? 0 : added.ends[size_t(f - 1)]);
         auto& best = widest_[size_t(c)];
         if (len <= best.back().length)
@@ -259,7 +260,7 @@ void CertListModel::endAppend() {
 
 QStringList CertListModel::widestCandidates(int column) const {
     QStringList out;
-    if (column == record::kRunningNumberColumn) {
+    if (column == RecordLayout::kRunningNumberColumn) {
         if (!rows_.empty())
             out << QString::number(rows_.size());
         return out;
@@ -290,7 +291,7 @@ CertGrid::CertGrid(QWidget* parent) : QTableView(parent), model_(new CertListMod
     // Long texts lose their middle: both ends of a serial number or an e-mail address stay
     // readable, and the whole text is in the cell's tool tip.
     setTextElideMode(Qt::ElideMiddle);
-    setColumnHidden(record::kRecordNumberColumn, true);
+    setColumnHidden(RecordLayout::kRecordNumberColumn, true);
     // A click on a heading sorts the rows by it and marks it; a click on the marked heading
     // reverses the order. No heading is marked while the list is in its loaded order.
     horizontalHeader()->setSectionsClickable(true);
@@ -371,15 +372,16 @@ void CertGrid::applyFittedWidths() {
     const int view = viewport()->width() > 200 ? viewport()->width() : 960;
     int needed = 0;
     for (int c = 0; c <= CertListModel::kValidToColumn; ++c)
-        if (c != record::kRecordNumberColumn)
+        if (c != RecordLayout::kRecordNumberColumn)
             needed += width[size_t(c)];
     if (needed > view) {
         // The widest of the long text columns give up width first, none below its heading.
         int excess = needed - view;
         for (int pass = 0; pass < 64 && excess > 0; ++pass) {
             int widest = -1;
-            for (int c : {record::columnOf(record::Nm), record::columnOf(record::Typ),
-                          record::columnOf(record::SerialNo), record::columnOf(record::IssAuth)}) {
+            for (int c :
+                 {RecordLayout::columnOf(RecordLayout::Nm), RecordLayout::columnOf(RecordLayout::Typ),
+                  RecordLayout::columnOf(RecordLayout::SerialNo), RecordLayout::columnOf(RecordLayout::IssAuth)}) {
                 const int least = heads.horizontalAdvance(CertListModel::headings()[c]) + padding + heads.height();
                 if (width[size_t(c)] > least && (widest < 0 || width[size_t(c)] > width[size_t(widest)]))
                     widest = c;
@@ -399,10 +401,10 @@ void CertGrid::applyFittedWidths() {
     }
     applyingWidths_ = true;
     for (int c = 0; c < Cols(); ++c)
-        if (c != record::kRecordNumberColumn)
+        if (c != RecordLayout::kRecordNumberColumn)
             setColumnWidth(c, width[size_t(c)]);
     applied_ = width;
-    setColumnHidden(record::kRecordNumberColumn, true);
+    setColumnHidden(RecordLayout::kRecordNumberColumn, true);
     applyingWidths_ = false;
 }
 

@@ -20,9 +20,9 @@
 class CertListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    static constexpr int kColumns = record::kColumnCount;
-    static constexpr int kStoredColumns = record::kFieldCount; // columns 1..16
-    static constexpr int kValidToColumn = record::columnOf(record::DtTo);
+    static constexpr int kColumns = RecordLayout::kColumnCount;
+    static constexpr int kStoredColumns = RecordLayout::kFieldCount; // columns 1..16
+    static constexpr int kValidToColumn = RecordLayout::columnOf(RecordLayout::DtTo);
 
     enum class Expiry : std::uint8_t { Valid, Expiring, Expired };
     static QColor expiredTint();

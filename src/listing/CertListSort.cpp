@@ -15,7 +15,7 @@ void CertListModel::sortBy(int column, Qt::SortOrder order) {
     const size_t count = rows_.size();
     auto field = [this](size_t row, int c) {
         const Row& r = rows_[row];
-        const int f = record::fieldAt(c);
+        const int f = RecordLayout::fieldAt(c);
         const int start = f == 0 ? 0 : r.ends[size_t(f - 1)];
         return QStringView(r.text + start, r.ends[size_t(f)] - start);
     };
@@ -26,10 +26,10 @@ void CertListModel::sortBy(int column, Qt::SortOrder order) {
         byLoad[size_t(loadPos_[row])] = int(row);
 
     const bool down = order == Qt::DescendingOrder;
-    if (column == record::kRunningNumberColumn) {
+    if (column == RecordLayout::kRunningNumberColumn) {
         if (down)
             std::reverse(byLoad.begin(), byLoad.end());
-    } else if (record::isDate(record::fieldAt(column))) {
+    } else if (RecordLayout::isDate(RecordLayout::fieldAt(column))) {
         std::vector<qint64> key(count);
         for (size_t row = 0; row < count; ++row)
             key[row] = cellorder::dateKey(field(row, column));

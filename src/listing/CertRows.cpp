@@ -12,10 +12,10 @@
 namespace {
 using CertRows::kFields;
 using CertRows::Utf8Fields;
-using record::isDate;
+using RecordLayout::isDate;
 
 const char* name(int field) {
-    return record::name(record::Field(field));
+    return RecordLayout::name(RecordLayout::Field(field));
 }
 
 // A table without one of the columns is not the register, empty or not.
@@ -80,7 +80,7 @@ void readSqlite(sqlite3* handle, const QString& sql, const std::function<void(co
             missingColumn(i);
     Utf8Fields fields;
     // One buffer for each of the two dates, which lie side by side.
-    static_assert(record::DtTo == record::DtFrom + 1);
+    static_assert(RecordLayout::DtTo == RecordLayout::DtFrom + 1);
     char dates[2][19];
     QByteArray otherDates[2];
     int step = SQLITE_ROW;
@@ -88,7 +88,8 @@ void readSqlite(sqlite3* handle, const QString& sql, const std::function<void(co
         for (int i = 0; i < kFields; ++i) {
             const int c = index[size_t(i)];
             if (isDate(i)) {
-                fields[size_t(i)] = dateText(prepared, c, dates[i - record::DtFrom], otherDates[i - record::DtFrom]);
+                fields[size_t(i)] =
+                    dateText(prepared, c, dates[i - RecordLayout::DtFrom], otherDates[i - RecordLayout::DtFrom]);
             } else {
                 const auto* value = reinterpret_cast<const char*>(sqlite3_column_text(prepared, c));
                 fields[size_t(i)] = QByteArrayView(value, value ? sqlite3_column_bytes(prepared, c) : 0);

@@ -13,8 +13,8 @@
 // command line, which prints them without building a list widget.
 namespace CertRows {
 
-// Every field of a record, in table order (record::Field): the list's columns 1..16.
-inline constexpr int kFields = record::kFieldCount;
+// Every field of a record, in table order (RecordLayout::Field): the list's columns 1..16.
+inline constexpr int kFields = RecordLayout::kFieldCount;
 using Fields = std::array<QString, kFields>;
 using Utf8Fields = std::array<QByteArrayView, kFields>; // valid during the call that hands them over
 

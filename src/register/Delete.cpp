@@ -42,7 +42,7 @@ void frmDscMain::cmddelete_Click() {
             kyt::Answer::No);
     });
     if (answer == kyt::Answer::Yes) {
-        const QString number = vs->TextMatrix(vs->Row(), record::kRecordNumberColumn);
+        const QString number = vs->TextMatrix(vs->Row(), RecordLayout::kRecordNumberColumn);
         // The documents go first: a folder that cannot be removed does not keep the row. A row
         // without a proper record number (written by another program) owns no folder: the
         // folder named by its empty or odd number would be a whole tree, or another record's.

@@ -60,30 +60,30 @@ void frmDscMain::LoadData() {
 
     // One step per slot: a cell that cannot be read leaves its control empty and the rest still load.
     // The plain text boxes are numbered as the record's values.
-    for (int slot = 0; slot < record::kValueCount; ++slot) {
+    for (int slot = 0; slot < RecordLayout::kValueCount; ++slot) {
         trap([&] {
-            const record::Field field = record::valueField(slot);
-            const QString t = vs->TextMatrix(row, record::columnOf(field));
+            const RecordLayout::Field field = RecordLayout::valueField(slot);
+            const QString t = vs->TextMatrix(row, RecordLayout::columnOf(field));
             // Boxes show bidirectional controls as marks; the save turns them back.
             const QString shownText = shown::visibleControls(t);
             switch (field) {
-            case record::Typ:
+            case RecordLayout::Typ:
                 cbodsctype->setEditText(shownText);
                 break;
-            case record::IdPrTyp:
+            case RecordLayout::IdPrTyp:
                 cboidproof->setEditText(shownText);
                 break;
-            case record::AddrPrTyp:
+            case RecordLayout::AddrPrTyp:
                 cboaddrproof->setEditText(shownText);
                 break;
-            case record::DtFrom:
-            case record::DtTo:
-                MaskedDateBox::setDateText(txtdts[size_t(field - record::DtFrom)], t);
+            case RecordLayout::DtFrom:
+            case RecordLayout::DtTo:
+                MaskedDateBox::setDateText(txtdts[size_t(field - RecordLayout::DtFrom)], t);
                 break;
-            case record::IdPrFlNm:
+            case RecordLayout::IdPrFlNm:
                 setTag(cmdIdProof, t);
                 break;
-            case record::AddrPrFlNm:
+            case RecordLayout::AddrPrFlNm:
                 setTag(cmdAddrProof, t);
                 break;
             default:
@@ -94,13 +94,13 @@ void frmDscMain::LoadData() {
 
     trap([&] {
         if (!Tag(cmdIdProof).isEmpty())
-            setTag(cmdIdProofC, proofFolder(ProofKind::Id, vs->TextMatrix(row, record::kRecordNumberColumn)) +
+            setTag(cmdIdProofC, proofFolder(ProofKind::Id, vs->TextMatrix(row, RecordLayout::kRecordNumberColumn)) +
                                     QLatin1Char('/') + Tag(cmdIdProof));
     });
     trap([&] { ApplyProofState(ProofKind::Id); });
     trap([&] {
         if (!Tag(cmdAddrProof).isEmpty())
-            setTag(cmdAddrProofC, proofFolder(ProofKind::Addr, vs->TextMatrix(row, record::kRecordNumberColumn)) +
+            setTag(cmdAddrProofC, proofFolder(ProofKind::Addr, vs->TextMatrix(row, RecordLayout::kRecordNumberColumn)) +
                                       QLatin1Char('/') + Tag(cmdAddrProof));
     });
     trap([&] { ApplyProofState(ProofKind::Addr); });

@@ -5,7 +5,7 @@
 const ProofTexts& proofTexts(frmDscMain::ProofKind kind) {
     static const ProofTexts id{
         QStringLiteral("IdProofs"),
-        record::columnOf(record::IdPrFlNm),
+        RecordLayout::columnOf(RecordLayout::IdPrFlNm),
         QStringLiteral("Select ID Proof File"),
         QStringLiteral("Clear Selected ID Proof File"),
         QStringLiteral("View Selected ID Proof File"),
@@ -20,7 +20,7 @@ const ProofTexts& proofTexts(frmDscMain::ProofKind kind) {
     };
     static const ProofTexts addr{
         QStringLiteral("AddrProofs"),
-        record::columnOf(record::AddrPrFlNm),
+        RecordLayout::columnOf(RecordLayout::AddrPrFlNm),
         QStringLiteral("Select Address Proof File"),
         QStringLiteral("Clear Selected Address Proof File"),
         QStringLiteral("View Selected Address Proof File"),

@@ -48,7 +48,7 @@ bool endsBeforeStart(const QString& from, const QString& to) {
 
 StoreStatements::RecordValues entryValues(const frmDscMain& w) {
     using K = frmDscMain::ProofKind;
-    using namespace record;
+    using namespace RecordLayout;
     // The boxes show bidirectional controls as marks (see LoadData); the record keeps the controls.
     const auto box = [](const QString& text) { return shown::storedText(text); };
     StoreStatements::RecordValues v;
@@ -89,19 +89,19 @@ QString entryBoxName(int slot) {
 // The control that holds entry slot i.
 QWidget* entryBox(const frmDscMain& w, int slot) {
     using K = frmDscMain::ProofKind;
-    switch (record::valueField(slot)) {
-    case record::Typ:
+    switch (RecordLayout::valueField(slot)) {
+    case RecordLayout::Typ:
         return w.cbodsctype;
-    case record::DtFrom:
-    case record::DtTo:
-        return w.txtdts[size_t(record::valueField(slot) - record::DtFrom)];
-    case record::IdPrTyp:
+    case RecordLayout::DtFrom:
+    case RecordLayout::DtTo:
+        return w.txtdts[size_t(RecordLayout::valueField(slot) - RecordLayout::DtFrom)];
+    case RecordLayout::IdPrTyp:
         return w.cboidproof;
-    case record::IdPrFlNm:
+    case RecordLayout::IdPrFlNm:
         return w.proofSelectButton(K::Id);
-    case record::AddrPrTyp:
+    case RecordLayout::AddrPrTyp:
         return w.cboaddrproof;
-    case record::AddrPrFlNm:
+    case RecordLayout::AddrPrFlNm:
         return w.proofSelectButton(K::Addr);
     default:
         return w.txtfields[slot];
@@ -110,7 +110,7 @@ QWidget* entryBox(const frmDscMain& w, int slot) {
 
 // The record number of the list's current row.
 int currentRecordNumber(const CertGrid& vs) {
-    return RoundHalfEven(Val(vs.TextMatrix(vs.Row(), record::kRecordNumberColumn)));
+    return RoundHalfEven(Val(vs.TextMatrix(vs.Row(), RecordLayout::kRecordNumberColumn)));
 }
 
 enum class StoredRecord { Unchanged, Changed, Deleted };
@@ -119,11 +119,11 @@ enum class StoredRecord { Unchanged, Changed, Deleted };
 StoredRecord storedRecord(kyt::Db& db, int n, const CertGrid& vs) {
     kyt::RowSet rs = db.openRowSet(StoreStatements::selectByRecordNumber(n));
     StoredRecord state = rs.eof() ? StoredRecord::Deleted : StoredRecord::Unchanged;
-    for (int i = 0; state == StoredRecord::Unchanged && i < record::kValueCount; ++i) {
-        const record::Field field = record::valueField(i);
-        const QString name = QLatin1String(record::name(field));
-        const QString stored = record::isDate(field) ? rs.dateText(name) : rs.text(name);
-        if (stored != vs.TextMatrix(vs.Row(), record::columnOf(field)))
+    for (int i = 0; state == StoredRecord::Unchanged && i < RecordLayout::kValueCount; ++i) {
+        const RecordLayout::Field field = RecordLayout::valueField(i);
+        const QString name = QLatin1String(RecordLayout::name(field));
+        const QString stored = RecordLayout::isDate(field) ? rs.dateText(name) : rs.text(name);
+        if (stored != vs.TextMatrix(vs.Row(), RecordLayout::columnOf(field)))
             state = StoredRecord::Changed;
     }
     rs.close();
@@ -138,7 +138,7 @@ void selectRecordRow(CertGrid& vs, int n) {
     const QString wanted = QString::number(n);
     int found = 0;
     for (int row = 1; row < vs.Rows() && found == 0; ++row)
-        if (vs.TextMatrix(row, record::kRecordNumberColumn) == wanted)
+        if (vs.TextMatrix(row, RecordLayout::kRecordNumberColumn) == wanted)
             found = row;
     vs.setRow(found > 0 ? found : vs.Rows() > 1 ? 1 : 0);
     vs.setAutoScroll(autoScroll);

@@ -11,18 +11,18 @@ const char* const kFixedProofTypes = "('','Passport','PAN Card','Voter ID Card',
                                      "Membership','ICSI Membership','ICWAI Membership')";
 
 QString value(const RecordValues& v, int i) {
-    return record::isDate(record::valueField(i)) ? FormatDbDate(v[size_t(i)]) : QuoteSql(v[size_t(i)]);
+    return RecordLayout::isDate(RecordLayout::valueField(i)) ? FormatDbDate(v[size_t(i)]) : QuoteSql(v[size_t(i)]);
 }
 
 // A column as the table declares it.
-QString declaration(record::Field field) {
-    const record::FieldInfo info = record::info(field);
+QString declaration(RecordLayout::Field field) {
+    const RecordLayout::FieldInfo info = RecordLayout::info(field);
     switch (info.kind) {
-    case record::Kind::Number:
+    case RecordLayout::Kind::Number:
         return QStringLiteral("Int(11)");
-    case record::Kind::Date:
+    case RecordLayout::Kind::Date:
         return QStringLiteral("DateTime");
-    case record::Kind::Text:
+    case RecordLayout::Kind::Text:
         break;
     }
     return QStringLiteral("Varchar(%1)").arg(info.limit);
@@ -32,7 +32,7 @@ QString declaration(record::Field field) {
 UnstorableValue FindUnstorableValue(const RecordValues& values) {
     for (int i = 0; i < int(values.size()); ++i) {
         const QString& v = values[size_t(i)];
-        const int limit = record::info(record::valueField(i)).limit;
+        const int limit = RecordLayout::info(RecordLayout::valueField(i)).limit;
         if (v.contains(QChar(0)))
             return {i, true, limit};
         // The columns count characters; a character beyond the basic plane is two UTF-16 units.
@@ -51,9 +51,9 @@ QString UnstorableText(const UnstorableValue& value, const QString& label) {
 
 QString createTable() {
     QString sql = QStringLiteral("Create Table If Not Exists DscStore (");
-    for (int f = 0; f < record::kFieldCount; ++f)
-        sql += (f > 0 ? QStringLiteral(", ") : QString()) + QLatin1String(record::name(record::Field(f))) +
-               QLatin1Char(' ') + declaration(record::Field(f));
+    for (int f = 0; f < RecordLayout::kFieldCount; ++f)
+        sql += (f > 0 ? QStringLiteral(", ") : QString()) + QLatin1String(RecordLayout::name(RecordLayout::Field(f))) +
+               QLatin1Char(' ') + declaration(RecordLayout::Field(f));
     return sql + QLatin1Char(')');
 }
 
@@ -117,8 +117,8 @@ QString updateRecord(int srNo, const RecordValues& values) {
     for (int i = 0; i < int(values.size()); ++i) {
         if (i > 0)
             sql += QLatin1Char(',');
-        sql += QLatin1String(record::name(record::valueField(i))) + QStringLiteral("='") + value(values, i) +
-               QLatin1Char('\'');
+        sql += QLatin1String(RecordLayout::name(RecordLayout::valueField(i))) + QStringLiteral("='") +
+               value(values, i) + QLatin1Char('\'');
     }
     return sql + QStringLiteral(" Where SrNo=") + QString::number(srNo);
 }

@@ -10,11 +10,11 @@
 // dates pass through FormatDbDate, numbers are written as decimal digits.
 namespace StoreStatements {
 
-// The values of a record after SrNo, in table order from Nm to AddrPrFlNm (see record::Field), as
+// The values of a record after SrNo, in table order from Nm to AddrPrFlNm (see RecordLayout::Field), as
 // typed or shown (dates as "DD/MM/YYYY HH:MM:SS").
-using RecordValues = std::array<QString, record::kValueCount>;
-inline QString& valueOf(RecordValues& values, record::Field field) {
-    return values[size_t(record::valueIndex(field))];
+using RecordValues = std::array<QString, RecordLayout::kValueCount>;
+inline QString& valueOf(RecordValues& values, RecordLayout::Field field) {
+    return values[size_t(RecordLayout::valueIndex(field))];
 }
 
 // A value the table cannot hold as given: longer than its column (a server would cut it), or

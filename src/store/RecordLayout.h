@@ -6,7 +6,7 @@
 // column 1. The values a record is written with are its fields after the record number, which the
 // register assigns itself. Whatever reads, writes or shows a record by position takes the position
 // from here.
-namespace record {
+namespace RecordLayout {
 
 // The table's columns, in table order; each enumerator is the column's name in the table.
 enum Field : int {
@@ -111,4 +111,4 @@ constexpr const char* heading(int column) {
     return column == kRunningNumberColumn ? kRunningNumberHeading : info(fieldAt(column)).heading;
 }
 
-} // namespace record
+} // namespace RecordLayout
