@@ -4,8 +4,8 @@
 
 #include "platform/Db.h"
 #include "platform/DbAddress.h"
-#include "register/StoreStatements.h"
 #include "store/RecordLayout.h"
+#include "store/StoreStatements.h"
 
 #include <memory>
 #include <QDateTime>

@@ -8,13 +8,13 @@
 // Usage: bench_bulk_import [--files N] [--rows N] [--mariadb]
 
 #include "BenchData.h"
-#include "bulk/BulkReader.h"
 #include "bulk/frmbulkdsc.h"
 #include "CertificateFactory.h"
 #include "component/ClsMain.h"
 #include "component/Module1.h"
 #include "platform/LibraryRegistration.h"
-#include "register/StoreStatements.h"
+#include "store/BulkReader.h"
+#include "store/StoreStatements.h"
 
 #include <QApplication>
 #include <QDir>

@@ -4,9 +4,9 @@
 #include "platform/ShownText.h"
 #include "register/frmDscMain.h"
 #include "register/MaskedDateBox.h"
-#include "register/RecordNumbers.h"
-#include "register/StoreStatements.h"
 #include "store/RecordLayout.h"
+#include "store/RecordNumbers.h"
+#include "store/StoreStatements.h"
 
 #include <QDate>
 
