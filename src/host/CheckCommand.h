@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/Command.h"
+#include "host/SessionCommand.h"
 
 // `dscmgr check`: the start-up check without a window. Exit status 1 when something is listed, 2
 // when the register cannot be read or the list cannot be written. With --notify the same finding

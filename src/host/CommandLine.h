@@ -2,6 +2,8 @@
 
 #include "host/Command.h"
 
+#include <vector>
+
 // dscmgr's commands, and the command line that picks one:
 //   dscmgr [COMMAND] [OPTIONS] [ARGUMENTS]
 // Without a command the window opens; `dscmgr help [COMMAND]` and `-h` show the help.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/Command.h"
+#include "host/SessionCommand.h"
 
 // `dscmgr import PATH...`: reads every listed certificate file and every file directly in each
 // listed folder, as the bulk import wizard does, and inserts those read without a problem into the

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/Command.h"
+#include "host/SessionCommand.h"
 
 // `dscmgr list`: the rows the register's list shows under the chosen filter, as TAB-separated
 // lines, as CSV or as JSON (see ListOutput). Exit status 0; 2 with one line on `err` when the

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/Command.h"
+#include "host/SessionCommand.h"
 
 // `dscmgr remind`: e-mails the holders whose certificates reach a reminder step, one line per
 // reminder on `out`, the summary line last. Exit status 0 when every reminder went, 1 when some

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/Command.h"
+#include "host/SessionCommand.h"
 
 // `dscmgr report --pdf FILE`: the register's list under the chosen filter, printed with the chosen
 // columns (--columns, else the saved choice, else every column) by the report component into a PDF

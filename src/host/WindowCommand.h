@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/Command.h"
+#include "host/SessionCommand.h"
 
 // `dscmgr [gui]`: the host window on the register, until the user closes it.
 class WindowCommand : public SessionCommand {
