@@ -3,8 +3,8 @@
 namespace sharedoption {
 CommandOption folder() {
     return textOption(QStringLiteral("folder"), QStringLiteral("DIR"),
-                      QStringLiteral("the folder of the register, its settings and its error log (default: "
-                                     "KYTDscMgr in $XDG_DATA_HOME, else in ~/.local/share)"),
+                      QStringLiteral("the folder of the settings and the error log (default: "
+                                     "~/.local/share/KYTDscMgr)"),
                       &HostOptions::folder);
 }
 
@@ -54,8 +54,8 @@ QList<CommandOption> listFilter() {
 
 QList<CommandOption> certificatePassword() {
     CommandOption password = textOption(QStringLiteral("password"), QStringLiteral("PASSWORD"),
-                                        QStringLiteral("the password of the certificate files (other users may see "
-                                                       "it; prefer --password-file)"),
+                                        QStringLiteral("the certificate files' password (seen by other users: "
+                                                       "prefer --password-file)"),
                                         &HostOptions::password);
     password.note =
         QStringLiteral("Without --password or --password-file, certificate files take the password from the\n"
