@@ -6,7 +6,7 @@
 #include "host/ListCommand.h"
 #include "platform/ObjectRegistry.h"
 #include "register/frmDscMain.h"
-#include "register/StoreStatements.h"
+#include "store/StoreStatements.h"
 #include "support/TestSupport.h"
 
 #include <QDBusConnection>

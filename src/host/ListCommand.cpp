@@ -5,7 +5,7 @@
 #include "host/ListOutput.h"
 #include "host/SharedOptions.h"
 #include "listing/CertGrid.h"
-#include "listing/CertRows.h"
+#include "store/CertRows.h"
 
 #include <algorithm>
 #include <cstdio>
