@@ -18,12 +18,6 @@ inline const QString kStoreEntryPrefix = QStringLiteral("Certificate Store : ");
 inline const QString kFileNotFound = QStringLiteral("File not found");
 inline const QString kInvalidCertificate = QStringLiteral("Invalid Certificate Information.");
 
-// The file list's columns: number, path, password (typed per file) and kind (hidden).
-inline constexpr int kNumberColumn = 0;
-inline constexpr int kPathColumn = 1;
-inline constexpr int kPasswordColumn = 2;
-inline constexpr int kKindColumn = 3;
-
 // The results grid's columns: number, file name, the seven details, status.
 inline constexpr int kNameColumn = 1;
 inline constexpr int kFirstDetailColumn = 2;
