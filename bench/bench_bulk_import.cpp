@@ -14,6 +14,7 @@
 #include "component/Module1.h"
 #include "platform/LibraryRegistration.h"
 #include "register/StoreStatements.h"
+#include "support/ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,5 +1,5 @@
-// The register window's modes: add, modify and cancel, an empty list, Escape from every frame,
-// closing, and the settings frame.
+// The register window's modes: add, modify and cancel, an empty list, Escape, closing, and the
+// settings frame.
 
 #include "support/RegisterWindowHarness.h"
 
@@ -56,7 +56,7 @@ void pressEscape() {
 
 } // namespace
 
-class TestRegisterModes : public QObject {
+class TestRegisterModes : public testsupport::DialogsCheckedTest {
     Q_OBJECT
 private Q_SLOTS:
     void entryThenCancel_data();
@@ -140,48 +140,30 @@ void TestRegisterModes::emptyList() {
 }
 
 void TestRegisterModes::escape_data() {
-    QTest::addColumn<QString>("mode");
     QTest::addColumn<bool>("yes");
-    QTest::newRow("preview") << "preview" << false;
-    QTest::newRow("entry, yes") << "entry" << true;
-    QTest::newRow("entry, no") << "entry" << false;
+    QTest::newRow("yes") << true;
+    QTest::newRow("no") << false;
 }
 
-// Escape from settings and in list mode are covered with the settings frame and closing below.
+// Escape in entry mode asks first. From the preview, from settings and in list mode it is covered
+// with printing, the settings frame and closing.
 void TestRegisterModes::escape() {
-    QFETCH(QString, mode);
     QFETCH(bool, yes);
     RegisterWindow r;
     storeTwo(r);
     r.open();
-    QWidget* fammain = r.find(u"fammain"_s);
-
-    if (mode == "preview"_L1) {
-        // The preview frame as its button leaves it; what it shows is not this window's concern.
-        QWidget* famprev = r.find(u"famprev"_s);
-        fammain->setVisible(false);
-        famprev->setVisible(true);
-        r.button("cmdproceed")->setFocus();
-        pressEscape();
-        QVERIFY(!famprev->isVisible());
-        QVERIFY(fammain->isVisible());
-        QCOMPARE(r.focus(), r.button("cmdpreview"));
-        QCOMPARE(r.said(), QStringList());
-    } else {
-        r.click(r.w->cmdmodify);
-        r.date(1)->setFocus();
-        QTest::keyClicks(r.date(1), u"0101"_s);
-        const QString typed = r.date(1)->text();
-        yes ? r.fx.dialogs->queueYes() : r.fx.dialogs->queueNo();
-        pressEscape();
-        QCOMPARE(r.said(), QStringList{u"Do you want to Cancel the Changes?"_s});
-        QCOMPARE(r.fx.dialogs->shown().back().defaultButton, kyt::Answer::No);
-        verifyMode(r, yes);
-        QCOMPARE(r.date(1)->text(), yes ? u"31/12/2026 18:00:00"_s : typed);
-        if (!yes)
-            QCOMPARE(r.focus(), r.date(1));
-    }
-    QCOMPARE(r.fx.dialogs->unexpected(), 0);
+    r.click(r.w->cmdmodify);
+    r.date(1)->setFocus();
+    QTest::keyClicks(r.date(1), u"0101"_s);
+    const QString typed = r.date(1)->text();
+    yes ? r.fx.dialogs->queueYes() : r.fx.dialogs->queueNo();
+    pressEscape();
+    QCOMPARE(r.said(), QStringList{u"Do you want to Cancel the Changes?"_s});
+    QCOMPARE(r.fx.dialogs->shown().back().defaultButton, kyt::Answer::No);
+    verifyMode(r, yes);
+    QCOMPARE(r.date(1)->text(), yes ? u"31/12/2026 18:00:00"_s : typed);
+    if (!yes)
+        QCOMPARE(r.focus(), r.date(1));
 }
 
 void TestRegisterModes::escapeInListModeAsksThenClosesAndReloadsTheHostMenuOnce() {
@@ -241,7 +223,6 @@ void TestRegisterModes::closingInEntryModeAsks() {
     r.fx.dialogs->queueYes();
     QVERIFY(r.w->close());
     QVERIFY(unloaded);
-    QCOMPARE(r.fx.dialogs->unexpected(), 0);
 }
 
 void TestRegisterModes::settingsFrameBackSavesAndEscapeDoesNot() {

@@ -1,6 +1,6 @@
 // Certificate files read through GetSignInfo and GetCertInfo with the real certificate information
-// object: every kind of file and encryption, the failure codes behind the error text, the detail
-// rules and IsValidEmail. Runs with TZ=Asia/Kolkata, so validity shows the conversion to local time.
+// object: every kind of file and encryption, the failure codes behind the error text and the detail
+// rules. Runs with TZ=Asia/Kolkata, so validity shows the conversion to local time.
 
 #include "CertificateFactory.h"
 #include "component/ClsMain.h"
@@ -27,7 +27,7 @@ const QStringList kAsha = {"",
                            "asha@example.in"};
 } // namespace
 
-class CertDetailsTest : public QObject {
+class CertDetailsTest : public testsupport::DialogsCheckedTest {
     Q_OBJECT
 
 private slots:
@@ -39,18 +39,13 @@ private slots:
     void holderNamesComeOutAsUtf8();
     void unreadableFileGivesItsCodePromptly_data();
     void unreadableFileGivesItsCodePromptly();
-    void failedSelectionWipesTheEarlierOne();
-    void missingObjectIsLoggedAndReportedAsFailure();
+    void failuresLeaveNoDetails();
     void unitKeptOnlyWhenItNamesAClass_data();
     void unitKeptOnlyWhenItNamesAClass();
     void emailFallsBackToAlternativeNames_data();
     void emailFallsBackToAlternativeNames();
-    void storeSelectorGoesToTheStore();
     void serialAndValidTo_data();
     void serialAndValidTo();
-    void detailNumbersOutsideTheRangeAreEmpty();
-    void validEmail_data();
-    void validEmail();
 
 private:
     QString file(const QString& name, const QByteArray& content) { return writeFile(dir_.path(), name, content); }
@@ -218,15 +213,24 @@ void CertDetailsTest::unreadableFileGivesItsCodePromptly() {
     QVERIFY(fx_->logText().isEmpty());
 }
 
-void CertDetailsTest::failedSelectionWipesTheEarlierOne() {
-    fx_->cls->GetSignInfo(file(QStringLiteral("ok.cer"), derOf(holder_.cert.get())), QString(), -2);
+// A failed selection, a file name given along with the store selector, or no object at all leave
+// no details behind, never the earlier certificate's; so do detail numbers outside the range.
+void CertDetailsTest::failuresLeaveNoDetails() {
+    QCOMPARE(fx_->cls->GetCertInfo(0), QString()); // before any GetSignInfo
+    const QString good = file(QStringLiteral("ok.cer"), derOf(holder_.cert.get()));
+    fx_->cls->GetSignInfo(good, QString(), -2);
     QCOMPARE(details(), kAsha);
+    QCOMPARE(fx_->cls->GetCertInfo(8), QString());
+    QCOMPARE(fx_->cls->GetCertInfo(-1), QString());
     fx_->cls->GetSignInfo(dir_.filePath(QStringLiteral("absent.pfx")), QString(), -2);
     QCOMPARE(details(), kFailedDetails);
     QCOMPARE(info(QStringLiteral("SUB"), QStringLiteral("CN")), QStringLiteral("-3"));
-}
-
-void CertDetailsTest::missingObjectIsLoggedAndReportedAsFailure() {
+    // An empty store: the file name given along is not read.
+    qputenv("KYT_PKCS11_MODULES", "/nonexistent/libnothing.so");
+    fx_->cls->GetSignInfo(good, QString(), 0);
+    qunsetenv("KYT_PKCS11_MODULES");
+    QCOMPARE(details(), kFailedDetails);
+    fx_->cls->GetSignInfo(good, QString(), -2);
     fx_->cls->PdfObj.reset();
     fx_->cls->GetSignInfo(QString(), QString(), -1);
     QCOMPARE(details(), kFailedDetails);
@@ -286,14 +290,6 @@ void CertDetailsTest::emailFallsBackToAlternativeNames() {
     QCOMPARE(fx_->cls->GetCertInfo(7), expected);
 }
 
-void CertDetailsTest::storeSelectorGoesToTheStore() {
-    // An empty store: a file name given along is not read.
-    qputenv("KYT_PKCS11_MODULES", "/nonexistent/libnothing.so");
-    fx_->cls->GetSignInfo(file(QStringLiteral("file.cer"), derOf(holder_.cert.get())), QString(), 0);
-    qunsetenv("KYT_PKCS11_MODULES");
-    QCOMPARE(details(), kFailedDetails);
-}
-
 void CertDetailsTest::serialAndValidTo_data() {
     QTest::addColumn<QByteArray>("serial");
     QTest::addColumn<QDateTime>("notAfter");
@@ -328,31 +324,5 @@ void CertDetailsTest::serialAndValidTo() {
     QCOMPARE(fx_->cls->GetCertInfo(6), validTo);
 }
 
-void CertDetailsTest::detailNumbersOutsideTheRangeAreEmpty() {
-    QCOMPARE(fx_->cls->GetCertInfo(0), QString()); // before any GetSignInfo
-    fx_->cls->GetSignInfo(file(QStringLiteral("ok.cer"), derOf(holder_.cert.get())), QString(), -2);
-    QCOMPARE(fx_->cls->GetCertInfo(8), QString());
-    QCOMPARE(fx_->cls->GetCertInfo(-1), QString());
-    QCOMPARE(fx_->cls->GetCertInfo(7), kAsha[7]);
-}
-
-void CertDetailsTest::validEmail_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("valid");
-    QTest::newRow("a@b.c") << "a@b.c" << true;
-    QTest::newRow("dot right after @") << "a@.c" << false;
-    QTest::newRow("nothing before @") << "@b.c" << true;
-    QTest::newRow("dot only before @") << "a.b@c" << false;
-    QTest::newRow("empty") << QString() << true;
-    QTest::newRow("no @") << "ab.c" << false;
-    QTest::newRow("dot at the end") << "a@bc." << true;
-}
-
-void CertDetailsTest::validEmail() {
-    QFETCH(QString, text);
-    QFETCH(bool, valid);
-    QCOMPARE(IsValidEmail(text), valid);
-}
-
 QTEST_MAIN(CertDetailsTest)
-#include "tst_certdetails.moc"
+#include "test_certdetails.moc"
