@@ -44,14 +44,33 @@ public:
     // answers left queued. Leaves every instance settled.
     static QStringList takeUnsettled();
 
-    void information(QWidget* parent, const QString& text) override;
-    void informationWithDetail(QWidget* parent, const QString& text, const QString& detail) override;
-    Answer question(QWidget* parent, const QString& text, Answer defaultButton) override;
-    std::optional<QString> prompt(QWidget* parent, const QString& text, const QString& title, bool masked) override;
-    QStringList openFiles(QWidget* parent, const QString& title, const QString& filter, bool multiple) override;
-    std::optional<QString> pickFolder(QWidget* parent, const QString& title) override;
+    // An information box needs no answer.
+    void information(QWidget*, const QString& text) override { shown_.push_back({Shown::Information, text}); }
+    void informationWithDetail(QWidget*, const QString& text, const QString& detail) override {
+        shown_.push_back({Shown::Information, text, {}, {}, Answer::Ok, false, detail});
+    }
+    Answer question(QWidget*, const QString& text, Answer defaultButton) override {
+        return answer<Answer>({Shown::Question, text, {}, {}, defaultButton}).value_or(defaultButton);
+    }
+    std::optional<QString> prompt(QWidget*, const QString& text, const QString& title, bool masked) override {
+        return answer<QString>({Shown::Prompt, text, title, {}, Answer::Ok, masked});
+    }
+    QStringList openFiles(QWidget*, const QString& title, const QString& filter, bool) override {
+        return answer<QStringList>({Shown::OpenFiles, {}, title, filter}).value_or(QStringList());
+    }
+    std::optional<QString> pickFolder(QWidget*, const QString& title) override {
+        return answer<QString>({Shown::PickFolder, {}, title});
+    }
 
 private:
+    // Records the dialog and takes the next answer, when there is one of the kind it needs.
+    template <class T> std::optional<T> answer(Shown shown) {
+        shown_.push_back(std::move(shown));
+        const std::optional<Reply> reply = take();
+        if (reply && std::holds_alternative<T>(*reply))
+            return std::get<T>(*reply);
+        return std::nullopt;
+    }
     std::optional<Reply> take();
     void dropPending();
 
