@@ -62,10 +62,9 @@ private Q_SLOTS:
     void entryThenCancel_data();
     void entryThenCancel();
     void emptyList();
-    void escape_data();
-    void escape();
+    void cancellingChangesAsks_data();
+    void cancellingChangesAsks();
     void escapeInListModeAsksThenClosesAndReloadsTheHostMenuOnce();
-    void closingInEntryModeAsks();
     void settingsFrameBackSavesAndEscapeDoesNot();
 };
 
@@ -139,31 +138,46 @@ void TestRegisterModes::emptyList() {
     QVERIFY(!r.button("cmdmodify")->isEnabled());
 }
 
-void TestRegisterModes::escape_data() {
+void TestRegisterModes::cancellingChangesAsks_data() {
+    QTest::addColumn<bool>("closing"); // the title bar's close button, else Escape
     QTest::addColumn<bool>("yes");
-    QTest::newRow("yes") << true;
-    QTest::newRow("no") << false;
+    QTest::newRow("Escape, yes") << false << true;
+    QTest::newRow("Escape, no") << false << false;
+    QTest::newRow("close, yes") << true << true;
+    QTest::newRow("close, no") << true << false;
 }
 
-// Escape in entry mode asks first. From the preview, from settings and in list mode it is covered
-// with printing, the settings frame and closing.
-void TestRegisterModes::escape() {
+// Escape or the title bar's close button in entry mode asks first, No the default: No keeps the
+// window and what was typed, Yes cancels (Escape) or closes the window. Escape from the preview,
+// from settings and in list mode is covered with printing, the settings frame and closing.
+void TestRegisterModes::cancellingChangesAsks() {
+    QFETCH(bool, closing);
     QFETCH(bool, yes);
     RegisterWindow r;
     storeTwo(r);
     r.open();
+    bool unloaded = false;
+    QObject::connect(r.w, &frmDscMain::unloaded, [&] { unloaded = true; });
     r.click(r.w->cmdmodify);
     r.date(1)->setFocus();
     QTest::keyClicks(r.date(1), u"0101"_s);
     const QString typed = r.date(1)->text();
     yes ? r.fx.dialogs->queueYes() : r.fx.dialogs->queueNo();
-    pressEscape();
+    if (closing)
+        QCOMPARE(r.w->close(), yes);
+    else
+        pressEscape();
     QCOMPARE(r.said(), QStringList{u"Do you want to Cancel the Changes?"_s});
     QCOMPARE(r.fx.dialogs->shown().back().defaultButton, kyt::Answer::No);
-    verifyMode(r, yes);
-    QCOMPARE(r.date(1)->text(), yes ? u"31/12/2026 18:00:00"_s : typed);
-    if (!yes)
+    QCOMPARE(unloaded, closing && yes);
+    if (!yes) {
+        verifyMode(r, false);
+        QCOMPARE(r.date(1)->text(), typed);
         QCOMPARE(r.focus(), r.date(1));
+    } else if (!closing) {
+        verifyMode(r, true);
+        QCOMPARE(r.date(1)->text(), u"31/12/2026 18:00:00"_s);
+    }
 }
 
 void TestRegisterModes::escapeInListModeAsksThenClosesAndReloadsTheHostMenuOnce() {
@@ -199,30 +213,6 @@ void TestRegisterModes::escapeInListModeAsksThenClosesAndReloadsTheHostMenuOnce(
     r.w->Unload();
     QCOMPARE(host->reloads, 1);
     QTRY_VERIFY(r.w.isNull()); // the window deletes itself once closed
-}
-
-// The title bar's close button in entry mode asks as Escape does; No keeps the window and the typing.
-void TestRegisterModes::closingInEntryModeAsks() {
-    RegisterWindow r;
-    storeTwo(r);
-    r.open();
-    bool unloaded = false;
-    QObject::connect(r.w, &frmDscMain::unloaded, [&] { unloaded = true; });
-    QTest::mouseClick(r.button("cmdmodify"), Qt::LeftButton);
-    QTest::keyClick(r.text(0), Qt::Key_End);
-    QTest::keyClicks(r.text(0), u" Jr"_s);
-    r.fx.dialogs->queueNo();
-    QVERIFY(!r.w->close());
-    QCOMPARE(r.said(), QStringList{u"Do you want to Cancel the Changes?"_s});
-    QCOMPARE(r.fx.dialogs->shown().back().defaultButton, kyt::Answer::No);
-    QVERIFY(r.w->isVisible());
-    QVERIFY(!unloaded);
-    verifyMode(r, false);
-    QCOMPARE(r.text(0)->text(), u"Asha Rao Jr"_s);
-
-    r.fx.dialogs->queueYes();
-    QVERIFY(r.w->close());
-    QVERIFY(unloaded);
 }
 
 void TestRegisterModes::settingsFrameBackSavesAndEscapeDoesNot() {
