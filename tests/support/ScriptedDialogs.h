@@ -16,13 +16,13 @@ namespace kyt {
 class ScriptedDialogs : public Dialogs {
 public:
     struct Shown {
-        enum Kind { Information, Question, Prompt, OpenFiles, PickFolder } kind;
-        QString text;  // message, question or prompt text
-        QString title; // prompt or picker title
-        QString filter;
+        enum Kind { Information, Question, Prompt, OpenFiles, PickFolder } kind = Information;
+        QString text{};  // message, question or prompt text
+        QString title{}; // prompt or picker title
+        QString filter{};
         Answer defaultButton = Answer::Ok;
         bool masked = false;
-        QString detail; // an information box's detail text
+        QString detail{}; // an information box's detail text
     };
     using Reply = std::variant<Answer, QString, QStringList>;
 
@@ -45,21 +45,25 @@ public:
     static QStringList takeUnsettled();
 
     // An information box needs no answer.
-    void information(QWidget*, const QString& text) override { shown_.push_back({Shown::Information, text}); }
+    void information(QWidget*, const QString& text) override {
+        shown_.push_back({.kind = Shown::Information, .text = text});
+    }
     void informationWithDetail(QWidget*, const QString& text, const QString& detail) override {
-        shown_.push_back({Shown::Information, text, {}, {}, Answer::Ok, false, detail});
+        shown_.push_back({.kind = Shown::Information, .text = text, .detail = detail});
     }
     Answer question(QWidget*, const QString& text, Answer defaultButton) override {
-        return answer<Answer>({Shown::Question, text, {}, {}, defaultButton}).value_or(defaultButton);
+        return answer<Answer>({.kind = Shown::Question, .text = text, .defaultButton = defaultButton})
+            .value_or(defaultButton);
     }
     std::optional<QString> prompt(QWidget*, const QString& text, const QString& title, bool masked) override {
-        return answer<QString>({Shown::Prompt, text, title, {}, Answer::Ok, masked});
+        return answer<QString>({.kind = Shown::Prompt, .text = text, .title = title, .masked = masked});
     }
     QStringList openFiles(QWidget*, const QString& title, const QString& filter, bool) override {
-        return answer<QStringList>({Shown::OpenFiles, {}, title, filter}).value_or(QStringList());
+        return answer<QStringList>({.kind = Shown::OpenFiles, .title = title, .filter = filter})
+            .value_or(QStringList());
     }
     std::optional<QString> pickFolder(QWidget*, const QString& title) override {
-        return answer<QString>({Shown::PickFolder, {}, title});
+        return answer<QString>({.kind = Shown::PickFolder, .title = title});
     }
 
 private:
