@@ -2,8 +2,8 @@
 // program created, failing statements and the lock on record numbers.
 
 #include "component/Module1.h"
-#include "register/RecordNumbers.h"
-#include "register/StoreStatements.h"
+#include "store/RecordNumbers.h"
+#include "store/StoreStatements.h"
 #include "support/TestSupport.h"
 
 #include <QSqlQuery>
