@@ -5,6 +5,7 @@
 #include <QString>
 #include <vector>
 
+class PdfReader;
 class QIODevice;
 
 // Appends a number as the toolkit's PDF engine writes it: at most nine digits after the point,
@@ -29,7 +30,7 @@ public:
     // Copies object `number` of a file the toolkit wrote, and every object it refers to, under new
     // numbers; `copied` maps the numbers of objects already copied from that file to their copies.
     // Returns the copy's number, or 0 when the object cannot be read.
-    int copyFrom(const class PdfReader& source, int number, QHash<int, int>& copied);
+    int copyFrom(const PdfReader& source, int number, QHash<int, int>& copied);
     // The cross-reference table and the trailer; false when the device failed on the way.
     bool finish(int catalog, int info);
     bool failed() const { return failed_; }
@@ -40,24 +41,4 @@ private:
     qint64 position_ = 0;
     QIODevice& device_;
     bool failed_ = false;
-};
-
-// A PDF as text: its objects' bodies by number, read through the cross-reference table.
-class PdfReader {
-public:
-    explicit PdfReader(const QByteArray& pdf);
-    bool valid() const { return valid_; }
-    // The body of object `number`, between "obj" and "endobj" (a stream with its data).
-    QByteArray object(int number) const;
-    // A stream's data, uncompressed when it was compressed.
-    QByteArray streamData(int number) const;
-    // The dictionary part of an object (before any stream).
-    QByteArray dictionary(int number) const;
-    // The integer an entry such as "/Length 17 0 R" or "/Length 512" stands for.
-    int integer(const QByteArray& dictionary, const QByteArray& key) const;
-
-private:
-    QByteArray pdf_;
-    QHash<int, qsizetype> offsets_;
-    bool valid_ = false;
 };

@@ -1,5 +1,7 @@
 #include "report/PdfFonts.h"
 
+#include "report/PdfReader.h"
+
 #include <QBuffer>
 #include <QGlyphRun>
 #include <QPainter>
