@@ -9,18 +9,13 @@
 #include <string_view>
 #include <unordered_map>
 
-namespace {
-constexpr int kValidFromColumn = 6;
-constexpr int kValidToColumn = 7;
-} // namespace
-
 void CertListModel::sortBy(int column, Qt::SortOrder order) {
     if (column < 0 || column >= kColumns || rows_.empty())
         return;
     const size_t count = rows_.size();
     auto field = [this](size_t row, int c) {
         const Row& r = rows_[row];
-        const int f = c - 1;
+        const int f = RecordLayout::fieldAt(c);
         const int start = f == 0 ? 0 : r.ends[size_t(f - 1)];
         return QStringView(r.text + start, r.ends[size_t(f)] - start);
     };
@@ -31,10 +26,10 @@ void CertListModel::sortBy(int column, Qt::SortOrder order) {
         byLoad[size_t(loadPos_[row])] = int(row);
 
     const bool down = order == Qt::DescendingOrder;
-    if (column == 0) {
+    if (column == RecordLayout::kRunningNumberColumn) {
         if (down)
             std::reverse(byLoad.begin(), byLoad.end());
-    } else if (column == kValidFromColumn || column == kValidToColumn) {
+    } else if (RecordLayout::isDate(RecordLayout::fieldAt(column))) {
         std::vector<qint64> key(count);
         for (size_t row = 0; row < count; ++row)
             key[row] = cellorder::dateKey(field(row, column));

@@ -2,22 +2,9 @@
 #include "platform/ShownText.h"
 #include "register/frmDscMain.h"
 #include "register/MaskedDateBox.h"
+#include "store/RecordLayout.h"
 
 namespace {
-// List column of entry slot i is i + 2; column 1 is the record number.
-constexpr int kFirstSlotColumn = 2;
-constexpr int kRecordNumberColumn = 1;
-constexpr int kSlots = 15;
-enum Slot {
-    TypeSlot = 1,
-    DtFromSlot = 4,
-    DtToSlot = 5,
-    IdTypeSlot = 9,
-    IdFileSlot = 11,
-    AddrTypeSlot = 12,
-    AddrFileSlot = 14
-};
-
 void clearCombo(QComboBox* combo) {
     combo->setCurrentIndex(-1);
     combo->setEditText(QString());
@@ -72,29 +59,31 @@ void frmDscMain::LoadData() {
         return;
 
     // One step per slot: a cell that cannot be read leaves its control empty and the rest still load.
-    for (int slot = 0; slot < kSlots; ++slot) {
+    // The plain text boxes are numbered as the record's values.
+    for (int slot = 0; slot < RecordLayout::kValueCount; ++slot) {
         trap([&] {
-            const QString t = vs->TextMatrix(row, slot + kFirstSlotColumn);
+            const RecordLayout::Field field = RecordLayout::valueField(slot);
+            const QString t = vs->TextMatrix(row, RecordLayout::columnOf(field));
             // Boxes show bidirectional controls as marks; the save turns them back.
             const QString shownText = shown::visibleControls(t);
-            switch (slot) {
-            case TypeSlot:
+            switch (field) {
+            case RecordLayout::Typ:
                 cbodsctype->setEditText(shownText);
                 break;
-            case IdTypeSlot:
+            case RecordLayout::IdPrTyp:
                 cboidproof->setEditText(shownText);
                 break;
-            case AddrTypeSlot:
+            case RecordLayout::AddrPrTyp:
                 cboaddrproof->setEditText(shownText);
                 break;
-            case DtFromSlot:
-            case DtToSlot:
-                MaskedDateBox::setDateText(txtdts[size_t(slot - DtFromSlot)], t);
+            case RecordLayout::DtFrom:
+            case RecordLayout::DtTo:
+                MaskedDateBox::setDateText(txtdts[size_t(field - RecordLayout::DtFrom)], t);
                 break;
-            case IdFileSlot:
+            case RecordLayout::IdPrFlNm:
                 setTag(cmdIdProof, t);
                 break;
-            case AddrFileSlot:
+            case RecordLayout::AddrPrFlNm:
                 setTag(cmdAddrProof, t);
                 break;
             default:
@@ -105,13 +94,13 @@ void frmDscMain::LoadData() {
 
     trap([&] {
         if (!Tag(cmdIdProof).isEmpty())
-            setTag(cmdIdProofC, proofFolder(ProofKind::Id, vs->TextMatrix(row, kRecordNumberColumn)) +
+            setTag(cmdIdProofC, proofFolder(ProofKind::Id, vs->TextMatrix(row, RecordLayout::kRecordNumberColumn)) +
                                     QLatin1Char('/') + Tag(cmdIdProof));
     });
     trap([&] { ApplyProofState(ProofKind::Id); });
     trap([&] {
         if (!Tag(cmdAddrProof).isEmpty())
-            setTag(cmdAddrProofC, proofFolder(ProofKind::Addr, vs->TextMatrix(row, kRecordNumberColumn)) +
+            setTag(cmdAddrProofC, proofFolder(ProofKind::Addr, vs->TextMatrix(row, RecordLayout::kRecordNumberColumn)) +
                                       QLatin1Char('/') + Tag(cmdAddrProof));
     });
     trap([&] { ApplyProofState(ProofKind::Addr); });
