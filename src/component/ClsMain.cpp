@@ -3,10 +3,6 @@
 #include "component/Module1.h"
 #include "register/frmDscMain.h"
 
-namespace {
-const QString kModule = QStringLiteral("CLSMAIN");
-}
-
 ClsMain::ClsMain(kyt::Services services) : services_(std::move(services)) {}
 
 ClsMain::~ClsMain() = default;
@@ -33,17 +29,14 @@ bool ClsMain::InitMe(const QString& vCallFrom, bool ChkOnly, const QString& AP, 
     if (vVerNo >= 2)
         return false;
 
-    kyt::ErrorTrap trap(this, kModule, QStringLiteral("INITME"));
-    trap([&] {
-        DocPath = AP;
-        Db = CO;
-        LogFlNm = LF;
-        ScreenRatX = SX;
-        ScreenRatY = SY;
-        ScreenRatFS = SF;
-        MdiObj.reset();
-        PdfObj.reset();
-    });
+    DocPath = AP;
+    Db = CO;
+    LogFlNm = LF;
+    ScreenRatX = SX;
+    ScreenRatY = SY;
+    ScreenRatFS = SF;
+    MdiObj.reset();
+    PdfObj.reset();
 
     if (!Db) {
         if (!ChkOnly)
