@@ -4,7 +4,7 @@
 
 #include "platform/Db.h"
 #include "platform/DbAddress.h"
-#include "register/StoreStatements.h"
+#include "store/StoreStatements.h"
 
 #include <memory>
 #include <QDateTime>

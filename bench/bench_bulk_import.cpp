@@ -13,7 +13,7 @@
 #include "component/ClsMain.h"
 #include "component/Module1.h"
 #include "platform/LibraryRegistration.h"
-#include "register/StoreStatements.h"
+#include "store/StoreStatements.h"
 
 #include <QApplication>
 #include <QDir>

@@ -8,7 +8,7 @@
 #include "component/ClsMain.h"
 #include "component/Module1.h"
 #include "register/frmDscMain.h"
-#include "register/StoreStatements.h"
+#include "store/StoreStatements.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -6,7 +6,7 @@
 #include "host/ListCommands.h"
 #include "platform/ObjectRegistry.h"
 #include "register/frmDscMain.h"
-#include "register/StoreStatements.h"
+#include "store/StoreStatements.h"
 #include "support/TestSupport.h"
 
 #include <QDBusConnection>

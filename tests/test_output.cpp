@@ -4,7 +4,7 @@
 #include "listing/CertGrid.h"
 #include "platform/Db.h"
 #include "platform/DbAddress.h"
-#include "register/StoreStatements.h"
+#include "store/StoreStatements.h"
 #include "support/RegisterWindowHarness.h"
 #include "support/TestSupport.h"
 

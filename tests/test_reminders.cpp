@@ -1,9 +1,9 @@
 // `dscmgr remind` against a real mail server on 127.0.0.1 (tests/support/smtp_capture.py), on both
 // database backends; and the register window's "Reminders..." dialog.
 #include "platform/ProfileFile.h"
-#include "register/StoreStatements.h"
-#include "reminders/RemindersDialog.h"
+#include "register/RemindersDialog.h"
 #include "reminders/ReminderSettings.h"
+#include "store/StoreStatements.h"
 #include "support/RegisterWindowHarness.h"
 #include "support/TestSupport.h"
 

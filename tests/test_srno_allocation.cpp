@@ -2,8 +2,8 @@
 // every record must be there, each under a number of its own. And the lock that keeps the numbers
 // apart is never silently lost.
 
-#include "register/RecordNumbers.h"
-#include "register/StoreStatements.h"
+#include "store/RecordNumbers.h"
+#include "store/StoreStatements.h"
 #include "support/TestSupport.h"
 
 #include <QElapsedTimer>

@@ -2,8 +2,8 @@
 // back byte for byte, dates, record numbers, and a table that another program created.
 
 #include "component/Module1.h"
-#include "register/RecordNumbers.h"
-#include "register/StoreStatements.h"
+#include "store/RecordNumbers.h"
+#include "store/StoreStatements.h"
 #include "support/TestSupport.h"
 
 #include <QSqlQuery>

@@ -1,9 +1,9 @@
 #include "bulk/frmbulkdsc.h"
 
-#include "bulk/BulkReader.h"
 #include "bulk/MaskedTextDelegate.h"
 #include "component/ClsMain.h"
 #include "platform/WindowKit.h"
+#include "store/BulkReader.h"
 
 #include <QApplication>
 #include <QCloseEvent>

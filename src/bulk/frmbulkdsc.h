@@ -61,7 +61,7 @@ public:
     static QString Tag(const QObject* control);
     static void setTag(QObject* control, const QString& tag);
 
-    // --- File list page (BulkFileList.cpp) ---
+    // --- File list page (frmbulkdsc_FileList.cpp) ---
     void cmdfl_Click();
     void cmdfld_Click();
     void cmdallcertstore_Click();
@@ -81,10 +81,10 @@ public:
     void cboidproof_KeyPress(int& KeyAscii);
     void cboaddrproof_KeyPress(int& KeyAscii);
 
-    // --- Reading (BulkReading.cpp) ---
+    // --- Reading (frmbulkdsc_Reading.cpp) ---
     void cmdproceed_Click();
 
-    // --- Importing (BulkImport.cpp) ---
+    // --- Importing (frmbulkdsc_Import.cpp) ---
     void cmdconvert_Click();
 
 protected:

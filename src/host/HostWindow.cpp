@@ -2,9 +2,9 @@
 
 #include "component/Module1.h"
 #include "host/HostSession.h"
-#include "listing/RegisterCounts.h"
 #include "platform/DbAddress.h"
 #include "register/frmDscMain.h"
+#include "store/RegisterCounts.h"
 
 #include <algorithm>
 #include <QApplication>

@@ -1,13 +1,13 @@
 #include "host/ImportCommand.h"
 
-#include "bulk/BulkImporter.h"
-#include "bulk/BulkReader.h"
 #include "host/CertCommands.h"
 #include "host/HostSession.h"
 #include "host/TerminalProgress.h"
 #include "platform/ShownText.h"
-#include "register/RegisterCheck.h"
-#include "register/StoreStatements.h"
+#include "store/BulkImporter.h"
+#include "store/BulkReader.h"
+#include "store/RegisterCheck.h"
+#include "store/StoreStatements.h"
 
 #include <QFileInfo>
 #include <QSet>

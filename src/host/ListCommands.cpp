@@ -4,8 +4,8 @@
 #include "host/DesktopNotice.h"
 #include "host/HostSession.h"
 #include "host/ListOutput.h"
-#include "listing/CertRows.h"
 #include "register/frmDscMain.h"
+#include "store/CertRows.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "register/TypeLists.h"
 #include "component/ClsMain.h"
 #include "register/frmDscMain.h"
-#include "register/StoreStatements.h"
+#include "store/StoreStatements.h"
 
 const QStringList& FixedProofTypes() {
     static const QStringList types = {QStringLiteral("Passport"),        QStringLiteral("PAN Card"),

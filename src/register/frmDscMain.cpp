@@ -5,7 +5,7 @@
 #include "listing/ListSummary.h"
 #include "platform/WindowKit.h"
 #include "register/MaskedDateBox.h"
-#include "reminders/RemindersDialog.h"
+#include "register/RemindersDialog.h"
 
 #include <limits>
 #include <QApplication>

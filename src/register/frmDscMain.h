@@ -27,7 +27,7 @@ public:
     explicit frmDscMain(QWidget* parent = nullptr);
     ~frmDscMain() override;
 
-    // --- Preparation (InitData.cpp) ---
+    // --- Preparation (frmDscMain_InitData.cpp) ---
     void InitData(const std::shared_ptr<ClsMain>& ClsObj, bool CheckOnly);
     // Closes the window, shown or not: runs Form_Unload once and deletes the window later.
     void Unload();
@@ -82,7 +82,7 @@ public:
     static QString Tag(const QObject* control);
     static void setTag(QObject* control, const QString& tag);
 
-    // --- Modes (Modes.cpp) ---
+    // --- Modes (frmDscMain_Modes.cpp) ---
     void EnableList(bool Enable);
     void cmdadd_Click();
     void cmdmodify_Click();
@@ -91,7 +91,7 @@ public:
     void Form_KeyPress(int& KeyAscii);
     void Form_Unload();
 
-    // --- Certificate list (listing/CertList.cpp) ---
+    // --- Certificate list (frmDscMain_List.cpp) ---
     void LoadGrid();
     void options_Click(int Index);
     void cmdok_Click();
@@ -99,12 +99,12 @@ public:
     void txtdays_Validate(int Index, bool& Cancel);
     void vs_AfterRowColChange(int OldRow, int OldCol, int NewRow, int NewCol);
 
-    // --- Settings frame (listing/SettingsFrame.cpp) ---
+    // --- Settings frame (frmDscMain_SettingsFrame.cpp) ---
     void cmdsettings_Click();
     void chkauto_Click();
     void cmdback_Click(int Index);
 
-    // --- Print preview frame (listing/PrintPreview.cpp) ---
+    // --- Print preview frame (frmDscMain_PrintPreview.cpp) ---
     void cmdpreview_Click();
     void cmdsaveprev_Click();
     void cmdproceed_Click();
@@ -113,14 +113,14 @@ public:
     // Wires "&Preview", "&Save Setup", "&Proceed" and the column grid's edits to their handlers.
     void connectPreviewControls();
 
-    // --- Loading a record (Loading.cpp) ---
+    // --- Loading a record (frmDscMain_Loading.cpp) ---
     void ClearData();
     void LoadData();
 
     // --- Type lists (TypeLists.cpp) ---
     void LoadLists();
 
-    // --- Entry controls: focus, Enter, checks on leaving (EntryFields.cpp) ---
+    // --- Entry controls: focus, Enter, checks on leaving (frmDscMain_EntryFields.cpp) ---
     // txtdts(0) and txtdts(1) are MaskedDateBox controls (register/MaskedDateBox.h).
     void txtfields_GotFocus(int Index);
     void txtfields_LostFocus(int Index);
@@ -138,18 +138,18 @@ public:
     // Hands a focus or key event of an entry control to its handler; true when the event is consumed.
     bool routeEntryEvent(QObject* watched, QEvent* event);
 
-    // --- Certificate capture (Capture.cpp) ---
+    // --- Certificate capture (frmDscMain_Capture.cpp) ---
     // Index 0 reads a certificate file, index 1 a certificate of the store.
     void cmdcert_Click(int Index);
     // Wires "Certificate (File)" and "Certificate (Store)" to cmdcert_Click.
     void connectCaptureButtons();
 
-    // --- Saving a record (Save.cpp) ---
+    // --- Saving a record (frmDscMain_Save.cpp) ---
     void cmdupdate_Click();
     // Wires "&Update", "&Delete" and the six proof buttons to their handlers.
     void connectRecordButtons();
 
-    // --- Proof documents and deletion (ProofButtons.cpp, Proofs.cpp, Delete.cpp) ---
+    // --- Proof documents and deletion (frmDscMain_ProofButtons.cpp, frmDscMain_Proofs.cpp, frmDscMain_Delete.cpp) ---
     enum class ProofKind { Id, Addr };
     // Colours the select button and shows the clear and view buttons by the select button's tag.
     void ApplyProofState(ProofKind kind);
@@ -165,7 +165,7 @@ public:
     void cmddelete_Click();
     // The document folder of one proof kind for record number n: DocPath/DscDocs/<kind>/n.
     QString proofFolder(ProofKind kind, const QString& n) const;
-    // Save steps for one proof kind (SaveDocuments.cpp). The first says whether the chosen file is
+    // Save steps for one proof kind (frmDscMain_SaveDocuments.cpp). The first says whether the chosen file is
     // missing, after telling the user; the second stores or removes the document of record n.
     bool proofSourceMissing(ProofKind kind, int n);
     void storeProofDocument(ProofKind kind, int n);

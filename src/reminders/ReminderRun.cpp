@@ -3,12 +3,12 @@
 #include "platform/Db.h"
 #include "platform/Error.h"
 #include "platform/ErrorTrap.h"
-#include "register/StoreStatements.h"
 #include "reminders/MailMessage.h"
 #include "reminders/MailTemplate.h"
 #include "reminders/ReminderLedger.h"
 #include "reminders/ReminderSelection.h"
 #include "reminders/SmtpSender.h"
+#include "store/StoreStatements.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -6,8 +6,8 @@
 #include "CertificateFactory.h"
 #include "platform/LibraryRegistration.h"
 #include "register/frmDscMain.h"
-#include "register/StoreStatements.h"
 #include "SoftHsmTokens.h"
+#include "store/StoreStatements.h"
 #include "support/PausableServer.h"
 #include "support/TestSupport.h"
 

@@ -4,7 +4,7 @@
 // the exit status tells the script, and running the same import again finishes the job.
 
 #include "CertificateFactory.h"
-#include "register/StoreStatements.h"
+#include "store/StoreStatements.h"
 #include "support/TestSupport.h"
 
 #include <QCryptographicHash>

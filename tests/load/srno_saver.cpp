@@ -4,7 +4,7 @@
 
 #include "platform/Db.h"
 #include "platform/Error.h"
-#include "register/RecordNumbers.h"
+#include "store/RecordNumbers.h"
 
 #include <cstdio>
 #include <QCoreApplication>

@@ -6,7 +6,7 @@
 
 #include "register/frmDscMain.h"
 #include "register/MaskedDateBox.h"
-#include "register/StoreStatements.h"
+#include "store/StoreStatements.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>

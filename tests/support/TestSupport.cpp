@@ -2,7 +2,7 @@
 
 #include "component/Module1.h"
 #include "platform/LibraryRegistration.h"
-#include "register/StoreStatements.h"
+#include "store/StoreStatements.h"
 
 #include <linux/capability.h>
 #include <QFile>

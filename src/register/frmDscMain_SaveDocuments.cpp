@@ -1,7 +1,7 @@
 #include "component/ClsMain.h"
-#include "register/DocumentFiles.h"
 #include "register/frmDscMain.h"
 #include "register/ProofTexts.h"
+#include "store/DocumentFiles.h"
 
 namespace {
 const QString kModule = QStringLiteral("frmDscMain");

@@ -1,10 +1,10 @@
 // "&Proceed": reading the details of every listed entry, with progress and Stop.
 
-#include "bulk/BulkReader.h"
 #include "bulk/frmbulkdsc.h"
 #include "component/ClsMain.h"
 #include "component/Module1.h"
-#include "register/RegisterCheck.h"
+#include "store/BulkReader.h"
+#include "store/RegisterCheck.h"
 
 #include <QScrollBar>
 

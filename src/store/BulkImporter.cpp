@@ -1,8 +1,8 @@
-#include "bulk/BulkImporter.h"
+#include "store/BulkImporter.h"
 
 #include "platform/Db.h"
-#include "register/RecordNumbers.h"
-#include "register/StoreStatements.h"
+#include "store/RecordNumbers.h"
+#include "store/StoreStatements.h"
 
 #include <limits>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "register/StoreStatements.h"
+#include "store/StoreStatements.h"
 
 namespace kyt {
 class Db;

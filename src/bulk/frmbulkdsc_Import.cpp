@@ -1,10 +1,10 @@
 // "&Import": the type combos of the results page and inserting the read rows into DscStore.
 
-#include "bulk/BulkImporter.h"
 #include "bulk/frmbulkdsc.h"
 #include "component/ClsMain.h"
-#include "register/StoreStatements.h"
 #include "register/TypeLists.h"
+#include "store/BulkImporter.h"
+#include "store/StoreStatements.h"
 
 #include <QScrollBar>
 

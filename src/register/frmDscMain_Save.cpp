@@ -4,8 +4,8 @@
 #include "platform/ShownText.h"
 #include "register/frmDscMain.h"
 #include "register/MaskedDateBox.h"
-#include "register/RecordNumbers.h"
-#include "register/StoreStatements.h"
+#include "store/RecordNumbers.h"
+#include "store/StoreStatements.h"
 
 #include <QDate>
 

@@ -1,4 +1,4 @@
-#include "bulk/BulkReader.h"
+#include "store/BulkReader.h"
 
 #include "component/ClsMain.h"
 #include "component/Module1.h"

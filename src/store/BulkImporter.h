@@ -1,8 +1,8 @@
 #pragma once
 
-#include "bulk/BulkReader.h"
 #include "platform/Db.h"
 #include "platform/ErrorTrap.h"
+#include "store/BulkReader.h"
 
 #include <memory>
 

@@ -1,7 +1,7 @@
 #include "component/ClsMain.h"
 #include "component/Module1.h"
-#include "listing/CertRows.h"
 #include "register/frmDscMain.h"
+#include "store/CertRows.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,10 +1,10 @@
 // The file list page: collecting certificate files, the files of a folder and the certificates
 // of the store, with a password per file or one for all.
 
-#include "bulk/BulkReader.h"
 #include "bulk/frmbulkdsc.h"
 #include "component/ClsMain.h"
 #include "component/Module1.h"
+#include "store/BulkReader.h"
 
 #include <QSet>
 

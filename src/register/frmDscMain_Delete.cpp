@@ -1,8 +1,8 @@
 #include "component/ClsMain.h"
 #include "component/Module1.h"
-#include "register/DocumentFiles.h"
 #include "register/frmDscMain.h"
-#include "register/StoreStatements.h"
+#include "store/DocumentFiles.h"
+#include "store/StoreStatements.h"
 
 #include <algorithm>
 

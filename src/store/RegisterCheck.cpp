@@ -1,4 +1,4 @@
-#include "register/RegisterCheck.h"
+#include "store/RegisterCheck.h"
 
 #include "platform/Db.h"
 #include "platform/Error.h"

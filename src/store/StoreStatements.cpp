@@ -1,4 +1,4 @@
-#include "register/StoreStatements.h"
+#include "store/StoreStatements.h"
 
 #include "component/Module1.h"
 

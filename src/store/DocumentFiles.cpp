@@ -1,4 +1,4 @@
-#include "register/DocumentFiles.h"
+#include "store/DocumentFiles.h"
 
 #include "platform/Error.h"
 

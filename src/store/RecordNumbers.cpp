@@ -1,8 +1,8 @@
-#include "register/RecordNumbers.h"
+#include "store/RecordNumbers.h"
 
 #include "platform/Db.h"
 #include "platform/Error.h"
-#include "register/StoreStatements.h"
+#include "store/StoreStatements.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,7 +1,7 @@
 #include "component/ClsMain.h"
 #include "component/Module1.h"
 #include "register/frmDscMain.h"
-#include "register/StoreStatements.h"
+#include "store/StoreStatements.h"
 
 void frmDscMain::InitData(const std::shared_ptr<ClsMain>& clsObj, bool CheckOnly) {
     ClsObj = clsObj;

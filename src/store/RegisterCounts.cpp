@@ -1,4 +1,4 @@
-#include "listing/RegisterCounts.h"
+#include "store/RegisterCounts.h"
 
 #include "component/Module1.h"
 #include "platform/Db.h"

@@ -1,4 +1,4 @@
-#include "reminders/RemindersDialog.h"
+#include "register/RemindersDialog.h"
 
 #include "component/ClsMain.h"
 #include "platform/WindowKit.h"

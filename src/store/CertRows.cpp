@@ -1,8 +1,8 @@
-#include "listing/CertRows.h"
+#include "store/CertRows.h"
 
 #include "component/Module1.h"
 #include "platform/Error.h"
-#include "register/StoreStatements.h"
+#include "store/StoreStatements.h"
 
 #include <cstring>
 #include <memory>
