@@ -207,8 +207,9 @@ void TestOutput::newMachineHasNoCertificatesYet() {
 }
 
 void TestOutput::listOnFullDiskFails() {
-    for (const char* form : {"--csv", "--json"}) {
-        const Run r = dscmgr(QStringList{"list", QLatin1String(form)} + register_, home_.path(), "/dev/full");
+    for (const QStringList& command :
+         {QStringList{"list", "--csv"}, QStringList{"list", "--json"}, QStringList{"check"}}) {
+        const Run r = dscmgr(command + register_, home_.path(), "/dev/full");
         QCOMPARE(r.status, 2);
         QVERIFY2(r.err.contains(QStringLiteral("could not be written")), qPrintable(r.err));
     }

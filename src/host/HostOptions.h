@@ -4,31 +4,14 @@
 #include <QString>
 #include <QStringList>
 
-// The host program's command line:
-//   dscmgr [gui] [--folder DIR] [--db ADDRESS] [--log NAME] [--scale X,Y,F]
-//   dscmgr list [--expired | --expiring [DAYS]] [--csv | --csv-raw [--no-bom] | --json] [--folder DIR] [--db ADDRESS]
-//   dscmgr report --pdf FILE [--expired | --expiring [DAYS]] [--columns 3,4,8] [--folder DIR] [--db ADDRESS]
-//   dscmgr check [--notify] [--folder DIR] [--db ADDRESS]
-//   dscmgr certinfo [--json] FILE [--password PASSWORD | --password-file FILE] | dscmgr certinfo --store INDEX
-//   dscmgr store
-//   dscmgr --version | -h
-//   dscmgr remind [--days 30,7,1] [--dry-run] [--summary-to ADDRESS] [--password-file FILE] [--folder DIR]
-//                 [--db ADDRESS]
-//   dscmgr import PATH... [--password P | --password-file FILE] [--type T] [--id-proof T] [--addr-proof T] [--folder
-//   DIR] [--db ADDRESS]
+// What a run of the host program was asked to do: the command (see CommandLine for them all) and
+// its options.
 struct HostOptions {
-    enum class Command {
-        Gui,
-        List,
-        Report,
-        Check,
-        CertInfo,
-        Store,
-        Import,
-        Remind,
-        Help,
-        Version
-    } command = Command::Gui;
+    QString command = QStringLiteral("gui"); // the command's name
+    bool help = false;                       // -h: its help instead
+    bool version = false;                    // --version
+    bool readsOnly = false;                  // the command only reads the register
+    bool window = false;                     // the command opens a window
     enum class Filter { All, Expired, Expiring } filter = Filter::All;
     std::optional<QString> expiringDays; // --expiring DAYS; none: the DSCDays setting
     QString folder;                      // empty: the default folder
@@ -57,8 +40,6 @@ struct HostOptions {
 
     // Parses arguments (without the program name); nothing, with a one-line reason, when unusable.
     static std::optional<HostOptions> parse(const QStringList& args, QString* error);
-    static QString usage();
-    static QString version();
     static QString defaultFolder();
     // The host folder as an absolute, clean path: --folder, or the default folder.
     QString resolvedFolder() const;

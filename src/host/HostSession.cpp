@@ -50,7 +50,7 @@ std::unique_ptr<HostSession> HostSession::open(const HostOptions& options, kyt::
     const std::shared_ptr<kyt::Dialogs> dialogs = services.dialogs;
     auto session = openSession(options, std::move(services), error);
     // The window is started from the desktop's menu, where nobody reads what goes to the terminal.
-    if (!session && options.command == HostOptions::Command::Gui && dialogs)
+    if (!session && options.window && dialogs)
         dialogs->information(nullptr, *error);
     return session;
 }
@@ -71,13 +71,12 @@ std::unique_ptr<HostSession> HostSession::openSession(const HostOptions& options
     }
     // Listing and checking only read: the folder is taken as it is and an SQLite file must exist;
     // both are left exactly as they are, also when this user may not write to them.
-    const bool readsOnly =
-        options.command == HostOptions::Command::List || options.command == HostOptions::Command::Check;
-    if (!prepareFolder(session->folder_, readsOnly, &why)) {
+    if (!prepareFolder(session->folder_, options.readsOnly, &why)) {
         *error = why;
         return nullptr;
     }
-    session->db_ = kyt::Db::open(*address, &why, readsOnly ? kyt::Db::Access::ReadOnly : kyt::Db::Access::ReadWrite);
+    session->db_ =
+        kyt::Db::open(*address, &why, options.readsOnly ? kyt::Db::Access::ReadOnly : kyt::Db::Access::ReadWrite);
     if (!session->db_) {
         *error = why;
         return nullptr;
@@ -93,4 +92,20 @@ std::unique_ptr<HostSession> HostSession::openSession(const HostOptions& options
 bool HostSession::initMe(bool chkOnly) {
     return component_->InitMe(QString(), chkOnly, folder_, db_, options_.log, options_.scaleX, options_.scaleY,
                               options_.scaleFont);
+}
+
+ClsMain& HostSession::componentOnRegister() {
+    component_->DocPath = folder_;
+    component_->Db = db_;
+    component_->LogFlNm = options_.log;
+    return *component_;
+}
+
+bool HostSession::reportUnreadable(QTextStream& err) const {
+    const kyt::ErrorRecord& error = component_->firstTrappedError();
+    if (!error.isSet())
+        return false;
+    err << "dscmgr: the register cannot be read: " << error.description.simplified() << '\n';
+    err.flush();
+    return true;
 }

@@ -4,6 +4,7 @@
 #include "host/HostOptions.h"
 
 #include <memory>
+#include <QTextStream>
 
 // What the host holds while the component is loaded: its folder, its open database connection
 // and the component instance.
@@ -16,6 +17,12 @@ public:
     static std::unique_ptr<HostSession> open(const HostOptions& options, kyt::Services services, QString* error);
 
     bool initMe(bool chkOnly);
+    // The component pointed at this session's folder, database and error log, as the commands that
+    // read or write the register use it without a window.
+    ClsMain& componentOnRegister();
+    // A register that could not be read in full: its first error as one line on `err`; true then.
+    // Such a register lists nothing, as a heading alone would read as "no certificates".
+    bool reportUnreadable(QTextStream& err) const;
 
     const HostOptions& options() const { return options_; }
     const QString& folder() const { return folder_; }

@@ -1,7 +1,8 @@
 #include "host/ImportCommand.h"
 
-#include "host/CertCommands.h"
+#include "host/CertAccess.h"
 #include "host/HostSession.h"
+#include "host/SharedOptions.h"
 #include "host/TerminalProgress.h"
 #include "platform/ShownText.h"
 #include "store/BulkImporter.h"
@@ -62,11 +63,42 @@ bool prepareStore(ClsMain& component, kyt::Db& db, QTextStream& err) {
 }
 } // namespace
 
-int runImportCommand(HostSession& session, QTextStream& out, QTextStream& err) {
-    ClsMain& component = *session.component();
-    component.DocPath = session.folder();
-    component.Db = session.db();
-    component.LogFlNm = session.options().log;
+ImportCommand::ImportCommand()
+    : SessionCommand(
+          {QStringLiteral("import"),
+           QStringLiteral("  dscmgr import PATH... [--password P | --password-file FILE] [--type T] [--id-proof T]\n"
+                          "                [--addr-proof T] [--folder DIR] [--db ADDRESS]\n"),
+           QStringLiteral("Imports certificate files, and the files directly in each folder named, into the "
+                          "register."),
+           {}}) {}
+
+QList<CommandOption> ImportCommand::options() const {
+    return sharedoption::registerPlace() + sharedoption::certificatePassword() +
+           QList<CommandOption>{
+               textOption(QStringLiteral("type"), QStringLiteral("T"),
+                          QStringLiteral("the type of DSC of every entry (default: each one's own)"),
+                          &HostOptions::dscType),
+               textOption(QStringLiteral("id-proof"), QStringLiteral("T"),
+                          QStringLiteral("the ID proof type of every entry"), &HostOptions::idProofType),
+               textOption(QStringLiteral("addr-proof"), QStringLiteral("T"),
+                          QStringLiteral("the address proof type of every entry"), &HostOptions::addrProofType)};
+}
+
+QString ImportCommand::takeArguments(const QStringList& arguments, HostOptions& options) const {
+    options.importPaths << arguments;
+    return {};
+}
+
+QString ImportCommand::check(const HostOptions& options) const {
+    if (const QString why = sharedoption::passwordGivenOnce(options); !why.isEmpty())
+        return why;
+    return options.importPaths.isEmpty() ? QStringLiteral("import needs certificate files or folders.") : QString();
+}
+
+int ImportCommand::runIn(HostSession& session, Console& console) const {
+    QTextStream& out = console.out;
+    QTextStream& err = console.err;
+    ClsMain& component = session.componentOnRegister();
     const QStringList files = collectFiles(session.options().importPaths);
     const std::optional<QString> password =
         certificatePassword(session.options(), files, QStringLiteral("Password for the certificate files: "), err);

@@ -75,12 +75,17 @@ bool ListOutput::flush() {
         }
         buffer_.clear();
     }
-    out_.flush();
-    // A file's own buffer may still hold what was written: its failure shows only when pushed out.
-    if (auto* file = qobject_cast<QFileDevice*>(out_.device()))
-        failed_ |= !file->flush();
-    failed_ |= out_.status() != QTextStream::Ok;
+    failed_ |= !flushedInFull(out_);
     return !failed_;
+}
+
+bool flushedInFull(QTextStream& out) {
+    out.flush();
+    // A file's own buffer may still hold what was written: its failure shows only when pushed out.
+    bool failed = false;
+    if (auto* file = qobject_cast<QFileDevice*>(out.device()))
+        failed = !file->flush();
+    return !failed && out.status() == QTextStream::Ok;
 }
 
 void ListOutput::row(const QStringList& cells) {

@@ -6,6 +6,10 @@
 #include <QTextStream>
 #include <span>
 
+// Pushes what `out` holds to its device; false when any write to it has failed, such as on a full
+// disk or a closed pipe.
+bool flushedInFull(QTextStream& out);
+
 // The ways `dscmgr list` writes the certificate list. Each takes the visible columns' headings once,
 // then one row at a time as UTF-8 texts (the running number first, the hidden record number left
 // out), so that a list of any length is written without being held. Text is gathered and written

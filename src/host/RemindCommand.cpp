@@ -2,12 +2,60 @@
 
 #include "host/HostSession.h"
 #include "host/PasswordSource.h"
+#include "host/SharedOptions.h"
 #include "reminders/ReminderRun.h"
+#include "reminders/ReminderSettings.h"
 
 #include <QCoreApplication>
 #include <QSysInfo>
 
-int runRemindCommand(HostSession& session, QTextStream& out, QTextStream& err) {
+RemindCommand::RemindCommand()
+    : SessionCommand(
+          {QStringLiteral("remind"),
+           QStringLiteral("  dscmgr remind [--days 30,7,1] [--dry-run] [--summary-to ADDRESS] [--password-file FILE]\n"
+                          "                [--folder DIR] [--db ADDRESS]\n"),
+           QStringLiteral("E-mails the holders whose certificates are about to expire."),
+           {QStringLiteral("remind e-mails each holder whose certificate expires within a step of days (section\n"
+                           "Reminders of Confg.ini), once per certificate and step. The SMTP password comes from\n"
+                           "--password-file, the environment variable KYT_SMTP_PASSWORD or a question on the\n"
+                           "terminal, never from the command line.\n")}}) {}
+
+QList<CommandOption> RemindCommand::options() const {
+    const CommandOption days{QCommandLineOption(QStringLiteral("days"),
+                                                QStringLiteral("the steps, in days before expiry (default: the "
+                                                               "Steps setting)"),
+                                                QStringLiteral("LIST")),
+                             [](const QString& value, HostOptions& o) {
+                                 QString why;
+                                 o.remindSteps = parseSteps(value, &why);
+                                 return o.remindSteps ? QString() : why;
+                             }};
+    const CommandOption summaryTo{QCommandLineOption(QStringLiteral("summary-to"),
+                                                     QStringLiteral("where the summary goes (default: the sender)"),
+                                                     QStringLiteral("ADDRESS")),
+                                  [](const QString& value, HostOptions& o) {
+                                      o.summaryTo = value.trimmed();
+                                      return QString();
+                                  }};
+    // Refused with the reason: a password in the arguments is in every user's process list.
+    CommandOption password{QCommandLineOption(QStringLiteral("password"), QString(), QStringLiteral("P")),
+                           [](const QString&, HostOptions&) {
+                               return QStringLiteral("remind takes the SMTP password from --password-file, "
+                                                     "KYT_SMTP_PASSWORD or a question, never from the command line.");
+                           }};
+    password.option.setFlags(QCommandLineOption::HiddenFromHelp);
+    return sharedoption::registerPlace() +
+           QList<CommandOption>{
+               days,
+               flagOption(QStringLiteral("dry-run"),
+                          QStringLiteral("lists what would be sent; sends and marks nothing"), &HostOptions::dryRun),
+               summaryTo, sharedoption::passwordFile(QStringLiteral("the SMTP password is this file's first line")),
+               password};
+}
+
+int RemindCommand::runIn(HostSession& session, Console& console) const {
+    QTextStream& out = console.out;
+    QTextStream& err = console.err;
     const HostOptions& options = session.options();
     ClsMain& component = *session.component();
     component.DocPath = session.folder();

@@ -2,6 +2,7 @@
 
 #include "host/PasswordSource.h"
 
+#include <memory>
 #include <QStringList>
 #include <QTextStream>
 
@@ -18,12 +19,6 @@ std::optional<QString> certificatePassword(const HostOptions& options, const QSt
 // needed; false, after saying why on `err`, when it cannot be had.
 bool attachCertObject(ClsMain& component, QTextStream& err);
 
-// `dscmgr certinfo FILE [password source]` and `dscmgr certinfo --store INDEX`: the eight
-// certificate details, one line each, "Name: " and the text (on one line, fit for a terminal), or
-// with --json one object keyed by those names. Exit status 0 when
-// the certificate was read (detail 0 empty), 1 when not, 2 when the command cannot be run.
-int runCertInfoCommand(const HostOptions& options, QTextStream& out, QTextStream& err);
-// `dscmgr store`: one line per certificate of the store: index, holder, issuer and valid-to date,
-// TAB-separated. Exit status 0; 1 with a line on `err` when no token holds a certificate; 2 when the certificate
-// component cannot be had.
-int runStoreCommand(const HostOptions& options, QTextStream& out, QTextStream& err);
+// The component with its certificate information object, logging into the command's folder;
+// nothing, after saying why on `err`.
+std::shared_ptr<ClsMain> openCertComponent(const HostOptions& options, QTextStream& err);
