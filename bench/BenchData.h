@@ -4,6 +4,7 @@
 
 #include "platform/Db.h"
 #include "platform/DbAddress.h"
+#include "store/RecordLayout.h"
 #include "store/StoreStatements.h"
 
 #include <memory>
@@ -20,10 +21,12 @@ inline void fill(kyt::Db& db, int rows) {
     QSqlDatabase conn = db.connection();
     conn.transaction();
     QSqlQuery q(conn);
-    q.prepare(QStringLiteral("Insert Into DscStore Values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+    q.prepare(QStringLiteral("Insert Into DscStore Values (") +
+              QStringList(RecordLayout::kFieldCount, QStringLiteral("?")).join(QLatin1Char(',')) + QLatin1Char(')'));
     const QDateTime base(QDate(2020, 1, 1), QTime(9, 0, 0));
     for (int i = 1; i <= rows; ++i) {
         const QDateTime from = base.addSecs(qint64(i) * 977);
+        // Every field, in table order.
         const QVariantList values = {i,
                                      QStringLiteral("Holder %1 of a practice").arg(i),
                                      QStringLiteral("Class %1 Individual").arg(2 + i % 2),

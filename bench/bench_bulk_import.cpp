@@ -13,6 +13,7 @@
 #include "component/ClsMain.h"
 #include "component/Module1.h"
 #include "platform/LibraryRegistration.h"
+#include "store/BulkReader.h"
 #include "store/StoreStatements.h"
 
 #include <QApplication>
@@ -106,7 +107,7 @@ double throughProceed(Bench& bench, const QString& folder, int expected) {
     const double ms = msSince(timer);
     int read = 0;
     for (int row = 1; row < wizard.vs2->Rows(); ++row)
-        read += wizard.vs2->TextMatrix(row, 9).isEmpty() ? 1 : 0;
+        read += wizard.vs2->TextMatrix(row, bulk::kStatusColumn).isEmpty() ? 1 : 0;
     if (read != expected)
         qFatal("Proceed read %d of %d certificates", read, expected);
     return ms;

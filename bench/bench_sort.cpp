@@ -5,6 +5,7 @@
 #include "BenchData.h"
 #include "component/ClsMain.h"
 #include "register/frmDscMain.h"
+#include "store/RecordLayout.h"
 
 #include <algorithm>
 #include <QApplication>
@@ -36,7 +37,9 @@ int main(int argc, char* argv[]) {
     QHeaderView* heading = window.vs->horizontalHeader();
     double slowest = 0;
     // Name, type, serial number, issuer, valid to, e-mail, mobile, and the list's own order.
-    for (int column : {2, 3, 4, 5, 7, 8, 9, 0}) {
+    using namespace RecordLayout;
+    for (int column : {columnOf(Nm), columnOf(Typ), columnOf(SerialNo), columnOf(IssAuth), columnOf(DtTo),
+                       columnOf(Email), columnOf(Mobile), kRunningNumberColumn}) {
         for (Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
             QElapsedTimer timer;
             timer.start();

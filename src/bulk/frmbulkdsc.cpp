@@ -66,9 +66,9 @@ void frmbulkdsc::buildFileListPage() {
     vs1 = new WizardGrid(
         {QStringLiteral("Sr. No."), QStringLiteral("File Name"), QStringLiteral("Password"), QString()}, fam1);
     vs1->setObjectName(QStringLiteral("vs1"));
-    vs1->horizontalHeaderItem(0)->setTextAlignment(Qt::AlignCenter);
-    vs1->setColumnHidden(3, true);
-    vs1->setItemDelegateForColumn(2, new MaskedTextDelegate(vs1));
+    vs1->horizontalHeaderItem(bulk::kNumberColumn)->setTextAlignment(Qt::AlignCenter);
+    vs1->setColumnHidden(bulk::kKindColumn, true);
+    vs1->setItemDelegateForColumn(bulk::kPasswordColumn, new MaskedTextDelegate(vs1));
     // The cursor landing on a Password cell opens it (vs1_AfterRowColChange), not the view itself.
     vs1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
                          QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);

@@ -15,6 +15,14 @@
 
 class ClsMain;
 
+namespace bulk {
+// The file list's (vs1) columns: number, path, password (typed per file) and kind (hidden).
+inline constexpr int kNumberColumn = 0;
+inline constexpr int kPathColumn = 1;
+inline constexpr int kPasswordColumn = 2;
+inline constexpr int kKindColumn = 3;
+} // namespace bulk
+
 // The bulk import wizard: a file list page (fam1), a progress page (fampg) and a results page
 // (fam2), laid over one another with one shown at a time. Controls carry their wizard names as
 // object names, arrays as "name(index)". The run flag of a long loop is the progress page's Tag:

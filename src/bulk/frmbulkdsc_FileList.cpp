@@ -12,10 +12,10 @@ namespace {
 const QString kFileTitle = QStringLiteral("Select Certificate File");
 const QString kFileFilter = QStringLiteral("Personal Information Exchange (*.pfx;*.p12)|*.pfx;*.p12|"
                                            "X.509 Certificate (*.cer;*.crt)|*.cer;*.crt|All Files (*.*)|*.*");
-constexpr int kNumberColumn = 0;
-constexpr int kPathColumn = 1;
-constexpr int kPasswordColumn = 2;
-constexpr int kKindColumn = 3;
+using bulk::kKindColumn;
+using bulk::kNumberColumn;
+using bulk::kPasswordColumn;
+using bulk::kPathColumn;
 
 // The files the list holds, each by the file its path names (two paths are one entry only when
 // they name the same file).

@@ -10,8 +10,6 @@
 
 namespace {
 const QString kReading = QStringLiteral("1");
-constexpr int kPasswordColumn = 2;
-constexpr int kKindColumn = 3;
 } // namespace
 
 void frmbulkdsc::cmdproceed_Click() {
@@ -59,8 +57,9 @@ void frmbulkdsc::GetFileInfo() {
             break;
         const int r = vs2->addRow();
         vs2->setTextMatrix(r, 0, QString::number(r));
-        const bulk::ListEntry entry{vs1->TextMatrix(i, 1), vs1->TextMatrix(i, kKindColumn)};
-        const QString password = chkcompass->isChecked() ? txtcompass->text() : vs1->TextMatrix(i, kPasswordColumn);
+        const bulk::ListEntry entry{vs1->TextMatrix(i, bulk::kPathColumn), vs1->TextMatrix(i, bulk::kKindColumn)};
+        const QString password =
+            chkcompass->isChecked() ? txtcompass->text() : vs1->TextMatrix(i, bulk::kPasswordColumn);
         const bulk::ReadResult read = bulk::ReadEntry(*ClsObj, entry, password, trap);
         vs2->setTextMatrix(r, bulk::kNameColumn, read.fileName);
         for (int k = 0; k < bulk::kDetailCount; ++k)

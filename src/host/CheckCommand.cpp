@@ -5,6 +5,7 @@
 #include "host/ListOutput.h"
 #include "host/SharedOptions.h"
 #include "register/frmDscMain.h"
+#include "store/RecordLayout.h"
 
 namespace {
 // The notice's text: "3 certificates expire within 30 days".
@@ -22,7 +23,7 @@ bool printList(const CertGrid& grid, QTextStream& out) {
     for (int row = 0; row < grid.Rows(); ++row) {
         QStringList cells;
         for (int column = 0; column < grid.Cols(); ++column)
-            if (column != 1)
+            if (column != RecordLayout::kRecordNumberColumn)
                 cells << grid.TextMatrix(row, column);
         if (row == 0)
             tab.begin(cells);

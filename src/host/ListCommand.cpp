@@ -6,6 +6,7 @@
 #include "host/SharedOptions.h"
 #include "listing/CertGrid.h"
 #include "store/CertRows.h"
+#include "store/RecordLayout.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -36,7 +37,7 @@ CertRows::Selection listSelection(const HostOptions& options, ClsMain& component
 
 QStringList listHeadings() {
     QStringList headings = CertListModel::headings();
-    headings.removeAt(1); // the record number, hidden in the window
+    headings.removeAt(RecordLayout::kRecordNumberColumn); // hidden in the window
     return headings;
 }
 
@@ -93,7 +94,7 @@ int ListCommand::runIn(HostSession& session, Console& console) const {
     // The headings wait for the first row, so that a register failing at once prints nothing.
     bool begun = false;
     int number = 0;
-    std::array<QByteArrayView, CertRows::kFields> cells; // the running number, then fields 1..15
+    std::array<QByteArrayView, CertRows::kFields> cells; // the running number, then the fields after SrNo
     char numberText[16];
     kyt::ErrorTrap trap(&component, QStringLiteral("frmDscMain"), QStringLiteral("LOADGRID"));
     trap([&] {
@@ -104,7 +105,7 @@ int ListCommand::runIn(HostSession& session, Console& console) const {
                 begun = true;
             }
             cells[0] = QByteArrayView(numberText, std::snprintf(numberText, sizeof numberText, "%d", ++number));
-            std::copy(fields.begin() + 1, fields.end(), cells.begin() + 1);
+            std::copy(fields.begin() + RecordLayout::Nm, fields.end(), cells.begin() + 1);
             output->row(std::span<const QByteArrayView>(cells));
         });
     });

@@ -11,23 +11,12 @@
 #include <QStyledItemDelegate>
 
 namespace {
-const QStringList kHeadings = {QStringLiteral("Sr. No."),
-                               QString(),
-                               QStringLiteral("Certificate Name"),
-                               QStringLiteral("Type of DSC"),
-                               QStringLiteral("Serial No."),
-                               QStringLiteral("Issuing Authority"),
-                               QStringLiteral("Valid From"),
-                               QStringLiteral("Valid To"),
-                               QStringLiteral("E-mail Id"),
-                               QStringLiteral("Mobile No."),
-                               QStringLiteral("Tel. No."),
-                               QStringLiteral("ID Proof Type"),
-                               QStringLiteral("ID Proof No."),
-                               QStringLiteral("ID Proof File Name"),
-                               QStringLiteral("Address Proof Type"),
-                               QStringLiteral("Address Proof No."),
-                               QStringLiteral("Address Proof File Name")};
+const QStringList kHeadings = [] {
+    QStringList headings;
+    for (int c = 0; c < RecordLayout::kColumnCount; ++c)
+        headings << QString::fromUtf8(RecordLayout::heading(c));
+    return headings;
+}();
 
 qint64 dateKey(const QDateTime& at) {
     return at.isValid() ? cellorder::dateKey(at.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))) : -1;
@@ -56,7 +45,7 @@ bool containsAscii(QStringView text, QStringView needle) {
 }
 
 bool centred(int column) {
-    return column == 0 || column == 6 || column == 7;
+    return column == RecordLayout::kRunningNumberColumn || RecordLayout::isDate(RecordLayout::fieldAt(column));
 }
 
 // The running number (column 0) and the record number (column 1, hidden) are fixed columns: the
@@ -91,17 +80,16 @@ public:
     using QItemSelectionModel::QItemSelectionModel;
 
     void setCurrentIndex(const QModelIndex& index, QItemSelectionModel::SelectionFlags command) override {
-        if (!index.isValid() || index.column() >= kFirstDataColumn) {
+        if (!index.isValid() || index.column() >= RecordLayout::kFirstDataColumn) {
             QItemSelectionModel::setCurrentIndex(index, command);
             return;
         }
         const QModelIndex current = currentIndex();
-        const int column =
-            current.isValid() && current.column() >= kFirstDataColumn ? current.column() : kFirstDataColumn;
+        const int column = current.isValid() && current.column() >= RecordLayout::kFirstDataColumn
+                               ? current.column()
+                               : RecordLayout::kFirstDataColumn;
         QItemSelectionModel::setCurrentIndex(model()->index(index.row(), column, index.parent()), command);
     }
-
-    static constexpr int kFirstDataColumn = 2;
 };
 } // namespace
 
@@ -137,8 +125,8 @@ int CertListModel::findRow(QStringView needle, int from, int step) const {
     for (int k = 0; k < count; ++k) {
         const int row = ((from + k * step) % count + count) % count;
         const Row& r = rows_[size_t(row)];
-        // Field 0 is the hidden record number.
-        for (size_t field = 1; field < r.ends.size(); ++field) {
+        // The hidden record number aside.
+        for (size_t field = RecordLayout::Nm; field < r.ends.size(); ++field) {
             const int start = r.ends[field - 1];
             const QStringView text(r.text + start, r.ends[field] - start);
             if (ascii ? containsAscii(text, lower) : text.contains(needle, Qt::CaseInsensitive))
@@ -163,10 +151,10 @@ int CertListModel::columnCount(const QModelIndex& parent) const {
 QString CertListModel::cell(int row, int column) const {
     if (row < 0 || row >= shown_ || column < 0 || column >= kColumns)
         return {};
-    if (column == 0)
+    if (column == RecordLayout::kRunningNumberColumn)
         return QString::number(row + 1);
     const Row& r = rows_[size_t(row)];
-    const int field = column - 1;
+    const int field = RecordLayout::fieldAt(column);
     const int start = field == 0 ? 0 : r.ends[size_t(field - 1)];
     return QString(r.text + start, r.ends[size_t(field)] - start);
 }
@@ -236,7 +224,7 @@ void CertListModel::append(const std::array<QString, kStoredColumns>& fields) {
         r.ends[i] = end;
     }
     const int rowNo = int(rows_.size());
-    const qint64 validTo = cellorder::dateKey(fields[kValidToColumn - 1]);
+    const qint64 validTo = cellorder::dateKey(fields[RecordLayout::DtTo]);
     expiry_.push_back(validTo < 0              ? Expiry::Valid
                       : validTo <= expiredBy_  ? Expiry::Expired
                       : validTo <= expiringBy_ ? Expiry::Expiring
@@ -245,8 +233,9 @@ void CertListModel::append(const std::array<QString, kStoredColumns>& fields) {
     loadPos_.push_back(rowNo);
     // Keep the three longest texts of each column, by characters, for fitting the widths.
     const Row& added = rows_.back();
-    for (int c = 1; c < kColumns; ++c) {
-        const int len = added.ends[size_t(c - 1)] - (c == 1 ? 0 : added.ends[size_t(c - 2)]);
+    for (int c = RecordLayout::columnOf(RecordLayout::SrNo); c < kColumns; ++c) {
+        const int f = RecordLayout::fieldAt(c);
+        const int len = added.ends[size_t(f)] - (f == 0 ? 0 : added.ends[size_t(f - 1)]);
         auto& best = widest_[size_t(c)];
         if (len <= best.back().length)
             continue;
@@ -270,7 +259,7 @@ void CertListModel::endAppend() {
 
 QStringList CertListModel::widestCandidates(int column) const {
     QStringList out;
-    if (column == 0) {
+    if (column == RecordLayout::kRunningNumberColumn) {
         if (shown_ > 0)
             out << QString::number(shown_);
         return out;
@@ -301,7 +290,7 @@ CertGrid::CertGrid(QWidget* parent) : QTableView(parent), model_(new CertListMod
     // Long texts lose their middle: both ends of a serial number or an e-mail address stay
     // readable, and the whole text is in the cell's tool tip.
     setTextElideMode(Qt::ElideMiddle);
-    setColumnHidden(1, true);
+    setColumnHidden(RecordLayout::kRecordNumberColumn, true);
     // A click on a heading sorts the rows by it and marks it; a click on the marked heading
     // reverses the order. No heading is marked while the list is in its loaded order.
     horizontalHeader()->setSectionsClickable(true);
@@ -382,14 +371,16 @@ void CertGrid::applyFittedWidths() {
     const int view = viewport()->width() > 200 ? viewport()->width() : 960;
     int needed = 0;
     for (int c = 0; c <= CertListModel::kValidToColumn; ++c)
-        if (c != 1)
+        if (c != RecordLayout::kRecordNumberColumn)
             needed += width[size_t(c)];
     if (needed > view) {
         // The widest of the long text columns give up width first, none below its heading.
         int excess = needed - view;
         for (int pass = 0; pass < 64 && excess > 0; ++pass) {
             int widest = -1;
-            for (int c : {2, 3, 4, 5}) {
+            for (int c :
+                 {RecordLayout::columnOf(RecordLayout::Nm), RecordLayout::columnOf(RecordLayout::Typ),
+                  RecordLayout::columnOf(RecordLayout::SerialNo), RecordLayout::columnOf(RecordLayout::IssAuth)}) {
                 const int least = heads.horizontalAdvance(CertListModel::headings()[c]) + padding + heads.height();
                 if (width[size_t(c)] > least && (widest < 0 || width[size_t(c)] > width[size_t(widest)]))
                     widest = c;
@@ -409,10 +400,10 @@ void CertGrid::applyFittedWidths() {
     }
     applyingWidths_ = true;
     for (int c = 0; c < Cols(); ++c)
-        if (c != 1)
+        if (c != RecordLayout::kRecordNumberColumn)
             setColumnWidth(c, width[size_t(c)]);
     applied_ = width;
-    setColumnHidden(1, true);
+    setColumnHidden(RecordLayout::kRecordNumberColumn, true);
     applyingWidths_ = false;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "listing/TextArena.h"
+#include "store/RecordLayout.h"
 
 #include <array>
 #include <cstdint>
@@ -19,9 +20,9 @@
 class CertListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    static constexpr int kColumns = 17;
-    static constexpr int kStoredColumns = kColumns - 1; // columns 1..16
-    static constexpr int kValidToColumn = 7;
+    static constexpr int kColumns = RecordLayout::kColumnCount;
+    static constexpr int kStoredColumns = RecordLayout::kFieldCount; // columns 1..16
+    static constexpr int kValidToColumn = RecordLayout::columnOf(RecordLayout::DtTo);
 
     enum class Expiry : std::uint8_t { Valid, Expiring, Expired };
     static QColor expiredTint();

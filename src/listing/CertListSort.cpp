@@ -9,11 +9,6 @@
 #include <string_view>
 #include <unordered_map>
 
-namespace {
-constexpr int kValidFromColumn = 6;
-constexpr int kValidToColumn = 7;
-} // namespace
-
 void CertListModel::sortBy(int column, Qt::SortOrder order) {
     // Rows held aside by a load in progress are not the views' yet: they are sorted with the rest
     // once announced.
@@ -22,7 +17,7 @@ void CertListModel::sortBy(int column, Qt::SortOrder order) {
     const size_t count = rows_.size();
     auto field = [this](size_t row, int c) {
         const Row& r = rows_[row];
-        const int f = c - 1;
+        const int f = RecordLayout::fieldAt(c);
         const int start = f == 0 ? 0 : r.ends[size_t(f - 1)];
         return QStringView(r.text + start, r.ends[size_t(f)] - start);
     };
@@ -33,10 +28,10 @@ void CertListModel::sortBy(int column, Qt::SortOrder order) {
         byLoad[size_t(loadPos_[row])] = int(row);
 
     const bool down = order == Qt::DescendingOrder;
-    if (column == 0) {
+    if (column == RecordLayout::kRunningNumberColumn) {
         if (down)
             std::reverse(byLoad.begin(), byLoad.end());
-    } else if (column == kValidFromColumn || column == kValidToColumn) {
+    } else if (RecordLayout::isDate(RecordLayout::fieldAt(column))) {
         std::vector<qint64> key(count);
         for (size_t row = 0; row < count; ++row)
             key[row] = cellorder::dateKey(field(row, column));

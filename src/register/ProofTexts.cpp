@@ -1,9 +1,11 @@
 #include "register/ProofTexts.h"
 
+#include "store/RecordLayout.h"
+
 const ProofTexts& proofTexts(frmDscMain::ProofKind kind) {
     static const ProofTexts id{
         QStringLiteral("IdProofs"),
-        13,
+        RecordLayout::columnOf(RecordLayout::IdPrFlNm),
         QStringLiteral("Select ID Proof File"),
         QStringLiteral("Clear Selected ID Proof File"),
         QStringLiteral("View Selected ID Proof File"),
@@ -17,7 +19,7 @@ const ProofTexts& proofTexts(frmDscMain::ProofKind kind) {
     };
     static const ProofTexts addr{
         QStringLiteral("AddrProofs"),
-        16,
+        RecordLayout::columnOf(RecordLayout::AddrPrFlNm),
         QStringLiteral("Select Address Proof File"),
         QStringLiteral("Clear Selected Address Proof File"),
         QStringLiteral("View Selected Address Proof File"),

@@ -2,6 +2,7 @@
 #include "component/Module1.h"
 #include "register/frmDscMain.h"
 #include "store/DocumentFiles.h"
+#include "store/RecordLayout.h"
 #include "store/StoreStatements.h"
 
 #include <algorithm>
@@ -41,7 +42,7 @@ void frmDscMain::cmddelete_Click() {
             kyt::Answer::No);
     });
     if (answer == kyt::Answer::Yes) {
-        const QString number = vs->TextMatrix(vs->Row(), 1);
+        const QString number = vs->TextMatrix(vs->Row(), RecordLayout::kRecordNumberColumn);
         // The documents go first: a folder that cannot be removed does not keep the row. A row
         // without a proper record number (written by another program) owns no folder: the
         // folder named by its empty or odd number would be a whole tree, or another record's.

@@ -2,22 +2,9 @@
 #include "platform/ShownText.h"
 #include "register/frmDscMain.h"
 #include "register/MaskedDateBox.h"
+#include "store/RecordLayout.h"
 
 namespace {
-// List column of entry slot i is i + 2; column 1 is the record number.
-constexpr int kFirstSlotColumn = 2;
-constexpr int kRecordNumberColumn = 1;
-constexpr int kSlots = 15;
-enum Slot {
-    TypeSlot = 1,
-    DtFromSlot = 4,
-    DtToSlot = 5,
-    IdTypeSlot = 9,
-    IdFileSlot = 11,
-    AddrTypeSlot = 12,
-    AddrFileSlot = 14
-};
-
 void clearCombo(QComboBox* combo) {
     combo->setCurrentIndex(-1);
     combo->setEditText(QString());
@@ -56,28 +43,30 @@ void frmDscMain::LoadData() {
     if (row < 1)
         return;
 
-    for (int slot = 0; slot < kSlots; ++slot) {
-        const QString t = vs->TextMatrix(row, slot + kFirstSlotColumn);
+    // The plain text boxes are numbered as the record's values.
+    for (int slot = 0; slot < RecordLayout::kValueCount; ++slot) {
+        const RecordLayout::Field field = RecordLayout::valueField(slot);
+        const QString t = vs->TextMatrix(row, RecordLayout::columnOf(field));
         // Boxes show bidirectional controls as marks; the save turns them back.
         const QString shownText = shown::visibleControls(t);
-        switch (slot) {
-        case TypeSlot:
+        switch (field) {
+        case RecordLayout::Typ:
             cbodsctype->setEditText(shownText);
             break;
-        case IdTypeSlot:
+        case RecordLayout::IdPrTyp:
             cboidproof->setEditText(shownText);
             break;
-        case AddrTypeSlot:
+        case RecordLayout::AddrPrTyp:
             cboaddrproof->setEditText(shownText);
             break;
-        case DtFromSlot:
-        case DtToSlot:
-            MaskedDateBox::setDateText(txtdts[size_t(slot - DtFromSlot)], t);
+        case RecordLayout::DtFrom:
+        case RecordLayout::DtTo:
+            MaskedDateBox::setDateText(txtdts[size_t(field - RecordLayout::DtFrom)], t);
             break;
-        case IdFileSlot:
+        case RecordLayout::IdPrFlNm:
             setTag(cmdIdProof, t);
             break;
-        case AddrFileSlot:
+        case RecordLayout::AddrPrFlNm:
             setTag(cmdAddrProof, t);
             break;
         default:
@@ -86,11 +75,11 @@ void frmDscMain::LoadData() {
     }
 
     if (!Tag(cmdIdProof).isEmpty())
-        setTag(cmdIdProofC, proofFolder(ProofKind::Id, vs->TextMatrix(row, kRecordNumberColumn)) + QLatin1Char('/') +
-                                Tag(cmdIdProof));
+        setTag(cmdIdProofC, proofFolder(ProofKind::Id, vs->TextMatrix(row, RecordLayout::kRecordNumberColumn)) +
+                                QLatin1Char('/') + Tag(cmdIdProof));
     ApplyProofState(ProofKind::Id);
     if (!Tag(cmdAddrProof).isEmpty())
-        setTag(cmdAddrProofC, proofFolder(ProofKind::Addr, vs->TextMatrix(row, kRecordNumberColumn)) +
+        setTag(cmdAddrProofC, proofFolder(ProofKind::Addr, vs->TextMatrix(row, RecordLayout::kRecordNumberColumn)) +
                                   QLatin1Char('/') + Tag(cmdAddrProof));
     ApplyProofState(ProofKind::Addr);
 }

@@ -4,6 +4,7 @@
 #include "platform/ShownText.h"
 #include "register/frmDscMain.h"
 #include "register/MaskedDateBox.h"
+#include "store/RecordLayout.h"
 #include "store/RecordNumbers.h"
 #include "store/StoreStatements.h"
 
@@ -47,23 +48,22 @@ bool endsBeforeStart(const QString& from, const QString& to) {
 
 StoreStatements::RecordValues entryValues(const frmDscMain& w) {
     using K = frmDscMain::ProofKind;
+    using namespace RecordLayout;
     // The boxes show bidirectional controls as marks (see LoadData); the record keeps the controls.
     const auto box = [](const QString& text) { return shown::storedText(text); };
-    return {box(w.txtfields[0]->text()),
-            box(w.cbodsctype->currentText()),
-            box(w.txtfields[2]->text()),
-            box(w.txtfields[3]->text()),
-            w.txtdts[0]->text(),
-            w.txtdts[1]->text(),
-            box(w.txtfields[6]->text()),
-            box(w.txtfields[7]->text()),
-            box(w.txtfields[8]->text()),
-            box(w.cboidproof->currentText()),
-            box(w.txtfields[10]->text()),
-            frmDscMain::Tag(w.proofSelectButton(K::Id)),
-            box(w.cboaddrproof->currentText()),
-            box(w.txtfields[13]->text()),
-            frmDscMain::Tag(w.proofSelectButton(K::Addr))};
+    StoreStatements::RecordValues v;
+    const auto of = [&v](Field field) -> QString& { return StoreStatements::valueOf(v, field); };
+    // The plain text boxes are numbered as the values they hold.
+    for (Field field : {Nm, SerialNo, IssAuth, Email, Mobile, TelNo, IdPrNo, AddrPrNo})
+        of(field) = box(w.txtfields[size_t(valueIndex(field))]->text());
+    of(Typ) = box(w.cbodsctype->currentText());
+    of(DtFrom) = w.txtdts[0]->text();
+    of(DtTo) = w.txtdts[1]->text();
+    of(IdPrTyp) = box(w.cboidproof->currentText());
+    of(IdPrFlNm) = frmDscMain::Tag(w.proofSelectButton(K::Id));
+    of(AddrPrTyp) = box(w.cboaddrproof->currentText());
+    of(AddrPrFlNm) = frmDscMain::Tag(w.proofSelectButton(K::Addr));
+    return v;
 }
 
 // The caption of the box that holds entry slot i, as the user sees it.
@@ -89,41 +89,41 @@ QString entryBoxName(int slot) {
 // The control that holds entry slot i.
 QWidget* entryBox(const frmDscMain& w, int slot) {
     using K = frmDscMain::ProofKind;
-    switch (slot) {
-    case 1:
+    switch (RecordLayout::valueField(slot)) {
+    case RecordLayout::Typ:
         return w.cbodsctype;
-    case 4:
-    case 5:
-        return w.txtdts[slot - 4];
-    case 9:
+    case RecordLayout::DtFrom:
+    case RecordLayout::DtTo:
+        return w.txtdts[size_t(RecordLayout::valueField(slot) - RecordLayout::DtFrom)];
+    case RecordLayout::IdPrTyp:
         return w.cboidproof;
-    case 11:
+    case RecordLayout::IdPrFlNm:
         return w.proofSelectButton(K::Id);
-    case 12:
+    case RecordLayout::AddrPrTyp:
         return w.cboaddrproof;
-    case 14:
+    case RecordLayout::AddrPrFlNm:
         return w.proofSelectButton(K::Addr);
     default:
         return w.txtfields[slot];
     }
 }
 
-// The record number of the list's current row (column 1).
+// The record number of the list's current row.
 int currentRecordNumber(const CertGrid& vs) {
-    return RoundHalfEven(Val(vs.TextMatrix(vs.Row(), 1)));
+    return RoundHalfEven(Val(vs.TextMatrix(vs.Row(), RecordLayout::kRecordNumberColumn)));
 }
 
 enum class StoredRecord { Unchanged, Changed, Deleted };
 
 // How record n stands in the table against the list row it was loaded from.
 StoredRecord storedRecord(kyt::Db& db, int n, const CertGrid& vs) {
-    constexpr int kFirstFieldColumn = 2;
     kyt::RowSet rs = db.openRowSet(StoreStatements::selectByRecordNumber(n));
     StoredRecord state = rs.eof() ? StoredRecord::Deleted : StoredRecord::Unchanged;
-    for (int i = 0; state == StoredRecord::Unchanged && i < int(StoreStatements::kValueFields.size()); ++i) {
-        const QString name = QLatin1String(StoreStatements::kValueFields[size_t(i)]);
-        const QString stored = name.startsWith(QLatin1String("Dt")) ? rs.dateText(name) : rs.text(name);
-        if (stored != vs.TextMatrix(vs.Row(), kFirstFieldColumn + i))
+    for (int i = 0; state == StoredRecord::Unchanged && i < RecordLayout::kValueCount; ++i) {
+        const RecordLayout::Field field = RecordLayout::valueField(i);
+        const QString name = QLatin1String(RecordLayout::name(field));
+        const QString stored = RecordLayout::isDate(field) ? rs.dateText(name) : rs.text(name);
+        if (stored != vs.TextMatrix(vs.Row(), RecordLayout::columnOf(field)))
             state = StoredRecord::Changed;
     }
     rs.close();
@@ -138,7 +138,7 @@ void selectRecordRow(CertGrid& vs, int n) {
     const QString wanted = QString::number(n);
     int found = 0;
     for (int row = 1; row < vs.Rows() && found == 0; ++row)
-        if (vs.TextMatrix(row, 1) == wanted)
+        if (vs.TextMatrix(row, RecordLayout::kRecordNumberColumn) == wanted)
             found = row;
     vs.setRow(found > 0 ? found : vs.Rows() > 1 ? 1 : 0);
     vs.setAutoScroll(autoScroll);

@@ -1,9 +1,11 @@
 #include "store/BulkImporter.h"
 
 #include "platform/Db.h"
+#include "store/RecordLayout.h"
 #include "store/RecordNumbers.h"
 #include "store/StoreStatements.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace bulk {
@@ -37,21 +39,14 @@ QString BulkImporter::importRow(const std::array<QString, kDetailCount>& details
     if ((!status.isEmpty() && !status.startsWith(kNotImported)) || unreachable_)
         return status;
     trap_.clearLastError();
-    const StoreStatements::RecordValues values = {details[0],
-                                                  choices_.autoType ? details[1] : choices_.type,
-                                                  details[2],
-                                                  details[3],
-                                                  details[4],
-                                                  details[5],
-                                                  details[6],
-                                                  QString(),
-                                                  QString(),
-                                                  choices_.idProofType,
-                                                  QString(),
-                                                  QString(),
-                                                  choices_.addrProofType,
-                                                  QString(),
-                                                  QString()};
+    // The seven details are the record's first seven values.
+    static_assert(RecordLayout::valueIndex(RecordLayout::Email) + 1 == kDetailCount);
+    StoreStatements::RecordValues values;
+    std::copy(details.begin(), details.end(), values.begin());
+    if (!choices_.autoType)
+        StoreStatements::valueOf(values, RecordLayout::Typ) = choices_.type;
+    StoreStatements::valueOf(values, RecordLayout::IdPrTyp) = choices_.idProofType;
+    StoreStatements::valueOf(values, RecordLayout::AddrPrTyp) = choices_.addrProofType;
     if (const StoreStatements::UnstorableValue bad = StoreStatements::FindUnstorableValue(values); bad.index >= 0) {
         ++failed_;
         return kNotImported + StoreStatements::UnstorableText(bad, ImportFieldLabel(bad.index));

@@ -12,19 +12,15 @@
 namespace {
 using CertRows::kFields;
 using CertRows::Utf8Fields;
-const char* const kNames[] = {"SrNo",     "Nm",        "Typ",      "SerialNo",  "IssAuth", "DtFrom",
-                              "DtTo",     "Email",     "Mobile",   "TelNo",     "IdPrTyp", "IdPrNo",
-                              "IdPrFlNm", "AddrPrTyp", "AddrPrNo", "AddrPrFlNm"};
-constexpr int kDtFromField = 5;
-constexpr int kDtToField = 6;
+using RecordLayout::isDate;
 
-bool isDate(int field) {
-    return field == kDtFromField || field == kDtToField;
+const char* name(int field) {
+    return RecordLayout::name(RecordLayout::Field(field));
 }
 
 // A table without one of the columns is not the register, empty or not.
 [[noreturn]] void missingColumn(int field) {
-    kyt::raise(3265, QStringLiteral("Item cannot be found in the collection: %1").arg(QLatin1String(kNames[field])),
+    kyt::raise(3265, QStringLiteral("Item cannot be found in the collection: %1").arg(QLatin1String(name(field))),
                QStringLiteral("KYTDscMgr.Db"));
 }
 
@@ -77,12 +73,14 @@ void readSqlite(sqlite3* handle, const QString& sql, const std::function<void(co
     index.fill(-1);
     for (int c = 0; c < sqlite3_column_count(prepared); ++c)
         for (int i = 0; i < kFields; ++i)
-            if (index[size_t(i)] < 0 && qstricmp(sqlite3_column_name(prepared, c), kNames[i]) == 0)
+            if (index[size_t(i)] < 0 && qstricmp(sqlite3_column_name(prepared, c), name(i)) == 0)
                 index[size_t(i)] = c;
     for (int i = 0; i < kFields; ++i)
         if (index[size_t(i)] < 0)
             missingColumn(i);
     Utf8Fields fields;
+    // One buffer for each of the two dates, which lie side by side.
+    static_assert(RecordLayout::DtTo == RecordLayout::DtFrom + 1);
     char dates[2][19];
     QByteArray otherDates[2];
     int step = SQLITE_ROW;
@@ -90,7 +88,8 @@ void readSqlite(sqlite3* handle, const QString& sql, const std::function<void(co
         for (int i = 0; i < kFields; ++i) {
             const int c = index[size_t(i)];
             if (isDate(i)) {
-                fields[size_t(i)] = dateText(prepared, c, dates[i - kDtFromField], otherDates[i - kDtFromField]);
+                fields[size_t(i)] =
+                    dateText(prepared, c, dates[i - RecordLayout::DtFrom], otherDates[i - RecordLayout::DtFrom]);
             } else {
                 const auto* value = reinterpret_cast<const char*>(sqlite3_column_text(prepared, c));
                 fields[size_t(i)] = QByteArrayView(value, value ? sqlite3_column_bytes(prepared, c) : 0);
@@ -154,7 +153,7 @@ void readUtf8(kyt::Db& db, const QString& sql, const std::function<void(const Ut
     kyt::RowSet rs = db.openRowSet(sql);
     std::array<int, kFields> index{};
     for (int i = 0; i < kFields; ++i) {
-        index[size_t(i)] = rs.indexOf(QLatin1String(kNames[i]));
+        index[size_t(i)] = rs.indexOf(QLatin1String(name(i)));
         if (index[size_t(i)] < 0)
             missingColumn(i);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Db.h"
+#include "store/RecordLayout.h"
 
 #include <array>
 #include <functional>
@@ -12,7 +13,8 @@
 // command line, which prints them without building a list widget.
 namespace CertRows {
 
-inline constexpr int kFields = 16; // SrNo .. AddrPrFlNm, the list's columns 1..16
+// Every field of a record, in table order (RecordLayout::Field): the list's columns 1..16.
+inline constexpr int kFields = RecordLayout::kFieldCount;
 using Fields = std::array<QString, kFields>;
 using Utf8Fields = std::array<QByteArrayView, kFields>; // valid during the call that hands them over
 

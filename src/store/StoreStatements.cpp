@@ -9,19 +9,30 @@ namespace StoreStatements {
 namespace {
 const char* const kFixedProofTypes = "('','Passport','PAN Card','Voter ID Card','Driving License','ICAI "
                                      "Membership','ICSI Membership','ICWAI Membership')";
-// Positions of the two dates among the fifteen values.
-constexpr int kDtFrom = 4;
-constexpr int kDtTo = 5;
 
 QString value(const RecordValues& v, int i) {
-    return i == kDtFrom || i == kDtTo ? FormatDbDate(v[size_t(i)]) : QuoteSql(v[size_t(i)]);
+    return RecordLayout::isDate(RecordLayout::valueField(i)) ? FormatDbDate(v[size_t(i)]) : QuoteSql(v[size_t(i)]);
+}
+
+// A column as the table declares it.
+QString declaration(RecordLayout::Field field) {
+    const RecordLayout::FieldInfo info = RecordLayout::info(field);
+    switch (info.kind) {
+    case RecordLayout::Kind::Number:
+        return QStringLiteral("Int(11)");
+    case RecordLayout::Kind::Date:
+        return QStringLiteral("DateTime");
+    case RecordLayout::Kind::Text:
+        break;
+    }
+    return QStringLiteral("Varchar(%1)").arg(info.limit);
 }
 } // namespace
 
 UnstorableValue FindUnstorableValue(const RecordValues& values) {
     for (int i = 0; i < int(values.size()); ++i) {
         const QString& v = values[size_t(i)];
-        const int limit = kValueLimits[size_t(i)];
+        const int limit = RecordLayout::info(RecordLayout::valueField(i)).limit;
         if (v.contains(QChar(0)))
             return {i, true, limit};
         // The columns count characters; a character beyond the basic plane is two UTF-16 units.
@@ -39,11 +50,11 @@ QString UnstorableText(const UnstorableValue& value, const QString& label) {
 }
 
 QString createTable() {
-    return QStringLiteral(
-        "Create Table If Not Exists DscStore (SrNo Int(11), Nm Varchar(100), Typ Varchar(100), SerialNo "
-        "Varchar(100), IssAuth Varchar(100), DtFrom DateTime, DtTo DateTime, Email Varchar(255), Mobile Varchar(50), "
-        "TelNo Varchar(50), IdPrTyp Varchar(100), IdPrNo Varchar(100), IdPrFlNm Varchar(255), AddrPrTyp "
-        "Varchar(100), AddrPrNo Varchar(100), AddrPrFlNm Varchar(255))");
+    QString sql = QStringLiteral("Create Table If Not Exists DscStore (");
+    for (int f = 0; f < RecordLayout::kFieldCount; ++f)
+        sql += (f > 0 ? QStringLiteral(", ") : QString()) + QLatin1String(RecordLayout::name(RecordLayout::Field(f))) +
+               QLatin1Char(' ') + declaration(RecordLayout::Field(f));
+    return sql + QLatin1Char(')');
 }
 
 QStringList createIndexes() {
@@ -106,7 +117,8 @@ QString updateRecord(int srNo, const RecordValues& values) {
     for (int i = 0; i < int(values.size()); ++i) {
         if (i > 0)
             sql += QLatin1Char(',');
-        sql += QLatin1String(kValueFields[size_t(i)]) + QStringLiteral("='") + value(values, i) + QLatin1Char('\'');
+        sql += QLatin1String(RecordLayout::name(RecordLayout::valueField(i))) + QStringLiteral("='") +
+               value(values, i) + QLatin1Char('\'');
     }
     return sql + QStringLiteral(" Where SrNo=") + QString::number(srNo);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/RecordLayout.h"
+
 #include <array>
 #include <QString>
 #include <QStringList>
@@ -8,20 +10,12 @@
 // dates pass through FormatDbDate, numbers are written as decimal digits.
 namespace StoreStatements {
 
-// The sixteen columns of a record, in table order from SrNo to AddrPrFlNm.
-inline constexpr int kColumns = 16;
-// The fifteen values of a record after SrNo, in table order from Nm to AddrPrFlNm, as typed or
-// shown (dates as "DD/MM/YYYY HH:MM:SS").
-using RecordValues = std::array<QString, 15>;
-// The names of those fifteen columns, in the same order.
-inline constexpr std::array<const char*, 15> kValueFields = {
-    "Nm",    "Typ",     "SerialNo", "IssAuth",  "DtFrom",    "DtTo",     "Email",     "Mobile",
-    "TelNo", "IdPrTyp", "IdPrNo",   "IdPrFlNm", "AddrPrTyp", "AddrPrNo", "AddrPrFlNm"};
-
-// The longest text each of the fifteen values may be, in characters, as the columns are declared
-// (0: a date, which FormatDbDate writes).
-inline constexpr std::array<int, 15> kValueLimits = {100, 100, 100, 100, 0,   0,   255, 50,
-                                                     50,  100, 100, 255, 100, 100, 255};
+// The values of a record after SrNo, in table order from Nm to AddrPrFlNm (see RecordLayout::Field), as
+// typed or shown (dates as "DD/MM/YYYY HH:MM:SS").
+using RecordValues = std::array<QString, RecordLayout::kValueCount>;
+inline QString& valueOf(RecordValues& values, RecordLayout::Field field) {
+    return values[size_t(RecordLayout::valueIndex(field))];
+}
 
 // A value the table cannot hold as given: longer than its column (a server would cut it), or
 // holding a NUL character (which would cut the statement). index -1: every value fits.
