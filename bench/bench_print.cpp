@@ -6,7 +6,8 @@
 //   (c) a PDF of one cell of 100,000 and of 400,000 characters with no blank, against 0.2 s, and
 //       how the time grows with the length (4 is linear, 16 square).
 // Times are wall clock; the processor time is printed beside them, as the machine may be shared.
-// Usage: bench_print [ROWS...]   (default 10000 100000). Run under Xvfb or offscreen.
+// Usage: bench_print [--keep FOLDER] [ROWS...]   (default 10000 100000). Run under Xvfb or offscreen.
+// With --keep, the registers and PDFs are left in FOLDER (to compare pages with another build's).
 
 #include "BenchData.h"
 #include "component/ClsMain.h"
@@ -16,6 +17,7 @@
 
 #include <ctime>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGraphicsView>
@@ -200,14 +202,21 @@ int main(int argc, char* argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QList<int> sizes;
-    for (int i = 1; i < argc; ++i)
-        sizes << QString::fromLocal8Bit(argv[i]).toInt();
+    QString keep;
+    for (int i = 1; i < argc; ++i) {
+        if (QLatin1String(argv[i]) == QLatin1String("--keep") && i + 1 < argc)
+            keep = QString::fromLocal8Bit(argv[++i]);
+        else
+            sizes << QString::fromLocal8Bit(argv[i]).toInt();
+    }
     if (sizes.isEmpty())
         sizes = {10000, 100000};
     QTextStream out(stdout);
     QTemporaryDir dir;
-    longCells(dir.path(), out);
+    const QString folder = keep.isEmpty() ? dir.path() : keep;
+    QDir().mkpath(folder);
+    longCells(folder, out);
     for (int rows : sizes)
-        run(rows, dir.path(), out);
+        run(rows, folder, out);
     return 0;
 }

@@ -1,15 +1,17 @@
 #include "report/ReportLayout.h"
 
+#include "report/ReportCanvas.h"
+
 #include <algorithm>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QPagedPaintDevice>
+#include <QPageLayout>
 #include <QPainter>
 #include <QTextLayout>
 
 namespace {
-// The resolution pages are laid out at, in dots per inch.
-constexpr int kLayoutDpi = 600;
+constexpr int kLayoutDpi = ReportLayout::kLayoutDpi;
 // A thin grid line, in points.
 constexpr double kGridPoints = 0.5;
 constexpr double kReferencePoints = 10;
@@ -70,8 +72,13 @@ QTextOption wrapping(Qt::Alignment alignment = Qt::AlignLeft) {
 } // namespace
 
 ReportLayout::ReportLayout(std::shared_ptr<const ReportDocument> document, QPaintDevice* device)
+    : ReportLayout(std::move(document), layoutPageSize(device)) {}
+
+ReportLayout::ReportLayout(std::shared_ptr<const ReportDocument> document, const QPageLayout& page)
+    : ReportLayout(std::move(document), QSizeF(page.paintRectPixels(kLayoutDpi).size())) {}
+
+ReportLayout::ReportLayout(std::shared_ptr<const ReportDocument> document, QSizeF page)
     : document_(std::move(document)), measuring_(measuringDevice()) {
-    const QSizeF page = layoutPageSize(device);
     pageWidth_ = page.width();
     normal_ = makeFonts(ReportDocument::kNormalLine);
     condensed_ = makeFonts(std::max(document_->condensedLine, 1));
@@ -82,6 +89,10 @@ ReportLayout::ReportLayout(std::shared_ptr<const ReportDocument> document, QPain
 }
 
 ReportLayout::~ReportLayout() = default;
+
+double ReportLayout::gridWidth() {
+    return kGridPoints * kLayoutDpi / 72.0;
+}
 
 ReportLayout::Fonts ReportLayout::makeFonts(int lineCharacters, double scale) const {
     // The font whose average character fills the page's width in `lineCharacters` characters.
@@ -318,13 +329,11 @@ bool ReportLayout::layOutFor(int budgetMs) {
     return complete_;
 }
 
-void ReportLayout::drawText(QPainter& p, const QRectF& box, const QString& text, const Fonts& fonts, bool bold,
+void ReportLayout::drawText(ReportCanvas& c, const QRectF& box, const QString& text, const Fonts& fonts, bool bold,
                             int alignment, bool oneLine) const {
     if (text.isEmpty())
         return;
-    const QFont& font = fonts.paintFont(bold, p.device()->logicalDpiY());
-    if (p.font() != font)
-        p.setFont(font);
+    const QFont& font = fonts.paintFont(bold, c.dpi());
     const QFontMetricsF& metrics = fonts.metrics(bold);
     // A text on one line is drawn at its base line directly: the common case, kept cheap.
     double advance = 0;
@@ -338,7 +347,7 @@ void ReportLayout::drawText(QPainter& p, const QRectF& box, const QString& text,
         const double x = alignment == 1   ? box.left() + (box.width() - advance) / 2
                          : alignment == 2 ? box.right() - advance
                                           : box.left();
-        p.drawText(QPointF(x, box.top() + metrics.ascent()), text);
+        c.drawText(QPointF(x, box.top() + metrics.ascent()), text, font);
         return;
     }
     QTextLayout layout(breakable(text), fonts.font(bold), measuring_.get());
@@ -355,13 +364,10 @@ void ReportLayout::drawText(QPainter& p, const QRectF& box, const QString& text,
         y += line.height();
     }
     layout.endLayout();
-    p.save();
-    p.setClipRect(box.adjusted(-1, 0, 1, 0));
-    layout.draw(&p, box.topLeft());
-    p.restore();
+    c.drawLayout(layout, box.topLeft(), box.adjusted(-1, 0, 1, 0));
 }
 
-void ReportLayout::drawCells(QPainter& p, const QStringList& texts, const std::vector<bool>* bold,
+void ReportLayout::drawCells(ReportCanvas& c, const QStringList& texts, const std::vector<bool>* bold,
                              const std::vector<std::uint8_t>* alignments, const ReportDocument::Table* table, int row,
                              const Geometry& g, const Fonts& fonts, double y, double height, bool grid,
                              bool shaded) const {
@@ -370,12 +376,12 @@ void ReportLayout::drawCells(QPainter& p, const QStringList& texts, const std::v
     for (size_t k = 0; k < g.width.size(); ++k) {
         const QRectF cell(g.x[k], y, g.width[k], height);
         if (shaded)
-            p.fillRect(cell, kHeadingShade);
+            c.fillRect(cell, kHeadingShade);
         if (grid)
-            p.drawRect(cell);
+            c.strokeRect(cell);
         const QString text = table ? table->cell(row, int(k)) : k < size_t(texts.size()) ? texts[int(k)] : QString();
         const int alignment = table ? table->alignment(row, int(k)) : (*alignments)[k];
-        drawText(p, cell.adjusted(fonts.padX, fonts.padY, -fonts.padX, -fonts.padY), text, fonts, bold && (*bold)[k],
+        drawText(c, cell.adjusted(fonts.padX, fonts.padY, -fonts.padX, -fonts.padY), text, fonts, bold && (*bold)[k],
                  alignment, oneLine);
     }
 }
@@ -383,12 +389,14 @@ void ReportLayout::drawCells(QPainter& p, const QStringList& texts, const std::v
 void ReportLayout::paintPage(QPainter& p, int page) const {
     if (page < 0 || page >= knownPages())
         return;
+    PainterCanvas canvas(p, kLayoutDpi, gridWidth());
+    paintPage(canvas, page);
+}
+
+void ReportLayout::paintPage(ReportCanvas& canvas, int page) const {
+    if (page < 0 || page >= knownPages())
+        return;
     const size_t end = size_t(page) + 1 < pageStarts_.size() ? pageStarts_[size_t(page) + 1].unit : SIZE_MAX;
-    p.save();
-    p.scale(p.device()->logicalDpiX() / double(kLayoutDpi), p.device()->logicalDpiY() / double(kLayoutDpi));
-    QPen pen(Qt::black);
-    pen.setWidthF(kGridPoints * kLayoutDpi / 72.0);
-    p.setPen(pen);
     Position at = pageStarts_[size_t(page)];
     double y = 0;
     bool headingOnPage = false;
@@ -396,23 +404,23 @@ void ReportLayout::paintPage(QPainter& p, int page) const {
         const double height = unitHeight(at);
         const auto& block = document_->blocks()[at.block];
         if (const auto* row = std::get_if<ReportDocument::FreeRow>(&block)) {
-            drawCells(p, row->cells.texts, &row->cells.bold, &row->cells.alignments, nullptr, 0,
+            drawCells(canvas, row->cells.texts, &row->cells.bold, &row->cells.alignments, nullptr, 0,
                       geometry(row->cells.widths, row->condensed), fontsFor(row->condensed), y, height, false, false);
             y += height;
         } else if (const auto* line = std::get_if<ReportDocument::TextLine>(&block)) {
             const Fonts& fonts = fontsFor(line->condensed);
-            drawText(p, QRectF(0, y + fonts.padY, pageWidth_, height), line->text, fonts, line->bold, 0);
+            drawText(canvas, QRectF(0, y + fonts.padY, pageWidth_, height), line->text, fonts, line->bold, 0);
             y += height;
         } else {
             const auto& t = std::get<ReportDocument::Table>(block);
             const TableLook& look = tableLook(at.block);
             if (t.hasHeading && (t.rows() == 0 || !headingOnPage)) {
-                drawCells(p, t.heading.texts, &t.heading.bold, &t.heading.alignments, nullptr, 0, look.geometry,
+                drawCells(canvas, t.heading.texts, &t.heading.bold, &t.heading.alignments, nullptr, 0, look.geometry,
                           look.fonts, y, look.headingHeight, true, true);
                 y += look.headingHeight;
             }
             if (t.rows() > 0) {
-                drawCells(p, {}, nullptr, nullptr, &t, at.row, look.geometry, look.fonts, y, height, true, false);
+                drawCells(canvas, {}, nullptr, nullptr, &t, at.row, look.geometry, look.fonts, y, height, true, false);
                 y += height;
             }
         }
@@ -421,10 +429,8 @@ void ReportLayout::paintPage(QPainter& p, int page) const {
     // Page number at the foot of the page; the count once the whole report is laid out.
     const QString number = complete_ ? QStringLiteral("Page %1 of %2").arg(page + 1).arg(knownPages())
                                      : QStringLiteral("Page %1").arg(page + 1);
-    p.setFont(condensed_.paintFont(false, p.device()->logicalDpiY()));
-    p.drawText(QRectF(0, bodyHeight_ + condensed_.lineHeight * 0.5, pageWidth_, condensed_.lineHeight * 1.5),
-               int(Qt::AlignHCenter | Qt::AlignBottom), number);
-    p.restore();
+    canvas.drawText(QRectF(0, bodyHeight_ + condensed_.lineHeight * 0.5, pageWidth_, condensed_.lineHeight * 1.5),
+                    int(Qt::AlignHCenter | Qt::AlignBottom), number, condensed_.paintFont(false, canvas.dpi()));
 }
 
 bool paintReport(const std::shared_ptr<const ReportDocument>& document, QPagedPaintDevice& device, int firstPage,

@@ -11,10 +11,12 @@
 #include <vector>
 
 class QPainter;
+class QPageLayout;
+class ReportCanvas;
 class QPaintDevice;
 class QPagedPaintDevice;
 
-// Puts a report on the pages of one paint device (a printer, its preview or a PDF writer), page
+// Puts a report on the pages of one paint device (a printer or its preview) or of a PDF, page
 // by page as they are asked for: the first page can be painted before the rest is laid out.
 // Pages are laid out at one fixed resolution whatever the device's, so that the preview, the
 // printer and a PDF of the same page size break the report into the same pages; painting scales
@@ -23,6 +25,8 @@ class QPagedPaintDevice;
 class ReportLayout {
 public:
     ReportLayout(std::shared_ptr<const ReportDocument> document, QPaintDevice* device);
+    // For pages of this set-up, painted on a canvas of the layout's resolution.
+    ReportLayout(std::shared_ptr<const ReportDocument> document, const QPageLayout& page);
     ~ReportLayout();
 
     // Lays out until `pages` pages are fixed, or to the end. Returns the pages fixed.
@@ -35,6 +39,12 @@ public:
 
     // Paints page `page` (from 0, one of the known pages) in the device's paint rectangle.
     void paintPage(QPainter& painter, int page) const;
+    void paintPage(ReportCanvas& canvas, int page) const;
+
+    // The resolution pages are laid out at, in dots per inch.
+    static constexpr int kLayoutDpi = 600;
+    // The grid's lines, in layout units.
+    static double gridWidth();
 
 private:
     // Where the next unit (a free row, a text line, a table's body row, or an empty table's
@@ -94,11 +104,12 @@ private:
     void moveOn(Position& at, double& y, bool& headingOnPage) const;
     bool atEnd(const Position& at) const { return at.block >= document_->blocks().size(); }
 
-    void drawCells(QPainter& p, const QStringList& texts, const std::vector<bool>* bold,
+    ReportLayout(std::shared_ptr<const ReportDocument> document, QSizeF page);
+    void drawCells(ReportCanvas& c, const QStringList& texts, const std::vector<bool>* bold,
                    const std::vector<std::uint8_t>* alignments, const ReportDocument::Table* table, int row,
                    const Geometry& g, const Fonts& fonts, double y, double height, bool grid, bool shaded) const;
     // `oneLine`: the text is known to fit the box's width.
-    void drawText(QPainter& p, const QRectF& box, const QString& text, const Fonts& fonts, bool bold, int alignment,
+    void drawText(ReportCanvas& c, const QRectF& box, const QString& text, const Fonts& fonts, bool bold, int alignment,
                   bool oneLine = false) const;
 
     std::shared_ptr<const ReportDocument> document_;

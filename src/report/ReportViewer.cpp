@@ -1,5 +1,6 @@
 #include "report/ReportViewer.h"
 
+#include "report/PdfReport.h"
 #include "report/ReportLayout.h"
 #include "report/ReportPreview.h"
 
@@ -34,6 +35,29 @@ QPageLayout defaultPageLayout() {
                        QPageLayout::Millimeter);
 }
 
+const QString kCreator = QStringLiteral("KYTDscMgr");
+
+// Writes the PDF through the toolkit's own writer: slower, for fonts the report's writer cannot
+// embed.
+QString writeThroughToolkit(const std::shared_ptr<const ReportDocument>& document, const QString& file) {
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly))
+        return QStringLiteral("Cannot write %1: %2").arg(file, out.errorString());
+    {
+        QPdfWriter writer(&out);
+        writer.setPageLayout(defaultPageLayout());
+        writer.setResolution(ReportLayout::kLayoutDpi);
+        writer.setTitle(QFileInfo(file).completeBaseName());
+        writer.setCreator(kCreator);
+        if (!paintReport(document, writer)) {
+            out.cancelWriting();
+            return QStringLiteral("Cannot write %1: the PDF could not be started.").arg(file);
+        }
+    }
+    if (!out.commit())
+        return QStringLiteral("Cannot write %1: %2").arg(file, out.errorString());
+    return {};
+}
 } // namespace
 
 ReportViewer::ReportViewer(QString progId, QObject* parent)
@@ -79,23 +103,20 @@ void ReportViewer::SetPdfOutput(const QVariant& file) {
 }
 
 QString ReportViewer::writePdf(const std::shared_ptr<const ReportDocument>& document, const QString& file) {
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly))
-        return QStringLiteral("Cannot write %1: %2").arg(file, out.errorString());
     {
-        QPdfWriter writer(&out);
-        writer.setPageLayout(defaultPageLayout());
-        writer.setResolution(600);
-        writer.setTitle(QFileInfo(file).completeBaseName());
-        writer.setCreator(QStringLiteral("KYTDscMgr"));
-        if (!paintReport(document, writer)) {
-            out.cancelWriting();
-            return QStringLiteral("Cannot write %1: the PDF could not be started.").arg(file);
+        QSaveFile out(file);
+        if (!out.open(QIODevice::WriteOnly))
+            return QStringLiteral("Cannot write %1: %2").arg(file, out.errorString());
+        const PdfOutcome outcome =
+            writeReportPdf(document, defaultPageLayout(), QFileInfo(file).completeBaseName(), kCreator, out);
+        if (outcome != PdfOutcome::Unsupported) {
+            if (!out.commit())
+                return QStringLiteral("Cannot write %1: %2").arg(file, out.errorString());
+            return {};
         }
+        out.cancelWriting();
     }
-    if (!out.commit())
-        return QStringLiteral("Cannot write %1: %2").arg(file, out.errorString());
-    return {};
+    return writeThroughToolkit(document, file);
 }
 
 void ReportViewer::ShowReport() {
