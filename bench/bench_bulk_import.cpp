@@ -15,6 +15,7 @@
 #include "platform/LibraryRegistration.h"
 #include "store/BulkReader.h"
 #include "store/StoreStatements.h"
+#include "support/ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QDir>

@@ -13,9 +13,7 @@ using testsupport::ComponentFixture;
 
 namespace {
 void writeSettings(const QString& folder, const QByteArray& text) {
-    QFile f(folder + QStringLiteral("/Confg.ini"));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(text);
+    testsupport::writeFile(folder + QStringLiteral("/Confg.ini"), text);
 }
 
 bool initMe(ComponentFixture& fx, bool chkOnly, const QString& callFrom = QString(), short version = 0) {
@@ -38,7 +36,7 @@ void closeWindow(ComponentFixture& fx) {
 }
 } // namespace
 
-class TestComponent : public QObject {
+class TestComponent : public testsupport::DialogsCheckedTest {
     Q_OBJECT
 private Q_SLOTS:
     void formatDbDate_data();
@@ -46,11 +44,9 @@ private Q_SLOTS:
     void quoteDoublingAndNumbers();
     void errorLogLines();
     void settingsOperations();
-    void initMeRefusesNewerReportVersions();
-    void initMeWithoutConnection();
+    void initMeRefusals();
     void initMePicksTheReportViewer_data();
     void initMePicksTheReportViewer();
-    void initMeFailsWithoutReportComponent();
     void startUpCheckSwitchedOff_data();
     void startUpCheckSwitchedOff();
     void startUpCheckFindingNothing();
@@ -61,20 +57,15 @@ private Q_SLOTS:
 void TestComponent::formatDbDate_data() {
     QTest::addColumn<QString>("in");
     QTest::addColumn<QString>("out");
-    QTest::newRow("date") << "05/03/2010"
-                          << "2010-03-05 00:00:00";
-    QTest::newRow("date and time") << "05/03/2010 14:07:09"
-                                   << "2010-03-05 14:07:09";
-    QTest::newRow("short") << "5/3/2010"
-                           << "";
-    QTest::newRow("empty") << ""
-                           << "";
-    QTest::newRow("no seconds") << "05/03/2010 14:07"
-                                << "";
-    QTest::newRow("other separators") << "05-03-2010"
-                                      << "2010-03-05 00:00:00";
-    QTest::newRow("mask prompts") << "__/__/____ __:__:__"
-                                  << "____-__-__ __:__:__";
+    const char* const rows[][3] = {{"date", "05/03/2010", "2010-03-05 00:00:00"},
+                                   {"date and time", "05/03/2010 14:07:09", "2010-03-05 14:07:09"},
+                                   {"short", "5/3/2010", ""},
+                                   {"empty", "", ""},
+                                   {"no seconds", "05/03/2010 14:07", ""},
+                                   {"other separators", "05-03-2010", "2010-03-05 00:00:00"},
+                                   {"mask prompts", "__/__/____ __:__:__", "____-__-__ __:__:__"}};
+    for (const auto& row : rows)
+        QTest::newRow(row[0]) << QString::fromLatin1(row[1]) << QString::fromLatin1(row[2]);
 }
 
 void TestComponent::formatDbDate() {
@@ -113,9 +104,10 @@ void TestComponent::errorLogLines() {
     fx.cls->Proc_Name = QStringLiteral("CLSMAIN\tINITME");
     fx.cls->DoErrorLogEntry();
 
-    QCOMPARE(fx.logText(),
-             QStringLiteral("05/12/2026 10:30:00\t91\tObject variable not set\tKYTDscMgr\tfrmDscMain\t"
-                            "LOADGRID\r\n05/12/2026 10:30:00\t-2147467259\ttab\there  Issuer CA\tDb \tCLSMAIN\tINITME\r\n"));
+    QCOMPARE(
+        fx.logText(),
+        QStringLiteral("05/12/2026 10:30:00\t91\tObject variable not set\tKYTDscMgr\tfrmDscMain\t"
+                       "LOADGRID\r\n05/12/2026 10:30:00\t-2147467259\ttab\there  Issuer CA\tDb \tCLSMAIN\tINITME\r\n"));
 
     // A log that cannot be opened loses the entry and nothing else.
     fx.cls->LogFlNm.clear();
@@ -139,23 +131,28 @@ void TestComponent::settingsOperations() {
              QStringLiteral("45"));
 }
 
-void TestComponent::initMeRefusesNewerReportVersions() {
+// A newer report version is refused without a word; no connection fails with one box; a missing
+// report component is named to the user, not logged. None of them opens a window.
+void TestComponent::initMeRefusals() {
     ComponentFixture fx;
     fx.cls->DocPath = QStringLiteral("/kept");
     QVERIFY(!initMe(fx, false, QString(), 2));
     QVERIFY(!initMe(fx, false, QString(), 7));
     QCOMPARE(fx.cls->DocPath, QStringLiteral("/kept"));
     QVERIFY(fx.dialogs->shown().empty());
-    QVERIFY(!fx.cls->registerWindow());
-}
 
-void TestComponent::initMeWithoutConnection() {
-    ComponentFixture fx;
-    QVERIFY(!fx.cls->InitMe(QString(), false, fx.folder, nullptr, QStringLiteral("errors.log"), 1, 1, 1));
-    QCOMPARE(fx.dialogs->messages(), QStringList{QStringLiteral("Failed.")});
-    fx.dialogs->clear();
     QVERIFY(!fx.cls->InitMe(QString(), true, fx.folder, nullptr, QStringLiteral("errors.log"), 1, 1, 1));
     QVERIFY(fx.dialogs->shown().empty());
+    QVERIFY(!fx.cls->InitMe(QString(), false, fx.folder, nullptr, QStringLiteral("errors.log"), 1, 1, 1));
+    QCOMPARE(fx.dialogs->messages(), QStringList{QStringLiteral("Failed.")});
+
+    fx.dialogs->clear();
+    fx.objects->unregisterObject(QStringLiteral("PrjLumen.RepView"));
+    QVERIFY(!initMe(fx, false));
+    QCOMPARE(fx.dialogs->shown().size(), size_t(1));
+    QVERIFY(fx.dialogs->messages().first().contains(QStringLiteral("PrjLumen.RepView")));
+    QVERIFY(!fx.cls->registerWindow());
+    QVERIFY(fx.logText().isEmpty());
 }
 
 void TestComponent::initMePicksTheReportViewer_data() {
@@ -183,16 +180,6 @@ void TestComponent::initMePicksTheReportViewer() {
     QCOMPARE(window->lblhead->text(), QStringLiteral("List of All Certificates"));
     QVERIFY(!fx.cls->MdiObj && !fx.cls->PdfObj);
     closeWindow(fx);
-}
-
-void TestComponent::initMeFailsWithoutReportComponent() {
-    ComponentFixture fx;
-    fx.objects->unregisterObject(QStringLiteral("PrjLumen.RepView"));
-    QVERIFY(!initMe(fx, false));
-    QCOMPARE(fx.dialogs->shown().size(), size_t(1));
-    QVERIFY(fx.dialogs->messages().first().contains(QStringLiteral("PrjLumen.RepView")));
-    QVERIFY(!fx.cls->registerWindow());
-    QVERIFY(fx.logText().isEmpty()); // shown, not logged
 }
 
 void TestComponent::startUpCheckSwitchedOff_data() {

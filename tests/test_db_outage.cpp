@@ -19,7 +19,7 @@ void click(QAbstractButton* button) {
 }
 } // namespace
 
-class TestDbOutage : public QObject {
+class TestDbOutage : public testsupport::DialogsCheckedTest {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();

@@ -27,24 +27,13 @@ struct Run {
     QString out, err;
 };
 
-// Runs the program while this process keeps handling its own events (a bus service may live here).
+// Runs the program as a script under cron would; a bus service may live in this process.
 Run dscmgr(const QStringList& args, const QString& registry, const QString& sessionBus = QString()) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("KYT_OBJECT_REGISTRY"), registry);
-    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
-               sessionBus.isEmpty() ? QStringLiteral("unix:path=/nonexistent/bus") : sessionBus);
-    env.remove(QStringLiteral("DISPLAY"));
-    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    env.remove(QStringLiteral("XDG_RUNTIME_DIR")); // as under cron
-    p.setProcessEnvironment(env);
-    p.start(testsupport::binDir() + QStringLiteral("/dscmgr"), args);
-    if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 60000)) {
-        p.kill();
-        p.waitForFinished();
-    }
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    const auto r =
+        testsupport::runDscmgr(args, registry,
+                               {QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") +
+                                (sessionBus.isEmpty() ? QStringLiteral("unix:path=/nonexistent/bus") : sessionBus)});
+    return {r.status, QString::fromUtf8(r.out), r.err};
 }
 
 // The desktop's notification service, as far as `check --notify` uses it.
@@ -84,7 +73,7 @@ void writeForeignTable(kyt::Db& db) {
 }
 } // namespace
 
-class TestHost : public QObject {
+class TestHost : public testsupport::DialogsCheckedTest {
     Q_OBJECT
 private Q_SLOTS:
     void optionParsing();
@@ -156,12 +145,7 @@ void TestHost::listAndCheck() {
     QFETCH(QString, backend);
     testsupport::ComponentFixture fx(backend);
     writeForeignTable(*fx.db);
-    const QString address =
-        backend == QLatin1String("sqlite")
-            ? QStringLiteral("sqlite:") + fx.db->connection().databaseName()
-            : QStringLiteral("mysql://root@localhost/%1?socket=%2")
-                  .arg(fx.db->connection().databaseName(),
-                       fx.db->connection().connectOptions().section(QStringLiteral("UNIX_SOCKET="), 1));
+    const QString address = testsupport::addressOf(*fx.db);
     const QString registry = fx.objects->file();
     const QStringList where = {QStringLiteral("--folder"), fx.folder, QStringLiteral("--db"), address};
 
@@ -187,10 +171,7 @@ void TestHost::listAndCheck() {
 
     // The start-up check: off, on with nothing due, on with one due.
     auto check = [&](const QByteArray& settings) {
-        QFile ini(fx.folder + QStringLiteral("/Confg.ini"));
-        if (ini.open(QIODevice::WriteOnly))
-            ini.write(settings);
-        ini.close();
+        testsupport::writeFile(fx.folder + QStringLiteral("/Confg.ini"), settings);
         return dscmgr(QStringList{QStringLiteral("check")} + where, registry);
     };
     const Run off = check("[Settings]\nDSCAuto=0\nDSCDays=10\n");
@@ -293,23 +274,14 @@ void TestHost::damagedRegisterIsNeverReadAsEmpty() {
     QTemporaryDir dir;
     const QString registry = dir.filePath(QStringLiteral("objects.ini"));
     const QString malformed = dir.filePath(QStringLiteral("malformed.db"));
-    QCOMPARE(writeSqliteFile(malformed, registerWithExpiredRows(400)), QString());
-    // The header stays, so the file opens; the pages holding the rows are overwritten.
-    QFile file(malformed);
-    QVERIFY(file.open(QIODevice::ReadWrite) && file.size() > 8192);
-    file.seek(4096);
-    file.write(QByteArray(int(file.size()) - 4096, '\x5a'));
-    file.close();
+    testsupport::makeDamagedRegister(malformed);
     const QString foreign = dir.filePath(QStringLiteral("foreign.db"));
     QCOMPARE(writeSqliteFile(foreign, {QStringLiteral("Create Table DscStore (SrNo Int, Name Varchar(100), DtTo "
                                                       "DateTime, DtFrom DateTime)"),
                                        QStringLiteral("Insert Into DscStore Values (1,'A','2020-01-01 00:00:00',"
                                                       "'2019-01-01 00:00:00')")}),
              QString());
-    QFile ini(dir.filePath(QStringLiteral("Confg.ini")));
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write("[Settings]\nDSCAuto=1\nDSCDays=10\n");
-    ini.close();
+    testsupport::writeFile(dir.filePath(QStringLiteral("Confg.ini")), "[Settings]\nDSCAuto=1\nDSCDays=10\n");
     for (const QString& db : {malformed, foreign})
         for (const QString& command : {QStringLiteral("list"), QStringLiteral("check")}) {
             const Run r = dscmgr({command, QStringLiteral("--folder"), dir.path(), QStringLiteral("--db"),
@@ -334,10 +306,7 @@ void TestHost::readingLeavesTheFileAsItWas() {
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray before = file.readAll();
     file.close();
-    QFile ini(dir.filePath(QStringLiteral("Confg.ini")));
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write("[Settings]\nDSCAuto=1\nDSCDays=3652059\n");
-    ini.close();
+    testsupport::writeFile(dir.filePath(QStringLiteral("Confg.ini")), "[Settings]\nDSCAuto=1\nDSCDays=3652059\n");
     const QStringList where = {QStringLiteral("--folder"), dir.path(), QStringLiteral("--db"),
                                QStringLiteral("sqlite:") + path};
     const QString registry = dir.filePath(QStringLiteral("objects.ini"));
@@ -387,10 +356,7 @@ void TestHost::checkNotifiesTheDesktop() {
         QStringLiteral("check"),    QStringLiteral("--notify"),
         QStringLiteral("--folder"), fx.folder,
         QStringLiteral("--db"),     QStringLiteral("sqlite:") + fx.db->connection().databaseName()};
-    QFile ini(fx.folder + QStringLiteral("/Confg.ini"));
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write("[Settings]\nDSCAuto=1\nDSCDays=10\n");
-    ini.close();
+    testsupport::writeFile(fx.folder + QStringLiteral("/Confg.ini"), "[Settings]\nDSCAuto=1\nDSCDays=10\n");
 
     const Run plain = dscmgr(args, fx.objects->file());
     QCOMPARE(plain.status, 1);

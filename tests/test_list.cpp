@@ -41,7 +41,7 @@ struct ReloadCounter {
 };
 } // namespace
 
-class TestList : public QObject {
+class TestList : public testsupport::DialogsCheckedTest {
     Q_OBJECT
 private Q_SLOTS:
     void filtersAtTheCutOff_data() { testsupport::addBackendColumn(); }
@@ -188,24 +188,15 @@ void TestList::daysBoxChecks_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("after");
-    QTest::newRow("empty") << ""
-                           << ""
-                           << "";
-    QTest::newRow("decimal") << "1.5"
-                             << "Invalid Value. Decimal not allowed."
-                             << "1.5";
-    QTest::newRow("negative") << "-3"
-                              << "Invalid Value. Only Positive Value allowed."
-                              << "-3";
-    QTest::newRow("not numeric") << "12a"
-                                 << "Invalid Value. Only Numeric allowed."
-                                 << "12a";
-    QTest::newRow("zero") << "0"
-                          << ""
-                          << "0";
-    QTest::newRow("leading zeros") << "007"
-                                   << ""
-                                   << "7";
+    const char* const rows[][4] = {{"empty", "", "", ""},
+                                   {"decimal", "1.5", "Invalid Value. Decimal not allowed.", "1.5"},
+                                   {"negative", "-3", "Invalid Value. Only Positive Value allowed.", "-3"},
+                                   {"not numeric", "12a", "Invalid Value. Only Numeric allowed.", "12a"},
+                                   {"zero", "0", "", "0"},
+                                   {"leading zeros", "007", "", "7"}};
+    for (const auto& row : rows)
+        QTest::newRow(row[0]) << QString::fromLatin1(row[1]) << QString::fromLatin1(row[2])
+                              << QString::fromLatin1(row[3]);
 }
 
 void TestList::daysBoxChecks() {

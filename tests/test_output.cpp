@@ -17,32 +17,14 @@
 #include <QTest>
 
 namespace {
-struct Run {
-    int status = -1;
-    QByteArray out;
-    QString err;
-};
-
 const QString kRlo = QStringLiteral("\u202E");
 const QString kPdf = QStringLiteral("\u202C");
 
+using Run = testsupport::ProgramRun;
+
 Run dscmgr(const QStringList& args, const QString& home, const QString& outFile = QString()) {
-    QProcess p;
-    if (!outFile.isEmpty())
-        p.setStandardOutputFile(outFile);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), home);
-    env.insert(QStringLiteral("KYT_OBJECT_REGISTRY"), home + QStringLiteral("/objects.ini"));
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR", "XDG_DATA_HOME"})
-        env.remove(QLatin1String(name));
-    p.setProcessEnvironment(env);
-    p.start(testsupport::binDir() + QStringLiteral("/dscmgr"), args);
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-    }
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-            QString::fromUtf8(p.readAllStandardError())};
+    return testsupport::runDscmgr(args, home + QStringLiteral("/objects.ini"),
+                                  {QStringLiteral("HOME=") + home, QStringLiteral("XDG_DATA_HOME")}, outFile);
 }
 
 // Two certificates; every text column of the first is filled from `hostile` in table order.
@@ -57,22 +39,9 @@ void writeRegister(const QString& file, const QStringList& hostile) {
         QVariantList{1} + QVariantList(hostile.begin(), hostile.begin() + 4) +
         QVariantList{QStringLiteral("2024-01-01 10:00:00"), QStringLiteral("2026-01-01 10:00:00")} +
         QVariantList(hostile.begin() + 4, hostile.end());
-    const QVariantList second = {2,
-                                 QStringLiteral("Asha"),
-                                 QString(),
-                                 QStringLiteral("S2"),
-                                 QString(),
-                                 QStringLiteral("2025-01-01 10:00:00"),
-                                 QStringLiteral("2099-01-01 10:00:00"),
-                                 QString(),
-                                 QString(),
-                                 QString(),
-                                 QString(),
-                                 QString(),
-                                 QString(),
-                                 QString(),
-                                 QString(),
-                                 QString()};
+    const QVariantList second =
+        QVariantList{2, "Asha", QString(), "S2", QString(), "2025-01-01 10:00:00", "2099-01-01 10:00:00"} +
+        QVariantList(9, QString());
     for (const QVariantList& row : {first, second}) {
         for (int c = 0; c < row.size(); ++c)
             q.bindValue(c, row[c]);
@@ -81,7 +50,7 @@ void writeRegister(const QString& file, const QStringList& hostile) {
 }
 } // namespace
 
-class TestOutput : public QObject {
+class TestOutput : public testsupport::DialogsCheckedTest {
     Q_OBJECT
 private slots:
     void initTestCase();

@@ -18,16 +18,8 @@
 #include <QTimer>
 
 namespace {
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+using testsupport::readFile;
+using testsupport::writeFile;
 
 // An object reached by member name only, as the outside components are.
 class Callee : public QObject {
@@ -47,7 +39,7 @@ struct RecordingSink : kyt::ErrorSink {
 };
 } // namespace
 
-class TestPlatform : public QObject {
+class TestPlatform : public testsupport::DialogsCheckedTest {
     Q_OBJECT
 private Q_SLOTS:
     void profileFileReadsWithoutRegardToCase();
@@ -64,7 +56,7 @@ private Q_SLOTS:
 void TestPlatform::profileFileReadsWithoutRegardToCase() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Confg.ini"));
-    writeAll(path, "; comment\r\n[other]\r\ndscauto=7\r\n[settings]\r\n  dscauto =  0  \r\nDSCDays=\"30\"\r\n");
+    writeFile(path, "; comment\r\n[other]\r\ndscauto=7\r\n[settings]\r\n  dscauto =  0  \r\nDSCDays=\"30\"\r\n");
     kyt::ProfileFile ini(path);
     QCOMPARE(ini.read(QStringLiteral("Settings"), QStringLiteral("DSCAuto"), QStringLiteral("1")), QStringLiteral("0"));
     QCOMPARE(ini.read(QStringLiteral("SETTINGS"), QStringLiteral("dscdays"), QStringLiteral("0")),
@@ -77,14 +69,14 @@ void TestPlatform::profileFileReadsWithoutRegardToCase() {
 void TestPlatform::profileFileWriteKeepsOtherLines() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Confg.ini"));
-    writeAll(path, "[Host]\r\nName=Main\r\n; keep me\r\n[settings]\r\ndscauto=1\r\nOther=x\r\n[Tail]\r\nA=b\r\n");
+    writeFile(path, "[Host]\r\nName=Main\r\n; keep me\r\n[settings]\r\ndscauto=1\r\nOther=x\r\n[Tail]\r\nA=b\r\n");
     kyt::ProfileFile ini(path);
     QVERIFY(ini.write(QStringLiteral("Settings"), QStringLiteral("DSCAuto"), QStringLiteral("0")));
     QVERIFY(ini.write(QStringLiteral("Settings"), QStringLiteral("DSCDays"), QStringLiteral("15")));
     QVERIFY(ini.write(QStringLiteral("New"), QStringLiteral("Key"), QStringLiteral("Ünïcode \\ 'q'")));
-    QCOMPARE(readAll(path), QByteArray("[Host]\r\nName=Main\r\n; keep me\r\n[settings]\r\nDSCAuto=0\r\nOther=x\r\n"
-                                       "DSCDays=15\r\n[Tail]\r\nA=b\r\n[New]\r\nKey=\xC3\x9Cn\xC3\xAF"
-                                       "code \\ 'q'\r\n"));
+    QCOMPARE(readFile(path), QByteArray("[Host]\r\nName=Main\r\n; keep me\r\n[settings]\r\nDSCAuto=0\r\nOther=x\r\n"
+                                        "DSCDays=15\r\n[Tail]\r\nA=b\r\n[New]\r\nKey=\xC3\x9Cn\xC3\xAF"
+                                        "code \\ 'q'\r\n"));
     QCOMPARE(ini.read(QStringLiteral("new"), QStringLiteral("key"), QString()), QStringLiteral("Ünïcode \\ 'q'"));
     // A second writer on the same file: the last one wins.
     QVERIFY(kyt::ProfileFile(path).write(QStringLiteral("Settings"), QStringLiteral("DSCDays"), QStringLiteral("20")));
@@ -104,10 +96,10 @@ void TestPlatform::profileFileLimitsAndDefaults() {
     QVERIFY(ini.write(QStringLiteral("S"), QStringLiteral("K"), longValue));
     QCOMPARE(ini.read(QStringLiteral("S"), QStringLiteral("K"), QString()).size(), 254);
     // Latin-1 bytes written by another program come back without loss.
-    writeAll(file, "[S]\nK=caf\xE9\n");
+    writeFile(file, "[S]\nK=caf\xE9\n");
     QCOMPARE(ini.read(QStringLiteral("S"), QStringLiteral("K"), QString()), QStringLiteral("café"));
     QVERIFY(ini.write(QStringLiteral("S"), QStringLiteral("Other"), QStringLiteral("1")));
-    QVERIFY(readAll(file).startsWith("[S]\nK=caf\xE9\n"));
+    QVERIFY(readFile(file).startsWith("[S]\nK=caf\xE9\n"));
 
     // A file that is there but cannot be read gives defaults and is never replaced.
     QVERIFY(QFile::setPermissions(file, QFileDevice::WriteOwner));
@@ -117,8 +109,8 @@ void TestPlatform::profileFileLimitsAndDefaults() {
         QVERIFY(!ini.write(QStringLiteral("S"), QStringLiteral("New"), QStringLiteral("2")));
     }
     QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-    QVERIFY(readAll(file).startsWith("[S]\nK=caf\xE9\nOther=1"));
-    QVERIFY(!readAll(file).contains("New"));
+    QVERIFY(readFile(file).startsWith("[S]\nK=caf\xE9\nOther=1"));
+    QVERIFY(!readFile(file).contains("New"));
 }
 
 void TestPlatform::dbAddressParsing() {
@@ -227,7 +219,7 @@ void TestPlatform::fileDialogsReopenWhereTheirKindWasLastUsed() {
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("scans")));
     const QString scan = dir.filePath(QStringLiteral("scans/pan.pdf"));
-    writeAll(scan, "pdf");
+    writeFile(scan, "pdf");
     kyt::QtDialogs dialogs;
     QString openedIn;
     // Answers the next file dialog with `file` (cancels it when empty), noting where it opened.

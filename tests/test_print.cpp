@@ -1,6 +1,5 @@
 // Printing: the preview frame driven as a user drives it, against a report component that records
-// every call; the real report component through `dscmgr report --pdf`, read back with pdftotext;
-// the list as CSV.
+// every call; the real report component through `dscmgr report --pdf`, read back with pdftotext.
 
 #include "component/Module1.h"
 #include "host/HostOptions.h"
@@ -111,7 +110,7 @@ int pdfPages(const QString& pdf) {
 }
 } // namespace
 
-class TestPrint : public QObject {
+class TestPrint : public testsupport::DialogsCheckedTest {
     Q_OBJECT
 private Q_SLOTS:
     void previewOpensOnTheSavedChoice();
@@ -120,7 +119,7 @@ private Q_SLOTS:
     void saveSetupNeedsAColumn();
     void failingReportIsLoggedAndTheWindowStays();
     void printedPagesMatchThePreview();
-    void reportAndCsvCommands();
+    void reportCommand();
 };
 
 void TestPrint::previewOpensOnTheSavedChoice() {
@@ -398,7 +397,7 @@ void TestPrint::printedPagesMatchThePreview() {
     QVERIFY(w->famprev->isVisible());
 }
 
-void TestPrint::reportAndCsvCommands() {
+void TestPrint::reportCommand() {
     testsupport::ComponentFixture fx;
     fx.db->execute(StoreStatements::createTable());
     auto add = [&](int n, const QString& name, const QString& serial, const QString& from) {
@@ -470,16 +469,6 @@ void TestPrint::reportAndCsvCommands() {
          {QStringList{QStringLiteral("report")}, QStringList{QStringLiteral("report"), QStringLiteral("--pdf"), pdf,
                                                              QStringLiteral("--columns"), QStringLiteral("2,3")}})
         QVERIFY(!HostOptions::parse(bad, &why) && !why.isEmpty());
-
-    // The list as CSV: UTF-8, quoted where needed, CRLF line ends.
-    std::tie(status, out, err) = run({QStringLiteral("list"), QStringLiteral("--csv")});
-    QCOMPARE(status, 0);
-    const QStringList lines = QString::fromUtf8(out).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 4);
-    QVERIFY(lines[0].startsWith(QStringLiteral("Sr. No.,Certificate Name,Type of DSC,Serial No.,")));
-    QVERIFY2(lines[2].startsWith(QStringLiteral("2,\"Bala \"\"B\"\", Iyer\",Class 3,") + longSerial + QLatin1Char(',')),
-             qPrintable(lines[2]));
-    QVERIFY(lines[3].startsWith(QStringLiteral("3,चित्रा देवी,")));
 }
 
 QTEST_MAIN(TestPrint)

@@ -33,7 +33,7 @@ void typeText(QWidget* w, const QString& text) {
 }
 } // namespace
 
-class TestRegisterEntry : public QObject {
+class TestRegisterEntry : public testsupport::DialogsCheckedTest {
     Q_OBJECT
 private Q_SLOTS:
     void leavingACheckedBox_data();
@@ -71,6 +71,9 @@ void TestRegisterEntry::leavingACheckedBox_data() {
     email("no @", "ravi.example.in", false);
     email("no point after @", "ravi@example", false);
     email("point right after @", "ravi@.in", false);
+    email("nothing before @", "@example.in", true);
+    email("point only before @", "ravi.k@example", false);
+    email("point at the end", "ravi@example.", true);
 }
 
 // A refused value keeps the focus with its message; emptying the box lets the focus go.
@@ -149,7 +152,6 @@ void TestRegisterEntry::cancelAndEscapeWorkWhileAValueIsRefused() {
     QVERIFY(r.w->vs->isEnabled());
     QVERIFY(r.text(6)->text().isEmpty());
     QCOMPARE(r.focus(), r.button("cmdmodify"));
-    QCOMPARE(r.fx.dialogs->unexpected(), 0);
 }
 
 void TestRegisterEntry::enterMovesOnLikeTab_data() {

@@ -1,5 +1,5 @@
-// The register window's modes: add, modify and cancel, an empty list, Escape from every frame,
-// closing, and the settings frame.
+// The register window's modes: add, modify and cancel, an empty list, Escape, closing, and the
+// settings frame.
 
 #include "support/RegisterWindowHarness.h"
 
@@ -56,16 +56,15 @@ void pressEscape() {
 
 } // namespace
 
-class TestRegisterModes : public QObject {
+class TestRegisterModes : public testsupport::DialogsCheckedTest {
     Q_OBJECT
 private Q_SLOTS:
     void entryThenCancel_data();
     void entryThenCancel();
     void emptyList();
-    void escape_data();
-    void escape();
+    void cancellingChangesAsks_data();
+    void cancellingChangesAsks();
     void escapeInListModeAsksThenClosesAndReloadsTheHostMenuOnce();
-    void closingInEntryModeAsks();
     void settingsFrameBackSavesAndEscapeDoesNot();
 };
 
@@ -139,49 +138,46 @@ void TestRegisterModes::emptyList() {
     QVERIFY(!r.button("cmdmodify")->isEnabled());
 }
 
-void TestRegisterModes::escape_data() {
-    QTest::addColumn<QString>("mode");
+void TestRegisterModes::cancellingChangesAsks_data() {
+    QTest::addColumn<bool>("closing"); // the title bar's close button, else Escape
     QTest::addColumn<bool>("yes");
-    QTest::newRow("preview") << "preview" << false;
-    QTest::newRow("entry, yes") << "entry" << true;
-    QTest::newRow("entry, no") << "entry" << false;
+    QTest::newRow("Escape, yes") << false << true;
+    QTest::newRow("Escape, no") << false << false;
+    QTest::newRow("close, yes") << true << true;
+    QTest::newRow("close, no") << true << false;
 }
 
-// Escape from settings and in list mode are covered with the settings frame and closing below.
-void TestRegisterModes::escape() {
-    QFETCH(QString, mode);
+// Escape or the title bar's close button in entry mode asks first, No the default: No keeps the
+// window and what was typed, Yes cancels (Escape) or closes the window. Escape from the preview,
+// from settings and in list mode is covered with printing, the settings frame and closing.
+void TestRegisterModes::cancellingChangesAsks() {
+    QFETCH(bool, closing);
     QFETCH(bool, yes);
     RegisterWindow r;
     storeTwo(r);
     r.open();
-    QWidget* fammain = r.find(u"fammain"_s);
-
-    if (mode == "preview"_L1) {
-        // The preview frame as its button leaves it; what it shows is not this window's concern.
-        QWidget* famprev = r.find(u"famprev"_s);
-        fammain->setVisible(false);
-        famprev->setVisible(true);
-        r.button("cmdproceed")->setFocus();
+    bool unloaded = false;
+    QObject::connect(r.w, &frmDscMain::unloaded, [&] { unloaded = true; });
+    r.click(r.w->cmdmodify);
+    r.date(1)->setFocus();
+    QTest::keyClicks(r.date(1), u"0101"_s);
+    const QString typed = r.date(1)->text();
+    yes ? r.fx.dialogs->queueYes() : r.fx.dialogs->queueNo();
+    if (closing)
+        QCOMPARE(r.w->close(), yes);
+    else
         pressEscape();
-        QVERIFY(!famprev->isVisible());
-        QVERIFY(fammain->isVisible());
-        QCOMPARE(r.focus(), r.button("cmdpreview"));
-        QCOMPARE(r.said(), QStringList());
-    } else {
-        r.click(r.w->cmdmodify);
-        r.date(1)->setFocus();
-        QTest::keyClicks(r.date(1), u"0101"_s);
-        const QString typed = r.date(1)->text();
-        yes ? r.fx.dialogs->queueYes() : r.fx.dialogs->queueNo();
-        pressEscape();
-        QCOMPARE(r.said(), QStringList{u"Do you want to Cancel the Changes?"_s});
-        QCOMPARE(r.fx.dialogs->shown().back().defaultButton, kyt::Answer::No);
-        verifyMode(r, yes);
-        QCOMPARE(r.date(1)->text(), yes ? u"31/12/2026 18:00:00"_s : typed);
-        if (!yes)
-            QCOMPARE(r.focus(), r.date(1));
+    QCOMPARE(r.said(), QStringList{u"Do you want to Cancel the Changes?"_s});
+    QCOMPARE(r.fx.dialogs->shown().back().defaultButton, kyt::Answer::No);
+    QCOMPARE(unloaded, closing && yes);
+    if (!yes) {
+        verifyMode(r, false);
+        QCOMPARE(r.date(1)->text(), typed);
+        QCOMPARE(r.focus(), r.date(1));
+    } else if (!closing) {
+        verifyMode(r, true);
+        QCOMPARE(r.date(1)->text(), u"31/12/2026 18:00:00"_s);
     }
-    QCOMPARE(r.fx.dialogs->unexpected(), 0);
 }
 
 void TestRegisterModes::escapeInListModeAsksThenClosesAndReloadsTheHostMenuOnce() {
@@ -217,31 +213,6 @@ void TestRegisterModes::escapeInListModeAsksThenClosesAndReloadsTheHostMenuOnce(
     r.w->Unload();
     QCOMPARE(host->reloads, 1);
     QTRY_VERIFY(r.w.isNull()); // the window deletes itself once closed
-}
-
-// The title bar's close button in entry mode asks as Escape does; No keeps the window and the typing.
-void TestRegisterModes::closingInEntryModeAsks() {
-    RegisterWindow r;
-    storeTwo(r);
-    r.open();
-    bool unloaded = false;
-    QObject::connect(r.w, &frmDscMain::unloaded, [&] { unloaded = true; });
-    QTest::mouseClick(r.button("cmdmodify"), Qt::LeftButton);
-    QTest::keyClick(r.text(0), Qt::Key_End);
-    QTest::keyClicks(r.text(0), u" Jr"_s);
-    r.fx.dialogs->queueNo();
-    QVERIFY(!r.w->close());
-    QCOMPARE(r.said(), QStringList{u"Do you want to Cancel the Changes?"_s});
-    QCOMPARE(r.fx.dialogs->shown().back().defaultButton, kyt::Answer::No);
-    QVERIFY(r.w->isVisible());
-    QVERIFY(!unloaded);
-    verifyMode(r, false);
-    QCOMPARE(r.text(0)->text(), u"Asha Rao Jr"_s);
-
-    r.fx.dialogs->queueYes();
-    QVERIFY(r.w->close());
-    QVERIFY(unloaded);
-    QCOMPARE(r.fx.dialogs->unexpected(), 0);
 }
 
 void TestRegisterModes::settingsFrameBackSavesAndEscapeDoesNot() {

@@ -33,7 +33,7 @@ void verifyProof(RegisterWindow& r, Kind kind, const QString& file, const QStrin
 }
 } // namespace
 
-class TestRegisterRecords : public QObject {
+class TestRegisterRecords : public testsupport::DialogsCheckedTest {
     Q_OBJECT
 private Q_SLOTS:
     void entryFrameFollowsTheCurrentRow();

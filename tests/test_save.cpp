@@ -12,7 +12,7 @@ using namespace Qt::StringLiterals;
 using testsupport::addBackendColumn;
 using testsupport::backendNames;
 
-class TestSave : public QObject {
+class TestSave : public testsupport::DialogsCheckedTest {
     Q_OBJECT
 private Q_SLOTS:
     void checks_data();
@@ -149,7 +149,6 @@ void TestSave::duplicateSerials() {
     h.click(h.w->cmdupdate);
     QCOMPARE(h.said(), QStringList{u"Duplicate Serial Number."_s});
     QCOMPARE(h.column(2, "SerialNo"), u"S'\\2"_s);
-    QCOMPARE(h.fx.dialogs->unexpected(), 0);
 }
 
 // A gap below the highest number is never filled; the highest, once deleted, is taken again, and
@@ -176,15 +175,20 @@ void TestSave::numbersAfterDeletes() {
     QVERIFY(h.add(u"Four"_s));
     QCOMPARE(h.numbers(), (QList<int>{1, 3, 4}));
     QCOMPARE(h.column(4, "Nm"), u"Four"_s);
-    QCOMPARE(h.fx.dialogs->unexpected(), 0);
 }
 
+// Quotes, backslashes, wildcards and text beyond Latin-1 come back as typed, also on a server whose
+// databases hold Western European text unless told otherwise.
 void TestSave::textsStoredByteForByte() {
     QFETCH(QString, backend);
     RegisterWindow h(backend);
+    if (backend == "mysql"_L1) {
+        h.fx.db->execute(u"Drop Table DscStore"_s);
+        h.fx.db->execute(u"Alter Database Character Set latin1"_s);
+    }
     h.open();
-    const QString name = u"O'Brien \\ 'quoted' \\' ''"_s;
-    const QString serial = u"AB\\'01\\n"_s;
+    const QString name = u"O'Brien \\ 'quoted' \\' '' %_ 100% \"q\" Ünïcødé ऋषि 😀"_s;
+    const QString serial = u"AB\\'01\\n%"_s;
     const QString type = u"Class '3' \\ Sign"_s;
     const QString email = u"o'brien@example.com"_s;
     h.click(h.w->cmdadd);
@@ -194,6 +198,7 @@ void TestSave::textsStoredByteForByte() {
     h.text(7)->setText(u"  98 "_s);
     h.click(h.w->cmdupdate);
     QCOMPARE(h.said(), QStringList());
+    QCOMPARE(h.w->vs->TextMatrix(1, 6), kFrom);
     const auto verifyStored = [&] {
         QCOMPARE(h.column(1, "Nm"), name);
         QCOMPARE(h.column(1, "SerialNo"), serial);
@@ -316,7 +321,6 @@ void TestSave::recordTakenAwayMeanwhile() {
     QVERIFY(h.w->cmdupdate->isVisible());
     QCOMPARE(h.text(0)->text(), u"Renamed"_s);
     QCOMPARE(h.numbers(), QList<int>{1});
-    QCOMPARE(h.fx.dialogs->unexpected(), 0);
 }
 
 // A record written by another program holds the largest number there is: a new record is refused

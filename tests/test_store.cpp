@@ -1,5 +1,5 @@
-// The DscStore table on both backends: statements as the register writes them, values that come
-// back byte for byte, dates, record numbers, and a table that another program created.
+// The DscStore table on both backends: how its texts compare, record numbers, a table that another
+// program created, failing statements and the lock on record numbers.
 
 #include "component/Module1.h"
 #include "store/RecordNumbers.h"
@@ -35,49 +35,17 @@ bool isEmptyQuery(kyt::Db& db, const QString& sql) {
 }
 } // namespace
 
-class TestStore : public QObject {
+class TestStore : public testsupport::DialogsCheckedTest {
     Q_OBJECT
 private Q_SLOTS:
-    void valuesComeBackByteForByte_data() { testsupport::addBackendColumn(); }
-    void valuesComeBackByteForByte();
     void textComparesWithoutCaseOrTrailingBlanks_data() { testsupport::addBackendColumn(); }
     void textComparesWithoutCaseOrTrailingBlanks();
     void tableWrittenByAnotherProgram_data() { testsupport::addBackendColumn(); }
     void tableWrittenByAnotherProgram();
     void failingStatementRaises_data() { testsupport::addBackendColumn(); }
     void failingStatementRaises();
+    void sessionLostUnderTheLockFails();
 };
-
-void TestStore::valuesComeBackByteForByte() {
-    QFETCH(QString, backend);
-    ComponentFixture fx(backend);
-    // A server whose databases hold Western European text unless told otherwise.
-    if (backend == QLatin1String("mysql"))
-        fx.db->execute(QStringLiteral("Alter Database Character Set latin1"));
-    fx.db->execute(StoreStatements::createTable());
-    fx.db->execute(StoreStatements::flushTables());
-    fx.db->execute(StoreStatements::createTable()); // again: nothing changes
-    const QString nasty = QStringLiteral("O'Brien \\ \\' %_ 100% \"q\" Ünïcødé ऋषि 😀");
-    const QString serial = QStringLiteral("AB'\\CD%");
-    fx.db->execute(StoreStatements::insertRecord(7, record(nasty, serial)));
-    fx.db->execute(StoreStatements::flushTables());
-
-    kyt::RowSet rs = fx.db->openRowSet(StoreStatements::selectBySerial(serial));
-    QVERIFY(!rs.isEmpty());
-    QCOMPARE(rs.text(QStringLiteral("Nm")), nasty);
-    QCOMPARE(rs.text(QStringLiteral("serialno")), serial);
-    QCOMPARE(rs.value(QStringLiteral("SrNo")).toInt(), 7);
-    QCOMPARE(rs.dateText(QStringLiteral("DtFrom")), QStringLiteral("05/03/2010 14:07:09"));
-    QCOMPARE(rs.dateText(QStringLiteral("DtTo")), QStringLiteral("04/03/2012 23:59:59"));
-    QCOMPARE(rs.text(QStringLiteral("AddrPrFlNm")), QStringLiteral("v14"));
-    rs.next();
-    QVERIFY(rs.eof());
-    rs.close();
-
-    // The type-list queries spell the table "DSCStore"; both spellings reach the same table.
-    kyt::RowSet types = fx.db->openRowSet(StoreStatements::selectTypes());
-    QCOMPARE(types.text(0), QStringLiteral("Class 3 Individual"));
-}
 
 // As MariaDB compares this table's texts, so does SQLite: letter case and trailing blanks do not
 // count, in tables made now and in a register made before, whose table is declared anew.
@@ -142,6 +110,29 @@ void TestStore::failingStatementRaises() {
     }
     QVERIFY_THROWS_EXCEPTION(kyt::Error, fx.db->execute(QStringLiteral("Insert Into DscStore Values (1)")));
     fx.db->execute(StoreStatements::flushTables()); // no error on either backend
+}
+
+// The server's lock on record numbers belongs to the session: after the session is killed, a
+// statement under the lock must fail instead of running on a new session that holds no lock.
+void TestStore::sessionLostUnderTheLockFails() {
+    ComponentFixture fx(QStringLiteral("mysql"));
+    const auto other = testsupport::openFreshDb(QStringLiteral("mysql"), fx.folder, QStringLiteral("other"));
+    fx.db->execute(StoreStatements::createTable());
+    kyt::RowSet rs = fx.db->openRowSet(QStringLiteral("Select Connection_Id()"));
+    const QString session = rs.text(0);
+    rs.close();
+    kyt::ErrorRecord raised;
+    try {
+        const kyt::Db::AllocationLock lock(*fx.db);
+        other->execute(QStringLiteral("Kill Connection ") + session);
+        NextRecordNumber(*fx.db);
+    } catch (const kyt::Error& e) {
+        raised = e.record();
+    }
+    QVERIFY2(raised.number == kyt::errnum::DatabaseUnreachable, qPrintable(raised.description));
+    // The next allocation takes the lock on the new session.
+    const kyt::Db::AllocationLock lock(*fx.db);
+    QCOMPARE(NextRecordNumber(*fx.db), 1);
 }
 
 QTEST_MAIN(TestStore)

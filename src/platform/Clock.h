@@ -11,14 +11,4 @@ public:
     virtual QDateTime now() const { return QDateTime::currentDateTime(); }
 };
 
-class FixedClock : public Clock {
-public:
-    explicit FixedClock(QDateTime at) : at_(std::move(at)) {}
-    QDateTime now() const override { return at_; }
-    void set(const QDateTime& at) { at_ = at; }
-
-private:
-    QDateTime at_;
-};
-
 } // namespace kyt

@@ -44,19 +44,4 @@ bool Desktop::startDetached(const QString& program, const QStringList& arguments
     return process.startDetached();
 }
 
-bool RecordingDesktop::openDocument(const QString& path) {
-    documents << path;
-    return opensDocuments;
-}
-
-bool RecordingDesktop::openUrl(const QString& url) {
-    urls << url;
-    return true;
-}
-
-bool RecordingDesktop::startDetached(const QString& program, const QStringList& arguments) {
-    started << (QStringList{program} + arguments);
-    return runStartedPrograms ? Desktop::startDetached(program, arguments) : true;
-}
-
 } // namespace kyt

@@ -1,11 +1,9 @@
 #pragma once
 
-#include <deque>
 #include <map>
 #include <optional>
 #include <QString>
 #include <QStringList>
-#include <variant>
 
 class QWidget;
 
@@ -14,7 +12,7 @@ namespace kyt {
 enum class Answer { Ok, Yes, No, Cancel };
 
 // Every message box, question, prompt and file or folder picker of the component goes through
-// this service. The production service shows real Qt dialogs; tests queue the answers.
+// this service. The production service shows real Qt dialogs; tests answer from a script.
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -53,46 +51,6 @@ private:
     QString& startFolder(const QString& title);
     // The folder last used in each kind of file dialog during this run, by the dialog's title.
     std::map<QString, QString> lastFolder_;
-};
-
-// Answers dialogs from a queue and records what was shown. An unexpected dialog (queue empty)
-// is answered with the default button, Cancel or nothing, and counted, so a test can fail on it.
-class ScriptedDialogs : public Dialogs {
-public:
-    struct Shown {
-        enum Kind { Information, Question, Prompt, OpenFiles, PickFolder } kind;
-        QString text;  // message, question or prompt text
-        QString title; // prompt or picker title
-        QString filter;
-        Answer defaultButton = Answer::Ok;
-        bool masked = false;
-        QString detail; // an information box's detail text
-    };
-    using Reply = std::variant<Answer, QString, QStringList>;
-
-    void queue(Reply reply) { replies_.push_back(std::move(reply)); }
-    void queueYes() { queue(Answer::Yes); }
-    void queueNo() { queue(Answer::No); }
-
-    const std::vector<Shown>& shown() const { return shown_; }
-    QStringList messages() const; // texts of everything shown, in order
-    int unexpected() const { return unexpected_; }
-    int pending() const { return int(replies_.size()); }
-    void clear();
-
-    void information(QWidget* parent, const QString& text) override;
-    void informationWithDetail(QWidget* parent, const QString& text, const QString& detail) override;
-    Answer question(QWidget* parent, const QString& text, Answer defaultButton) override;
-    std::optional<QString> prompt(QWidget* parent, const QString& text, const QString& title, bool masked) override;
-    QStringList openFiles(QWidget* parent, const QString& title, const QString& filter, bool multiple) override;
-    std::optional<QString> pickFolder(QWidget* parent, const QString& title) override;
-
-private:
-    std::optional<Reply> take();
-
-    std::deque<Reply> replies_;
-    std::vector<Shown> shown_;
-    int unexpected_ = 0;
 };
 
 } // namespace kyt

@@ -4,6 +4,7 @@
 // registry, from the built library, and calls it by member name. Also answers its chooser.
 
 #include "platform/ObjectRegistry.h"
+#include "support/ScriptedDialogs.h"
 
 #include <functional>
 #include <QApplication>

@@ -32,7 +32,7 @@ QStringList column(const WizardGrid* grid, int c) {
 }
 } // namespace
 
-class BulkWizardTest : public QObject {
+class BulkWizardTest : public testsupport::DialogsCheckedTest {
     Q_OBJECT
 
 private slots:
@@ -45,7 +45,6 @@ private slots:
     void stopAndEscapeEndTheRun();
     void importInsertsReadRowsOnce_data();
     void importInsertsReadRowsOnce();
-    void folderSearchListsEveryFile();
     void fullRegisterStoresNothingSilently();
     void damagedRegisterIsRefusedBeforeReading();
     void silentServerStopsTheImport();
@@ -132,6 +131,7 @@ void BulkWizardTest::init() {
 void BulkWizardTest::cleanup() {
     delete w_.data();
     fx_.reset();
+    DialogsCheckedTest::cleanup();
 }
 
 void BulkWizardTest::open(const QString& backend) {
@@ -185,7 +185,6 @@ void BulkWizardTest::fileListAddsEachEntryOnce() {
     QCOMPARE(column(w_->vs1, 1).mid(4), QStringList({"Certificate Store : 1", "Certificate Store : 2"}));
     QCOMPARE(column(w_->vs1, 3).mid(4), QStringList({"0", "1"}));
     QCOMPARE(column(w_->vs1, 0), QStringList({"1", "2", "3", "4", "5", "6"}));
-    QCOMPARE(fx_->dialogs->unexpected(), 0);
 
     // Delete Row renumbers; without a current row it does nothing.
     clickCell(w_->vs1, 2, 1);
@@ -433,21 +432,6 @@ void BulkWizardTest::importInsertsReadRowsOnce() {
     QCOMPARE(column(w_->vs2, 3).mid(0, 2), QStringList({"Class 2 Organisation", "Class 3 Individual"}));
     QCOMPARE(fx_->cls->FileNos, 4);
     QVERIFY(fx_->logText().isEmpty());
-}
-
-// Hidden files are files too, and names differing only in letter case are two files.
-void BulkWizardTest::folderSearchListsEveryFile() {
-    open();
-    const QString folder = path("dotted");
-    QDir().mkpath(folder);
-    QFile::copy(path("certs/Meera.pfx"), folder + "/.meera.pfx");
-    QFile::copy(path("certs/Bina.cer"), folder + "/bina.cer");
-    QFile::copy(path("Twin.cer"), folder + "/BINA.cer");
-    addFolder(folder);
-    addFolder(folder);
-    addFile(folder + "/./bina.cer");
-    QCOMPARE(fx_->dialogs->messages().back(), QStringLiteral("File already exists in the List."));
-    QCOMPARE(column(w_->vs1, 1), QStringList({folder + "/.meera.pfx", folder + "/BINA.cer", folder + "/bina.cer"}));
 }
 
 // A register that cannot grow (a full disk) stores nothing, and says so in each row instead of

@@ -34,7 +34,7 @@ const Captured kMeera = {"Meera Iyer",          "Class 2 Organisation", "1A2B3C"
 const Captured kRavi = {"Ravi Kumar", "", "0F", "Capture CA", "01/07/2025 05:30:00", "01/07/2027 05:29:59", ""};
 } // namespace
 
-class CaptureTest : public QObject {
+class CaptureTest : public testsupport::DialogsCheckedTest {
     Q_OBJECT
 
 private slots:
@@ -100,6 +100,7 @@ void CaptureTest::init() {
 void CaptureTest::cleanup() {
     delete w_.data();
     fx_.reset();
+    DialogsCheckedTest::cleanup();
 }
 
 void CaptureTest::openWindow(bool registerComponent) {
@@ -111,7 +112,8 @@ void CaptureTest::openWindow(bool registerComponent) {
     }
     w_ = new frmDscMain();
     w_->InitData(fx_->cls, false);
-    w_->cmdadd_Click();
+    w_->show();
+    QTest::mouseClick(w_->cmdadd, Qt::LeftButton);
     // A field capture must not touch.
     w_->txtfields[7]->setText(kMobile);
     fx_->dialogs->clear();
@@ -120,7 +122,7 @@ void CaptureTest::openWindow(bool registerComponent) {
 void CaptureTest::captureFile(const QString& path, const kyt::ScriptedDialogs::Reply& password) {
     fx_->dialogs->queue(QStringList{path});
     fx_->dialogs->queue(password);
-    w_->cmdcert[0]->click();
+    QTest::mouseClick(w_->cmdcert[0], Qt::LeftButton);
 }
 
 Captured CaptureTest::captured() const {
@@ -157,9 +159,8 @@ void CaptureTest::secondReadOverwritesEveryField() {
     // A cancelled file dialog ends it all: no prompt, no message, no change.
     fx_->dialogs->clear();
     fx_->dialogs->queue(QStringList{});
-    w_->cmdcert[0]->click();
+    QTest::mouseClick(w_->cmdcert[0], Qt::LeftButton);
     QCOMPARE(fx_->dialogs->shown().size(), size_t(1));
-    QCOMPARE(fx_->dialogs->unexpected(), 0);
     QCOMPARE(captured(), kRavi);
     QVERIFY(fx_->logText().isEmpty());
 }
@@ -196,13 +197,10 @@ void CaptureTest::missingComponentAsksForNoFile() {
     openWindow(false);
     for (int button : {0, 1}) {
         fx_->dialogs->clear();
-        fx_->dialogs->queueNo(); // the download offer, if the loader makes it
-        w_->cmdcert[size_t(button)]->click();
+        QTest::mouseClick(w_->cmdcert[size_t(button)], Qt::LeftButton);
         QVERIFY(!fx_->cls->PdfObj);
-        // The loader's one message, nothing of the capture itself.
-        QCOMPARE(fx_->dialogs->shown().size(), size_t(1));
-        QVERIFY(fx_->dialogs->shown()[0].kind == Shown::Information ||
-                fx_->dialogs->shown()[0].kind == Shown::Question);
+        // The loader's one message (the runtime is installed here), nothing of the capture itself.
+        QCOMPARE(fx_->dialogs->messages(), QStringList{QStringLiteral("Could not Create PDF Signer Object.")});
         QVERIFY(w_->txtfields[0]->text().isEmpty());
     }
 }
@@ -210,7 +208,7 @@ void CaptureTest::missingComponentAsksForNoFile() {
 void CaptureTest::storeCaptureTakesTheChosenCertificate() {
     openWindow();
     ChooserAnswer pick([](QDialog* dialog) { ChooserAnswer::pick(dialog, 1); });
-    w_->cmdcert[1]->click();
+    QTest::mouseClick(w_->cmdcert[1], Qt::LeftButton);
     QVERIFY(pick.shown());
     QCOMPARE(fx_->dialogs->shown().size(), size_t(0)); // neither file dialog nor prompt
     const Captured bina = {"Bina Token",          "Class 3 Individual",  "7E57",           "Capture CA",
@@ -218,7 +216,7 @@ void CaptureTest::storeCaptureTakesTheChosenCertificate() {
     QCOMPARE(captured(), bina);
 
     ChooserAnswer cancel([](QDialog* dialog) { dialog->reject(); });
-    w_->cmdcert[1]->click();
+    QTest::mouseClick(w_->cmdcert[1], Qt::LeftButton);
     QVERIFY(cancel.shown());
     QCOMPARE(fx_->dialogs->messages(), QStringList{kFailed});
     QCOMPARE(captured(), bina);

@@ -24,7 +24,7 @@ namespace {
 using Run = testsupport::ProgramRun;
 } // namespace
 
-class CertCommandsTest : public QObject {
+class CertCommandsTest : public testsupport::DialogsCheckedTest {
     Q_OBJECT
 
 private slots:
@@ -36,22 +36,12 @@ private slots:
     void passwordComesFromFileEnvironmentOrTerminal();
 
 private:
-    QProcessEnvironment environment(const QStringList& extra = {}) const {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("KYT_OBJECT_REGISTRY"), registry_);
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR", "KYT_PASSWORD"})
-            env.remove(QLatin1String(name));
-        for (const QString& setting : extra)
-            env.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
-        return env;
-    }
+    QProcessEnvironment environment() const { return testsupport::dscmgrEnvironment(registry_, {"KYT_PASSWORD"}); }
 
-    // Runs dscmgr as a script would under cron: no display, no runtime folder; `extra` holds NAME=VALUE.
+    // Runs dscmgr as a script would under cron; `extra` holds NAME=VALUE.
     Run dscmgr(const QStringList& args, const QStringList& extra = {}) const {
-        QProcess p;
-        p.setProcessEnvironment(environment(extra));
-        p.start(testsupport::binDir() + QStringLiteral("/dscmgr"), args + QStringList{"--folder", dir_.path()});
-        return testsupport::finishRun(p, 60000);
+        return testsupport::runDscmgr(args + QStringList{"--folder", dir_.path()}, registry_,
+                                      QStringList{"KYT_PASSWORD"} + extra);
     }
 
     QTemporaryDir dir_;

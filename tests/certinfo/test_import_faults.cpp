@@ -23,7 +23,7 @@ using Run = testsupport::ProgramRun;
 const QString kImported = QStringLiteral("Imported Successfully");
 } // namespace
 
-class ImportFaultsTest : public QObject {
+class ImportFaultsTest : public testsupport::DialogsCheckedTest {
     Q_OBJECT
 
 private slots:
@@ -42,17 +42,14 @@ private:
     // write to any file, so that file permissions hold as for any user.
     QProcess* start(const QStringList& args, const QString& db, bool unprivileged = false) {
         auto* p = new QProcess(this);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("KYT_OBJECT_REGISTRY"), dir_.filePath(QStringLiteral("objects.ini")));
-        env.remove(QStringLiteral("DISPLAY"));
-        p->setProcessEnvironment(env);
-        const QStringList all = args + QStringList{"--folder", dir_.path(), "--db", db};
+        p->setProcessEnvironment(testsupport::dscmgrEnvironment(dir_.filePath(QStringLiteral("objects.ini"))));
+        const QStringList all = QStringList{testsupport::binDir() + QStringLiteral("/dscmgr")} + args +
+                                QStringList{"--folder", dir_.path(), "--db", db};
         if (unprivileged)
-            p->start(QStringLiteral("setpriv"), QStringList{"--bounding-set=-dac_override,-dac_read_search,-fowner",
-                                                            testsupport::binDir() + QStringLiteral("/dscmgr")} +
-                                                    all);
+            p->start(QStringLiteral("setpriv"),
+                     QStringList{"--bounding-set=-dac_override,-dac_read_search,-fowner"} + all);
         else
-            p->start(testsupport::binDir() + QStringLiteral("/dscmgr"), all);
+            p->start(all.first(), all.mid(1));
         return p;
     }
     static Run finish(QProcess* p) {

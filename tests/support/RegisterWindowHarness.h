@@ -134,16 +134,8 @@ public:
         writeFile(path, content);
         return path;
     }
-    static void writeFile(const QString& path, const QByteArray& content) {
-        QDir().mkpath(QFileInfo(path).path());
-        QFile f(path);
-        QVERIFY2(f.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
-        f.write(content);
-    }
-    static QByteArray readFile(const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    static void writeFile(const QString& path, const QByteArray& content) { testsupport::writeFile(path, content); }
+    static QByteArray readFile(const QString& path) { return testsupport::readFile(path); }
 
     // One column of one record, straight from the table; empty when there is no such record.
     QString column(int n, const char* name) const {

@@ -5,7 +5,9 @@
 #include "store/StoreStatements.h"
 
 #include <linux/capability.h>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -24,6 +26,18 @@ void addBackendColumn() {
 QString binDir() {
     const QString dir = qEnvironmentVariable("KYT_BIN_DIR");
     return dir.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/../bin") : dir;
+}
+
+void writeFile(const QString& path, const QByteArray& content) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    QVERIFY2(f.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
+    f.write(content);
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 std::shared_ptr<kyt::Db> openFreshDb(const QString& backend, const QString& folder, const QString& tag) {
@@ -162,14 +176,45 @@ FilePermissionsEnforced::~FilePermissionsEnforced() {
 }
 
 ProgramRun finishRun(QProcess& p, int timeoutMs) {
-    if (!p.waitForFinished(timeoutMs)) {
+    if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, timeoutMs)) {
         p.kill();
         p.waitForFinished();
         return {};
     }
+    const QByteArray out = p.readAllStandardOutput();
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
-            QString::fromUtf8(p.readAllStandardError())};
+            QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+            QString::fromUtf8(p.readAllStandardError()), out};
+}
+
+QProcessEnvironment dscmgrEnvironment(const QString& registry, const QStringList& changes) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("KYT_OBJECT_REGISTRY"), registry);
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR"})
+        env.remove(QLatin1String(name));
+    for (const QString& change : changes)
+        if (change.contains(QLatin1Char('=')))
+            env.insert(change.section(QLatin1Char('='), 0, 0), change.section(QLatin1Char('='), 1));
+        else
+            env.remove(change);
+    return env;
+}
+
+QProcess* startDscmgr(const QStringList& args, const QString& registry, const QStringList& changes) {
+    auto* p = new QProcess;
+    p->setProcessEnvironment(dscmgrEnvironment(registry, changes));
+    p->start(binDir() + QStringLiteral("/dscmgr"), args);
+    return p;
+}
+
+ProgramRun runDscmgr(const QStringList& args, const QString& registry, const QStringList& changes,
+                     const QString& outputFile) {
+    QProcess p;
+    p.setProcessEnvironment(dscmgrEnvironment(registry, changes));
+    if (!outputFile.isEmpty())
+        p.setStandardOutputFile(outputFile);
+    p.start(binDir() + QStringLiteral("/dscmgr"), args);
+    return finishRun(p, 120000);
 }
 
 } // namespace testsupport

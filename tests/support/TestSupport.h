@@ -2,7 +2,8 @@
 
 #include "component/ClsMain.h"
 #include "platform/Db.h"
-#include "platform/Dialogs.h"
+#include "support/Doubles.h"
+#include "support/ScriptedDialogs.h"
 
 #include <memory>
 #include <QProcess>
@@ -67,19 +68,35 @@ private:
     bool dropped_ = false;
 };
 
+// Writes `content` to `path`, making its folder; a file that cannot be written fails the test.
+void writeFile(const QString& path, const QByteArray& content);
+// A file's content, empty when it cannot be read.
+QByteArray readFile(const QString& path);
+
 // The folder with the built programs and plugins.
 QString binDir();
 
 // What a program started by a test gave back: its exit status (-1 when it crashed or did not end
-// in time), the lines it wrote to its output and what it wrote to its error stream.
+// in time), its output as written and in lines, and what it wrote to its error stream.
 struct ProgramRun {
     int status = -1;
     QStringList lines;
     QString err;
+    QByteArray out;
     // The last tab-separated cell of output line `row`.
     QString lastCell(int row) const { return lines.value(row).section(QLatin1Char('\t'), -1); }
 };
-// Waits up to `timeoutMs` for `p` to end, killing it when it does not, and collects what it gave back.
+// Waits up to `timeoutMs` for `p` to end, handling this process's events meanwhile, kills it when
+// it does not end, and collects what it gave back.
 ProgramRun finishRun(QProcess& p, int timeoutMs);
+
+// The environment of dscmgr run as a script under cron runs it: no display and no runtime folder,
+// the object registry at `registry`; each of `changes` sets ("NAME=value") or removes ("NAME") one.
+QProcessEnvironment dscmgrEnvironment(const QString& registry, const QStringList& changes = {});
+// Starts dscmgr so; the caller owns the process.
+QProcess* startDscmgr(const QStringList& args, const QString& registry, const QStringList& changes = {});
+// Runs dscmgr so to its end, its output going to `outputFile` when one is named.
+ProgramRun runDscmgr(const QStringList& args, const QString& registry, const QStringList& changes = {},
+                     const QString& outputFile = {});
 
 } // namespace testsupport

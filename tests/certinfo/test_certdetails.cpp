@@ -1,6 +1,6 @@
 // Certificate files read through GetSignInfo and GetCertInfo with the real certificate information
-// object: every kind of file and encryption, the failure codes behind the error text, the detail
-// rules and IsValidEmail. Runs with TZ=Asia/Kolkata, so validity shows the conversion to local time.
+// object: every kind of file and encryption, the failure codes behind the error text and the detail
+// rules. Runs with TZ=Asia/Kolkata, so validity shows the conversion to local time.
 
 #include "CertificateFactory.h"
 #include "component/ClsMain.h"
@@ -27,7 +27,7 @@ const QStringList kAsha = {"",
                            "asha@example.in"};
 } // namespace
 
-class CertDetailsTest : public QObject {
+class CertDetailsTest : public testsupport::DialogsCheckedTest {
     Q_OBJECT
 
 private slots:
@@ -39,18 +39,9 @@ private slots:
     void holderNamesComeOutAsUtf8();
     void unreadableFileGivesItsCodePromptly_data();
     void unreadableFileGivesItsCodePromptly();
-    void failedSelectionWipesTheEarlierOne();
-    void missingObjectIsLoggedAndReportedAsFailure();
-    void unitKeptOnlyWhenItNamesAClass_data();
-    void unitKeptOnlyWhenItNamesAClass();
-    void emailFallsBackToAlternativeNames_data();
-    void emailFallsBackToAlternativeNames();
-    void storeSelectorGoesToTheStore();
-    void serialAndValidTo_data();
-    void serialAndValidTo();
-    void detailNumbersOutsideTheRangeAreEmpty();
-    void validEmail_data();
-    void validEmail();
+    void failuresLeaveNoDetails();
+    void detailRules_data();
+    void detailRules();
 
 private:
     QString file(const QString& name, const QByteArray& content) { return writeFile(dir_.path(), name, content); }
@@ -218,141 +209,86 @@ void CertDetailsTest::unreadableFileGivesItsCodePromptly() {
     QVERIFY(fx_->logText().isEmpty());
 }
 
-void CertDetailsTest::failedSelectionWipesTheEarlierOne() {
-    fx_->cls->GetSignInfo(file(QStringLiteral("ok.cer"), derOf(holder_.cert.get())), QString(), -2);
+// A failed selection, a file name given along with the store selector, or no object at all leave
+// no details behind, never the earlier certificate's; so do detail numbers outside the range.
+void CertDetailsTest::failuresLeaveNoDetails() {
+    QCOMPARE(fx_->cls->GetCertInfo(0), QString()); // before any GetSignInfo
+    const QString good = file(QStringLiteral("ok.cer"), derOf(holder_.cert.get()));
+    fx_->cls->GetSignInfo(good, QString(), -2);
     QCOMPARE(details(), kAsha);
+    QCOMPARE(fx_->cls->GetCertInfo(8), QString());
+    QCOMPARE(fx_->cls->GetCertInfo(-1), QString());
     fx_->cls->GetSignInfo(dir_.filePath(QStringLiteral("absent.pfx")), QString(), -2);
     QCOMPARE(details(), kFailedDetails);
     QCOMPARE(info(QStringLiteral("SUB"), QStringLiteral("CN")), QStringLiteral("-3"));
-}
-
-void CertDetailsTest::missingObjectIsLoggedAndReportedAsFailure() {
+    // An empty store: the file name given along is not read.
+    qputenv("KYT_PKCS11_MODULES", "/nonexistent/libnothing.so");
+    fx_->cls->GetSignInfo(good, QString(), 0);
+    qunsetenv("KYT_PKCS11_MODULES");
+    QCOMPARE(details(), kFailedDetails);
+    fx_->cls->GetSignInfo(good, QString(), -2);
     fx_->cls->PdfObj.reset();
     fx_->cls->GetSignInfo(QString(), QString(), -1);
     QCOMPARE(details(), kFailedDetails);
     QVERIFY2(fx_->logText().contains(QStringLiteral("CLSMAIN\tGETSIGNINFO")), qPrintable(fx_->logText()));
 }
 
-void CertDetailsTest::unitKeptOnlyWhenItNamesAClass_data() {
+void CertDetailsTest::detailRules_data() {
     QTest::addColumn<QStringList>("units");
-    QTest::addColumn<QString>("objectAnswer"); // the unit the object picks
-    QTest::addColumn<QString>("detail");
-    QTest::newRow("class in small letters inside a longer text")
-        << QStringList{"issued under subclass rules"} << "issued under subclass rules"
-        << "issued under subclass rules";
-    QTest::newRow("no class: the first, not kept") << QStringList{"Accounts", "Head Office"} << "Accounts" << QString();
-}
-
-void CertDetailsTest::unitKeptOnlyWhenItNamesAClass() {
-    QFETCH(QStringList, units);
-    QFETCH(QString, objectAnswer);
-    QFETCH(QString, detail);
-    CertificateRecipe recipe;
-    recipe.subject = {commonName(QStringLiteral("Unit Holder"))};
-    for (const QString& text : units)
-        recipe.subject << unit(text);
-    readCertificate(recipe, &ca_);
-    QCOMPARE(fx_->cls->GetCertInfo(0), QString());
-    QCOMPARE(fx_->cls->GetCertInfo(2), detail);
-    QCOMPARE(info("SUB", "OU"), objectAnswer);
-}
-
-void CertDetailsTest::emailFallsBackToAlternativeNames_data() {
     QTest::addColumn<QString>("subjectEmail");
     QTest::addColumn<QString>("altNames");
-    QTest::addColumn<QString>("expected");
-    auto row = [](const char* name, const char* subject, const char* alt, const char* expected) {
-        QTest::newRow(name) << QString::fromLatin1(subject) << QString::fromLatin1(alt)
-                            << QString::fromLatin1(expected);
+    QTest::addColumn<QByteArray>("serial");
+    QTest::addColumn<QDateTime>("notAfter");
+    QTest::addColumn<QStringList>("expected"); // type, serial, valid to, e-mail
+    const QDateTime usual(QDate(2051, 1, 1), QTime(20, 0, 0), Qt::UTC);
+    const QString to = QStringLiteral("02/01/2051 01:30:00");
+    auto row = [&](const char* tag, const QStringList& units, const char* mail, const char* alt, const char* serial,
+                   const QDateTime& notAfter, const QStringList& expected) {
+        QTest::newRow(tag) << units << QString::fromLatin1(mail) << QString::fromLatin1(alt)
+                           << QByteArray::fromHex(serial) << notAfter << expected;
     };
-    row("valid subject e-mail wins", "a@b.in", "email:c@d.in", "a@b.in");
-    row("no dot after @", "a@localhost", "email:c@d.in", "c@d.in");
-    row("only alternative names, the first", "", "DNS:x.in,email:c@d.in,email:e@f.in", "c@d.in");
-    row("both invalid", "a@localhost", "email:c@.in", "");
-    row("none", "", "", "");
+    // A unit is the type only when it names a class; the object itself answers with the first unit.
+    row("class in small letters inside a longer text", {"issued under subclass rules"}, "", "", "01", usual,
+        {"issued under subclass rules", "01", to, ""});
+    row("no class: the first unit, not kept", {"Accounts", "Head Office"}, "", "", "01", usual, {"", "01", to, ""});
+    // The e-mail address: the subject's when valid, else the first of the alternative names.
+    row("valid subject e-mail wins", {}, "a@b.in", "email:c@d.in", "01", usual, {"", "01", to, "a@b.in"});
+    row("no dot after @", {}, "a@localhost", "email:c@d.in", "01", usual, {"", "01", to, "c@d.in"});
+    row("only alternative names, the first", {}, "", "DNS:x.in,email:c@d.in,email:e@f.in", "01", usual,
+        {"", "01", to, "c@d.in"});
+    row("both e-mail addresses invalid", {}, "a@localhost", "email:c@.in", "01", usual, {"", "01", to, ""});
+    // The serial is the value's bytes, without the 00 byte that keeps a high top bit positive.
+    row("top bit set", {}, "", "", "8f01a2b3c4", usual, {"", "8F01A2B3C4", to, ""});
+    row("one byte, top bit set", {}, "", "", "80", usual, {"", "80", to, ""});
+    row("leading zero digit", {}, "", "", "0a0a", usual, {"", "0A0A", to, ""});
+    // "No expiry" is the last second of 9999 in UTC, shown as such though India is ahead of UTC.
+    row("no expiry", {}, "", "", "01", QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59), Qt::UTC),
+        {"", "01", "31/12/9999 23:59:59", ""});
 }
 
-void CertDetailsTest::emailFallsBackToAlternativeNames() {
+void CertDetailsTest::detailRules() {
+    QFETCH(QStringList, units);
     QFETCH(QString, subjectEmail);
     QFETCH(QString, altNames);
-    QFETCH(QString, expected);
+    QFETCH(QByteArray, serial);
+    QFETCH(QDateTime, notAfter);
+    QFETCH(QStringList, expected);
     CertificateRecipe recipe;
-    recipe.subject = {commonName(QStringLiteral("Mail Holder"))};
+    recipe.subject = {commonName(QStringLiteral("Rule Holder"))};
+    for (const QString& text : units)
+        recipe.subject << unit(text);
     if (!subjectEmail.isEmpty())
         recipe.subject << email(subjectEmail);
     recipe.altNames = altNames;
-    readCertificate(recipe, &ca_);
-    QCOMPARE(fx_->cls->GetCertInfo(0), QString());
-    QCOMPARE(fx_->cls->GetCertInfo(7), expected);
-}
-
-void CertDetailsTest::storeSelectorGoesToTheStore() {
-    // An empty store: a file name given along is not read.
-    qputenv("KYT_PKCS11_MODULES", "/nonexistent/libnothing.so");
-    fx_->cls->GetSignInfo(file(QStringLiteral("file.cer"), derOf(holder_.cert.get())), QString(), 0);
-    qunsetenv("KYT_PKCS11_MODULES");
-    QCOMPARE(details(), kFailedDetails);
-}
-
-void CertDetailsTest::serialAndValidTo_data() {
-    QTest::addColumn<QByteArray>("serial");
-    QTest::addColumn<QDateTime>("notAfter");
-    QTest::addColumn<QString>("serialText");
-    QTest::addColumn<QString>("validTo");
-    const QDateTime usual(QDate(2051, 1, 1), QTime(20, 0, 0), Qt::UTC);
-    // The serial is the value's bytes, without the 00 byte that keeps a high top bit positive.
-    QTest::newRow("top bit set") << QByteArray::fromHex("8f01a2b3c4") << usual << "8F01A2B3C4"
-                                 << "02/01/2051 01:30:00";
-    QTest::newRow("one byte, top bit set") << QByteArray::fromHex("80") << usual << "80"
-                                           << "02/01/2051 01:30:00";
-    QTest::newRow("leading zero digit") << QByteArray::fromHex("0a0a") << usual << "0A0A"
-                                        << "02/01/2051 01:30:00";
-    // "No expiry" is the last second of 9999 in UTC, shown as such though India is ahead of UTC.
-    QTest::newRow("no expiry") << QByteArray::fromHex("01")
-                               << QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59), Qt::UTC) << "01"
-                               << "31/12/9999 23:59:59";
-}
-
-void CertDetailsTest::serialAndValidTo() {
-    QFETCH(QByteArray, serial);
-    QFETCH(QDateTime, notAfter);
-    QFETCH(QString, serialText);
-    QFETCH(QString, validTo);
-    CertificateRecipe recipe;
-    recipe.subject = {commonName(QStringLiteral("Serial Holder"))};
     recipe.serial = serial;
     recipe.notAfter = notAfter;
     readCertificate(recipe, &ca_);
-    QCOMPARE(fx_->cls->GetCertInfo(0), QString());
-    QCOMPARE(fx_->cls->GetCertInfo(3), serialText);
-    QCOMPARE(fx_->cls->GetCertInfo(6), validTo);
-}
-
-void CertDetailsTest::detailNumbersOutsideTheRangeAreEmpty() {
-    QCOMPARE(fx_->cls->GetCertInfo(0), QString()); // before any GetSignInfo
-    fx_->cls->GetSignInfo(file(QStringLiteral("ok.cer"), derOf(holder_.cert.get())), QString(), -2);
-    QCOMPARE(fx_->cls->GetCertInfo(8), QString());
-    QCOMPARE(fx_->cls->GetCertInfo(-1), QString());
-    QCOMPARE(fx_->cls->GetCertInfo(7), kAsha[7]);
-}
-
-void CertDetailsTest::validEmail_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("valid");
-    QTest::newRow("a@b.c") << "a@b.c" << true;
-    QTest::newRow("dot right after @") << "a@.c" << false;
-    QTest::newRow("nothing before @") << "@b.c" << true;
-    QTest::newRow("dot only before @") << "a.b@c" << false;
-    QTest::newRow("empty") << QString() << true;
-    QTest::newRow("no @") << "ab.c" << false;
-    QTest::newRow("dot at the end") << "a@bc." << true;
-}
-
-void CertDetailsTest::validEmail() {
-    QFETCH(QString, text);
-    QFETCH(bool, valid);
-    QCOMPARE(IsValidEmail(text), valid);
+    const QStringList all = details();
+    QCOMPARE(all[0], QString());
+    QCOMPARE((QStringList{all[2], all[3], all[6], all[7]}), expected);
+    if (!units.isEmpty())
+        QCOMPARE(info("SUB", "OU"), units.first());
 }
 
 QTEST_MAIN(CertDetailsTest)
-#include "tst_certdetails.moc"
+#include "test_certdetails.moc"

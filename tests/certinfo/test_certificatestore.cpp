@@ -15,7 +15,7 @@ const QString kValidTo = QStringLiteral("02/01/2051 01:30:00"); // 2051-01-01 20
 const QStringList kHolders = {QStringLiteral("Amy Holder"), QStringLiteral("Zed Holder"), QStringLiteral("Bob Holder")};
 } // namespace
 
-class CertificateStoreTest : public QObject {
+class CertificateStoreTest : public testsupport::DialogsCheckedTest {
     Q_OBJECT
 
 private slots:
@@ -26,7 +26,6 @@ private slots:
     void indexOutsideTheStoreIsRefused();
     void chooserSelectsTheRowPicked();
     void chooserCancelledSelectsNothing();
-    void emptyStoreAsksNothing();
     void selfSignedCertificateWithItsKeyIsListed();
     void tokenPulledOutBetweenCountAndRead();
 
@@ -106,6 +105,7 @@ void CertificateStoreTest::chooserSelectsTheRowPicked() {
     QCOMPARE(component.info("SUB", "CN"), QStringLiteral("Bob Holder"));
 }
 
+// A cancelled chooser selects nothing, not even the earlier selection; an empty store shows none.
 void CertificateStoreTest::chooserCancelledSelectsNothing() {
     CertComponentHarness component;
     QCOMPARE(component.selectStore(0), QStringLiteral("0"));
@@ -113,15 +113,13 @@ void CertificateStoreTest::chooserCancelledSelectsNothing() {
     QCOMPARE(component.selectStore(-1), QStringLiteral("-1"));
     QVERIFY(answer.shown());
     QCOMPARE(component.info("SUB", "CN"), QStringLiteral("-3"));
-}
 
-void CertificateStoreTest::emptyStoreAsksNothing() {
     qputenv("KYT_PKCS11_MODULES", "/nonexistent/libnothing.so");
-    CertComponentHarness component;
-    QCOMPARE(component.storeCount(), 0);
-    ChooserAnswer answer([](QDialog* dialog) { dialog->reject(); });
-    QCOMPARE(component.selectStore(-1), QStringLiteral("-1"));
-    QVERIFY(!answer.shown());
+    CertComponentHarness empty;
+    QCOMPARE(empty.storeCount(), 0);
+    ChooserAnswer unseen([](QDialog* dialog) { dialog->reject(); });
+    QCOMPARE(empty.selectStore(-1), QStringLiteral("-1"));
+    QVERIFY(!unseen.shown());
 }
 
 // A certificate authority by its flags, but its key pair is on the token: its owner signs with it.
@@ -161,4 +159,4 @@ void CertificateStoreTest::tokenPulledOutBetweenCountAndRead() {
 }
 
 QTEST_MAIN(CertificateStoreTest)
-#include "tst_certificatestore.moc"
+#include "test_certificatestore.moc"
