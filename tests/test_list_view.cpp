@@ -4,6 +4,7 @@
 #include "listing/ListFindBar.h"
 #include "support/RegisterWindowHarness.h"
 
+#include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QLabel>
@@ -93,6 +94,7 @@ void TestListView::countFollowsEveryReload() {
     h.store(record(2, QStringLiteral("Expiring"), QStringLiteral("15/12/2026 00:00:00")));
     h.store(record(3, QStringLiteral("Valid"), QStringLiteral("01/01/2030 00:00:00")));
     h.open();
+    const QAbstractItemModelTester contract(h.w->vs->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     QCOMPARE(countText(h), QStringLiteral("3 certificates"));
     QTest::mouseClick(h.w->options[1], Qt::LeftButton);
     QCOMPARE(countText(h), QStringLiteral("1 certificate"));
@@ -200,6 +202,7 @@ void TestListView::headingClickSortsWhatTheButtonsActOn() {
     }
     h.open();
     CertGrid* vs = h.w->vs;
+    const QAbstractItemModelTester contract(vs->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     h.clickRow(3);
     QCOMPARE(h.text(0)->text(), QStringLiteral("bina"));
 

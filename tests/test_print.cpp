@@ -7,6 +7,7 @@
 #include "support/RegisterWindowHarness.h"
 
 #include <cmath>
+#include <QAbstractItemModelTester>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QProcess>
@@ -126,6 +127,7 @@ void TestPrint::previewOpensOnTheSavedChoice() {
     pw.storeThree();
     pw.open();
     frmDscMain* w = pw.w;
+    const QAbstractItemModelTester contract(w->vsP->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
 
     // No saved choice: every visible column ticked, the key column hidden and clear.
     pw.preview();

@@ -19,7 +19,6 @@ using kyt::makeButton;
 using kyt::paint;
 
 namespace {
-const QString kModule = QStringLiteral("frmbulkdsc");
 
 QGroupBox* makePage(const char* name, QWidget* parent) {
     auto* page = new QGroupBox(parent);
@@ -195,10 +194,9 @@ void frmbulkdsc::connectControls() {
 
 void frmbulkdsc::InitData(const std::shared_ptr<ClsMain>& clsObj) {
     ClsObj = clsObj;
-    kyt::ErrorTrap trap(ClsObj.get(), kModule, QStringLiteral("INITDATA"));
-    trap([&] { ClsObj->Resize_For_Resolution(this, false); });
-    trap([&] { vs1->autoFitColumns(); });
-    trap([&] { chkcompass_Click(); });
+    ClsObj->Resize_For_Resolution(this, false);
+    vs1->autoFitColumns();
+    chkcompass_Click();
 }
 
 void frmbulkdsc::showPage(QGroupBox* page) {
@@ -227,22 +225,17 @@ void frmbulkdsc::Form_KeyPress(int& KeyAscii) {
     if (KeyAscii != 27)
         return;
     KeyAscii = 0;
-    kyt::ErrorTrap trap = kyt::ErrorTrap::silent();
     if (!fampg->isHidden()) {
-        trap([&] {
-            const QString flag = Tag(fampg);
-            if (flag == QLatin1String("1"))
-                setTag(fampg, QStringLiteral("A"));
-            else if (flag == QLatin1String("2"))
-                setTag(fampg, QStringLiteral("B"));
-        });
+        const QString flag = Tag(fampg);
+        if (flag == QLatin1String("1"))
+            setTag(fampg, QStringLiteral("A"));
+        else if (flag == QLatin1String("2"))
+            setTag(fampg, QStringLiteral("B"));
     } else if (!fam2->isHidden()) {
-        trap([&] {
-            showPage(fam1);
-            cmdproceed->setFocus();
-        });
+        showPage(fam1);
+        cmdproceed->setFocus();
     } else if (!fam1->isHidden()) {
-        trap([&] { close(); });
+        close();
     }
 }
 

@@ -50,29 +50,24 @@ void frmbulkdsc::cmdfl_Click() {
             [&] { ClsObj->services().dialogs->information(this, QStringLiteral("File already exists in the List.")); });
         return;
     }
-    trap([&] { appendEntry(path, bulk::kFileKind); });
-    trap([&] { vs1->autoFitColumns(); });
+    appendEntry(path, bulk::kFileKind);
+    vs1->autoFitColumns();
 }
 
 void frmbulkdsc::cmdfld_Click() {
-    kyt::ErrorTrap trap = kyt::ErrorTrap::silent();
-    QString folder;
-    trap([&] { folder = BrowseFolder(*ClsObj, this); });
+    const QString folder = BrowseFolder(*ClsObj, this);
     if (folder.isEmpty())
         return;
-    QStringList files;
-    trap([&] { files = bulk::FolderFiles(folder); });
-    QSet<QString> listed;
-    trap([&] { listed = listedFiles(*vs1); });
-    for (const QString& path : files)
-        trap([&] {
-            const QString identity = bulk::FileIdentity(path);
-            if (!listed.contains(identity)) {
-                listed.insert(identity);
-                appendEntry(path, bulk::kFileKind);
-            }
-        });
-    trap([&] { vs1->autoFitColumns(); });
+    // A folder or file that cannot be read is left out of the listing, not raised.
+    QSet<QString> listed = listedFiles(*vs1);
+    for (const QString& path : bulk::FolderFiles(folder)) {
+        const QString identity = bulk::FileIdentity(path);
+        if (!listed.contains(identity)) {
+            listed.insert(identity);
+            appendEntry(path, bulk::kFileKind);
+        }
+    }
+    vs1->autoFitColumns();
 }
 
 void frmbulkdsc::cmdallcertstore_Click() {
@@ -89,23 +84,20 @@ void frmbulkdsc::cmdallcertstore_Click() {
         trap([&] { ClsObj->services().dialogs->information(this, QStringLiteral("No Certificate Found.")); });
         return;
     }
-    for (int i = 0; i < n; ++i)
-        trap([&] {
-            const QString index = QString::number(i);
-            if (vs1->findRow(kKindColumn, index, Qt::CaseSensitive) == 0)
-                appendEntry(bulk::kStoreEntryPrefix + QString::number(i + 1), index);
-        });
-    trap([&] { vs1->autoFitColumns(); });
+    for (int i = 0; i < n; ++i) {
+        const QString index = QString::number(i);
+        if (vs1->findRow(kKindColumn, index, Qt::CaseSensitive) == 0)
+            appendEntry(bulk::kStoreEntryPrefix + QString::number(i + 1), index);
+    }
+    vs1->autoFitColumns();
 }
 
 void frmbulkdsc::cmddelfl_Click() {
-    kyt::ErrorTrap::silent()([&] {
-        if (vs1->Row() < 1)
-            return;
-        vs1->removeRow(vs1->Row());
-        for (int row = 1; row < vs1->Rows(); ++row)
-            vs1->setTextMatrix(row, kNumberColumn, QString::number(row));
-    });
+    if (vs1->Row() < 1)
+        return;
+    vs1->removeRow(vs1->Row());
+    for (int row = 1; row < vs1->Rows(); ++row)
+        vs1->setTextMatrix(row, kNumberColumn, QString::number(row));
 }
 
 void frmbulkdsc::cmdclear_Click() {
@@ -118,17 +110,16 @@ void frmbulkdsc::cmdclear_Click() {
                                       kyt::Answer::No);
         });
         if (answer == kyt::Answer::Yes)
-            trap([&] { vs1->clearRows(); });
+            vs1->clearRows();
     } else {
         trap([&] { dialogs.information(this, QStringLiteral("No Files Selected.")); });
     }
 }
 
 void frmbulkdsc::chkcompass_Click() {
-    kyt::ErrorTrap trap = kyt::ErrorTrap::silent();
     const bool common = chkcompass->isChecked();
-    trap([&] { txtcompass->setVisible(common); });
-    trap([&] { vs1->setColumnHidden(kPasswordColumn, common); });
+    txtcompass->setVisible(common);
+    vs1->setColumnHidden(kPasswordColumn, common);
 }
 
 void frmbulkdsc::vs1_BeforeEdit(int Row, int Col, bool& Cancel) {
@@ -136,8 +127,6 @@ void frmbulkdsc::vs1_BeforeEdit(int Row, int Col, bool& Cancel) {
 }
 
 void frmbulkdsc::vs1_AfterRowColChange(int, int, int NewRow, int NewCol) {
-    kyt::ErrorTrap::silent()([&] {
-        if (NewRow >= 1 && NewCol == kPasswordColumn && vs1->TextMatrix(NewRow, kKindColumn) == bulk::kFileKind)
-            vs1->editItem(vs1->item(NewRow - 1, NewCol));
-    });
+    if (NewRow >= 1 && NewCol == kPasswordColumn && vs1->TextMatrix(NewRow, kKindColumn) == bulk::kFileKind)
+        vs1->editItem(vs1->item(NewRow - 1, NewCol));
 }

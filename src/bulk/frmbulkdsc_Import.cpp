@@ -14,52 +14,42 @@ const QString kImporting = QStringLiteral("2");
 
 void frmbulkdsc::LoadLists() {
     kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmbulkdsc"), QStringLiteral("LOADLISTS"));
-    trap([&] {
-        cbodsctype->clear();
-        cbodsctype->addItem(bulk::kAutoType);
-    });
+    cbodsctype->clear();
+    cbodsctype->addItem(bulk::kAutoType);
     trap([&] { AppendStoredTypes(*ClsObj->Db, StoreStatements::selectTypes(), cbodsctype); });
-    trap([&] { cbodsctype->setCurrentIndex(0); });
+    cbodsctype->setCurrentIndex(0);
     const std::pair<QComboBox*, QString> proofLists[] = {{cboidproof, StoreStatements::selectIdProofTypes()},
                                                          {cboaddrproof, StoreStatements::selectAddrProofTypes()}};
     for (const auto& proofList : proofLists) {
         QComboBox* list = proofList.first;
-        trap([&] {
-            list->clear();
-            list->addItems(FixedProofTypes());
-        });
+        list->clear();
+        list->addItems(FixedProofTypes());
         trap([&] { AppendStoredTypes(*ClsObj->Db, proofList.second, list); });
-        trap([&] {
-            list->setCurrentIndex(-1);
-            list->setEditText(QString());
-        });
+        list->setCurrentIndex(-1);
+        list->setEditText(QString());
     }
 }
 
 void frmbulkdsc::cmdconvert_Click() {
-    kyt::ErrorTrap trap = kyt::ErrorTrap::silent();
-    trap([&] { startRun(vs2->Rows() - 1, kImporting); });
-    trap([&] { ImportDetails(); });
-    trap([&] { showPage(fam2); });
-    trap([&] {
-        vs2->setFocus();
-        vs2->scrollToTop();
-        // The Status column as the leftmost column shown.
-        vs2->horizontalScrollBar()->setValue(vs2->horizontalScrollBar()->maximum());
-        vs2->scrollTo(vs2->model()->index(0, bulk::kStatusColumn), QAbstractItemView::PositionAtTop);
-        vs2->setCurrentCell(1, bulk::kStatusColumn);
-    });
+    startRun(vs2->Rows() - 1, kImporting);
+    // Opening the run's write batch can fail before any row is tried.
+    kyt::ErrorTrap::silent()([&] { ImportDetails(); });
+    showPage(fam2);
+    vs2->setFocus();
+    vs2->scrollToTop();
+    // The Status column as the leftmost column shown.
+    vs2->horizontalScrollBar()->setValue(vs2->horizontalScrollBar()->maximum());
+    vs2->scrollTo(vs2->model()->index(0, bulk::kStatusColumn), QAbstractItemView::PositionAtTop);
+    vs2->setCurrentCell(1, bulk::kStatusColumn);
 }
 
 void frmbulkdsc::ImportDetails() {
     kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmbulkdsc"), QStringLiteral("IMPORTDETAILS"));
     bulk::ImportChoices choices;
-    trap([&] {
-        choices.autoType = cbodsctype->currentIndex() == 0 && cbodsctype->currentText() == bulk::kAutoType;
-        choices.type = cbodsctype->currentText();
-        choices.idProofType = cboidproof->currentText();
-        choices.addrProofType = cboaddrproof->currentText();
-    });
+    choices.autoType = cbodsctype->currentIndex() == 0 && cbodsctype->currentText() == bulk::kAutoType;
+    choices.type = cbodsctype->currentText();
+    choices.idProofType = cboidproof->currentText();
+    choices.addrProofType = cboaddrproof->currentText();
     bulk::BulkImporter importer(*ClsObj->Db, choices, trap);
     importer.begin();
     const int n = vs2->Rows() - 1;
@@ -70,14 +60,14 @@ void frmbulkdsc::ImportDetails() {
         for (int k = 0; k < bulk::kDetailCount; ++k)
             details[size_t(k)] = vs2->TextMatrix(i, bulk::kFirstDetailColumn + k);
         const QString status = importer.importRow(details, vs2->TextMatrix(i, bulk::kStatusColumn));
-        trap([&] { vs2->setTextMatrix(i, bulk::kStatusColumn, status); });
+        vs2->setTextMatrix(i, bulk::kStatusColumn, status);
         if (importer.databaseUnreachable())
             break;
     }
     importer.finish();
-    trap([&] { vs2->autoFitColumns(); });
+    vs2->autoFitColumns();
     if (importer.databaseUnreachable())
         trap([&] { ClsObj->services().dialogs->information(this, bulk::UnreachableDatabaseNotice()); });
     trap([&] { ClsObj->services().dialogs->information(this, bulk::TransferSummary(importer.count())); });
-    trap([&] { ClsObj->FileNos += importer.count(); });
+    ClsObj->FileNos += importer.count();
 }

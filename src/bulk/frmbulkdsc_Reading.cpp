@@ -35,43 +35,37 @@ void frmbulkdsc::cmdproceed_Click() {
         if (!ClsObj->PdfObj)
             return;
     }
-    trap([&] { startRun(vs1->Rows() - 1, kReading); });
-    trap([&] { GetFileInfo(); });
-    trap([&] { LoadLists(); });
-    trap([&] { showPage(fam2); });
-    trap([&] {
-        vs2->setFocus();
-        vs2->setCurrentCell(1, 1);
-        // The Status column stands first (frmbulkdsc), so why a row cannot be imported is read
-        // beside its file name, from the left edge.
-        vs2->scrollToTop();
-        vs2->horizontalScrollBar()->setValue(0);
-    });
+    startRun(vs1->Rows() - 1, kReading);
+    // Reading and the type lists log their own failures.
+    GetFileInfo();
+    LoadLists();
+    showPage(fam2);
+    vs2->setFocus();
+    vs2->setCurrentCell(1, 1);
+    // The Status column stands first (frmbulkdsc), so why a row cannot be imported is read
+    // beside its file name, from the left edge.
+    vs2->scrollToTop();
+    vs2->horizontalScrollBar()->setValue(0);
 }
 
 void frmbulkdsc::GetFileInfo() {
     kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmbulkdsc"), QStringLiteral("GETFILEINFO"));
-    trap([&] { vs2->clearRows(); });
+    vs2->clearRows();
     const int n = vs1->Rows() - 1;
     for (int i = 1; i <= n; ++i) {
         if (!runStep(i, QStringLiteral("Retrieving Information for Certificate"), kReading))
             break;
-        int r = 0;
-        trap([&] {
-            r = vs2->addRow();
-            vs2->setTextMatrix(r, 0, QString::number(r));
-        });
+        const int r = vs2->addRow();
+        vs2->setTextMatrix(r, 0, QString::number(r));
         const bulk::ListEntry entry{vs1->TextMatrix(i, bulk::kPathColumn), vs1->TextMatrix(i, bulk::kKindColumn)};
         const QString password =
             chkcompass->isChecked() ? txtcompass->text() : vs1->TextMatrix(i, bulk::kPasswordColumn);
         const bulk::ReadResult read = bulk::ReadEntry(*ClsObj, entry, password, trap);
-        trap([&] {
-            vs2->setTextMatrix(r, bulk::kNameColumn, read.fileName);
-            for (int k = 0; k < bulk::kDetailCount; ++k)
-                vs2->setTextMatrix(r, bulk::kFirstDetailColumn + k, read.details[size_t(k)]);
-            vs2->setTextMatrix(r, bulk::kStatusColumn, read.status);
-            vs2->setCellToolTip(r, bulk::kStatusColumn, read.reason);
-        });
+        vs2->setTextMatrix(r, bulk::kNameColumn, read.fileName);
+        for (int k = 0; k < bulk::kDetailCount; ++k)
+            vs2->setTextMatrix(r, bulk::kFirstDetailColumn + k, read.details[size_t(k)]);
+        vs2->setTextMatrix(r, bulk::kStatusColumn, read.status);
+        vs2->setCellToolTip(r, bulk::kStatusColumn, read.reason);
     }
-    trap([&] { vs2->autoFitColumns(); });
+    vs2->autoFitColumns();
 }

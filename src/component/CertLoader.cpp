@@ -71,15 +71,11 @@ void RegisterCertComponent(ClsMain& ClsObj) {
 }
 
 bool IsDotNetInstalled(ClsMain&) {
-    bool installed = false;
-    kyt::ErrorTrap::silent()([&] {
-        // OpenSSL 3 or later, with the legacy provider module that the old bundle encryptions need.
-        if (OpenSSL_version_num() < 0x30000000L)
-            return;
-        const QString folder = providerModulesFolder();
-        const QDir modules(folder);
-        installed = !folder.isEmpty() && modules.exists() &&
-                    !modules.entryList({QStringLiteral("legacy.*")}, QDir::Files).isEmpty();
-    });
-    return installed;
+    // OpenSSL 3 or later, with the legacy provider module that the old bundle encryptions need.
+    if (OpenSSL_version_num() < 0x30000000L)
+        return false;
+    const QString folder = providerModulesFolder();
+    const QDir modules(folder);
+    return !folder.isEmpty() && modules.exists() &&
+           !modules.entryList({QStringLiteral("legacy.*")}, QDir::Files).isEmpty();
 }

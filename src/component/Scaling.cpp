@@ -105,8 +105,7 @@ public:
             const QPointer<QWidget> owner = form->parentWidget() ? form->parentWidget()->window() : nullptr;
             for (int delay : {0, 250})
                 QTimer::singleShot(delay, form, [form, centre, owner] {
-                    kyt::ErrorTrap::silent()(
-                        [&] { placeOnScreen(form, centre, owner && owner->isVisible() ? owner.data() : nullptr); });
+                    placeOnScreen(form, centre, owner && owner->isVisible() ? owner.data() : nullptr);
                 });
             form->removeEventFilter(this);
             deleteLater();
@@ -133,23 +132,18 @@ void ClsMain::Resize_For_Resolution(QWidget* MyForm, bool RePosForm) {
             if (!keepsItsFont(control) && control->font().pointSizeF() > 0) // pixel-sized fonts stay
                 unscaled.append({control, control->font().pointSizeF()});
         for (const auto& entry : unscaled)
-            kyt::ErrorTrap::silent()([&] {
-                if (entry.first)
-                    scaleFont(entry.first, entry.second, f);
-            });
+            if (entry.first)
+                scaleFont(entry.first, entry.second, f);
         // Positions and sizes of controls follow the window's layouts; the window's own scale.
-        kyt::ErrorTrap::silent()([&] {
-            // A window not placed yet is left for the toolkit to place when shown.
-            if (MyForm->isVisible() || MyForm->testAttribute(Qt::WA_Moved))
-                MyForm->move(int(MyForm->x() * x), int(MyForm->y() * y));
-            MyForm->resize(int(MyForm->width() * x), int(MyForm->height() * y));
-        });
+        // A window not placed yet is left for the toolkit to place when shown.
+        if (MyForm->isVisible() || MyForm->testAttribute(Qt::WA_Moved))
+            MyForm->move(int(MyForm->x() * x), int(MyForm->y() * y));
+        MyForm->resize(int(MyForm->width() * x), int(MyForm->height() * y));
     }
     // Asked to place the window, or grown by the factors: it is kept on the screen.
-    if (RePosForm || scale)
-        kyt::ErrorTrap::silent()([&] {
-            placeOnScreen(MyForm, RePosForm);
-            if (!MyForm->isVisible())
-                new PlaceWhenShown(MyForm, RePosForm);
-        });
+    if (RePosForm || scale) {
+        placeOnScreen(MyForm, RePosForm);
+        if (!MyForm->isVisible())
+            new PlaceWhenShown(MyForm, RePosForm);
+    }
 }

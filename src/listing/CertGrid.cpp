@@ -113,11 +113,11 @@ void CertListModel::setExpiryCutOff(const QDateTime& now, int days) {
 }
 
 CertListModel::Expiry CertListModel::expiry(int row) const {
-    return row >= 0 && row < int(expiry_.size()) ? expiry_[size_t(row)] : Expiry::Valid;
+    return row >= 0 && row < shown_ ? expiry_[size_t(row)] : Expiry::Valid;
 }
 
 int CertListModel::findRow(QStringView needle, int from, int step) const {
-    const int count = int(rows_.size());
+    const int count = shown_;
     if (needle.isEmpty() || count == 0)
         return -1;
     const QString lower = needle.toString().toLower();
@@ -141,7 +141,7 @@ const QStringList& CertListModel::headings() {
 }
 
 int CertListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(rows_.size());
+    return parent.isValid() ? 0 : shown_;
 }
 
 int CertListModel::columnCount(const QModelIndex& parent) const {
@@ -149,7 +149,7 @@ int CertListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QString CertListModel::cell(int row, int column) const {
-    if (row < 0 || row >= int(rows_.size()) || column < 0 || column >= kColumns)
+    if (row < 0 || row >= shown_ || column < 0 || column >= kColumns)
         return {};
     if (column == RecordLayout::kRunningNumberColumn)
         return QString::number(row + 1);
@@ -194,6 +194,7 @@ QVariant CertListModel::headerData(int section, Qt::Orientation orientation, int
 void CertListModel::clear() {
     beginResetModel();
     rows_.clear();
+    shown_ = 0;
     expiry_.clear();
     loadPos_.clear();
     arena_.reset();
@@ -203,7 +204,6 @@ void CertListModel::clear() {
 }
 
 void CertListModel::beginAppend() {
-    appendStart_ = int(rows_.size());
     rows_.reserve(std::max<size_t>(rows_.capacity(), 1024));
     expiry_.reserve(rows_.capacity());
     loadPos_.reserve(rows_.capacity());
@@ -249,10 +249,9 @@ void CertListModel::append(const std::array<QString, kStoredColumns>& fields) {
 }
 
 void CertListModel::endAppend() {
-    const int first = appendStart_ < 0 ? 0 : appendStart_;
-    appendStart_ = -1;
-    if (int(rows_.size()) > first) {
-        beginInsertRows({}, first, int(rows_.size()) - 1);
+    if (int(rows_.size()) > shown_) {
+        beginInsertRows({}, shown_, int(rows_.size()) - 1);
+        shown_ = int(rows_.size());
         endInsertRows();
     }
     Q_EMIT summaryChanged();
@@ -261,12 +260,12 @@ void CertListModel::endAppend() {
 QStringList CertListModel::widestCandidates(int column) const {
     QStringList out;
     if (column == RecordLayout::kRunningNumberColumn) {
-        if (!rows_.empty())
-            out << QString::number(rows_.size());
+        if (shown_ > 0)
+            out << QString::number(shown_);
         return out;
     }
     for (const Widest& w : widest_[size_t(column)])
-        if (w.row >= 0)
+        if (w.row >= 0 && w.row < shown_)
             out << cell(w.row, column);
     return out;
 }

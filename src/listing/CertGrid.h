@@ -50,6 +50,8 @@ public:
     int findRow(QStringView needle, int from, int step) const;
 
     void clear();
+    // A load: rows appended between beginAppend and endAppend are held aside, and counted by
+    // rowCount() only once endAppend has announced them to the views in one insertion.
     void beginAppend();
     // Appends one row: the 16 texts of columns 1..16.
     void append(const std::array<QString, kStoredColumns>& fields);
@@ -73,13 +75,13 @@ private:
         const QChar* text; // the row's fields one after another, in the arena
         std::array<int, kStoredColumns> ends;
     };
-    std::vector<Row> rows_;
+    std::vector<Row> rows_; // the announced rows, then any still held aside by a load
+    int shown_ = 0;         // how many rows the views have been told of
     std::vector<Expiry> expiry_;
     std::vector<int> loadPos_;                // each row's position when the list was loaded
     qint64 expiredBy_ = -1, expiringBy_ = -1; // cut-offs as YYYYMMDDhhmmss numbers
     int expiringDays_ = 0;
     TextArena arena_;
-    int appendStart_ = -1;
     struct Widest {
         int row = -1;
         int length = -1;

@@ -10,7 +10,9 @@
 #include <unordered_map>
 
 void CertListModel::sortBy(int column, Qt::SortOrder order) {
-    if (column < 0 || column >= kColumns || rows_.empty())
+    // Rows held aside by a load in progress are not the views' yet: they are sorted with the rest
+    // once announced.
+    if (column < 0 || column >= kColumns || shown_ == 0 || size_t(shown_) != rows_.size())
         return;
     const size_t count = rows_.size();
     auto field = [this](size_t row, int c) {

@@ -85,6 +85,8 @@ QVariant PrintColumnModel::data(const QModelIndex& index, int role) const {
 }
 
 Qt::ItemFlags PrintColumnModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) // the root is no cell
+        return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     if (index.column() == kPrintColumn)
         f |= Qt::ItemIsUserCheckable;

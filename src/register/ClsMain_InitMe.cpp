@@ -6,10 +6,6 @@
 #include "component/Module1.h"
 #include "register/frmDscMain.h"
 
-namespace {
-const QString kModule = QStringLiteral("CLSMAIN");
-}
-
 frmDscMain* ClsMain::registerWindow() const {
     return static_cast<frmDscMain*>(window_.data());
 }
@@ -19,17 +15,14 @@ bool ClsMain::InitMe(const QString& vCallFrom, bool ChkOnly, const QString& AP, 
     if (vVerNo >= 2)
         return false;
 
-    kyt::ErrorTrap trap(this, kModule, QStringLiteral("INITME"));
-    trap([&] {
-        DocPath = AP;
-        Db = CO;
-        LogFlNm = LF;
-        ScreenRatX = SX;
-        ScreenRatY = SY;
-        ScreenRatFS = SF;
-        MdiObj.reset();
-        PdfObj.reset();
-    });
+    DocPath = AP;
+    Db = CO;
+    LogFlNm = LF;
+    ScreenRatX = SX;
+    ScreenRatY = SY;
+    ScreenRatFS = SF;
+    MdiObj.reset();
+    PdfObj.reset();
 
     if (!Db) {
         if (!ChkOnly)

@@ -14,7 +14,6 @@ const ProofTexts& proofTexts(frmDscMain::ProofKind kind) {
         QStringLiteral("No program on this computer opens the ID Proof file "),
         QStringLiteral("ID Proof file ["),
         QStringLiteral("Id Proof file already exists. Do you want to Overwrite ?"),
-        QStringLiteral("CMDIDPROOF_CLICK"),
         QStringLiteral("CMDIDPROOFC_CLICK"),
         QStringLiteral("CMDIDPROOFV_CLICK"),
     };
@@ -29,7 +28,6 @@ const ProofTexts& proofTexts(frmDscMain::ProofKind kind) {
         QStringLiteral("No program on this computer opens the Address Proof file "),
         QStringLiteral("Address Proof file ["),
         QStringLiteral("Address Proof file already exists. Do you want to Overwrite ?"),
-        QStringLiteral("CMDADDRPROOF_CLICK"),
         QStringLiteral("CMDADDRPROOFC_CLICK"),
         QStringLiteral("CMDADDRPROOFV_CLICK"),
     };

@@ -18,7 +18,6 @@ struct ProofTexts {
     QString viewNoProgram;     // followed by the file's name
     QString saveMissingPrefix; // followed by the path and "] does not exist."
     QString overwriteQuestion;
-    QString selectProcedure;
     QString clearProcedure;
     QString viewProcedure;
 };

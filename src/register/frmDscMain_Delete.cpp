@@ -22,7 +22,7 @@ void frmDscMain::cmddelete_Click() {
     kyt::Dialogs& dialogs = *ClsObj->services().dialogs;
     if (vs->Row() < 1) {
         trap([&] { dialogs.information(this, QStringLiteral("Select a DSC.")); });
-        trap([&] { vs->setFocus(); });
+        vs->setFocus();
         return;
     }
     kyt::Answer answer = kyt::Answer::No;
@@ -59,9 +59,10 @@ void frmDscMain::cmddelete_Click() {
     }
 
     // Reloaded after either answer, so the list shows what the table now holds.
-    trap([&] { vs->setEnabled(false); });
-    trap([&] { LoadLists(); });
-    trap([&] { LoadGrid(); });
-    trap([&] { vs->setEnabled(true); });
-    trap([&] { LoadData(); });
+    // The reloads log their own failures.
+    vs->setEnabled(false);
+    LoadLists();
+    LoadGrid();
+    vs->setEnabled(true);
+    LoadData();
 }

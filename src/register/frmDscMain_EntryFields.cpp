@@ -108,80 +108,69 @@ bool frmDscMain::routeEntryEvent(QObject* watched, QEvent* event) {
 }
 
 void frmDscMain::txtfields_GotFocus(int Index) {
-    kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmDscMain"), QStringLiteral("TXTFIELDS_GOTFOCUS"));
     QLineEdit* box = txtfields[size_t(Index)];
-    trap([&] { setBackground(box, kFocusBackground); });
-    trap([&] { box->selectAll(); });
+    setBackground(box, kFocusBackground);
+    box->selectAll();
 }
 
 void frmDscMain::txtfields_LostFocus(int Index) {
-    kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmDscMain"), QStringLiteral("TXTFIELDS_LOSTFOCUS"));
-    trap([&] { setBackground(txtfields[size_t(Index)], kPlainBackground); });
+    setBackground(txtfields[size_t(Index)], kPlainBackground);
 }
 
 void frmDscMain::txtfields_KeyPress(int Index, int& KeyAscii) {
     // Every text box here is single-line; the Enter itself is left to the box.
     if (KeyAscii == kEnter)
-        kyt::ErrorTrap::silent()([&] { SendTab(txtfields[size_t(Index)]); });
+        SendTab(txtfields[size_t(Index)]);
 }
 
 void frmDscMain::txtfields_Validate(int Index, bool& Cancel) {
     if (Index != kEmailIndex)
         return;
-    kyt::ErrorTrap trap = kyt::ErrorTrap::silent();
-    bool valid = true;
-    trap([&] { valid = IsValidEmail(txtfields[size_t(Index)]->text()); });
-    if (!valid) {
+    if (!IsValidEmail(txtfields[size_t(Index)]->text())) {
         Cancel = true;
-        trap([&] { ClsObj->services().dialogs->information(this, QStringLiteral("Invalid E-mail Address.")); });
+        kyt::ErrorTrap::silent()(
+            [&] { ClsObj->services().dialogs->information(this, QStringLiteral("Invalid E-mail Address.")); });
     }
 }
 
 void frmDscMain::txtdts_GotFocus(int Index) {
-    kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmDscMain"), QStringLiteral("TXTDTS_GOTFOCUS"));
     QLineEdit* box = txtdts[size_t(Index)];
-    trap([&] { setBackground(box, kFocusBackground); });
-    trap([&] { box->setSelection(0, box->displayText().size()); });
+    setBackground(box, kFocusBackground);
+    box->setSelection(0, box->displayText().size());
 }
 
 void frmDscMain::txtdts_LostFocus(int Index) {
-    kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmDscMain"), QStringLiteral("TXTDTS_LOSTFOCUS"));
-    trap([&] { setBackground(txtdts[size_t(Index)], kPlainBackground); });
+    setBackground(txtdts[size_t(Index)], kPlainBackground);
 }
 
 void frmDscMain::txtdts_KeyPress(int Index, int& KeyAscii) {
     if (KeyAscii == kEnter)
-        kyt::ErrorTrap::silent()([&] { SendTab(txtdts[size_t(Index)]); });
+        SendTab(txtdts[size_t(Index)]);
 }
 
 void frmDscMain::txtdts_Validate(int Index, bool& Cancel) {
-    kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmDscMain"), QStringLiteral("TXTDTS_VALIDATE"));
     MaskedDateBox* box = dateBox(txtdts[size_t(Index)]);
-    QString digits;
-    QString text;
-    trap([&] {
-        digits = box->clipText();
-        text = box->text();
-    });
+    const QString digits = box->clipText();
     if (digits.isEmpty())
         return;
-    if (digits.size() != kCompleteDateDigits || !IsRealDateTime(text)) {
+    if (digits.size() != kCompleteDateDigits || !IsRealDateTime(box->text())) {
         Cancel = true;
+        kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmDscMain"), QStringLiteral("TXTDTS_VALIDATE"));
         trap([&] { ClsObj->services().dialogs->information(this, QStringLiteral("Invalid Date.")); });
     }
 }
 
 void frmDscMain::cbodsctype_KeyPress(int& KeyAscii) {
     if (KeyAscii == kEnter)
-        kyt::ErrorTrap::silent()([&] { SendTab(cbodsctype); });
+        SendTab(cbodsctype);
 }
 
 void frmDscMain::cboidproof_KeyPress(int& KeyAscii) {
     if (KeyAscii == kEnter)
-        kyt::ErrorTrap::silent()([&] { SendTab(cboidproof); });
+        SendTab(cboidproof);
 }
 
 void frmDscMain::cboaddrproof_KeyPress(int& KeyAscii) {
     if (KeyAscii == kEnter)
-        kyt::ErrorTrap::silent()([&] { SendTab(cboaddrproof); });
+        SendTab(cboaddrproof);
 }

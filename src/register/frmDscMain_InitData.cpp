@@ -7,16 +7,16 @@ void frmDscMain::InitData(const std::shared_ptr<ClsMain>& clsObj, bool CheckOnly
     ClsObj = clsObj;
     kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmDscMain"), QStringLiteral("INITDATA"));
     // Scaled, then placed in the middle of the screen, within it.
-    trap([&] { ClsObj->Resize_For_Resolution(this, true); });
-    trap([&] { fitFixedSizes(); });
+    ClsObj->Resize_For_Resolution(this, true);
+    fitFixedSizes();
     trap([&] { ClsObj->Db->execute(StoreStatements::createTable()); });
     // An index that cannot be made (a file opened for reading, a server refusing it) only costs
     // speed, so it is not reported.
     for (const QString& index : StoreStatements::createIndexes())
         kyt::ErrorTrap::silent()([&] { ClsObj->Db->execute(index); });
     trap([&] { ClsObj->Db->execute(StoreStatements::flushTables()); });
-    trap([&] { LoadLists(); });
-    trap([&] { setTag(options[0], QStringLiteral("-1")); });
+    LoadLists();
+    setTag(options[0], QStringLiteral("-1"));
     trap([&] {
         const int value = RoundHalfEven(
             Val(ClsObj->GetSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCAuto"), QStringLiteral("1"))));
@@ -25,26 +25,21 @@ void frmDscMain::InitData(const std::shared_ptr<ClsMain>& clsObj, bool CheckOnly
         chkauto->setTristate(value == 2);
         chkauto->setCheckState(value == 0 ? Qt::Unchecked : value == 1 ? Qt::Checked : Qt::PartiallyChecked);
     });
-    trap([&] { chkauto_Click(); });
-    trap([&] {
-        const double days =
-            Val(ClsObj->GetSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCDays"), QStringLiteral("0")));
-        txtdays[0]->setText(QString::number(days, 'g', 15));
-    });
-    trap([&] { txtdays[1]->setText(txtdays[0]->text()); });
+    chkauto_Click();
+    const double days =
+        Val(ClsObj->GetSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCDays"), QStringLiteral("0")));
+    txtdays[0]->setText(QString::number(days, 'g', 15));
+    txtdays[1]->setText(txtdays[0]->text());
+    // The list's reload logs its own failures.
     if (CheckOnly) {
-        trap([&] {
-            if (chkauto->checkState() == Qt::Unchecked) {
-                vs->clearRows();
-            } else {
-                options[2]->setChecked(true);
-                options_Click(2);
-            }
-        });
+        if (chkauto->checkState() == Qt::Unchecked) {
+            vs->clearRows();
+        } else {
+            options[2]->setChecked(true);
+            options_Click(2);
+        }
     } else {
-        trap([&] {
-            options[0]->setChecked(true);
-            options_Click(0);
-        });
+        options[0]->setChecked(true);
+        options_Click(0);
     }
 }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace {
 // More days than lie between any two dates with four-digit years.
@@ -13,84 +14,71 @@ constexpr double kMaxDays = 3652059;
 
 void frmDscMain::LoadGrid() {
     kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmDscMain"), QStringLiteral("LOADGRID"));
-    trap([&] { vs->clearRows(); });
+    vs->clearRows();
 
-    QString sql;
-    trap([&] {
-        const QDateTime now = ClsObj->services().clock->now();
-        CertRows::Selection selection;
+    const QDateTime now = ClsObj->services().clock->now();
+    const auto selection = [&]() -> std::optional<CertRows::Selection> {
         if (options[0]->isChecked())
-            selection = CertRows::select(CertRows::Filter::All, now, 0);
-        else if (options[1]->isChecked())
-            selection = CertRows::select(CertRows::Filter::Expired, now, 0);
-        else if (options[2]->isChecked())
-            selection = CertRows::select(CertRows::Filter::Expiring, now, Val(txtdays[0]->text()));
-        else
-            return;
-        if (!selection.cutOff.isEmpty())
-            setTag(cmdok, selection.cutOff);
-        lblhead->setText(selection.heading);
-        sql = selection.sql;
-    });
+            return CertRows::select(CertRows::Filter::All, now, 0);
+        if (options[1]->isChecked())
+            return CertRows::select(CertRows::Filter::Expired, now, 0);
+        if (options[2]->isChecked())
+            return CertRows::select(CertRows::Filter::Expiring, now, Val(txtdays[0]->text()));
+        return std::nullopt;
+    }();
+    if (selection) {
+        if (!selection->cutOff.isEmpty())
+            setTag(cmdok, selection->cutOff);
+        lblhead->setText(selection->heading);
+    }
 
     // Rows are tinted by how their validity ends, now and within the "DSCDays" setting.
-    trap([&] {
-        const double days = std::clamp(
-            Val(ClsObj->GetSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCDays"), QStringLiteral("0"))), 0.0,
-            kMaxDays);
-        vs->listModel()->setExpiryCutOff(ClsObj->services().clock->now(), int(days));
-    });
+    const double days = std::clamp(
+        Val(ClsObj->GetSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCDays"), QStringLiteral("0"))), 0.0,
+        kMaxDays);
+    vs->listModel()->setExpiryCutOff(now, int(days));
 
     // A row that cannot be read ends the reload with the rows read so far.
-    if (!sql.isEmpty()) {
+    if (selection && !selection->sql.isEmpty()) {
         CertListModel* model = vs->listModel();
         model->beginAppend();
-        trap([&] { CertRows::read(*ClsObj->Db, sql, [&](const CertRows::Fields& fields) { model->append(fields); }); });
+        trap([&] {
+            CertRows::read(*ClsObj->Db, selection->sql, [&](const CertRows::Fields& fields) { model->append(fields); });
+        });
         model->endAppend();
     }
-    trap([&] { vs->autoFitColumns(); });
-    trap([&] {
-        if (vs->Rows() > 1)
-            vs->setRow(1);
-        else
-            vs->setRow(0);
-    });
+    vs->autoFitColumns();
+    vs->setRow(vs->Rows() > 1 ? 1 : 0);
 }
 
 void frmDscMain::options_Click(int) {
-    kyt::ErrorTrap trap = kyt::ErrorTrap::silent();
-    QString code;
-    trap([&] {
-        code = options[0]->isChecked()   ? QStringLiteral("0")
-               : options[1]->isChecked() ? QStringLiteral("1")
-                                         : QStringLiteral("2");
-    });
+    const QString code = options[0]->isChecked()   ? QStringLiteral("0")
+                         : options[1]->isChecked() ? QStringLiteral("1")
+                                                   : QStringLiteral("2");
     if (code == Tag(options[0]))
         return;
-    trap([&] { setTag(options[0], code); });
-    trap([&] { EnableList(true); });
-    trap([&] { vs->setEnabled(false); });
-    trap([&] { LoadGrid(); });
-    trap([&] { vs->setEnabled(true); });
-    trap([&] { LoadData(); });
+    setTag(options[0], code);
+    // The reload logs its own failures.
+    EnableList(true);
+    vs->setEnabled(false);
+    LoadGrid();
+    vs->setEnabled(true);
+    LoadData();
 }
 
 void frmDscMain::cmdok_Click() {
-    kyt::ErrorTrap trap = kyt::ErrorTrap::silent();
-    trap([&] { setTag(options[0], QStringLiteral("-1")); });
-    trap([&] {
-        // Selecting the option counts as its click when it was not selected already.
-        if (!options[2]->isChecked()) {
-            options[2]->setChecked(true);
-            options_Click(2);
-        }
-    });
-    trap([&] { options_Click(2); });
+    setTag(options[0], QStringLiteral("-1"));
+    // Selecting the option counts as its click when it was not selected already.
+    if (!options[2]->isChecked()) {
+        options[2]->setChecked(true);
+        options_Click(2);
+    }
+    options_Click(2);
 }
 
 void frmDscMain::vs_AfterRowColChange(int OldRow, int, int NewRow, int NewCol) {
     if (vs->isEnabled() && NewRow > 0 && NewCol > 0 && NewRow != OldRow)
-        kyt::ErrorTrap::silent()([&] { LoadData(); });
+        LoadData();
 }
 
 void frmDscMain::txtdays_KeyPress(int, int& KeyAscii) {
@@ -100,29 +88,27 @@ void frmDscMain::txtdays_KeyPress(int, int& KeyAscii) {
 }
 
 void frmDscMain::txtdays_Validate(int Index, bool& Cancel) {
-    kyt::ErrorTrap::silent()([&] {
-        QLineEdit* box = txtdays[size_t(Index)];
-        const QString text = box->text();
-        if (text.isEmpty())
-            return;
-        auto refuse = [&](const QString& message) {
-            ClsObj->services().dialogs->information(this, message);
-            Cancel = true;
-        };
-        if (text.contains(QLatin1Char('.'))) {
-            refuse(QStringLiteral("Invalid Value. Decimal not allowed."));
-            return;
-        }
-        bool numeric = false;
-        const double value = text.trimmed().toDouble(&numeric);
-        if (!numeric) {
-            refuse(QStringLiteral("Invalid Value. Only Numeric allowed."));
-            return;
-        }
-        if (value < 0) {
-            refuse(QStringLiteral("Invalid Value. Only Positive Value allowed."));
-            return;
-        }
-        box->setText(QString::number(std::nearbyint(value), 'f', 0));
-    });
+    QLineEdit* box = txtdays[size_t(Index)];
+    const QString text = box->text();
+    if (text.isEmpty())
+        return;
+    auto refuse = [&](const QString& message) {
+        kyt::ErrorTrap::silent()([&] { ClsObj->services().dialogs->information(this, message); });
+        Cancel = true;
+    };
+    if (text.contains(QLatin1Char('.'))) {
+        refuse(QStringLiteral("Invalid Value. Decimal not allowed."));
+        return;
+    }
+    bool numeric = false;
+    const double value = text.trimmed().toDouble(&numeric);
+    if (!numeric) {
+        refuse(QStringLiteral("Invalid Value. Only Numeric allowed."));
+        return;
+    }
+    if (value < 0) {
+        refuse(QStringLiteral("Invalid Value. Only Positive Value allowed."));
+        return;
+    }
+    box->setText(QString::number(std::nearbyint(value), 'f', 0));
 }

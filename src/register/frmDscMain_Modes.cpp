@@ -4,63 +4,54 @@
 #include "register/frmDscMain.h"
 
 void frmDscMain::EnableList(bool Enable) {
-    kyt::ErrorTrap trap = kyt::ErrorTrap::silent();
-    trap([&] {
-        for (QRadioButton* o : options)
-            o->setEnabled(Enable);
-    });
-    trap([&] { txtdays[0]->setEnabled(Enable && options[2]->isChecked()); });
-    trap([&] { cmdok->setEnabled(Enable); });
-    trap([&] { vs->setEnabled(Enable); });
-    trap([&] {
-        for (QPushButton* b : {cmdadd, cmdmodify, cmddelete, cmdsettings, cmdreminders, cmdimportbulk, cmdback[0]})
-            b->setVisible(Enable);
-    });
-    trap([&] { fammain1->setEnabled(!Enable); });
-    trap([&] {
-        cmdcancel->setVisible(!Enable);
-        cmdupdate->setVisible(!Enable);
-    });
+    for (QRadioButton* o : options)
+        o->setEnabled(Enable);
+    txtdays[0]->setEnabled(Enable && options[2]->isChecked());
+    cmdok->setEnabled(Enable);
+    vs->setEnabled(Enable);
+    for (QPushButton* b : {cmdadd, cmdmodify, cmddelete, cmdsettings, cmdreminders, cmdimportbulk, cmdback[0]})
+        b->setVisible(Enable);
+    fammain1->setEnabled(!Enable);
+    cmdcancel->setVisible(!Enable);
+    cmdupdate->setVisible(!Enable);
 }
 
 void frmDscMain::cmdadd_Click() {
-    kyt::ErrorTrap trap = kyt::ErrorTrap::silent();
-    trap([&] { ClearData(); });
+    ClearData();
     AddMode = true;
-    trap([&] { EnableList(false); });
-    trap([&] { txtfields[0]->setFocus(); });
+    EnableList(false);
+    txtfields[0]->setFocus();
 }
 
 void frmDscMain::cmdmodify_Click() {
     kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmDscMain"), QStringLiteral("CMDMODIFY_CLICK"));
     if (vs->Row() >= 1) {
         AddMode = false;
-        trap([&] { EnableList(false); });
-        trap([&] { txtfields[0]->setFocus(); });
+        EnableList(false);
+        txtfields[0]->setFocus();
     } else {
         trap([&] { ClsObj->services().dialogs->information(this, QStringLiteral("Select a DSC.")); });
-        trap([&] { vs->setFocus(); });
+        vs->setFocus();
     }
 }
 
 void frmDscMain::cmdcancel_Click() {
-    kyt::ErrorTrap trap = kyt::ErrorTrap::silent();
-    trap([&] { EnableList(true); });
-    trap([&] { LoadData(); });
-    trap([&] { (AddMode ? cmdadd : cmdmodify)->setFocus(); });
+    EnableList(true);
+    LoadData();
+    (AddMode ? cmdadd : cmdmodify)->setFocus();
 }
 
 void frmDscMain::cmdimportbulk_Click() {
     kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmDscMain"), QStringLiteral("CMDIMPORTBULK_CLICK"));
-    trap([&] { ClsObj->FileNos = 0; });
+    ClsObj->FileNos = 0;
     trap([&] {
         frmbulkdsc wizard(this);
         wizard.InitData(ClsObj);
         wizard.exec();
     });
     if (ClsObj->FileNos > 0) {
-        trap([&] { LoadLists(); });
-        trap([&] { setTag(options[0], QStringLiteral("-1")); });
+        LoadLists();
+        setTag(options[0], QStringLiteral("-1"));
         trap([&] { options_Click(options[0]->isChecked() ? 0 : options[1]->isChecked() ? 1 : 2); });
     }
 }
@@ -71,17 +62,13 @@ void frmDscMain::Form_KeyPress(int& KeyAscii) {
     KeyAscii = 0;
     kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmDscMain"), QStringLiteral("FORM_KEYPRESS"));
     if (famprev->isVisible()) {
-        trap([&] {
-            famprev->setVisible(false);
-            fammain->setVisible(true);
-            cmdpreview->setFocus();
-        });
+        famprev->setVisible(false);
+        fammain->setVisible(true);
+        cmdpreview->setFocus();
     } else if (famsett->isVisible()) {
-        trap([&] {
-            famsett->setVisible(false);
-            fammain->setVisible(true);
-            cmdsettings->setFocus();
-        });
+        famsett->setVisible(false);
+        fammain->setVisible(true);
+        cmdsettings->setFocus();
     } else if (!vs->isEnabled()) {
         kyt::Answer answer = kyt::Answer::No;
         trap([&] {
@@ -89,7 +76,7 @@ void frmDscMain::Form_KeyPress(int& KeyAscii) {
                                                           kyt::Answer::No);
         });
         if (answer == kyt::Answer::Yes)
-            trap([&] { cmdcancel_Click(); });
+            cmdcancel_Click();
     } else {
         kyt::Answer answer = kyt::Answer::No;
         trap([&] {
@@ -109,10 +96,8 @@ void frmDscMain::Form_Unload() {
         return;
     kyt::ErrorTrap trap = kyt::ErrorTrap::silent();
     trap([&] { ClsObj->PdfObj.reset(); });
-    trap([&] {
-        if (ClsObj->registerWindow() == this)
-            ClsObj->forgetRegisterWindow();
-    });
+    if (ClsObj->registerWindow() == this)
+        ClsObj->forgetRegisterWindow();
     trap([&] {
         if (ClsObj->MdiObj) {
             kyt::ObjectRef host = ClsObj->MdiObj;

@@ -36,38 +36,27 @@ void frmDscMain::connectPreviewControls() {
 }
 
 void frmDscMain::cmdpreview_Click() {
-    kyt::ErrorTrap trap = kyt::ErrorTrap::silent();
-    QString saved;
-    trap([&] { saved = ClsObj->GetSettingINI(kSection, kChoiceKey, QString()); });
-    trap([&] {
-        vsP->setRows(1);
-        vsP->setHeadingChecked(true);
-    });
+    const QString saved = ClsObj->GetSettingINI(kSection, kChoiceKey, QString());
+    vsP->setRows(1);
+    vsP->setHeadingChecked(true);
     // Row r stands for list column r - 1; the hidden key column's row is hidden and never ticked.
-    trap([&] {
-        vsP->setRows(vs->Cols() + 1);
-        for (int c = 0; c < vs->Cols(); ++c) {
-            const bool hidden = vs->isColumnHidden(c);
-            vsP->setRowHidden(c + 1, hidden);
-            vsP->setTextMatrix(c + 1, PrintColumnModel::kHeadingColumn, vs->TextMatrix(0, c));
-            vsP->setTextMatrix(c + 1, PrintColumnModel::kPrintColumn,
-                               hidden ? QStringLiteral("0") : QStringLiteral("-1"));
-        }
-    });
+    vsP->setRows(vs->Cols() + 1);
+    for (int c = 0; c < vs->Cols(); ++c) {
+        const bool hidden = vs->isColumnHidden(c);
+        vsP->setRowHidden(c + 1, hidden);
+        vsP->setTextMatrix(c + 1, PrintColumnModel::kHeadingColumn, vs->TextMatrix(0, c));
+        vsP->setTextMatrix(c + 1, PrintColumnModel::kPrintColumn, hidden ? QStringLiteral("0") : QStringLiteral("-1"));
+    }
     if (!saved.isEmpty()) {
         const QString choice = QLatin1Char(',') + saved + QLatin1Char(',');
-        trap([&] {
-            for (int r = 1; r < vsP->Rows(); ++r)
-                if (!vsP->RowHidden(r) && !choice.contains(QStringLiteral(",%1,").arg(r)))
-                    vsP->setTextMatrix(r, PrintColumnModel::kPrintColumn, QStringLiteral("0"));
-        });
+        for (int r = 1; r < vsP->Rows(); ++r)
+            if (!vsP->RowHidden(r) && !choice.contains(QStringLiteral(",%1,").arg(r)))
+                vsP->setTextMatrix(r, PrintColumnModel::kPrintColumn, QStringLiteral("0"));
     }
-    trap([&] { vsP->autoFitColumns(); });
-    trap([&] {
-        fammain->setVisible(false);
-        famprev->setVisible(true);
-        cmdproceed->setFocus();
-    });
+    vsP->autoFitColumns();
+    fammain->setVisible(false);
+    famprev->setVisible(true);
+    cmdproceed->setFocus();
 }
 
 void frmDscMain::vsP_BeforeEdit(int, int Col, bool& Cancel) {
@@ -78,27 +67,22 @@ void frmDscMain::vsP_BeforeEdit(int, int Col, bool& Cancel) {
 void frmDscMain::vsP_AfterEdit(int Row, int Col) {
     if (Row != 0 || Col != PrintColumnModel::kPrintColumn)
         return;
-    kyt::ErrorTrap::silent()([&] {
-        const QString tick = vsP->HeadingChecked() ? QStringLiteral("-1") : QStringLiteral("0");
-        for (int r = 1; r < vsP->Rows(); ++r)
-            vsP->setTextMatrix(r, PrintColumnModel::kPrintColumn, tick);
-    });
+    const QString tick = vsP->HeadingChecked() ? QStringLiteral("-1") : QStringLiteral("0");
+    for (int r = 1; r < vsP->Rows(); ++r)
+        vsP->setTextMatrix(r, PrintColumnModel::kPrintColumn, tick);
 }
 
 void frmDscMain::cmdsaveprev_Click() {
-    kyt::ErrorTrap trap = kyt::ErrorTrap::silent();
     QStringList rows;
-    trap([&] {
-        for (int r = 1; r < vsP->Rows(); ++r)
-            if (PrintColumnModel::ticked(vsP->TextMatrix(r, PrintColumnModel::kPrintColumn)))
-                rows << QString::number(r);
-    });
+    for (int r = 1; r < vsP->Rows(); ++r)
+        if (PrintColumnModel::ticked(vsP->TextMatrix(r, PrintColumnModel::kPrintColumn)))
+            rows << QString::number(r);
     if (!rows.isEmpty()) {
-        trap([&] { ClsObj->SaveSettingINI(kSection, kChoiceKey, rows.join(QLatin1Char(','))); });
+        ClsObj->SaveSettingINI(kSection, kChoiceKey, rows.join(QLatin1Char(',')));
         return;
     }
-    trap([&] { ClsObj->services().dialogs->information(this, kSelectColumn); });
-    trap([&] { vsP->setFocus(); });
+    kyt::ErrorTrap::silent()([&] { ClsObj->services().dialogs->information(this, kSelectColumn); });
+    vsP->setFocus();
 }
 
 void frmDscMain::cmdproceed_Click() {
@@ -110,17 +94,15 @@ void frmDscMain::cmdproceed_Click() {
     // The ticked rows stand for list columns r - 1; W is the sum of their list widths.
     QList<int> columns;
     double totalWidth = 0;
-    trap([&] {
-        for (int r = 1; r < vsP->Rows(); ++r)
-            if (PrintColumnModel::ticked(vsP->TextMatrix(r, PrintColumnModel::kPrintColumn))) {
-                columns << r - 1;
-                totalWidth += vs->printWidth(r - 1);
-            }
-    });
+    for (int r = 1; r < vsP->Rows(); ++r)
+        if (PrintColumnModel::ticked(vsP->TextMatrix(r, PrintColumnModel::kPrintColumn))) {
+            columns << r - 1;
+            totalWidth += vs->printWidth(r - 1);
+        }
     const int n = int(columns.size());
     if (n == 0) {
         trap([&] { ClsObj->services().dialogs->information(this, kSelectColumn); });
-        trap([&] { vsP->setFocus(); });
+        vsP->setFocus();
         return;
     }
 
@@ -157,8 +139,8 @@ void frmDscMain::cmdproceed_Click() {
             widths[k] =
                 QVariant::fromValue<short>(short(RoundHalfEven(vs->printWidth(c) / totalWidth * kLineCharacters)));
         });
-        trap([&] { alignments[k] = reportAlignment(list->headerData(c, Qt::Horizontal, Qt::TextAlignmentRole)); });
-        trap([&] { cells[k] = vsP->TextMatrix(c + 1, PrintColumnModel::kHeadingColumn); });
+        alignments[k] = reportAlignment(list->headerData(c, Qt::Horizontal, Qt::TextAlignmentRole));
+        cells[k] = vsP->TextMatrix(c + 1, PrintColumnModel::kHeadingColumn);
     }
     lastFlag = true;
     QString headingFlags = allOnes;
@@ -167,17 +149,15 @@ void frmDscMain::cmdproceed_Click() {
     });
 
     // One row per list row, the texts as the list shows them. The first row's cell alignments
-    // serve every row. Each step has its own trap: a cell that cannot be read is left empty and the
-    // row is still written, and a row the report object refuses is logged and the rows after it
-    // still go out. One bad cell or row must not cut the printout short.
+    // serve every row. Each row has its own trap: a row the report object refuses is logged and the
+    // rows after it still go out, so one bad row does not cut the printout short.
     QString dataFlags = QStringLiteral("0");
     for (int i = 1; i < vs->Rows(); ++i) {
         for (int k = 0; k < n; ++k) {
             const int c = columns[k];
-            cells[k] = QString();
-            trap([&] { cells[k] = shown::visibleControls(vs->TextMatrix(i, c)); });
+            cells[k] = shown::visibleControls(vs->TextMatrix(i, c));
             if (i == 1)
-                trap([&] { alignments[k] = reportAlignment(list->data(list->index(0, c), Qt::TextAlignmentRole)); });
+                alignments[k] = reportAlignment(list->data(list->index(0, c), Qt::TextAlignmentRole));
         }
         trap([&] {
             WriteTableRow(cells, widths, alignments, texts1, texts2, lastFlag, allOnes, lastOne, dataFlags, allOnes);

@@ -17,10 +17,9 @@ void selectProof(frmDscMain& w, Kind kind) {
     });
     if (!shown || chosen.isEmpty())
         return;
-    kyt::ErrorTrap trap(w.ClsObj.get(), kModule, texts.selectProcedure);
-    trap([&] { frmDscMain::setTag(w.proofSelectButton(kind), DocumentFiles::fileName(chosen.first())); });
-    trap([&] { frmDscMain::setTag(w.proofClearButton(kind), chosen.first()); });
-    trap([&] { w.ApplyProofState(kind); });
+    frmDscMain::setTag(w.proofSelectButton(kind), DocumentFiles::fileName(chosen.first()));
+    frmDscMain::setTag(w.proofClearButton(kind), chosen.first());
+    w.ApplyProofState(kind);
 }
 
 // Clearing also only changes the tags: a stored document goes when the record is saved.
@@ -31,11 +30,9 @@ void clearProof(frmDscMain& w, Kind kind) {
     trap([&] { answer = w.ClsObj->services().dialogs->question(&w, texts.clearQuestion, kyt::Answer::Yes); });
     if (answer != kyt::Answer::Yes)
         return;
-    trap([&] {
-        frmDscMain::setTag(w.proofSelectButton(kind), QString());
-        frmDscMain::setTag(w.proofClearButton(kind), QString());
-    });
-    trap([&] { w.ApplyProofState(kind); });
+    frmDscMain::setTag(w.proofSelectButton(kind), QString());
+    frmDscMain::setTag(w.proofClearButton(kind), QString());
+    w.ApplyProofState(kind);
 }
 
 // Opens the stored document, or a newly chosen one where it lies, before any copy exists.

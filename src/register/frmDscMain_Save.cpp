@@ -166,7 +166,7 @@ void frmDscMain::cmdupdate_Click() {
     // A refused entry is reported and the save ends before anything is written.
     auto refuse = [&](const QString& message, QWidget* focus) {
         trap([&] { ClsObj->services().dialogs->information(this, message); });
-        trap([&] { focus->setFocus(); });
+        focus->setFocus();
     };
 
     if (txtfields[0]->text().isEmpty()) {
@@ -301,13 +301,14 @@ void frmDscMain::cmdupdate_Click() {
     trap([&] { storeProofDocument(ProofKind::Id, n); });
     trap([&] { storeProofDocument(ProofKind::Addr, n); });
 
-    trap([&] { LoadLists(); });
-    trap([&] { LoadGrid(); });
-    trap([&] { selectRecordRow(*vs, n); });
-    trap([&] { scrollCurrentRowToTop(*vs); });
-    trap([&] { EnableList(true); });
-    trap([&] { LoadData(); });
-    trap([&] { (AddMode ? cmdadd : cmdmodify)->setFocus(); });
+    // The reloads log their own failures.
+    LoadLists();
+    LoadGrid();
+    selectRecordRow(*vs, n);
+    scrollCurrentRowToTop(*vs);
+    EnableList(true);
+    LoadData();
+    (AddMode ? cmdadd : cmdmodify)->setFocus();
 }
 
 void frmDscMain::connectRecordButtons() {

@@ -21,7 +21,7 @@ bool frmDscMain::proofSourceMissing(ProofKind kind, int n) {
         ClsObj->services().dialogs->information(this, proofTexts(kind).saveMissingPrefix + source +
                                                           QStringLiteral("] does not exist."));
     });
-    trap([&] { proofSelectButton(kind)->setFocus(); });
+    proofSelectButton(kind)->setFocus();
     return true;
 }
 
@@ -32,13 +32,11 @@ void frmDscMain::storeProofDocument(ProofKind kind, int n) {
 
     // The document the record had before this save, if any.
     QString oldPath;
-    trap([&] {
-        if (AddMode)
-            return;
+    if (!AddMode) {
         const QString stored = vs->TextMatrix(vs->Row(), texts.storedNameColumn);
         if (!stored.isEmpty())
             oldPath = proofFolder(kind, number) + QLatin1Char('/') + stored;
-    });
+    }
 
     const QString source = Tag(proofClearButton(kind));
     if (source.isEmpty()) {

@@ -2,10 +2,9 @@
 #include "register/frmDscMain.h"
 
 void frmDscMain::cmdsettings_Click() {
-    kyt::ErrorTrap trap = kyt::ErrorTrap::silent();
-    trap([&] { fammain->setVisible(false); });
-    trap([&] { famsett->setVisible(true); });
-    trap([&] { chkauto->setFocus(); });
+    fammain->setVisible(false);
+    famsett->setVisible(true);
+    chkauto->setFocus();
 }
 
 void frmDscMain::chkauto_Click() {
@@ -13,15 +12,12 @@ void frmDscMain::chkauto_Click() {
 }
 
 void frmDscMain::cmdback_Click(int Index) {
-    kyt::ErrorTrap trap = kyt::ErrorTrap::silent();
+    // The settings file logs its own failures.
     if (Index == 1) {
-        trap([&] {
-            const int value = chkauto->checkState() == Qt::Unchecked ? 0 : chkauto->checkState() == Qt::Checked ? 1 : 2;
-            ClsObj->SaveSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCAuto"), QString::number(value));
-        });
-        trap(
-            [&] { ClsObj->SaveSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCDays"), txtdays[1]->text()); });
+        const int value = chkauto->checkState() == Qt::Unchecked ? 0 : chkauto->checkState() == Qt::Checked ? 1 : 2;
+        ClsObj->SaveSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCAuto"), QString::number(value));
+        ClsObj->SaveSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCDays"), txtdays[1]->text());
     }
     int key = 27;
-    trap([&] { Form_KeyPress(key); });
+    Form_KeyPress(key);
 }

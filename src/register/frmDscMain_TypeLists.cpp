@@ -10,17 +10,12 @@ void frmDscMain::LoadLists() {
     // Only the entries change. A combo box shows its first entry once entries arrive in an empty
     // list, so the text on screen, which belongs to the record shown, is put back afterwards.
     const auto rebuild = [&](QComboBox* list, const QStringList& fixed, const QString& sql) {
-        QString shown;
-        trap([&] {
-            shown = list->currentText();
-            list->clear();
-            list->addItems(fixed);
-        });
+        const QString shown = list->currentText();
+        list->clear();
+        list->addItems(fixed);
         trap([&] { AppendStoredTypes(*ClsObj->Db, sql, list); });
-        trap([&] {
-            list->setCurrentIndex(-1);
-            list->setEditText(shown);
-        });
+        list->setCurrentIndex(-1);
+        list->setEditText(shown);
     };
     rebuild(cbodsctype, {}, StoreStatements::selectTypes());
     rebuild(cboidproof, FixedProofTypes(), StoreStatements::selectIdProofTypes());

@@ -95,7 +95,7 @@ QString WhyNotReadable(const QString& path) {
 ReadResult ReadEntry(ClsMain& cls, const ListEntry& entry, const QString& password, kyt::ErrorTrap& trap) {
     ReadResult result;
     const bool isFile = entry.kind == kFileKind;
-    trap([&] { result.fileName = isFile ? GetFileTitle(entry.name) : entry.name; });
+    result.fileName = isFile ? GetFileTitle(entry.name) : entry.name;
     if (isFile) {
         if (const QString why = WhyNotReadable(entry.name); !why.isEmpty()) {
             result.status = why;

@@ -145,6 +145,8 @@ void BulkWizardTest::open(const QString& backend) {
     QString error;
     QVERIFY2(kyt::registerLibrary(*fx_->objects, QStringLiteral(KYT_CERTINFO_PLUGIN), &error), qPrintable(error));
     w_ = new frmbulkdsc();
+    for (WizardGrid* grid : {w_->vs1, w_->vs2})
+        new QAbstractItemModelTester(grid->model(), QAbstractItemModelTester::FailureReportingMode::Fatal, w_);
     w_->InitData(fx_->cls);
     w_->show();
     QApplication::setActiveWindow(w_);
