@@ -269,12 +269,53 @@ QStringList registerWithExpiredRows(int rows) {
 }
 } // namespace
 
-// A register that cannot be read in full is exit status 2 with one line, never a heading alone.
+namespace {
+// A register of 300 records, with one page of the table overwritten by a page that a plain read
+// takes for four empty records.
+void writeRegisterWithPhantomRows(const QString& path) {
+    QStringList statements = {StoreStatements::createTable()};
+    for (int i = 1; i <= 300; ++i)
+        statements << QStringLiteral("Insert Into DscStore (SrNo, Nm, DtFrom, DtTo) Values (%1, 'Holder %1', "
+                                     "'2024-01-01 00:00:00', '2099-01-01 00:00:00')")
+                          .arg(i);
+    QCOMPARE(writeSqliteFile(path, statements), QString());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    const QByteArray bytes = file.readAll();
+    const int pageSize = (uchar(bytes[16]) << 8) | uchar(bytes[17]);
+    // A table leaf page (type 0x0D) of four cells, each an empty record of row 0.
+    QByteArray leaf(pageSize, '\0');
+    const int cells = pageSize - 96;
+    const char header[] = {0x0D, 0, 0, 0, 4, char(cells >> 8), char(cells & 0xff), 0};
+    leaf.replace(0, qsizetype(sizeof header), QByteArrayView(header, sizeof header));
+    for (int cell = 0; cell < 4; ++cell) {
+        leaf[8 + 2 * cell] = char((cells + 2 * cell) >> 8);
+        leaf[9 + 2 * cell] = char((cells + 2 * cell) & 0xff);
+    }
+    qsizetype page = 2 * qsizetype(pageSize); // the third page: the first two are the schema and the root
+    while (page < bytes.size() && bytes[page] != 0x0D)
+        page += pageSize;
+    QVERIFY(page < bytes.size());
+    file.seek(page);
+    file.write(leaf);
+}
+
+QByteArray contentOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+// A register that cannot be read in full is exit status 2 with one line, never a heading alone or
+// rows it does not hold. A damaged file is found before anything is read from or written into it,
+// by every command that opens the register, and is left byte for byte as it was.
 void TestHost::damagedRegisterIsNeverReadAsEmpty() {
     QTemporaryDir dir;
     const QString registry = dir.filePath(QStringLiteral("objects.ini"));
     const QString malformed = dir.filePath(QStringLiteral("malformed.db"));
     testsupport::makeDamagedRegister(malformed);
+    const QString phantom = dir.filePath(QStringLiteral("phantom.db"));
+    writeRegisterWithPhantomRows(phantom);
     const QString foreign = dir.filePath(QStringLiteral("foreign.db"));
     QCOMPARE(writeSqliteFile(foreign, {QStringLiteral("Create Table DscStore (SrNo Int, Name Varchar(100), DtTo "
                                                       "DateTime, DtFrom DateTime)"),
@@ -282,18 +323,35 @@ void TestHost::damagedRegisterIsNeverReadAsEmpty() {
                                                       "'2019-01-01 00:00:00')")}),
              QString());
     testsupport::writeFile(dir.filePath(QStringLiteral("Confg.ini")), "[Settings]\nDSCAuto=1\nDSCDays=10\n");
-    for (const QString& db : {malformed, foreign})
-        for (const QString& command : {QStringLiteral("list"), QStringLiteral("check")}) {
-            const Run r = dscmgr({command, QStringLiteral("--folder"), dir.path(), QStringLiteral("--db"),
-                                  QStringLiteral("sqlite:") + db},
+    const QList<QStringList> commands = {{QStringLiteral("list")},
+                                         {QStringLiteral("list"), QStringLiteral("--json")},
+                                         {QStringLiteral("check")},
+                                         {QStringLiteral("report"), QStringLiteral("--pdf"), dir.filePath("r.pdf")},
+                                         {QStringLiteral("import"), dir.filePath(QStringLiteral("none")),
+                                          QStringLiteral("--password"), QStringLiteral("x")}};
+    for (const QString& db : {malformed, phantom, foreign}) {
+        const QByteArray before = contentOf(db);
+        for (const QStringList& command : commands) {
+            if (db == foreign && command[0] != QLatin1String("list") && command[0] != QLatin1String("check"))
+                continue; // a table of other columns is no damage: the commands that write say so their own way
+            const Run r = dscmgr(command + QStringList{QStringLiteral("--folder"), dir.path(), QStringLiteral("--db"),
+                                                       QStringLiteral("sqlite:") + db},
                                  registry);
-            const QString what = command + QLatin1Char(' ') + db + QStringLiteral(": ") + r.err;
+            const QString what = command.join(QLatin1Char(' ')) + QLatin1Char(' ') + db + QStringLiteral(": ") + r.err;
             QVERIFY2(r.status == 2, qPrintable(what));
-            const QStringList said = r.err.split(QLatin1Char('\n')).filter(QStringLiteral("dscmgr:"));
-            QCOMPARE(said.size(), 1);
-            QVERIFY2(said[0].startsWith(QStringLiteral("dscmgr: the register cannot be read: ")), qPrintable(what));
-            QVERIFY2(!r.out.contains(QStringLiteral("Sr. No.")), qPrintable(r.out));
+            const QStringList said = r.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            QVERIFY2(said.size() == 1 && said[0].startsWith(QStringLiteral("dscmgr: ")), qPrintable(what));
+            if (db == foreign)
+                QVERIFY2(said[0].startsWith(QStringLiteral("dscmgr: the register cannot be read: ")), qPrintable(what));
+            else
+                QVERIFY2(said[0].contains(QStringLiteral("damaged")), qPrintable(what));
+            QVERIFY2(!r.out.contains(QStringLiteral("Sr. No.")) && !r.out.contains(QStringLiteral("\"\"")),
+                     qPrintable(r.out));
         }
+        QVERIFY2(contentOf(db) == before, qPrintable(db));
+    }
+    QVERIFY(!QFile::exists(phantom + QStringLiteral("-wal")) && !QFile::exists(phantom + QStringLiteral("-journal")));
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("r.pdf"))));
 }
 
 // Listing and checking change nothing in an SQLite file, not even its journal mode. A day count

@@ -2,12 +2,20 @@
 // program created, failing statements and the lock on record numbers.
 
 #include "component/Module1.h"
+#include "platform/DbAddress.h"
+#include "reminders/ReminderSelection.h"
 #include "store/RecordNumbers.h"
 #include "store/StoreStatements.h"
 #include "support/TestSupport.h"
 
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSqlDriver>
 #include <QSqlQuery>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
+#include <sqlite3.h>
 
 using testsupport::ComponentFixture;
 using namespace Qt::StringLiterals;
@@ -27,6 +35,18 @@ StoreStatements::RecordValues record(const QString& name, const QString& serial)
     return v;
 }
 
+// How earlier versions compared text in place of SQLite's NOCASE: every letter folded, trailing
+// blanks ignored; an index ordered by it is out of order for any other program.
+int foldedCompare(void*, int leftBytes, const void* left, int rightBytes, const void* right) {
+    auto text = [](const void* bytes, int size) {
+        QString t = QString::fromUtf8(static_cast<const char*>(bytes), size);
+        while (t.endsWith(u' '))
+            t.chop(1);
+        return t;
+    };
+    return text(left, leftBytes).compare(text(right, rightBytes), Qt::CaseInsensitive);
+}
+
 bool isEmptyQuery(kyt::Db& db, const QString& sql) {
     kyt::RowSet rs = db.openRowSet(sql);
     const bool empty = rs.isEmpty();
@@ -42,6 +62,7 @@ private Q_SLOTS:
     void textComparesWithoutCaseOrTrailingBlanks();
     void tableWrittenByAnotherProgram_data() { testsupport::addBackendColumn(); }
     void tableWrittenByAnotherProgram();
+    void otherProgramsFindTheFileSound();
     void failingStatementRaises_data() { testsupport::addBackendColumn(); }
     void failingStatementRaises();
     void sessionLostUnderTheLockFails();
@@ -77,6 +98,73 @@ void TestStore::textComparesWithoutCaseOrTrailingBlanks() {
     QVERIFY(!isEmptyQuery(*fx.db, backend == "sqlite"_L1
                                       ? u"Select name From sqlite_master Where type='index' And name='ByName'"_s
                                       : u"Show Index From DscStore Where Key_name='ByName'"_s));
+}
+
+// The standard sqlite3 program checks the register file and finds it sound after each of the
+// register's writes, also a file written the earlier way, which is mended when opened. A serial
+// number is still looked up through an index, and found whatever its letter case and blanks.
+void TestStore::otherProgramsFindTheFileSound() {
+    const QString shell = QStandardPaths::findExecutable(u"sqlite3"_s);
+    if (shell.isEmpty())
+        QSKIP("the sqlite3 program (Debian package sqlite3) is not installed");
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"register.db"_s);
+    auto verdict = [&] {
+        QProcess p;
+        p.start(shell, {path, u"PRAGMA integrity_check"_s});
+        p.waitForFinished();
+        return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError()).trimmed();
+    };
+    const QStringList names = {u"\u00C9mile"_s, u"\u00CBmma"_s,  u"\u00E9mile"_s, u"ab "_s,     u"ab\u0001"_s,
+                               u"Zo\u00EB"_s,   u"\u00C4rzte"_s, u"\u00E4RZTE"_s, u"zed"_s,     u"\u00DFig"_s,
+                               u"SIG"_s,        u"\u00C5se"_s,   u"\u00E5SE "_s,  u"\u00D8l"_s, u"\u00F8L"_s};
+    {
+        QSqlDatabase earlier = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"earlier"_s);
+        earlier.setDatabaseName(path);
+        QVERIFY(earlier.open());
+        sqlite3* handle = *static_cast<sqlite3* const*>(earlier.driver()->handle().constData());
+        QCOMPARE(sqlite3_create_collation_v2(handle, "NOCASE", SQLITE_UTF8, nullptr, foldedCompare, nullptr),
+                 SQLITE_OK);
+        QSqlQuery q(earlier);
+        QVERIFY(q.exec(StoreStatements::createTable().replace(QRegularExpression(u"(Varchar\\(\\d+\\))"_s),
+                                                              u"\\1 COLLATE NOCASE"_s)));
+        QVERIFY(q.exec(u"Create Index DscStoreNm On DscStore (Nm)"_s));
+        QVERIFY(q.exec(u"Create Index DscStoreSerialNo On DscStore (SerialNo)"_s));
+        for (int i = 0; i < names.size(); ++i)
+            QVERIFY(q.exec(StoreStatements::insertRecord(i + 1, record(names[i], names[i]))));
+    }
+    QSqlDatabase::removeDatabase(u"earlier"_s);
+    QVERIFY(verdict() != "ok"_L1); // the fault being mended
+
+    QString why;
+    const auto db = kyt::Db::open(kyt::DbAddress::sqliteFile(path), &why);
+    QVERIFY2(db, qPrintable(why));
+    QCOMPARE(verdict(), u"ok"_s);
+    db->execute(StoreStatements::createTable());
+    for (const QString& index : StoreStatements::createIndexes() + ReminderSelection::createIndexes())
+        db->execute(index);
+    db->execute(u"Create Table If Not Exists KeyedByText (Nm Varchar(100), Step Int(11), Primary Key (Nm, Step))"_s);
+    db->execute(u"Insert Into KeyedByText Values ('\u00C9mile', 1), ('\u00E9mile', 1), ('ab ', 1), ('ab', 1)"_s);
+    QCOMPARE(verdict(), u"ok"_s);
+
+    int n = 0;
+    QCOMPARE(InsertNewRecord(*db, record(u"\u00D6konom"_s, u"\u00C9MILE  "_s), n), StoreOutcome::DuplicateSerial);
+    QCOMPARE(InsertNewRecord(*db, record(u"Kelvin"_s, u"ZED"_s), n), StoreOutcome::DuplicateSerial);
+    QCOMPARE(InsertNewRecord(*db, record(u"Kelvin"_s, u"\u212A9 "_s), n), StoreOutcome::Stored);
+    QCOMPARE(InsertNewRecord(*db, record(u"Kelvin"_s, u"k9"_s), n), StoreOutcome::DuplicateSerial);
+    QCOMPARE(UpdateRecord(*db, 2, record(u"\u00C9MILE"_s, u"\u00E4RZTE"_s)), StoreOutcome::DuplicateSerial);
+    QCOMPARE(UpdateRecord(*db, 6, record(u"\u00C9MILE"_s, u"ZO\u00CB "_s)), StoreOutcome::Stored);
+    QCOMPARE(verdict(), u"ok"_s);
+    db->execute(StoreStatements::deleteRecord(3));
+    QCOMPARE(verdict(), u"ok"_s);
+
+    // The serial number's look-up goes through the index, not through every row.
+    QString plan;
+    for (kyt::RowSet rs = db->openRowSet(u"Explain Query Plan "_s + StoreStatements::selectBySerial(u"x"_s) +
+                                         db->indexedTextMatch(u"SerialNo"_s, {u"x"_s}));
+         !rs.eof(); rs.next())
+        plan += rs.text(3);
+    QVERIFY2(plan.contains(u"DscStoreSerialNo"_s), qPrintable(plan));
 }
 
 void TestStore::tableWrittenByAnotherProgram() {

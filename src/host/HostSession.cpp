@@ -1,5 +1,6 @@
 #include "host/HostSession.h"
 
+#include "platform/Db.h"
 #include "platform/LibraryRegistration.h"
 
 #include <QDir>
@@ -75,8 +76,10 @@ std::unique_ptr<HostSession> HostSession::openSession(const HostOptions& options
         *error = why;
         return nullptr;
     }
+    // A damaged register is refused before anything is read from it or written into it.
     session->db_ =
-        kyt::Db::open(*address, &why, options.readsOnly ? kyt::Db::Access::ReadOnly : kyt::Db::Access::ReadWrite);
+        kyt::Db::open(*address, &why, options.readsOnly ? kyt::Db::Access::ReadOnly : kyt::Db::Access::ReadWrite,
+                      kyt::Db::Check::Structure);
     if (!session->db_) {
         *error = why;
         return nullptr;
@@ -102,10 +105,13 @@ ClsMain& HostSession::componentOnRegister() {
 }
 
 bool HostSession::reportUnreadable(QTextStream& err) const {
+    // Damage found by the check beside the reading explains any error the reading met.
+    const QString damage = db_->damage();
     const kyt::ErrorRecord& error = component_->firstTrappedError();
-    if (!error.isSet())
+    if (damage.isEmpty() && !error.isSet())
         return false;
-    err << "dscmgr: the register cannot be read: " << error.description.simplified() << '\n';
+    err << "dscmgr: the register cannot be read: " << (damage.isEmpty() ? error.description.simplified() : damage)
+        << '\n';
     err.flush();
     return true;
 }

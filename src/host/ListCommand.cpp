@@ -5,6 +5,8 @@
 #include "host/ListOutput.h"
 #include "host/SharedOptions.h"
 #include "listing/CertGrid.h"
+#include "platform/Db.h"
+#include "platform/Error.h"
 #include "store/CertRows.h"
 #include "store/RecordLayout.h"
 
@@ -101,6 +103,9 @@ int ListCommand::runIn(HostSession& session, Console& console) const {
         const CertRows::Selection selection = listSelection(session.options(), component);
         CertRows::readUtf8(*session.db(), selection.sql, [&](const CertRows::Utf8Fields& fields) {
             if (!begun) {
+                // The first row comes once all are read and sorted; the file's check has ended by then.
+                if (const QString damage = session.db()->damage(); !damage.isEmpty())
+                    kyt::raise(kyt::errnum::Database, damage, QStringLiteral("KYTDscMgr.Db (QSQLITE)"));
                 output->begin(headings);
                 begun = true;
             }

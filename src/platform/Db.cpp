@@ -8,11 +8,13 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTimer>
 #include <QUrl>
+#include <sqlite3.h>
 
 namespace kyt {
 
@@ -169,11 +171,60 @@ bool changesRows(const QString& sql) {
     return kChange.match(sql).hasMatch();
 }
 
+// The file's structure as SQLite checks it without comparing tables and indexes: a page that a read
+// would take for rows it does not hold (empty rows, say) is found here. The empty text when sound.
+QString structureFault(sqlite3* handle) {
+    sqlite3_stmt* statement = nullptr;
+    QString why;
+    if (sqlite3_prepare_v2(handle, "PRAGMA quick_check(1)", -1, &statement, nullptr) != SQLITE_OK ||
+        sqlite3_step(statement) != SQLITE_ROW) {
+        why = QString::fromUtf8(sqlite3_errmsg(handle));
+    } else {
+        const auto* verdict = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+        if (!verdict || qstrcmp(verdict, "ok") != 0)
+            why = QStringLiteral("the register file is damaged (%1)").arg(QString::fromUtf8(verdict).simplified());
+    }
+    sqlite3_finalize(statement);
+    return why;
+}
+
+sqlite3* handleOf(const QSqlDatabase& conn) {
+    const QVariant handle = conn.driver() ? conn.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(handle.constData());
+}
+
+// The check on a read-only connection of its own, run in another thread.
+std::shared_future<QString> checkBeside(const QSqlDatabase& conn) {
+    const QByteArray name = conn.databaseName().toUtf8();
+    const bool uri = name.startsWith("file:");
+    return std::async(std::launch::async,
+                      [name, uri] {
+                          sqlite3* handle = nullptr;
+                          QString why;
+                          if (sqlite3_open_v2(name.constData(), &handle,
+                                              SQLITE_OPEN_READONLY | (uri ? SQLITE_OPEN_URI : 0), nullptr) != SQLITE_OK)
+                              why = QString::fromUtf8(sqlite3_errmsg(handle));
+                          else
+                              why = structureFault(handle);
+                          sqlite3_close_v2(handle);
+                          return why;
+                      })
+        .share();
+}
+
 // Touches the file, so that an unreadable or read-only file is reported at once and not later.
-bool prepareSqliteConnection(const QSqlDatabase& conn, Db::Access access, QString* why) {
-    // Before any statement: a comparison cannot be replaced while statements are open.
+bool prepareSqliteConnection(const QSqlDatabase& conn, Db::Access access, Db::Check check, QString* why) {
     if (!sqlitetext::installComparison(conn, why))
         return false;
+    // Before the journal mode is set, which rewrites the file's header.
+    if (check == Db::Check::Structure && access == Db::Access::ReadWrite) {
+        sqlite3* handle = handleOf(conn);
+        *why = handle ? structureFault(handle) : QStringLiteral("no SQLite connection handle.");
+        if (!why->isEmpty())
+            return false;
+    }
     // Reading leaves the journal mode as the file has it.
     QSqlQuery q(conn);
     if ((access == Db::Access::ReadWrite && !q.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) ||
@@ -181,6 +232,10 @@ bool prepareSqliteConnection(const QSqlDatabase& conn, Db::Access access, QStrin
         *why = q.lastError().text().simplified();
         return false;
     }
+    q.finish();
+    // A register written by an earlier version is declared anew the first time it may be written.
+    if (access == Db::Access::ReadWrite)
+        sqlitetext::mendEarlierTables(conn);
     return true;
 }
 
@@ -312,7 +367,7 @@ QSqlDatabase Db::connection() const {
     return QSqlDatabase::database(name_, false);
 }
 
-std::shared_ptr<Db> Db::open(const DbAddress& address, QString* error, Access access) {
+std::shared_ptr<Db> Db::open(const DbAddress& address, QString* error, Access access, Check check) {
     const Backend backend = address.kind == DbAddress::Kind::SQLite ? Backend::SQLite : Backend::MySQL;
     std::shared_ptr<Db> db(new Db(nextConnectionName(), backend));
     auto fail = [&](const QString& why) -> std::shared_ptr<Db> {
@@ -349,7 +404,7 @@ std::shared_ptr<Db> Db::open(const DbAddress& address, QString* error, Access ac
 
     if (backend == Backend::SQLite) {
         QString why;
-        if (!prepareSqliteConnection(conn, access, &why)) {
+        if (!prepareSqliteConnection(conn, access, check, &why)) {
             // A register kept in WAL mode, in a folder this user may not write to, cannot be read
             // the usual way: a reader makes a shared-memory file beside it. Nobody can be writing
             // to it either (a writer needs that folder too), so unless a log or journal still
@@ -364,9 +419,11 @@ std::shared_ptr<Db> Db::open(const DbAddress& address, QString* error, Access ac
                 QStringLiteral("?immutable=1"));
             conn.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
             QString again;
-            if (!conn.open() || !prepareSqliteConnection(conn, access, &again))
+            if (!conn.open() || !prepareSqliteConnection(conn, access, check, &again))
                 return fail(why);
         }
+        if (check == Check::Structure && access == Access::ReadOnly)
+            db->structure_ = checkBeside(conn);
     } else {
         QString why;
         if (!db->prepareMySqlSession(&why))
@@ -471,11 +528,24 @@ void Db::execute(const QString& sql) {
         return;
     const std::unique_ptr<QSqlQuery> q = run(backend_ == Backend::MySQL ? withUnicodeText(sql) : sql);
     // Text compares as on MariaDB only in columns declared for it.
-    if (backend_ == Backend::SQLite)
+    // and no index orders by that comparison, which other programs would check by their own.
+    if (backend_ == Backend::SQLite) {
         if (const QString table = sqlitetext::createdTable(sql); !table.isEmpty()) {
             q->finish();
             sqlitetext::adoptComparison(connection(), table);
+        } else if (const QString indexed = sqlitetext::indexedTable(sql); !indexed.isEmpty()) {
+            q->finish();
+            sqlitetext::adoptIndexes(connection(), indexed);
         }
+    }
+}
+
+QString Db::damage() const {
+    return structure_.valid() ? structure_.get() : QString();
+}
+
+QString Db::indexedTextMatch(const QString& column, const QStringList& values) const {
+    return backend_ == Backend::SQLite ? sqlitetext::indexedMatch(column, values) : QString();
 }
 
 RowSet Db::openRowSet(const QString& sql) {

@@ -3,6 +3,7 @@
 #include "platform/DbAddress.h"
 #include "platform/Error.h"
 
+#include <future>
 #include <memory>
 #include <QHash>
 #include <QSqlDatabase>
@@ -59,8 +60,17 @@ public:
     // ReadOnly: an SQLite file must exist already and is neither created nor changed in any way.
     enum class Access { ReadWrite, ReadOnly };
 
+    // Structure: an SQLite file is checked for damage (SQLite's quick check, every page read once).
+    // A file opened for writing is checked before anything reads or writes it (also before the
+    // journal mode is set, which rewrites the header) and refused when damaged. A file opened for
+    // reading is checked on a connection of its own beside the reading, so that the check costs
+    // no time while the rows are read and sorted: see damage(), which a reader asks before it shows
+    // anything of what it read.
+    enum class Check { None, Structure };
+
     // Opens a connection; nullptr with a one-line reason when it cannot be had.
-    static std::shared_ptr<Db> open(const DbAddress& address, QString* error, Access access = Access::ReadWrite);
+    static std::shared_ptr<Db> open(const DbAddress& address, QString* error, Access access = Access::ReadWrite,
+                                    Check check = Check::None);
     ~Db();
     Db(const Db&) = delete;
     Db& operator=(const Db&) = delete;
@@ -109,6 +119,15 @@ public:
         QString previousSync_; // empty when the batch changed nothing
     };
 
+    // A condition to add to a statement that compares text column `column` with one of `values`,
+    // so that it finds its rows through an index on that column: the empty text where the column's
+    // own index serves (the server), else " And ..." (see sqlitetext::indexedMatch).
+    QString indexedTextMatch(const QString& column, const QStringList& values) const;
+
+    // Why the file was found damaged by the check that open() started for a reader, waiting for the
+    // check to end; the empty text when it is sound or was not checked.
+    QString damage() const;
+
     Backend backend() const { return backend_; }
     const QString& driverName() const { return driver_; }
     // Something the user should know about the server (e.g. table names matched case-sensitively).
@@ -139,6 +158,8 @@ private:
     int sessionLocks_ = 0;
     // Why the last reconnect failed, while that is news: empty otherwise.
     std::shared_ptr<QString> unreachable_ = std::make_shared<QString>();
+    // The check a reader's open() started, if any.
+    std::shared_future<QString> structure_;
 };
 
 } // namespace kyt

@@ -12,7 +12,11 @@ namespace kyt::sqlitetext {
 
 namespace {
 
-const char* const kCollation = "NOCASE";
+// The register's comparison, under a name of its own: SQLite's NOCASE stays what every program
+// knows it to be.
+const char* const kCollation = "KYTTEXT";
+// What earlier versions declared the text columns with (and redefined on their connections).
+const char* const kEarlierCollation = "NOCASE";
 
 sqlite3* handleOf(const QSqlDatabase& connection) {
     const QVariant handle = connection.driver() ? connection.driver()->handle() : QVariant();
@@ -29,8 +33,8 @@ QByteArrayView withoutTrailingBlanks(const void* text, int bytes) {
 }
 
 // As MariaDB's default collations compare: case folded, trailing blanks padded away. Registered
-// for UTF-8, the file's encoding, so that SQLite prefers it to its own NOCASE. Plain ASCII, by
-// far the most of a register, is compared in place; other text after conversion.
+// for UTF-8, the file's encoding. Plain ASCII, by far the most of a register, is compared in
+// place; other text after conversion.
 int compareText(void*, int leftBytes, const void* leftText, int rightBytes, const void* rightText) {
     const QByteArrayView left = withoutTrailingBlanks(leftText, leftBytes);
     const QByteArrayView right = withoutTrailingBlanks(rightText, rightBytes);
@@ -92,13 +96,116 @@ TableShape shapeOf(const QSqlDatabase& connection, const QString& table) {
     return shape;
 }
 
-bool usesComparison(sqlite3* db, const TableShape& shape, const Column& column) {
+QString declaredComparison(sqlite3* db, const QString& table, const QString& column) {
     const char* collation = nullptr;
-    const QByteArray table = shape.name.toUtf8();
-    const QByteArray name = column.name.toUtf8();
-    return sqlite3_table_column_metadata(db, nullptr, table.constData(), name.constData(), nullptr, &collation, nullptr,
-                                         nullptr, nullptr) == SQLITE_OK &&
-           collation && qstricmp(collation, kCollation) == 0;
+    const QByteArray tableName = table.toUtf8();
+    const QByteArray name = column.toUtf8();
+    if (sqlite3_table_column_metadata(db, nullptr, tableName.constData(), name.constData(), nullptr, &collation,
+                                      nullptr, nullptr, nullptr) != SQLITE_OK ||
+        !collation)
+        return {};
+    return QString::fromUtf8(collation);
+}
+
+// A column of the table's key is indexed by SQLite itself, an index that cannot be remade on a plain
+// key: it keeps SQLite's own NOCASE, which every program orders alike. The others take the register's.
+QLatin1String comparisonFor(const Column& column) {
+    return QLatin1String(column.keyPosition > 0 ? kEarlierCollation : kCollation);
+}
+
+bool usesComparison(sqlite3* db, const TableShape& shape, const Column& column) {
+    return declaredComparison(db, shape.name, column.name).compare(comparisonFor(column), Qt::CaseInsensitive) == 0;
+}
+
+// The plain key of a text column: the text without trailing blanks, A to Z made small, when it
+// holds printable ASCII only; "*" for every other text. Texts the register's comparison finds
+// equal have equal keys, or are both "*" (a text outside ASCII, such as a Kelvin sign, may equal
+// an ASCII one: indexedMatch then looks among the "*" keys too). Only SQLite's own functions, so
+// that every program computes and orders the index alike.
+QString plainKey(const QString& column) {
+    const QString c = quoted(column);
+    return QStringLiteral("(CASE WHEN %1 GLOB '*[^ -~]*' THEN '*' ELSE lower(rtrim(%1,' ')) END)").arg(c);
+}
+
+bool isPrintableAscii(const QString& text) {
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7F; });
+}
+
+QString sqlText(const QString& text) {
+    return QLatin1Char('\'') + QString(text).replace(QLatin1Char('\''), QLatin1String("''")) + QLatin1Char('\'');
+}
+
+// Runs the statements in one transaction (the caller's, when one is open); false, all undone,
+// when one fails.
+bool runTogether(const QSqlDatabase& connection, const QStringList& statements) {
+    sqlite3* db = handleOf(connection);
+    const bool own = db && sqlite3_get_autocommit(db) != 0;
+    QSqlQuery q(connection);
+    for (const QString& step : (own ? QStringList{QStringLiteral("BEGIN IMMEDIATE")} : QStringList()) + statements +
+                                   (own ? QStringList{QStringLiteral("COMMIT")} : QStringList())) {
+        if (!q.exec(step)) {
+            if (own)
+                q.exec(QStringLiteral("ROLLBACK"));
+            return false;
+        }
+        q.finish();
+    }
+    return true;
+}
+
+struct IndexKey {
+    QString column; // empty for an expression
+    QString comparison;
+    bool descending = false;
+};
+
+// The statement that makes index `name` anew with its text keys plain; empty when the index
+// keeps nothing in the register's comparison. A unique index keeps its texts exact instead, as
+// plain keys would make different texts collide.
+QString plainIndexStatement(const QSqlDatabase& connection, const QString& table, const QString& name, bool unique,
+                            bool partial) {
+    QList<IndexKey> keys;
+    QSqlQuery q(connection);
+    if (!q.exec(QStringLiteral("PRAGMA index_xinfo(%1)").arg(quoted(name))))
+        return {};
+    while (q.next())
+        if (q.value(5).toBool())
+            keys.append({q.value(1).toInt() >= 0 ? q.value(2).toString() : QString(), q.value(4).toString(),
+                         q.value(3).toBool()});
+    q.finish();
+    const bool ours = std::any_of(keys.begin(), keys.end(), [](const IndexKey& k) {
+        return k.comparison.compare(QLatin1String(kCollation), Qt::CaseInsensitive) == 0;
+    });
+    if (!ours)
+        return {};
+    QStringList parts;
+    for (const IndexKey& k : keys) {
+        if (k.column.isEmpty())
+            return QStringLiteral("-"); // an expression cannot be told from here: the index goes
+        const bool plain = k.comparison.compare(QLatin1String(kCollation), Qt::CaseInsensitive) == 0;
+        QString part = plain && !unique ? plainKey(k.column) + QStringLiteral(" COLLATE BINARY")
+                                        : quoted(k.column) + QStringLiteral(" COLLATE ") +
+                                              (plain ? QStringLiteral("BINARY") : k.comparison);
+        if (k.descending)
+            part += QStringLiteral(" DESC");
+        parts << part;
+    }
+    QString where;
+    if (partial) {
+        q.prepare(QStringLiteral("SELECT sql FROM sqlite_master WHERE type='index' AND name=?"));
+        q.addBindValue(name);
+        static const QRegularExpression kWhere(QStringLiteral(R"(\)\s*where\s+(.*)$)"),
+                                               QRegularExpression::CaseInsensitiveOption |
+                                                   QRegularExpression::DotMatchesEverythingOption);
+        const QRegularExpressionMatch m =
+            q.exec() && q.next() ? kWhere.match(q.value(0).toString()) : QRegularExpressionMatch();
+        if (!m.hasMatch())
+            return QStringLiteral("-");
+        where = QStringLiteral(" WHERE ") + m.captured(1);
+    }
+    return QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)%5")
+        .arg(unique ? QStringLiteral("UNIQUE ") : QString(), quoted(name), quoted(table),
+             parts.join(QStringLiteral(", ")), where);
 }
 
 QString rebuiltDefinition(const TableShape& shape, const QString& newName) {
@@ -113,7 +220,7 @@ QString rebuiltDefinition(const TableShape& shape, const QString& newName) {
         if (!c.defaultValue.isNull())
             part += QStringLiteral(" DEFAULT ") + c.defaultValue;
         if (hasTextAffinity(c.type))
-            part += QStringLiteral(" COLLATE ") + QLatin1String(kCollation);
+            part += QStringLiteral(" COLLATE ") + comparisonFor(c);
         parts << part;
         if (c.keyPosition > 0)
             key << quoted(c.name);
@@ -150,27 +257,94 @@ bool adoptComparison(const QSqlDatabase& connection, const QString& table) {
     const bool adopted = std::all_of(shape.columns.begin(), shape.columns.end(), [&](const Column& c) {
         return !hasTextAffinity(c.type) || usesComparison(db, shape, c);
     });
-    if (adopted)
-        return true;
-
-    // The documented way to change a column's declaration: a new table, the rows copied, the old
-    // one dropped and the new one renamed, with the old table's indexes and triggers made again.
-    const QString rebuilt = QStringLiteral("kyt_rebuild_") + shape.name;
-    QStringList steps = {QStringLiteral("BEGIN IMMEDIATE"), rebuiltDefinition(shape, rebuilt),
-                         QStringLiteral("INSERT INTO %1 SELECT * FROM %2").arg(quoted(rebuilt), quoted(shape.name)),
-                         QStringLiteral("DROP TABLE %1").arg(quoted(shape.name)),
-                         QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(quoted(rebuilt), quoted(shape.name))};
-    steps += shape.dependents;
-    steps << QStringLiteral("COMMIT");
-    QSqlQuery q(connection);
-    for (const QString& step : steps) {
-        if (!q.exec(step)) {
-            q.exec(QStringLiteral("ROLLBACK"));
+    if (!adopted) {
+        // The documented way to change a column's declaration: a new table, the rows copied, the old
+        // one dropped and the new one renamed, with the old table's indexes and triggers made again.
+        const QString rebuilt = QStringLiteral("kyt_rebuild_") + shape.name;
+        QStringList steps = {rebuiltDefinition(shape, rebuilt),
+                             QStringLiteral("INSERT INTO %1 SELECT * FROM %2").arg(quoted(rebuilt), quoted(shape.name)),
+                             QStringLiteral("DROP TABLE %1").arg(quoted(shape.name)),
+                             QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(quoted(rebuilt), quoted(shape.name))};
+        steps += shape.dependents;
+        if (!runTogether(connection, steps))
             return false;
-        }
-        q.finish();
     }
-    return true;
+    return adoptIndexes(connection, shape.name);
+}
+
+QString indexedTable(const QString& sql) {
+    static const QRegularExpression create(
+        QStringLiteral(R"(^\s*create\s+(?:unique\s+)?index\s.*?\bon\s+[`"\[]?([A-Za-z_][A-Za-z0-9_$]*))"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch m = create.match(sql);
+    return m.hasMatch() ? m.captured(1) : QString();
+}
+
+bool adoptIndexes(const QSqlDatabase& connection, const QString& table) {
+    struct Index {
+        QString name;
+        bool unique, partial;
+    };
+    QList<Index> indexes;
+    QSqlQuery q(connection);
+    if (!q.exec(QStringLiteral("PRAGMA index_list(%1)").arg(quoted(table))))
+        return false;
+    while (q.next())
+        if (q.value(3).toString() == QLatin1String("c")) // made by a statement, not by a constraint
+            indexes.append({q.value(1).toString(), q.value(2).toBool(), q.value(4).toBool()});
+    q.finish();
+    bool allPlain = true;
+    for (const Index& index : indexes) {
+        const QString remade = plainIndexStatement(connection, table, index.name, index.unique, index.partial);
+        if (remade.isEmpty())
+            continue;
+        QStringList steps = {QStringLiteral("DROP INDEX %1").arg(quoted(index.name))};
+        if (remade != QLatin1String("-"))
+            steps << remade;
+        allPlain = runTogether(connection, steps) && allPlain;
+    }
+    return allPlain;
+}
+
+void mendEarlierTables(const QSqlDatabase& connection) {
+    sqlite3* db = handleOf(connection);
+    if (!db)
+        return;
+    QStringList tables;
+    QSqlQuery q(connection);
+    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' "
+                               "ESCAPE '\\'")))
+        return;
+    while (q.next())
+        tables << q.value(0).toString();
+    q.finish();
+    for (const QString& table : tables) {
+        const TableShape shape = shapeOf(connection, table);
+        bool earlier = false, ours = false;
+        for (const Column& c : shape.columns) {
+            const QString comparison = declaredComparison(db, shape.name, c.name);
+            earlier |=
+                c.keyPosition == 0 && comparison.compare(QLatin1String(kEarlierCollation), Qt::CaseInsensitive) == 0;
+            ours |= comparison.compare(QLatin1String(kCollation), Qt::CaseInsensitive) == 0;
+        }
+        if (earlier)
+            adoptComparison(connection, table);
+        else if (ours)
+            adoptIndexes(connection, table);
+    }
+}
+
+QString indexedMatch(const QString& column, const QStringList& values) {
+    QStringList keys = {QStringLiteral("'*'")};
+    for (const QString& value : values) {
+        qsizetype end = value.size();
+        while (end > 0 && value[end - 1] == QLatin1Char(' '))
+            --end;
+        const QString folded = value.left(end).toCaseFolded();
+        if (isPrintableAscii(folded))
+            keys << sqlText(folded);
+    }
+    return QStringLiteral(" And %1 In (%2)").arg(plainKey(column), keys.join(QLatin1Char(',')));
 }
 
 } // namespace kyt::sqlitetext

@@ -14,8 +14,9 @@ constexpr int kSerial = 2; // within the record's values
 bool serialTaken(kyt::Db& db, const QString& serial, int exceptNumber) {
     if (serial.isEmpty())
         return false;
-    kyt::RowSet rs = db.openRowSet(exceptNumber > 0 ? StoreStatements::selectBySerialExcept(serial, exceptNumber)
-                                                    : StoreStatements::selectBySerial(serial));
+    kyt::RowSet rs = db.openRowSet((exceptNumber > 0 ? StoreStatements::selectBySerialExcept(serial, exceptNumber)
+                                                     : StoreStatements::selectBySerial(serial)) +
+                                   db.indexedTextMatch(QStringLiteral("SerialNo"), {serial}));
     const bool taken = !rs.isEmpty();
     rs.close();
     return taken;
