@@ -56,6 +56,7 @@ private slots:
     void initTestCase();
     void csvIsSafeForSpreadsheets();
     void jsonAndTerminalLines();
+    void lookAlikeFormulasAndBrokenBytes();
     void bidiControlsAreShownNotObeyed();
     void newMachineHasNoCertificatesYet();
     void listOnFullDiskFails();
@@ -131,6 +132,82 @@ void TestOutput::jsonAndTerminalLines() {
     QCOMPARE(lines[1].split('\t').size(), 16);
     QVERIFY(!tab.out.contains('\x1b') && !tab.out.contains('\r') && !tab.out.contains('\x07'));
     QVERIFY2(lines[1].endsWith("\tline break\t<U+202E>fdp.exe<U+202C>"), lines[1]);
+}
+
+// Cells another program stored: formula starts a spreadsheet still runs (full-width signs, a pipe,
+// a no-break or zero-width blank before the sign) and bytes that are not UTF-8 (a lone 0x9B, half
+// of a surrogate pair, a cut sequence). Every list but the raw CSV is valid UTF-8, with U+FFFD for
+// each broken sequence; the CSV neutralises the look-alikes as it does their ASCII signs.
+void TestOutput::lookAlikeFormulasAndBrokenBytes() {
+    QTemporaryDir home;
+    const QString file = home.filePath(QStringLiteral("KYTDscMgr.db"));
+    writeRegister(file, QStringList(13, QStringLiteral("x")));
+    const QList<QByteArray> names = {"\xef\xbc\x9dSUM(A1)", // full-width equals
+                                     "\xef\xbc\x8b"
+                                     "cmd", // full-width plus
+                                     "|calc",
+                                     "\xc2\xa0=1+1",         // no-break space
+                                     "\xe2\x80\x8b@SUM(A1)", // zero-width space
+                                     "\xe2\x80\x8b-cmd",
+                                     "\xc2\xa0+91 98765 43210", // a number stays as it is
+                                     "\xc3\x89mile = 2",        // no sign first: as it is
+                                     "A\x9b"
+                                     "B", // a lone continuation byte
+                                     "C\xed\xa0\x80"
+                                     "D",      // half of a surrogate pair
+                                     "E\xc3"}; // a cut sequence at the end
+    {
+        QString why;
+        auto db = kyt::Db::open(*kyt::DbAddress::parse(QStringLiteral("sqlite:") + file, &why), &why);
+        QVERIFY2(db, qPrintable(why));
+        for (int i = 0; i < names.size(); ++i)
+            db->execute(QStringLiteral("Insert Into DscStore (SrNo, Nm, DtFrom, DtTo) Values (%1, "
+                                       "Cast(X'%2' As Text), '2030-01-%3 00:00:00', '2031-01-01 00:00:00')")
+                            .arg(i + 10)
+                            .arg(QString::fromLatin1(names[i].toHex()))
+                            .arg(i + 10));
+    }
+    const QStringList where = {QStringLiteral("--folder"), home.path()};
+    // The name is the second cell; rows 1 and 2 are writeRegister's.
+    auto nameCells = [&](const QByteArray& csv) {
+        QList<QByteArray> cells;
+        for (const QByteArray& line : csv.split('\n').mid(3))
+            if (!line.isEmpty())
+                cells << line.split(',').value(1);
+        return cells;
+    };
+    const Run csv = dscmgr(QStringList{"list", "--csv", "--no-bom"} + where, home.path());
+    QCOMPARE(csv.status, 0);
+    QVERIFY(QUtf8StringView(csv.out).isValidUtf8());
+    const QList<QByteArray> cells = nameCells(csv.out);
+    QCOMPARE(cells.size(), names.size());
+    for (int i = 0; i < 6; ++i)
+        QCOMPARE(cells[i], "'" + names[i]);
+    QCOMPARE(cells[6], names[6]);
+    QCOMPARE(cells[7], names[7]);
+    QCOMPARE(cells[8], "A\xef\xbf\xbd"
+                       "B");
+    QVERIFY2(cells[9].startsWith("C\xef\xbf\xbd") && cells[9].endsWith("\xef\xbf\xbd"
+                                                                       "D"),
+             cells[9]);
+    QCOMPARE(cells[10], "E\xef\xbf\xbd");
+    // Only the raw CSV writes what is stored.
+    const Run raw = dscmgr(QStringList{"list", "--csv-raw", "--no-bom"} + where, home.path());
+    QCOMPARE(nameCells(raw.out), names);
+
+    const Run json = dscmgr(QStringList{"list", "--json"} + where, home.path());
+    QVERIFY(QUtf8StringView(json.out).isValidUtf8());
+    QJsonParseError error;
+    const QJsonArray rows = QJsonDocument::fromJson(json.out, &error).array();
+    QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(error.errorString()));
+    QCOMPARE(rows.size(), names.size() + 2);
+    QCOMPARE(rows[10].toObject().value(QStringLiteral("Certificate Name")).toString(), QStringLiteral("A\uFFFDB"));
+    const Run tab = dscmgr(QStringList{"list"} + where, home.path());
+    QVERIFY(QUtf8StringView(tab.out).isValidUtf8());
+    QVERIFY(tab.out.contains("\nA\xef\xbf\xbd"
+                             "B\t") ||
+            tab.out.contains("\tA\xef\xbf\xbd"
+                             "B\t"));
 }
 
 void TestOutput::bidiControlsAreShownNotObeyed() {

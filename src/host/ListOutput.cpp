@@ -1,5 +1,6 @@
 #include "host/ListOutput.h"
 
+#include "platform/CsvCell.h"
 #include "platform/ShownText.h"
 
 #include <QFileDevice>
@@ -8,29 +9,6 @@
 #include <vector>
 
 namespace {
-bool isControl(char16_t c) {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
-}
-
-// A spreadsheet runs a cell starting with "=", "@", TAB or CR as a formula, and one starting with
-// "+" or "-" too unless it is a number: telephone numbers ("+91 98765 43210") and negative numbers
-// stay as they are.
-bool looksLikeFormula(const QString& text) {
-    if (text.isEmpty())
-        return false;
-    const char16_t first = text[0].unicode();
-    if (first == u'=' || first == u'@' || first == u'\t' || first == u'\r')
-        return true;
-    if (first != u'+' && first != u'-')
-        return false;
-    for (qsizetype i = 1; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (!((c >= u'0' && c <= u'9') || c == u' ' || c == u'-' || c == u'.' || c == u'(' || c == u')'))
-            return true;
-    }
-    return false;
-}
-
 // What a cell's bytes hold that an output may have to change, found in one pass over the bytes:
 // a cell without any of it, nearly every cell, is copied as it is; the rest go through the text
 // rules.
@@ -38,13 +16,17 @@ enum : uchar {
     kControl = 1,    // ASCII controls, and the lead bytes of the C1 (0xC2) and bidirectional (0xE2) controls
     kCsvQuote = 2,   // "," or a quote
     kJsonEscape = 4, // a quote or a backslash
+    kNonAscii = 8,   // any byte of a character beyond ASCII, which may not be valid UTF-8
 };
 
 constexpr std::array<uchar, 256> byteFlags() {
     std::array<uchar, 256> flags{};
     for (int c = 0; c < 0x20; ++c)
         flags[size_t(c)] = kControl;
-    flags[0x7F] = flags[0xC2] = flags[0xE2] = kControl;
+    for (int c = 0x80; c < 0x100; ++c)
+        flags[size_t(c)] = kNonAscii;
+    flags[0x7F] = kControl;
+    flags[0xC2] = flags[0xE2] = kControl | kNonAscii;
     flags[size_t(',')] = kCsvQuote;
     flags[size_t('"')] = kCsvQuote | kJsonEscape;
     flags[size_t('\\')] = kJsonEscape;
@@ -57,6 +39,38 @@ uchar flagsOf(QByteArrayView cell) {
     for (const char c : cell)
         found |= kByteFlags[uchar(c)];
     return found;
+}
+
+// The cell as valid UTF-8: a cell another program stored with invalid sequences (or halves of
+// surrogate pairs) gets U+FFFD for each, in `repaired`.
+QByteArrayView validUtf8(QByteArrayView cell, uchar flags, QByteArray& repaired) {
+    if (!(flags & kNonAscii) || cell.isValidUtf8())
+        return cell;
+    repaired = QString::fromUtf8(cell).toUtf8();
+    return repaired;
+}
+
+// A cell's first byte after which a spreadsheet may run it: a formula sign, "|", a blank, or the
+// lead byte of a no-break, zero-width or full-width one.
+bool mayStartFormula(QByteArrayView cell) {
+    if (cell.isEmpty())
+        return false;
+    switch (uchar(cell[0])) {
+    case '=':
+    case '@':
+    case '+':
+    case '-':
+    case '|':
+    case ' ':
+    case 0xC2:
+    case 0xE1:
+    case 0xE2:
+    case 0xE3:
+    case 0xEF:
+        return true;
+    default:
+        return false;
+    }
 }
 
 } // namespace
@@ -103,33 +117,30 @@ void TabOutput::begin(const QStringList& headings) {
 }
 
 void TabOutput::row(std::span<const QByteArrayView> cells) {
+    QByteArray repaired;
     for (size_t i = 0; i < cells.size(); ++i) {
         if (i > 0)
             add('\t');
-        if (flagsOf(cells[i]) & kControl)
+        const uchar flags = flagsOf(cells[i]);
+        if (flags & kControl)
             add(shown::terminalCell(QString::fromUtf8(cells[i])).toUtf8());
         else
-            add(cells[i]);
+            add(validUtf8(cells[i], flags, repaired));
     }
     add('\n');
 }
 
 QString CsvOutput::field(const QString& text, bool raw) {
-    QString cell = text;
-    if (!raw) {
-        for (qsizetype i = 0; i < cell.size(); ++i) {
-            const char16_t c = cell[i].unicode();
-            if (isControl(c) && c != u'\t' && c != u'\r' && c != u'\n')
-                cell[i] = QLatin1Char(' ');
-        }
-        if (looksLikeFormula(cell))
-            cell.prepend(QLatin1Char('\''));
-    }
-    if (!cell.contains(QLatin1Char(',')) && !cell.contains(QLatin1Char('"')) && !cell.contains(QLatin1Char('\n')) &&
-        !cell.contains(QLatin1Char('\r')))
-        return cell;
-    cell.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + cell + QLatin1Char('"');
+    return csvcell::field(text, raw);
+}
+
+// A raw cell quoted as CSV needs, its bytes kept as stored (a quote is doubled).
+QByteArray CsvOutput::rawField(QByteArrayView cell) {
+    if (!(flagsOf(cell) & kCsvQuote) && !cell.contains('\n') && !cell.contains('\r'))
+        return cell.toByteArray();
+    QByteArray quoted = cell.toByteArray();
+    quoted.replace('"', "\"\"");
+    return '"' + quoted + '"';
 }
 
 void CsvOutput::begin(const QStringList& headings) {
@@ -139,16 +150,19 @@ void CsvOutput::begin(const QStringList& headings) {
 }
 
 void CsvOutput::row(std::span<const QByteArrayView> cells) {
+    QByteArray repaired;
     for (size_t i = 0; i < cells.size(); ++i) {
         if (i > 0)
             add(',');
-        const QByteArrayView cell = cells[i];
-        // Plain text goes as it is: no quote, comma or control, nothing a formula starts with.
-        const bool formulaStart =
-            !cell.isEmpty() && (cell[0] == '=' || cell[0] == '@' || cell[0] == '+' || cell[0] == '-');
-        const bool plain = !(flagsOf(cell) & (kControl | kCsvQuote)) && (raw_ || !formulaStart);
+        const uchar flags = flagsOf(cells[i]);
+        // Only the raw list writes the stored bytes, valid UTF-8 or not.
+        const QByteArrayView cell = raw_ ? cells[i] : validUtf8(cells[i], flags, repaired);
+        // Plain text goes as it is: no quote, comma or control, nothing a formula may start with.
+        const bool plain = !(flags & (kControl | kCsvQuote)) && (raw_ || !mayStartFormula(cell));
         if (plain)
             add(cell);
+        else if (raw_)
+            add(rawField(cell));
         else
             add(field(QString::fromUtf8(cell), raw_).toUtf8());
     }
@@ -187,14 +201,16 @@ void JsonOutput::begin(const QStringList& headings) {
 }
 
 void JsonOutput::row(std::span<const QByteArrayView> cells) {
+    QByteArray repaired;
     add(first_ ? "\n{" : ",\n{");
     first_ = false;
     for (size_t i = 0; i < cells.size(); ++i) {
         if (i > 0)
             add(',');
         add(keys_.value(qsizetype(i)));
-        const QByteArrayView cell = cells[i];
-        if (!(flagsOf(cell) & (kControl | kJsonEscape))) {
+        const uchar flags = flagsOf(cells[i]);
+        const QByteArrayView cell = validUtf8(cells[i], flags, repaired);
+        if (!(flags & (kControl | kJsonEscape))) {
             add('"');
             add(cell);
             add('"');

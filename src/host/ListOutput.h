@@ -44,8 +44,8 @@ private:
     bool failed_ = false;
 };
 
-// A heading line and one line per row, TAB-separated; each cell on one line and harmless on a
-// terminal (see shown::terminalCell).
+// A heading line and one line per row, TAB-separated; each cell on one line, valid UTF-8 and
+// harmless on a terminal (see shown::terminalCell).
 class TabOutput : public ListOutput {
 public:
     using ListOutput::ListOutput;
@@ -56,8 +56,8 @@ public:
 
 // CSV (RFC 4180: comma-separated, fields with a comma, quote or line break quoted with quotes
 // doubled, CRLF line ends), after a UTF-8 byte-order mark unless `bom` is false. Unless `raw`, a
-// cell a spreadsheet would take for a formula gets a leading "'", and control characters other
-// than TAB, CR and LF become blanks.
+// cell a spreadsheet would take for a formula gets a leading "'", control characters other than
+// TAB, CR and LF become blanks, and invalid UTF-8 becomes U+FFFD; `raw` writes the stored bytes.
 class CsvOutput : public ListOutput {
 public:
     CsvOutput(QTextStream& out, bool raw, bool bom) : ListOutput(out), raw_(raw), bom_(bom) {}
@@ -65,14 +65,17 @@ public:
     void begin(const QStringList& headings) override;
     void row(std::span<const QByteArrayView> cells) override;
 
-    // One cell as written: neutralised unless raw, then quoted when needed.
+    // One cell as written: neutralised unless raw, then quoted when needed (see csvcell::field).
     static QString field(const QString& text, bool raw);
 
 private:
+    static QByteArray rawField(QByteArrayView cell);
+
     bool raw_, bom_;
 };
 
-// A JSON array of objects keyed by the headings, every value a string, UTF-8.
+// A JSON array of objects keyed by the headings, every value a string, valid UTF-8 (an invalid
+// sequence stored by another program becomes U+FFFD).
 class JsonOutput : public ListOutput {
 public:
     using ListOutput::ListOutput;
