@@ -11,7 +11,8 @@
 // connection of its own made for the read, so that a slow or silent server never holds the window
 // up. One read runs at a time; a request made meanwhile is carried out once that read ends, with the
 // latest values. A read still under way when this object goes is left to end on its own and its
-// result is dropped.
+// result is dropped. What is read is countRegister's struct: a figure added there (and filled in the
+// same pass) reaches the window by the same way.
 class BackgroundCounts : public QObject {
     Q_OBJECT
 public:
