@@ -14,6 +14,7 @@
 #include <memory>
 #include <openssl/evp.h>
 #include <openssl/x509.h>
+#include <QHeaderView>
 #include <QPointer>
 #include <QtTest>
 #include <stdexcept>
