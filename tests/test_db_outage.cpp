@@ -149,6 +149,7 @@ void TestDbOutage::hostWindowNeverWaitsForTheCounts() {
     QWidget elsewhere;
     const auto activate = [](QWidget& w) {
         w.show();
+        w.activateWindow();
         QApplication::setActiveWindow(&w);
         QVERIFY(QTest::qWaitForWindowActive(&w));
     };
