@@ -225,20 +225,21 @@ int ReportLayout::lineCount(const QString& text, const Fonts& fonts, bool bold, 
     layout.endLayout();
     // A text longer than a page keeps where its lines start, for the pages it continues on.
     if (lines > int(bodyHeight_ / fonts.lineHeight))
-        lineStarts(text, fonts, bold, width);
+        wrapped(text, fonts, bold, width);
     return std::max(lines, 1);
 }
 
-const std::vector<int>& ReportLayout::lineStarts(const QString& text, const Fonts& fonts, bool bold,
-                                                 double width) const {
-    for (const LineStarts& known : lineStarts_)
-        if (std::abs(known.width - width) < 1e-6 && known.bold == bold && known.fonts == &fonts && known.text == text)
-            return known.starts;
+const ReportLayout::WrappedText& ReportLayout::wrapped(const QString& text, const Fonts& fonts, bool bold,
+                                                       double width) const {
+    for (const WrappedText& known : wrapped_)
+        if (std::abs(known.width - width) < 1e-6 && known.bold == bold && known.fonts == &fonts &&
+            (known.text.isSharedWith(text) || known.text == text))
+            return known;
     // Reports rarely hold more than a few such texts; a report of many starts the list again.
-    if (lineStarts_.size() >= 64)
-        lineStarts_.clear();
-    LineStarts entry{text, &fonts, bold, width, {}};
-    QTextLayout layout(breakable(text), fonts.font(bold), measuring_.get());
+    if (wrapped_.size() >= 64)
+        wrapped_.clear();
+    WrappedText entry{text, &fonts, bold, width, breakable(text), {}};
+    QTextLayout layout(entry.broken, fonts.font(bold), measuring_.get());
     layout.setTextOption(wrapping());
     layout.beginLayout();
     for (;;) {
@@ -249,8 +250,8 @@ const std::vector<int>& ReportLayout::lineStarts(const QString& text, const Font
         entry.starts.push_back(line.textStart());
     }
     layout.endLayout();
-    lineStarts_.push_back(std::move(entry));
-    return lineStarts_.back().starts;
+    wrapped_.push_back(std::move(entry));
+    return wrapped_.back();
 }
 
 double ReportLayout::cellsHeight(const QStringList& texts, const std::vector<bool>* bold, const Geometry& g,
@@ -387,34 +388,34 @@ void ReportLayout::drawText(ReportCanvas& c, const QRectF& box, const QString& t
                             int alignment, bool oneLine, LineRange lines) const {
     if (text.isEmpty() || lines.count <= 0)
         return;
-    const QFont& font = fonts.paintFont(bold, c.dpi());
-    const QFontMetricsF& metrics = fonts.metrics(bold);
-    // A text on one line is drawn at its base line directly: the common case, kept cheap.
-    double advance = 0;
-    if (!oneLine) {
-        const double quick = fonts.quickWidth(text, bold);
-        advance = quick >= 0 && quick <= box.width() ? quick : metrics.horizontalAdvance(text);
-    } else if (alignment != 0) {
-        advance = fonts.width(text, bold);
-    }
-    if (oneLine || advance <= box.width()) {
-        if (lines.first > 0)
-            return; // shown on the row's first page
-        const double x = alignment == 1   ? box.left() + (box.width() - advance) / 2
-                         : alignment == 2 ? box.right() - advance
-                                          : box.left();
-        c.drawText(QPointF(x, box.top() + metrics.ascent()), text, font);
-        return;
-    }
-    QString shown = breakable(text);
+    QString shown;
     if (lines.first > 0) {
-        // The lines from `first` on, wrapped again from the start of the first: the same lines.
-        const std::vector<int>& starts = lineStarts(text, fonts, bold, box.width());
-        if (size_t(lines.first) >= starts.size())
+        // A later page of a continued row: the text's lines from `first` on, wrapped again from the
+        // start of the first of them, which gives the same lines.
+        const WrappedText& w = wrapped(text, fonts, bold, box.width());
+        if (size_t(lines.first) >= w.starts.size())
             return;
         const size_t end = size_t(lines.first) + size_t(lines.count);
-        const qsizetype from = starts[size_t(lines.first)];
-        shown = shown.mid(from, end < starts.size() ? starts[end] - from : -1);
+        const qsizetype from = w.starts[size_t(lines.first)];
+        shown = w.broken.mid(from, end < w.starts.size() ? w.starts[end] - from : -1);
+    } else {
+        const QFontMetricsF& metrics = fonts.metrics(bold);
+        // A text on one line is drawn at its base line directly: the common case, kept cheap.
+        double advance = 0;
+        if (!oneLine) {
+            const double quick = fonts.quickWidth(text, bold);
+            advance = quick >= 0 && quick <= box.width() ? quick : metrics.horizontalAdvance(text);
+        } else if (alignment != 0) {
+            advance = fonts.width(text, bold);
+        }
+        if (oneLine || advance <= box.width()) {
+            const double x = alignment == 1   ? box.left() + (box.width() - advance) / 2
+                             : alignment == 2 ? box.right() - advance
+                                              : box.left();
+            c.drawText(QPointF(x, box.top() + metrics.ascent()), text, fonts.paintFont(bold, c.dpi()));
+            return;
+        }
+        shown = breakable(text);
     }
     QTextLayout layout(shown, fonts.font(bold), measuring_.get());
     layout.setTextOption(wrapping(horizontal(alignment)));

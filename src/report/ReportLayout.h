@@ -96,9 +96,17 @@ private:
     Fonts makeFonts(int lineCharacters, double scale = 1.0) const;
     Geometry geometry(const std::vector<int>& widths, bool condensed) const;
     int lineCount(const QString& text, const Fonts& fonts, bool bold, double width) const;
-    // Where each wrapped line of a text starts in its breakable form; kept for texts longer than a
-    // page, whose later lines are drawn on later pages.
-    const std::vector<int>& lineStarts(const QString& text, const Fonts& fonts, bool bold, double width) const;
+    // A text wrapped to a width: its breakable form and where each line starts in it. Kept for
+    // texts longer than a page, whose later lines are drawn on later pages.
+    struct WrappedText {
+        QString text;
+        const Fonts* fonts;
+        bool bold;
+        double width;
+        QString broken;
+        std::vector<int> starts;
+    };
+    const WrappedText& wrapped(const QString& text, const Fonts& fonts, bool bold, double width) const;
     double cellsHeight(const QStringList& texts, const std::vector<bool>* bold, const Geometry& g,
                        const Fonts& fonts) const;
     const TableLook& tableLook(size_t block) const;
@@ -137,14 +145,7 @@ private:
     Fonts normal_, condensed_;
     mutable std::vector<std::unique_ptr<TableLook>> tableLooks_; // per block, made on first use
     mutable std::vector<float> heights_;                         // per unit laid out
-    struct LineStarts {
-        QString text;
-        const Fonts* fonts;
-        bool bold;
-        double width;
-        std::vector<int> starts;
-    };
-    mutable std::vector<LineStarts> lineStarts_;
+    mutable std::vector<WrappedText> wrapped_;
     std::vector<Position> pageStarts_;
     Position next_;
     double y_ = 0;
