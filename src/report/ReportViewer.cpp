@@ -1,5 +1,6 @@
 #include "report/ReportViewer.h"
 
+#include "platform/ReplacingFile.h"
 #include "report/PdfReport.h"
 #include "report/ReportLayout.h"
 #include "report/ReportPreview.h"
@@ -8,7 +9,6 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
-#include <QSaveFile>
 
 namespace {
 std::vector<int> integers(const QVariant& list) {
@@ -37,26 +37,31 @@ QPageLayout defaultPageLayout() {
 
 const QString kCreator = QStringLiteral("KYTDscMgr");
 
+// The file is written into a new file beside it and renamed into place; `why` goes on from "it".
+QString cannotWrite(const QString& file, const QString& why) {
+    return QStringLiteral("Cannot write %1: it %2.").arg(file, why);
+}
+
 // Writes the PDF through the toolkit's own writer: slower, for fonts the report's writer cannot
 // embed.
 QString writeThroughToolkit(const std::shared_ptr<const ReportDocument>& document, const QString& file,
                             const QPageLayout& page, int firstPage, int lastPage) {
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly))
-        return QStringLiteral("Cannot write %1: %2").arg(file, out.errorString());
+    kyt::ReplacingFile out(file);
+    if (!out.open())
+        return cannotWrite(file, out.why());
     {
-        QPdfWriter writer(&out);
+        QPdfWriter writer(&out.device());
         writer.setPageLayout(page);
         writer.setResolution(ReportLayout::kLayoutDpi);
         writer.setTitle(QFileInfo(file).completeBaseName());
         writer.setCreator(kCreator);
         if (!paintReport(document, writer, firstPage, lastPage)) {
-            out.cancelWriting();
+            out.cancel();
             return QStringLiteral("Cannot write %1: the PDF could not be started.").arg(file);
         }
     }
     if (!out.commit())
-        return QStringLiteral("Cannot write %1: %2").arg(file, out.errorString());
+        return cannotWrite(file, out.why());
     return {};
 }
 } // namespace
@@ -114,17 +119,17 @@ QString ReportViewer::writePdf(const std::shared_ptr<const ReportDocument>& docu
     // The general writer on request: to compare pages, or should the report's own writer fail.
     const bool general = qEnvironmentVariable("KYT_PDF_WRITER") == QLatin1String("toolkit");
     if (!general) {
-        QSaveFile out(file);
-        if (!out.open(QIODevice::WriteOnly))
-            return QStringLiteral("Cannot write %1: %2").arg(file, out.errorString());
-        const PdfOutcome outcome =
-            writeReportPdf(document, page, QFileInfo(file).completeBaseName(), kCreator, out, firstPage, lastPage);
+        kyt::ReplacingFile out(file);
+        if (!out.open())
+            return cannotWrite(file, out.why());
+        const PdfOutcome outcome = writeReportPdf(document, page, QFileInfo(file).completeBaseName(), kCreator,
+                                                  out.device(), firstPage, lastPage);
         if (outcome != PdfOutcome::Unsupported) {
             if (!out.commit())
-                return QStringLiteral("Cannot write %1: %2").arg(file, out.errorString());
+                return cannotWrite(file, out.why());
             return {};
         }
-        out.cancelWriting();
+        out.cancel();
     }
     if (note)
         *note = general ? QStringLiteral("The PDF was written by the slower general writer, as KYT_PDF_WRITER asks.")
