@@ -6,8 +6,16 @@
 #include "reminders/ReminderRun.h"
 #include "reminders/ReminderSettings.h"
 
+#include "platform/ShownText.h"
+
 #include <QCoreApplication>
+#include <QFile>
 #include <QSysInfo>
+#include <sys/stat.h>
+
+namespace {
+constexpr qint64 kLargestReadFile = 1 << 20;
+} // namespace
 
 RemindCommand::RemindCommand()
     : SessionCommand(
@@ -18,7 +26,10 @@ RemindCommand::RemindCommand()
            {QStringLiteral("remind e-mails each holder whose certificate expires within a step of days (section\n"
                            "Reminders of Confg.ini), once per certificate and step. The SMTP password comes from\n"
                            "--password-file, the environment variable KYT_SMTP_PASSWORD or a question on the\n"
-                           "terminal, never from the command line.\n")}}) {}
+                           "terminal, never from the command line.\n"
+                           "Exit status: 0 every due reminder was delivered (holders without a usable address are\n"
+                           "listed, not failed); 1 a reminder or the summary could not be delivered; 2 nothing\n"
+                           "could be done (settings, password, mail server or register unusable).\n")}}) {}
 
 QList<CommandOption> RemindCommand::options() const {
     const CommandOption days{QCommandLineOption(QStringLiteral("days"),
@@ -53,6 +64,34 @@ QList<CommandOption> RemindCommand::options() const {
                password};
 }
 
+namespace {
+// Why a file the run reads cannot be used, or empty. Only a regular file of sensible size is read:
+// a FIFO would hang the run and a device would never end.
+QString unreadableFile(const QString& path, const QString& what) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("The %1 %2 is not a regular file (%3); nothing was sent.")
+            .arg(what, shown::terminalCell(path),
+                 QLatin1String(S_ISFIFO(st.st_mode)  ? "a FIFO"
+                               : S_ISCHR(st.st_mode) ? "a character device"
+                               : S_ISBLK(st.st_mode) ? "a block device"
+                               : S_ISDIR(st.st_mode) ? "a folder"
+                                                     : "a special file"));
+    if (st.st_size > kLargestReadFile)
+        return QStringLiteral("The %1 %2 is larger than %3 bytes; nothing was sent.")
+            .arg(what, shown::terminalCell(path))
+            .arg(kLargestReadFile);
+    return {};
+}
+
+bool readableByOthers(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && (st.st_mode & S_IROTH);
+}
+} // namespace
+
 int RemindCommand::runIn(HostSession& session, Console& console) const {
     QTextStream& out = console.out;
     QTextStream& err = console.err;
@@ -60,12 +99,31 @@ int RemindCommand::runIn(HostSession& session, Console& console) const {
     ClsMain& component = *session.component();
     component.DocPath = session.folder();
     component.LogFlNm = options.log;
+    auto fail = [&](const QString& why) {
+        err << "dscmgr: " << shown::terminalCell(why) << '\n';
+        err.flush();
+        return 2;
+    };
 
     ReminderRun::Options run;
     run.steps = options.remindSteps;
     run.dryRun = options.dryRun;
     run.summaryTo = options.summaryTo;
     run.desk = QStringLiteral("%1:%2").arg(QSysInfo::machineHostName()).arg(QCoreApplication::applicationPid());
+
+    // The files are looked at before they are opened; the run then checks everything else before it
+    // claims a reminder.
+    if (const QString why = unreadableFile(component.settingsFile(), QStringLiteral("settings file")); !why.isEmpty())
+        return fail(why);
+    if (!options.dryRun && !options.passwordFile.isEmpty()) {
+        if (const QString why = unreadableFile(options.passwordFile, QStringLiteral("password file")); !why.isEmpty())
+            return fail(why);
+        if (readableByOthers(options.passwordFile)) {
+            err << "dscmgr: warning: the password file " << shown::terminalCell(options.passwordFile)
+                << " can be read by every user of this computer (chmod 600 it)\n";
+            err.flush();
+        }
+    }
 
     const QDateTime now = component.services().clock->now();
     const ReminderSettings settings = ReminderSettings::load(component.settingsFile());
@@ -81,21 +139,16 @@ int RemindCommand::runIn(HostSession& session, Console& console) const {
         out << line << '\n';
         out.flush();
     });
-    const bool worked = outcome.sent + outcome.skipped + outcome.failed > 0;
-    if (worked || outcome.stopped.isEmpty()) {
+    if (!outcome.lines.isEmpty() || outcome.stopped.isEmpty()) {
         out << outcome.summaryLine() << '\n';
         out.flush();
     }
-    if (!outcome.stopped.isEmpty()) {
-        err << "dscmgr: " << outcome.stopped << '\n';
+    if (!outcome.stopped.isEmpty())
+        return fail(outcome.stopped);
+    if (!outcome.historyFault.isEmpty()) {
+        err << "dscmgr: this run could not be kept in the history of runs: "
+            << shown::terminalCell(outcome.historyFault) << '\n';
         err.flush();
-    }
-    if (!options.dryRun && (worked || !outcome.stopped.isEmpty()) &&
-        !ReminderRun::saveLastRun(session.folder(), outcome, now)) {
-        err << "dscmgr: the summary of this run could not be written to " << ReminderRun::lastRunFile(session.folder())
-            << '\n';
-        err.flush();
-        return qMax(outcome.exitStatus(), 1);
     }
     return outcome.exitStatus();
 }

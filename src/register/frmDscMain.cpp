@@ -273,6 +273,7 @@ void frmDscMain::buildEntryFrame() {
     for (QPushButton* b : {cmdAddrProof, cmdAddrProofC, cmdAddrProofV})
         addrButtons->addWidget(b);
     g->addLayout(addrButtons, r, 4, 1, 2, Qt::AlignLeft);
+    addLastRemindedRow(g, ++r);
     g->setColumnStretch(1, 1);
     g->setColumnStretch(3, 1);
 
