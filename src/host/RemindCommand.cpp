@@ -3,19 +3,15 @@
 #include "host/HostSession.h"
 #include "host/PasswordSource.h"
 #include "host/SharedOptions.h"
+#include "platform/RegularFile.h"
+#include "platform/ShownText.h"
 #include "reminders/ReminderRun.h"
 #include "reminders/ReminderSettings.h"
-
-#include "platform/ShownText.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QSysInfo>
 #include <sys/stat.h>
-
-namespace {
-constexpr qint64 kLargestReadFile = 1 << 20;
-} // namespace
 
 RemindCommand::RemindCommand()
     : SessionCommand(
@@ -65,27 +61,6 @@ QList<CommandOption> RemindCommand::options() const {
 }
 
 namespace {
-// Why a file the run reads cannot be used, or empty. Only a regular file of sensible size is read:
-// a FIFO would hang the run and a device would never end.
-QString unreadableFile(const QString& path, const QString& what) {
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return {};
-    if (!S_ISREG(st.st_mode))
-        return QStringLiteral("The %1 %2 is not a regular file (%3); nothing was sent.")
-            .arg(what, shown::terminalCell(path),
-                 QLatin1String(S_ISFIFO(st.st_mode)  ? "a FIFO"
-                               : S_ISCHR(st.st_mode) ? "a character device"
-                               : S_ISBLK(st.st_mode) ? "a block device"
-                               : S_ISDIR(st.st_mode) ? "a folder"
-                                                     : "a special file"));
-    if (st.st_size > kLargestReadFile)
-        return QStringLiteral("The %1 %2 is larger than %3 bytes; nothing was sent.")
-            .arg(what, shown::terminalCell(path))
-            .arg(kLargestReadFile);
-    return {};
-}
-
 bool readableByOthers(const QString& path) {
     struct stat st {};
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 && (st.st_mode & S_IROTH);
@@ -111,18 +86,14 @@ int RemindCommand::runIn(HostSession& session, Console& console) const {
     run.summaryTo = options.summaryTo;
     run.desk = QStringLiteral("%1:%2").arg(QSysInfo::machineHostName()).arg(QCoreApplication::applicationPid());
 
-    // The files are looked at before they are opened; the run then checks everything else before it
-    // claims a reminder.
-    if (const QString why = unreadableFile(component.settingsFile(), QStringLiteral("settings file")); !why.isEmpty())
-        return fail(why);
-    if (!options.dryRun && !options.passwordFile.isEmpty()) {
-        if (const QString why = unreadableFile(options.passwordFile, QStringLiteral("password file")); !why.isEmpty())
-            return fail(why);
-        if (readableByOthers(options.passwordFile)) {
-            err << "dscmgr: warning: the password file " << shown::terminalCell(options.passwordFile)
-                << " can be read by every user of this computer (chmod 600 it)\n";
-            err.flush();
-        }
+    // The session refused a settings file that is no regular file; the password file is refused
+    // the same way when it is read, before anything is claimed. A file others may read is used,
+    // with a word.
+    if (!options.dryRun && !options.passwordFile.isEmpty() && kyt::whyNotRegularFile(options.passwordFile).isEmpty() &&
+        readableByOthers(options.passwordFile)) {
+        err << "dscmgr: warning: the password file " << shown::terminalCell(options.passwordFile)
+            << " can be read by every user of this computer (chmod 600 it)\n";
+        err.flush();
     }
 
     const QDateTime now = component.services().clock->now();
