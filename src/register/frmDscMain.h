@@ -122,7 +122,7 @@ public:
     // --- Type lists (frmDscMain_TypeLists.cpp) ---
     void LoadLists();
     // frmDscMain_LastReminded.cpp
-    void addLastRemindedRow(class QGridLayout* grid, int row);
+    void addLastRemindedLabel(class QGridLayout* grid, int row, int column);
     void showLastReminded(int row);
 
     // --- Entry controls: focus, Enter, checks on leaving (frmDscMain_EntryFields.cpp) ---

@@ -65,9 +65,12 @@ QString databaseNowPrecise(const kyt::Db& db) {
     return QStringLiteral("strftime('%Y-%m-%d %H:%M:%f', 'now')");
 }
 
+QString LastReminder::stepText() const {
+    return step < 0 ? QStringLiteral("after expiry") : QStringLiteral("%1-day step").arg(step);
+}
+
 QString LastReminder::describe() const {
-    const QString what = step < 0 ? QStringLiteral("after expiry") : QStringLiteral("%1-day step").arg(step);
-    return QStringLiteral("%1 UTC, %2").arg(sentAt, what);
+    return QStringLiteral("%1 UTC, %2").arg(sentAt, stepText());
 }
 
 namespace {

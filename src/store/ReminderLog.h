@@ -31,10 +31,11 @@ QString databaseNow(const kyt::Db& db, int secondsAhead = 0);
 QString databaseNowPrecise(const kyt::Db& db);
 
 struct LastReminder {
-    QString sentAt; // "DD/MM/YYYY HH:MM" in UTC
-    int step = 0;   // days before expiry; -1 once expired
-    QString zone;   // the time zone the step was decided in
-    QString describe() const;
+    QString sentAt;           // "DD/MM/YYYY HH:MM" in UTC
+    int step = 0;             // days before expiry; -1 once expired
+    QString zone;             // the time zone the step was decided in
+    QString describe() const; // "05/12/2026 09:00 UTC, 7-day step"
+    QString stepText() const; // "7-day step" or "after expiry"
 };
 // When the record's certificate was last reminded of, if ever; none also when the log does not
 // exist yet or cannot be read.
