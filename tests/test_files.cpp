@@ -7,7 +7,7 @@
 #include "platform/ProfileFile.h"
 #include "platform/RegularFile.h"
 #include "platform/ReplacingFile.h"
-#include "store/DocumentFiles.h"
+#include "support/RegisterWindowHarness.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -76,7 +76,8 @@ private slots:
     void readsOnlyRegularFilesWithABound();
     void replacesThroughANewFile();
     void sharedFolderKeepsOthersFiles();
-    void settingsAndDocumentsLeaveSpecialFilesAlone();
+    void settingsLeaveSpecialFilesAlone();
+    void proofDocumentsOnlyFromAndToRegularFiles();
     void reportRefusesWhatIsNoRegularFile();
     void specialInputsAreNamedNotWaitedOn();
 };
@@ -170,7 +171,7 @@ void TestFiles::sharedFolderKeepsOthersFiles() {
     QCOMPARE(entries(shared), (QStringList{QStringLiteral("mine"), QStringLiteral("theirs")}));
 }
 
-void TestFiles::settingsAndDocumentsLeaveSpecialFilesAlone() {
+void TestFiles::settingsLeaveSpecialFilesAlone() {
     testsupport::ComponentFixture fx;
     fx.attach();
     const QString settings = fx.folder + QStringLiteral("/Confg.ini");
@@ -185,28 +186,35 @@ void TestFiles::settingsAndDocumentsLeaveSpecialFilesAlone() {
     QVERIFY(isFifo(settings));
     QVERIFY(
         !kyt::ProfileFile(settings).write(QStringLiteral("Settings"), QStringLiteral("DSCAuto"), QStringLiteral("1")));
+}
 
-    // A proof document is copied only from a regular file, and never into a pipe.
-    const QString pipe = fx.folder + QStringLiteral("/scan.pdf");
+void TestFiles::proofDocumentsOnlyFromAndToRegularFiles() {
+    regtest::RegisterWindow h;
+    h.open();
+    const QString pipe = h.fx.folder + QStringLiteral("/picked/scan.pdf");
+    QDir().mkpath(h.fx.folder + QStringLiteral("/picked"));
     makeFifo(pipe);
-    const QString target = fx.folder + QStringLiteral("/copy.pdf");
-    try {
-        DocumentFiles::copyOver(pipe, target);
-        QFAIL("a pipe was copied");
-    } catch (const kyt::Error& e) {
-        QVERIFY2(e.record().description.contains(QStringLiteral("is a named pipe")),
-                 qPrintable(e.record().description));
-    }
-    QVERIFY(!QFileInfo::exists(target));
-    testsupport::writeFile(fx.folder + QStringLiteral("/real.pdf"), "%PDF");
-    try {
-        DocumentFiles::copyOver(fx.folder + QStringLiteral("/real.pdf"), pipe);
-        QFAIL("a document was written into a pipe");
-    } catch (const kyt::Error& e) {
-        QVERIFY2(e.record().description.contains(QStringLiteral("is a named pipe")),
-                 qPrintable(e.record().description));
-    }
-    QVERIFY(isFifo(pipe));
+    h.click(h.w->cmdadd);
+    h.fill(QStringLiteral("Holder"));
+    h.choose(regtest::Kind::Id, pipe);
+    h.click(h.w->cmdupdate);
+    // The record is saved; one box says why the document is not.
+    QCOMPARE(h.numbers(), QList<int>{1});
+    QCOMPARE(h.said().size(), 1);
+    QVERIFY2(h.said()[0].contains(pipe + QStringLiteral("] is a named pipe (FIFO), not a regular file")),
+             qPrintable(h.said()[0]));
+    QCOMPARE(entries(h.idDoc(1)), QStringList());
+
+    // A pipe where the stored document should be is not written into, nor replaced.
+    makeFifo(h.idDoc(1, QStringLiteral("pan.pdf")));
+    h.click(h.w->cmdmodify);
+    h.choose(regtest::Kind::Id, h.outsideFile(QStringLiteral("pan.pdf"), "PAN"));
+    h.fx.dialogs->queueYes(); // overwrite
+    h.click(h.w->cmdupdate);
+    QCOMPARE(h.said().size(), 3);
+    QVERIFY2(h.said()[2].contains(QStringLiteral("pan.pdf] is a named pipe (FIFO)")), qPrintable(h.said()[2]));
+    QVERIFY(isFifo(h.idDoc(1, QStringLiteral("pan.pdf"))));
+    QCOMPARE(entries(h.idDoc(1)), QStringList{QStringLiteral("pan.pdf")});
 }
 
 void TestFiles::reportRefusesWhatIsNoRegularFile() {
