@@ -50,6 +50,7 @@ public:
     QPushButton* cmdsettings = nullptr;
     QPushButton* cmdimportbulk = nullptr;
     QPushButton* cmdreminders = nullptr; // opens the renewal reminder settings
+    QLabel* lbllastreminded = nullptr;   // when the shown certificate's holder was last reminded
     std::array<QPushButton*, 3> cmdback{};
     QPushButton* cmdadd = nullptr;
     QPushButton* cmdmodify = nullptr;
@@ -120,6 +121,9 @@ public:
 
     // --- Type lists (frmDscMain_TypeLists.cpp) ---
     void LoadLists();
+    // frmDscMain_LastReminded.cpp
+    void addLastRemindedLabel(class QGridLayout* grid, int row, int column);
+    void showLastReminded(int row);
 
     // --- Entry controls: focus, Enter, checks on leaving (frmDscMain_EntryFields.cpp) ---
     // txtdts(0) and txtdts(1) are MaskedDateBox controls (register/MaskedDateBox.h).
