@@ -299,6 +299,9 @@ ScheduleDialog::ScheduleDialog(std::shared_ptr<ClsMain> cls, QWidget* parent) : 
     lblstate->setWordWrap(true);
     txtcrontab = named(new QPlainTextEdit(this), "txtcrontab");
     txtcrontab->setReadOnly(true);
+    // Wrapped on screen only: a copied line stays one line for the crontab.
+    txtcrontab->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    txtcrontab->setWordWrapMode(QTextOption::WrapAnywhere);
     txtcrontab->setTabChangesFocus(true);
     cmdinstall = kyt::makeButton(QStringLiteral("&Install"), QStringLiteral("cmdinstall"), this);
     cmdremove = kyt::makeButton(QStringLiteral("&Remove"), QStringLiteral("cmdremove"), this);
