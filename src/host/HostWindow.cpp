@@ -1,9 +1,11 @@
 #include "host/HostWindow.h"
 
 #include "component/Module1.h"
+#include "host/ExpiryChart.h"
 #include "host/HostSession.h"
 #include "platform/DbAddress.h"
 #include "register/frmDscMain.h"
+#include "store/ExpiryMonths.h"
 #include "store/RegisterCounts.h"
 
 #include <algorithm>
@@ -72,6 +74,7 @@ HostWindow::HostWindow(HostSession& session) : session_(session), status_(new QL
     cmdall_ = countButton("cmdallcount", page);
     cmdexpired_ = countButton("cmdexpiredcount", page);
     cmdexpiring_ = countButton("cmdexpiringcount", page);
+    chart_ = new ExpiryChart(page);
     lblempty_ = new QLabel(QStringLiteral("The register is empty: open it and press \"Add New\" to enter your first "
                                           "certificate, or choose \"Import certificates…\" to read many at once."),
                            page);
@@ -89,6 +92,10 @@ HostWindow::HostWindow(HostSession& session) : session_(session), status_(new QL
         b->setStyleSheet(QStringLiteral("text-align: left; padding: 4px 10px"));
         counts->addWidget(b);
     }
+    counts->addStretch();
+    auto* overview = new QHBoxLayout;
+    overview->addLayout(counts);
+    overview->addWidget(chart_, 1);
     auto* ways = new QHBoxLayout;
     ways->addWidget(cmdopen_);
     ways->addWidget(cmdimport_);
@@ -97,7 +104,7 @@ HostWindow::HostWindow(HostSession& session) : session_(session), status_(new QL
     layout->setContentsMargins(24, 20, 24, 20);
     layout->setSpacing(12);
     layout->addWidget(lblregister_);
-    layout->addLayout(counts);
+    layout->addLayout(overview, 1);
     layout->addWidget(lblempty_);
     layout->addStretch();
     layout->addLayout(ways);
@@ -108,6 +115,7 @@ HostWindow::HostWindow(HostSession& session) : session_(session), status_(new QL
     connect(cmdexpiring_, &QPushButton::clicked, this, [this] { openRegister(Filter::Expiring); });
     connect(cmdopen_, &QPushButton::clicked, this, [this] { openRegister(); });
     connect(cmdimport_, &QPushButton::clicked, this, &HostWindow::importCertificates);
+    connect(chart_, &ExpiryChart::barClicked, this, &HostWindow::openChartBar);
     // Enter presses the button that has the focus, else the default one, as in a dialog.
     for (int key : {Qt::Key_Return, Qt::Key_Enter})
         connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, this, [this] {
@@ -120,7 +128,7 @@ HostWindow::HostWindow(HostSession& session) : session_(session), status_(new QL
         new QLabel(QStringLiteral("Database: %1").arg(session.db() ? session.db()->driverName() : QString()), this));
     refreshCounts();
     cmdopen_->setFocus();
-    resize(640, 400);
+    resize(900, 440);
     // The host's own window follows the same scale factors as the component's windows.
     // (InitMe stores the same factors again.)
     ClsMain& component = *session.component();
@@ -155,6 +163,21 @@ void HostWindow::refreshCounts() {
     lblempty_->setVisible(empty);
     for (QPushButton* b : {cmdall_, cmdexpired_, cmdexpiring_})
         b->setVisible(!empty);
+    ExpiryMonths months;
+    if (session_.db() && !empty)
+        months = ExpiryMonths::count(*session_.db(), session_.component()->services().clock->now());
+    chart_->setCounts(months);
+    chart_->setVisible(!empty);
+}
+
+void HostWindow::openChartBar(int index) {
+    if (index <= 0) {
+        openRegister(Filter::Expired);
+        return;
+    }
+    openRegister();
+    if (frmDscMain* w = registerWindow())
+        w->ShowSelection(ExpiryMonths::monthSelection(session_.component()->services().clock->now(), index - 1));
 }
 
 frmDscMain* HostWindow::registerWindow() {

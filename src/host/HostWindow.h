@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 
+class ExpiryChart;
 class HostSession;
 class QLabel;
 class QPushButton;
@@ -9,7 +10,8 @@ class frmDscMain;
 
 // The host application's main window, where a user starts the day: which register is open, how
 // many certificates it holds, how many have expired or expire soon (each count opens the register
-// on that filter), and the ways in: open the register, import certificates. It also serves the
+// on that filter), a chart of how many expire in each of the next twelve months (each bar opens the
+// register on its rows), and the ways in: open the register, import certificates. It also serves the
 // "ReloadMenu" operation the register calls when it closes.
 class HostWindow : public QMainWindow {
     Q_OBJECT
@@ -26,6 +28,9 @@ public:
     void importCertificates();
     // Reads the counts again.
     void refreshCounts();
+    // Opens the register on the certificates of one bar of the chart: 0 the expired, 1..12 the
+    // months.
+    void openChartBar(int index);
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -41,6 +46,7 @@ private:
     QPushButton* cmdall_;
     QPushButton* cmdexpired_;
     QPushButton* cmdexpiring_;
+    ExpiryChart* chart_;
     QPushButton* cmdopen_;
     QPushButton* cmdimport_;
     int reloads_ = 0;
