@@ -55,7 +55,7 @@ int main(int argc, char* argv[]) {
               [&] { QTest::keyClick(bar->box(), c.toLatin1()); });
     }
     timed(QStringLiteral("Backspace"), [&] { QTest::keyClick(bar->box(), Qt::Key_Backspace); });
-    timed(QStringLiteral("a number found in no row"), [&] { QTest::keyClicks(bar->box(), QStringLiteral("x")); });
+    timed(QStringLiteral("a text found in no row"), [&] { QTest::keyClicks(bar->box(), QStringLiteral("x")); });
     timed(QStringLiteral("Escape, every row again"), [&] { QTest::keyClick(bar->box(), Qt::Key_Escape); });
     out << "slowest: " << QString::number(slowest, 'f', 1) << " ms (target under 300 ms)\n";
     return 0;

@@ -493,9 +493,12 @@ void TestHost::chartCountsEachMonthAndOpensABar() {
     fx.db->execute(StoreStatements::createTable());
     const QString from = QStringLiteral("01/01/2020 00:00:00");
     int n = 0;
-    for (const char* to : {"05/12/2026 10:30:00", "01/01/2020 00:00:00", "05/12/2026 10:30:01", "31/12/2026 23:59:59",
-                           "01/01/2027 00:00:00", "15/01/2027 00:00:00", "30/11/2027 23:59:59", "01/12/2027 00:00:00"})
-        fx.insert(++n, QStringLiteral("Holder %1").arg(n), from, QString::fromLatin1(to));
+    for (const char* to :
+         {"05/12/2026 10:30:00", "01/01/2020 00:00:00", "05/12/2026 10:30:01", "31/12/2026 23:59:59",
+          "01/01/2027 00:00:00", "15/01/2027 00:00:00", "30/11/2027 23:59:59", "01/12/2027 00:00:00"}) {
+        ++n;
+        fx.insert(n, QStringLiteral("Holder %1").arg(n), from, QString::fromLatin1(to));
+    }
     QString error;
     auto session = HostSession::open(
         *HostOptions::parse(
@@ -541,8 +544,8 @@ void TestHost::newFolderWarnsAMonthAhead() {
         auto session =
             HostSession::open(*HostOptions::parse({QStringLiteral("--folder"), folder}, &error), fx.services(), &error);
         QVERIFY2(session, qPrintable(error));
-        QCOMPARE(session->component()->GetSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCDays"),
-                                                     QStringLiteral("0")),
+        QCOMPARE(session->componentOnRegister().GetSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCDays"),
+                                                              QStringLiteral("0")),
                  folder == made ? QStringLiteral("30") : QStringLiteral("0"));
     }
 }
