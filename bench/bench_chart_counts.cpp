@@ -25,6 +25,11 @@ int main(int argc, char* argv[]) {
     auto db = bench::openDb(mariadb ? QStringLiteral("mysql://root@localhost/kyttest?socket=%1/sock").arg(server)
                                     : QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("bench.db")));
     bench::fill(*db, rows);
+    // The host window makes the valid-to index as it opens; that is timed apart.
+    QElapsedTimer indexing;
+    indexing.start();
+    db->execute(ExpiryMonths::createIndex());
+    const double indexMs = double(indexing.nsecsElapsed()) / 1e6;
     // The benchmark's certificates expire from 2022 on, two years after their start: "now" lies
     // among them, so that every bar counts some.
     const QDateTime now(QDate(2023, 6, 15), QTime(12, 0, 0));
@@ -43,6 +48,7 @@ int main(int argc, char* argv[]) {
     for (int n : counts.months)
         out << ' ' << n;
     out << '\n';
+    out << "making the valid-to index once: " << QString::number(indexMs, 'f', 1) << " ms\n";
     out << "counting: best " << QString::number(best, 'f', 1) << " ms, slowest of 10 " << QString::number(worst, 'f', 1)
         << " ms (target within 50 ms)\n";
     if (mariadb)

@@ -31,7 +31,6 @@ ExpiryChart::ExpiryChart(QWidget* parent)
     QFont small = months_->labelsFont();
     small.setPointSizeF(small.pointSizeF() * 0.8);
     months_->setLabelsFont(small);
-    months_->setLabelsAngle(-60);
     setChart(chart);
     connect(series_, &QBarSeries::clicked, this, [this](int index, QBarSet*) { Q_EMIT barClicked(index); });
 }

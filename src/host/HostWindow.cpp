@@ -4,6 +4,7 @@
 #include "host/ExpiryChart.h"
 #include "host/HostSession.h"
 #include "platform/DbAddress.h"
+#include "platform/ErrorTrap.h"
 #include "register/frmDscMain.h"
 #include "store/ExpiryMonths.h"
 #include "store/RegisterCounts.h"
@@ -123,12 +124,15 @@ HostWindow::HostWindow(HostSession& session) : session_(session), status_(new QL
             (focused && isAncestorOf(focused) ? focused : cmdopen_)->click();
         });
 
+    // The chart's counts read the valid-to index; a register that cannot take it is only slower.
+    if (session.db() && !session.options().readsOnly)
+        kyt::ErrorTrap::silent()([&] { session.db()->execute(ExpiryMonths::createIndex()); });
     statusBar()->addWidget(status_);
     statusBar()->addPermanentWidget(
         new QLabel(QStringLiteral("Database: %1").arg(session.db() ? session.db()->driverName() : QString()), this));
     refreshCounts();
     cmdopen_->setFocus();
-    resize(900, 440);
+    resize(1000, 460);
     // The host's own window follows the same scale factors as the component's windows.
     // (InitMe stores the same factors again.)
     ClsMain& component = *session.component();

@@ -22,28 +22,34 @@ QString dbMoment(const QDate& day) {
 }
 } // namespace
 
+QString ExpiryMonths::createIndex() {
+    // The same index the reminders make: whichever comes first makes it.
+    return QStringLiteral("Create Index If Not Exists DscStoreDtTo On DscStore (DtTo)");
+}
+
 ExpiryMonths ExpiryMonths::count(kyt::Db& db, const QDateTime& now) {
     ExpiryMonths counts;
     counts.firstMonth = monthStart(now, 0);
-    // Each row falls in the first bucket whose end lies after its date: -1 expired, 0..11 the
-    // months, 12 later; only the rows up to the last month's end are read.
-    QString bucket = QStringLiteral("Case When DtTo<=") + dbMoment(now) + QStringLiteral(" Then -1");
-    for (int k = 0; k < kMonths; ++k)
-        bucket += QStringLiteral(" When DtTo<%1 Then %2").arg(dbMoment(monthStart(now, k + 1))).arg(k);
-    bucket += QStringLiteral(" Else 12 End");
-    const QString sql = QStringLiteral("Select %1 As Bucket, Count(*) From DscStore Where DtTo<%2 Group By %1")
-                            .arg(bucket, dbMoment(monthStart(now, kMonths)));
+    // Two range reads of the valid-to index: the expired, then the next twelve months grouped by
+    // their "YYYY-MM" (what the first seven characters of a date are on both databases).
     try {
-        kyt::RowSet rs = db.openRowSet(sql);
-        for (; !rs.eof(); rs.next()) {
-            const int k = rs.value(0).toInt();
-            const int n = rs.value(1).toInt();
-            if (k < 0)
-                counts.expired += n;
-            else if (k < kMonths)
-                counts.months[size_t(k)] += n;
+        kyt::RowSet expired =
+            db.openRowSet(QStringLiteral("Select Count(*) From DscStore Where DtTo<=") + dbMoment(now));
+        if (!expired.eof())
+            counts.expired = expired.value(0).toInt();
+        expired.close();
+        kyt::RowSet months = db.openRowSet(
+            QStringLiteral("Select Substr(DtTo,1,7), Count(*) From DscStore Where DtTo>%1 And DtTo<%2 Group By "
+                           "Substr(DtTo,1,7)")
+                .arg(dbMoment(now), dbMoment(monthStart(now, kMonths))));
+        const int first = counts.firstMonth.year() * 12 + counts.firstMonth.month() - 1;
+        for (; !months.eof(); months.next()) {
+            const QString month = months.value(0).toString();
+            const int k = month.left(4).toInt() * 12 + month.mid(5, 2).toInt() - 1 - first;
+            if (k >= 0 && k < kMonths)
+                counts.months[size_t(k)] += months.value(1).toInt();
         }
-        rs.close();
+        months.close();
         counts.readable = true;
     } catch (const kyt::Error&) {
         counts = {};

@@ -12,7 +12,7 @@ class Db;
 
 // How many certificates expire in each of the next twelve months: month 0 is the rest of the
 // current month (from now on), month 11 the eleventh month after it. Those already expired are
-// counted apart. One pass over the table, by the valid-to index where the database has one.
+// counted apart. Read by the valid-to index (createIndex) where the database has one.
 struct ExpiryMonths {
     static constexpr int kMonths = 12;
     int expired = 0; // valid to now or earlier
@@ -21,6 +21,8 @@ struct ExpiryMonths {
     bool readable = false; // false when the table cannot be read
 
     static ExpiryMonths count(kyt::Db& db, const QDateTime& now);
+    // The index on the valid-to dates that keeps counting quick on a large register.
+    static QString createIndex();
     // The list of month `index`'s certificates, as a list filter's selection: "List of Certificates
     // Expiring in December 2026".
     static CertRows::Selection monthSelection(const QDateTime& now, int index);
