@@ -1,5 +1,6 @@
 #include "store/ListExport.h"
 
+#include "platform/ReplacingFile.h"
 #include "store/ListOutput.h"
 #include "store/RecordLayout.h"
 
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTextStream>
 #include <xlsxwriter.h>
 
@@ -80,11 +80,10 @@ Format formatFor(const QString& path) {
 }
 
 QString refusal(const QString& path) {
-    const QFileInfo info(path);
-    if (path.isEmpty() || info.fileName().isEmpty())
+    if (path.isEmpty() || QFileInfo(path).fileName().isEmpty())
         return QStringLiteral("Cannot export to \"%1\": no file name.").arg(QDir::toNativeSeparators(path));
-    if (info.isSymLink() || (info.exists() && !info.isFile()))
-        return QStringLiteral("Cannot export to \"%1\": it is not a regular file.").arg(QDir::toNativeSeparators(path));
+    if (const QString why = kyt::ReplacingFile::whyNotWritable(path); !why.isEmpty())
+        return QStringLiteral("Cannot export: %1 %2.").arg(QDir::toNativeSeparators(path), why);
     return {};
 }
 std::vector<Kind> listKinds() {
@@ -105,10 +104,10 @@ QString write(const QString& path, const QStringList& headings, const std::vecto
         return book.finish();
     }
     const QString cannot = QStringLiteral("Cannot write \"%1\".").arg(QDir::toNativeSeparators(path));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return cannot;
-    QTextStream out(&file);
+    kyt::ReplacingFile file(path);
+    if (!file.open())
+        return QStringLiteral("Cannot export: %1 %2.").arg(QDir::toNativeSeparators(path), file.why());
+    QTextStream out(&file.device());
     {
         CsvOutput csv(out, false, true);
         csv.begin(headings);
@@ -130,6 +129,9 @@ struct XlsxListWriter::Book {
 };
 
 XlsxListWriter::XlsxListWriter(QString path) : path_(std::move(path)), book_(std::make_unique<Book>()) {
+    // A link is followed: the file it leads to is replaced, and the link stays.
+    if (const QFileInfo link(path_); link.isSymLink())
+        path_ = link.symLinkTarget();
     const QFileInfo info(path_);
     partPath_ = info.absolutePath() + QStringLiteral("/.") + info.fileName() +
                 QStringLiteral(".part-%1").arg(QCoreApplication::applicationPid());

@@ -15,8 +15,9 @@ namespace listexport {
 enum class Format { Csv, Xlsx };
 // .xlsx by the file name's ending, CSV otherwise.
 Format formatFor(const QString& path);
-// Why an export cannot go to `path`: it names a folder, a device, a link or anything else that is no
-// regular file. Empty when it can (a regular file, replaced, or nothing yet).
+// Why an export cannot go to `path`: it names a folder, a device, a pipe or anything else that is no
+// regular file, or a link planted in a folder others may write (kyt::ReplacingFile's rules). Empty
+// when it can (a regular file, replaced, or nothing yet).
 QString refusal(const QString& path);
 } // namespace listexport
 
