@@ -29,7 +29,7 @@ ExpiryChart::ExpiryChart(QWidget* parent)
     series_->attachAxis(values_);
     values_->setLabelFormat(QStringLiteral("%d"));
     QFont small = months_->labelsFont();
-    small.setPointSizeF(small.pointSizeF() * 0.8);
+    small.setPointSizeF(small.pointSizeF() * 0.75);
     months_->setLabelsFont(small);
     setChart(chart);
     connect(series_, &QBarSeries::clicked, this, [this](int index, QBarSet*) { Q_EMIT barClicked(index); });
@@ -40,7 +40,10 @@ void ExpiryChart::setCounts(const ExpiryMonths& counts) {
     QList<qreal> values{qreal(counts.expired)};
     const QLocale c = QLocale::c();
     for (int k = 0; k < ExpiryMonths::kMonths; ++k) {
-        categories << c.toString(counts.firstMonth.addMonths(k), QStringLiteral("MMM yy"));
+        // Short enough to stand under a narrow bar; the year shows where it begins.
+        const QDate month = counts.firstMonth.addMonths(k);
+        categories << c.toString(month,
+                                 month.month() == 1 || k == 0 ? QStringLiteral("MMM yy") : QStringLiteral("MMM"));
         values << qreal(counts.months[size_t(k)]);
     }
     bars_->remove(0, bars_->count());
@@ -49,9 +52,8 @@ void ExpiryChart::setCounts(const ExpiryMonths& counts) {
     months_->append(categories);
     // Whole numbers on the value axis, with room above the tallest bar.
     const int most = int(*std::max_element(values.begin(), values.end()));
-    const int top = std::max(4, most + std::max(1, most / 8));
-    values_->setRange(0, top);
-    values_->setTickCount(std::min(top, 4) + 1);
+    values_->setRange(0, std::max(4, most + std::max(1, most / 8)));
+    values_->applyNiceNumbers();
 }
 
 QList<int> ExpiryChart::counts() const {
