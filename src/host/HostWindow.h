@@ -1,8 +1,13 @@
 #pragma once
 
+#include "store/RegisterCounts.h"
+
+#include <optional>
+#include <QDateTime>
 #include <QMainWindow>
 
 class ExpiryChart;
+class BackgroundCounts;
 class HostSession;
 class QLabel;
 class QPushButton;
@@ -26,7 +31,7 @@ public:
     void openRegister(Filter filter = Filter::All);
     // Opens the register and, from it, the bulk import wizard.
     void importCertificates();
-    // Reads the counts again.
+    // Reads the counts again, in the background; until they come the last ones are shown as such.
     void refreshCounts();
     // Opens the register on the certificates of one bar of the chart: 0 the expired, 1..12 the
     // months.
@@ -38,6 +43,9 @@ protected:
 private:
     frmDscMain* registerWindow();
     int expiryDays();
+    void countsRead(const RegisterCounts& counts, const QDateTime& at, int days);
+    // Shows the last counts read, and whether they are being read again or could not be.
+    void showCounts();
 
     HostSession& session_;
     QLabel* status_;
@@ -49,5 +57,11 @@ private:
     ExpiryChart* chart_;
     QPushButton* cmdopen_;
     QPushButton* cmdimport_;
+    QLabel* lblcountstate_;
+    BackgroundCounts* counting_ = nullptr;
+    std::optional<RegisterCounts> counts_; // the last counts read, none before the first read
+    int countedDays_ = 0;
+    QDateTime countedAt_;
+    bool lastReadFailed_ = false;
     int reloads_ = 0;
 };

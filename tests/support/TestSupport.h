@@ -77,6 +77,9 @@ QByteArray readFile(const QString& path);
 // row's cells as "A2|string|text" or "F2|number|47573.4166|dd/mm/yyyy hh:mm:ss", the last part the
 // cell's number format (empty for the general one). Empty when the file is no readable workbook.
 QList<QStringList> xlsxRows(const QString& path);
+// The texts a widget draws when it paints itself, in the order drawn (text items only: what a user
+// reads, not what the widget holds).
+QStringList drawnTexts(QWidget* widget);
 
 // The folder with the built programs and plugins.
 QString binDir();
