@@ -156,6 +156,7 @@ void TestDbOutage::hostWindowNeverWaitsForTheCounts() {
     activate(window);
     auto* all = window.findChild<QPushButton*>(QStringLiteral("cmdallcount"));
     auto* state = window.findChild<QLabel*>(QStringLiteral("lblcountstate"));
+    QVERIFY(all && state);
     QTRY_COMPARE(all->text(), QStringLiteral("1 certificate in the register"));
     QTRY_VERIFY(!state->isVisible());
 

@@ -1,5 +1,7 @@
 // Printing: the preview frame driven as a user drives it, against a report component that records
-// every call; the real report component through `dscmgr report --pdf`, read back with pdftotext.
+// every call; the real report component through `dscmgr report --pdf` and the print preview, its
+// PDFs read back with pdftotext, checked with qpdf, and rendered with pdftoppm to compare the
+// report's own writer with the general one pixel by pixel.
 
 #include "component/Module1.h"
 #include "host/HostOptions.h"
@@ -7,10 +9,17 @@
 #include "support/RegisterWindowHarness.h"
 
 #include <cmath>
+#include <numeric>
 #include <QAbstractItemModelTester>
+#include <QDialogButtonBox>
+#include <QImage>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QProcess>
+#include <QTimer>
+#include <QToolButton>
 
 using regtest::Record;
 
@@ -93,11 +102,90 @@ struct PrintWindow : regtest::RegisterWindow {
     }
 };
 
-QString pdfText(const QString& pdf) {
+// The PDF's text: in reading order, or laid out as on the page.
+QString pdfText(const QString& pdf, bool layout = true) {
     QProcess text;
-    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    text.start(QStringLiteral("pdftotext"), (layout ? QStringList{QStringLiteral("-layout")} : QStringList()) +
+                                                QStringList{pdf, QStringLiteral("-")});
     text.waitForFinished(60000);
     return QString::fromUtf8(text.readAllStandardOutput());
+}
+
+// What qpdf finds wrong with a PDF's structure (cross-references, streams, objects); empty if nothing.
+QString pdfFaults(const QString& pdf) {
+    QProcess check;
+    check.setProcessChannelMode(QProcess::MergedChannels);
+    check.start(QStringLiteral("qpdf"), {QStringLiteral("--check"), pdf});
+    if (!check.waitForFinished(60000) || check.exitStatus() != QProcess::NormalExit || check.exitCode() != 0)
+        return pdf + QStringLiteral(": ") + QString::fromUtf8(check.readAll()) + check.errorString();
+    return {};
+}
+
+// The pages of a PDF rendered at 72 dpi.
+QList<QImage> renderedPages(const QString& pdf) {
+    const QString prefix = pdf + QStringLiteral("-page");
+    QProcess render;
+    render.start(QStringLiteral("pdftoppm"),
+                 {QStringLiteral("-r"), QStringLiteral("72"), QStringLiteral("-png"), pdf, prefix});
+    render.waitForFinished(120000);
+    const QFileInfo at(prefix);
+    QList<QImage> pages;
+    for (const QString& name : at.dir().entryList({at.fileName() + QStringLiteral("-*.png")}, QDir::Files, QDir::Name))
+        pages << QImage(at.dir().filePath(name)).convertToFormat(QImage::Format_RGB32);
+    return pages;
+}
+
+// How two renderings differ: empty when every page has every pixel alike.
+QString pixelDifference(const QList<QImage>& a, const QList<QImage>& b) {
+    if (a.size() != b.size() || a.isEmpty())
+        return QStringLiteral("%1 pages against %2").arg(a.size()).arg(b.size());
+    for (qsizetype p = 0; p < a.size(); ++p) {
+        if (a[p].size() != b[p].size())
+            return QStringLiteral("page %1 differs in size").arg(p + 1);
+        qsizetype differing = 0;
+        for (int y = 0; y < a[p].height(); ++y) {
+            const auto* ra = reinterpret_cast<const QRgb*>(a[p].constScanLine(y));
+            const auto* rb = reinterpret_cast<const QRgb*>(b[p].constScanLine(y));
+            for (int x = 0; x < a[p].width(); ++x)
+                differing += ra[x] != rb[x];
+        }
+        if (differing)
+            return QStringLiteral("page %1: %2 pixels differ").arg(p + 1).arg(differing);
+    }
+    return {};
+}
+
+// The open print preview window.
+QPrintPreviewDialog* shownPreview() {
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* d = qobject_cast<QPrintPreviewDialog*>(top); d && d->isVisible())
+            return d;
+    return nullptr;
+}
+
+// Prints from the preview window into a PDF file as a user does: the window's "Print" button, then
+// "Print" in the print dialog, with a PDF file chosen as the printer.
+void printFromPreview(QPrintPreviewDialog* dialog, const QString& pdf) {
+    dialog->printer()->setOutputFormat(QPrinter::PdfFormat);
+    dialog->printer()->setOutputFileName(pdf);
+    QToolButton* print = nullptr;
+    for (auto* button : dialog->findChildren<QToolButton*>())
+        if (button->defaultAction() && button->defaultAction()->text() == QStringLiteral("Print"))
+            print = button;
+    QVERIFY(print);
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&answer] {
+        auto* asked = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+        if (!asked)
+            return;
+        answer.stop();
+        auto* buttons = asked->findChild<QDialogButtonBox*>();
+        QVERIFY(buttons && buttons->button(QDialogButtonBox::Ok));
+        QTest::mouseClick(buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    });
+    answer.start(50);
+    QTest::mouseClick(print, Qt::LeftButton);
+    QVERIFY(!answer.isActive());
 }
 
 int pdfPages(const QString& pdf) {
@@ -119,6 +207,7 @@ private Q_SLOTS:
     void saveSetupNeedsAColumn();
     void failingReportIsLoggedAndTheWindowStays();
     void printedPagesMatchThePreview();
+    void namesReadBackAsStoredOnEveryPage();
     void reportCommand();
 };
 
@@ -382,19 +471,88 @@ void TestPrint::printedPagesMatchThePreview() {
     QVERIFY2(text.contains(twoRows), qPrintable(text.left(1500)));
     const int pages = pdfPages(pdf);
     QCOMPARE(pages, 2);
+    QCOMPARE(pdfFaults(pdf), QString());
+    // Every row once: none lost at a page's end, none printed twice.
+    QList<int> printed;
+    for (auto it = QRegularExpression(QStringLiteral("Holder (\\d+) of a practice")).globalMatch(text); it.hasNext();)
+        printed << it.next().captured(1).toInt();
+    std::sort(printed.begin(), printed.end());
+    QList<int> all(126);
+    std::iota(all.begin(), all.end(), 1);
+    QCOMPARE(printed, all);
 
     // The preview shows the pages the PDF has (it laid these rows out on three).
     pw.useRealReport();
     pw.proceed();
-    QPrintPreviewDialog* dialog = nullptr;
-    for (QWidget* top : QApplication::topLevelWidgets())
-        if (auto* d = qobject_cast<QPrintPreviewDialog*>(top); d && d->isVisible())
-            dialog = d;
+    QPrintPreviewDialog* dialog = shownPreview();
     QVERIFY(dialog);
     auto* shown = dialog->findChild<QPrintPreviewWidget*>();
     QTRY_COMPARE_WITH_TIMEOUT(shown->pageCount(), pages, 30000);
     dialog->close();
     QVERIFY(w->famprev->isVisible());
+}
+
+void TestPrint::namesReadBackAsStoredOnEveryPage() {
+    PrintWindow pw;
+    // A name of 10,000 characters, numbered words to tell each part from the others.
+    QString longName;
+    for (int i = 1; i <= 1666; ++i)
+        longName += QStringLiteral("n%1 ").arg(i, 4, 10, QLatin1Char('0'));
+    longName += QStringLiteral("tail");
+    QCOMPARE(longName.size(), 10000);
+    const QStringList names = {QStringLiteral("Asha Rao"), QStringLiteral("अमित शर्मा"), QStringLiteral("चित्रा देवी")};
+    pw.store({1, names[0], QStringLiteral("Class 3"), QStringLiteral("0A1B"), QStringLiteral("CA One")});
+    pw.store({2, names[1], QStringLiteral("Class 2"),
+              QStringLiteral("00C2D5A1B7E94F3A8C6D0E1F2A3B4C5D6E7F8091A2B3C4D5E6F708192A3B00C2D5A1B7E94F3A8C6D"),
+              QStringLiteral("CA Two")});
+    pw.store({3, longName, QStringLiteral("Class 3"), QStringLiteral("99EE"), QStringLiteral("CA One")});
+    pw.store({4, names[2], QStringLiteral("Class 3"), QStringLiteral("77FF"), QStringLiteral("CA One")});
+    pw.fx.cls->SaveSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCPrCols"), QStringLiteral("3,5,6,7,8"));
+    pw.open();
+
+    // The names as stored, the long one whole and once, in order, over the pages it continues on.
+    auto readsAsStored = [&](const QString& pdf) {
+        QCOMPARE(pdfFaults(pdf), QString());
+        const QString text = pdfText(pdf, false);
+        for (const QString& name : names)
+            QVERIFY2(text.count(name) == 1, qPrintable(name + QStringLiteral(" in:\n") + text.left(3000)));
+        QList<int> words;
+        for (auto it = QRegularExpression(QStringLiteral("\\bn(\\d{4})\\b")).globalMatch(text); it.hasNext();)
+            words << it.next().captured(1).toInt();
+        QList<int> all(1666);
+        std::iota(all.begin(), all.end(), 1);
+        QCOMPARE(words, all);
+        QCOMPARE(text.count(QStringLiteral("tail")), 1);
+    };
+    const QString fast = pw.fx.folder + QStringLiteral("/fast.pdf");
+    pw.useRealReport(fast);
+    pw.preview();
+    pw.proceed();
+    const int pages = pdfPages(fast);
+    QVERIFY2(pages >= 2 && pages <= 6, qPrintable(QString::number(pages)));
+    readsAsStored(fast);
+
+    // The general writer puts every pixel where the report's own writer does.
+    const QString general = pw.fx.folder + QStringLiteral("/general.pdf");
+    qputenv("KYT_PDF_WRITER", "toolkit");
+    pw.useRealReport(general);
+    pw.proceed();
+    qunsetenv("KYT_PDF_WRITER");
+    QCOMPARE(pdfFaults(general), QString());
+    QCOMPARE(pixelDifference(renderedPages(fast), renderedPages(general)), QString());
+
+    // The preview shows as many pages, and prints the same text into a PDF.
+    pw.useRealReport();
+    pw.proceed();
+    QPrintPreviewDialog* dialog = shownPreview();
+    QVERIFY(dialog);
+    QTRY_COMPARE_WITH_TIMEOUT(dialog->findChild<QPrintPreviewWidget*>()->pageCount(), pages, 30000);
+    const QString printed = pw.fx.folder + QStringLiteral("/printed.pdf");
+    printFromPreview(dialog, printed);
+    QCOMPARE(pdfPages(printed), pages);
+    readsAsStored(printed);
+    if (dialog->isVisible())
+        dialog->close();
 }
 
 void TestPrint::reportCommand() {
@@ -449,9 +607,21 @@ void TestPrint::reportCommand() {
     // The long serial wraps inside its column: its start and its end are both there.
     QVERIFY(page.contains(longSerial.left(20)) && page.contains(longSerial.right(6)));
     QVERIFY(page.contains(QStringLiteral("Page 1 of 1")));
+    QVERIFY2(err.isEmpty(), qPrintable(err));
+    QCOMPARE(pdfFaults(pdf), QString());
     for (QChar c : page)
         QVERIFY2(c.unicode() >= 32 || c == QLatin1Char('\n') || c == QLatin1Char('\f'), qPrintable(page));
     QVERIFY(!page.contains(QStringLiteral(";")));
+
+    // The general writer, asked for: the command says so in one line.
+    qputenv("KYT_PDF_WRITER", "toolkit");
+    std::tie(status, out, err) = run({QStringLiteral("report"), QStringLiteral("--pdf"), pdf});
+    qunsetenv("KYT_PDF_WRITER");
+    QCOMPARE(status, 0);
+    QCOMPARE(err.count(QLatin1Char('\n')), 1);
+    QVERIFY2(err.startsWith(QStringLiteral("dscmgr: The PDF was written by the slower general writer")),
+             qPrintable(err));
+    QCOMPARE(pdfFaults(pdf), QString());
 
     // A folder that cannot be written: one line, status 2, no file.
     const QString blocked = fx.folder + QStringLiteral("/out/report.pdf/inside.pdf");

@@ -3,11 +3,15 @@
 #include "host/HostSession.h"
 #include "host/PasswordSource.h"
 #include "host/SharedOptions.h"
+#include "platform/RegularFile.h"
+#include "platform/ShownText.h"
 #include "reminders/ReminderRun.h"
 #include "reminders/ReminderSettings.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QSysInfo>
+#include <sys/stat.h>
 
 RemindCommand::RemindCommand()
     : SessionCommand(
@@ -18,7 +22,10 @@ RemindCommand::RemindCommand()
            {QStringLiteral("remind e-mails each holder whose certificate expires within a step of days (section\n"
                            "Reminders of Confg.ini), once per certificate and step. The SMTP password comes from\n"
                            "--password-file, the environment variable KYT_SMTP_PASSWORD or a question on the\n"
-                           "terminal, never from the command line.\n")}}) {}
+                           "terminal, never from the command line.\n"
+                           "Exit status: 0 every due reminder was delivered (holders without a usable address are\n"
+                           "listed, not failed); 1 a reminder or the summary could not be delivered; 2 nothing\n"
+                           "could be done (settings, password, mail server or register unusable).\n")}}) {}
 
 QList<CommandOption> RemindCommand::options() const {
     const CommandOption days{QCommandLineOption(QStringLiteral("days"),
@@ -53,6 +60,13 @@ QList<CommandOption> RemindCommand::options() const {
                password};
 }
 
+namespace {
+bool readableByOthers(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && (st.st_mode & S_IROTH);
+}
+} // namespace
+
 int RemindCommand::runIn(HostSession& session, Console& console) const {
     QTextStream& out = console.out;
     QTextStream& err = console.err;
@@ -60,12 +74,27 @@ int RemindCommand::runIn(HostSession& session, Console& console) const {
     ClsMain& component = *session.component();
     component.DocPath = session.folder();
     component.LogFlNm = options.log;
+    auto fail = [&](const QString& why) {
+        err << "dscmgr: " << shown::terminalCell(why) << '\n';
+        err.flush();
+        return 2;
+    };
 
     ReminderRun::Options run;
     run.steps = options.remindSteps;
     run.dryRun = options.dryRun;
     run.summaryTo = options.summaryTo;
     run.desk = QStringLiteral("%1:%2").arg(QSysInfo::machineHostName()).arg(QCoreApplication::applicationPid());
+
+    // The session refused a settings file that is no regular file; the password file is refused
+    // the same way when it is read, before anything is claimed. A file others may read is used,
+    // with a word.
+    if (!options.dryRun && !options.passwordFile.isEmpty() && kyt::whyNotRegularFile(options.passwordFile).isEmpty() &&
+        readableByOthers(options.passwordFile)) {
+        err << "dscmgr: warning: the password file " << shown::terminalCell(options.passwordFile)
+            << " can be read by every user of this computer (chmod 600 it)\n";
+        err.flush();
+    }
 
     const QDateTime now = component.services().clock->now();
     const ReminderSettings settings = ReminderSettings::load(component.settingsFile());
@@ -81,21 +110,16 @@ int RemindCommand::runIn(HostSession& session, Console& console) const {
         out << line << '\n';
         out.flush();
     });
-    const bool worked = outcome.sent + outcome.skipped + outcome.failed > 0;
-    if (worked || outcome.stopped.isEmpty()) {
+    if (!outcome.lines.isEmpty() || outcome.stopped.isEmpty()) {
         out << outcome.summaryLine() << '\n';
         out.flush();
     }
-    if (!outcome.stopped.isEmpty()) {
-        err << "dscmgr: " << outcome.stopped << '\n';
+    if (!outcome.stopped.isEmpty())
+        return fail(outcome.stopped);
+    if (!outcome.historyFault.isEmpty()) {
+        err << "dscmgr: this run could not be kept in the history of runs: "
+            << shown::terminalCell(outcome.historyFault) << '\n';
         err.flush();
-    }
-    if (!options.dryRun && (worked || !outcome.stopped.isEmpty()) &&
-        !ReminderRun::saveLastRun(session.folder(), outcome, now)) {
-        err << "dscmgr: the summary of this run could not be written to " << ReminderRun::lastRunFile(session.folder())
-            << '\n';
-        err.flush();
-        return qMax(outcome.exitStatus(), 1);
     }
     return outcome.exitStatus();
 }

@@ -114,10 +114,15 @@ int ReportCommand::runIn(HostSession& session, Console& console) const {
     // never reached it (see the error log then).
     QString error = QStringLiteral("The report was not written.");
     kyt::ErrorTrap::silent()([&] { error = kyt::callByName(report.get(), "LastError").toString(); });
+    // Which writer wrote the file, when not the fast one.
+    QString note;
+    kyt::ErrorTrap::silent()([&] { note = kyt::callByName(report.get(), "LastNote").toString(); });
     ReportObj().reset();
     if (!error.isEmpty()) {
         console.err << "dscmgr: " << error << '\n';
         return 2;
     }
+    if (!note.isEmpty())
+        console.err << "dscmgr: " << note << '\n';
     return 0;
 }

@@ -12,10 +12,27 @@ DbAddress DbAddress::sqliteFile(const QString& path) {
     return a;
 }
 
+namespace {
+// The password as it stands in an address: after the first ":" of what comes between "://" and
+// the last "@". Generous on purpose, so that even a garbled address never shows its password.
+QString passwordPart(const QString& text) {
+    const qsizetype start = text.indexOf(QLatin1String("://"));
+    const qsizetype at = text.lastIndexOf(QLatin1Char('@'));
+    if (start < 0 || at <= start)
+        return {};
+    const qsizetype colon = text.indexOf(QLatin1Char(':'), start + 3);
+    return colon >= 0 && colon < at ? text.mid(colon + 1, at - colon - 1) : QString();
+}
+} // namespace
+
 std::optional<DbAddress> DbAddress::parse(const QString& text, QString* error) {
     auto fail = [&](const QString& why) -> std::optional<DbAddress> {
-        if (error)
+        if (error) {
             *error = QStringLiteral("Unusable database address \"%1\": %2").arg(text, why);
+            const QString secret = passwordPart(text);
+            if (!secret.isEmpty())
+                error->replace(secret, QStringLiteral("****"));
+        }
         return std::nullopt;
     };
     if (text.startsWith(QLatin1String("sqlite:"), Qt::CaseInsensitive)) {

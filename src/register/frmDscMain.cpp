@@ -252,6 +252,7 @@ void frmDscMain::buildEntryFrame() {
     g->addWidget(txtdts[0], r, 1);
     g->addWidget(label(5, QStringLiteral("To")), r, 2);
     g->addWidget(txtdts[1], r, 3);
+    addLastRemindedLabel(g, r, 4);
     ++r;
     g->addWidget(label(6, QStringLiteral("E-mail Id")), r, 0);
     g->addWidget(text(6), r, 1, 1, 5);

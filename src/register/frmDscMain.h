@@ -53,6 +53,7 @@ public:
     QPushButton* cmdimportbulk = nullptr;
     QPushButton* cmdreminders = nullptr; // opens the renewal reminder settings
     QPushButton* cmdexport = nullptr;    // writes the list as shown to a CSV file or a workbook
+    QLabel* lbllastreminded = nullptr;   // when the shown certificate's holder was last reminded
     std::array<QPushButton*, 3> cmdback{};
     QPushButton* cmdadd = nullptr;
     QPushButton* cmdmodify = nullptr;
@@ -137,6 +138,9 @@ public:
 
     // --- Type lists (frmDscMain_TypeLists.cpp) ---
     void LoadLists();
+    // frmDscMain_LastReminded.cpp
+    void addLastRemindedLabel(class QGridLayout* grid, int row, int column);
+    void showLastReminded(int row);
 
     // --- Entry controls: focus, Enter, checks on leaving (frmDscMain_EntryFields.cpp) ---
     // txtdts(0) and txtdts(1) are MaskedDateBox controls (register/MaskedDateBox.h).

@@ -39,6 +39,7 @@ void frmDscMain::LoadData() {
     const int row = vs->Row();
     cmdmodify->setEnabled(row >= 1);
     cmddelete->setEnabled(row >= 1);
+    showLastReminded(row);
     if (row < 1)
         return;
 

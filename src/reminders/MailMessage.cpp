@@ -3,6 +3,12 @@
 #include <QUuid>
 
 namespace {
+QByteArray foldedPlain(const QString& line);
+
+// Header lines are folded to stay near this length; RFC 5322 forbids more than 998 characters.
+constexpr qsizetype kShortLine = 76;
+constexpr qsizetype kLongestWord = 900;
+
 // Line breaks and other control characters in a name or subject become blanks: a header is one line.
 QString oneLine(const QString& text) {
     QString out = text;
@@ -19,7 +25,7 @@ bool isPlainAscii(const QString& text) {
     return !text.contains(QLatin1String("=?"));
 }
 
-// "Name <address>": the name quoted when plain, encoded otherwise.
+// "Name <address>": the name quoted when plain (folded at its blanks when long), encoded otherwise.
 QByteArray mailbox(const QString& name, const QString& address) {
     const QString n = oneLine(name);
     if (n.isEmpty())
@@ -28,10 +34,10 @@ QByteArray mailbox(const QString& name, const QString& address) {
     if (isPlainAscii(n)) {
         QString quoted = n;
         quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""));
-        shown = '"' + quoted.toLatin1() + '"';
-    } else {
-        shown = encodedHeaderText(n);
+        shown = foldedPlain(QLatin1Char('"') + quoted + QLatin1Char('"'));
     }
+    if (shown.isEmpty())
+        shown = encodedWords(n);
     return shown + " <" + address.toLatin1() + '>';
 }
 
@@ -41,10 +47,42 @@ QByteArray domainOf(const QString& address) {
 }
 } // namespace
 
+namespace {
+// Plain text folded before a blank wherever a line would pass kShortLine; empty when a single word
+// is too long for a line of 998 characters, which only encoded words can carry.
+QByteArray foldedPlain(const QString& line) {
+    QByteArray out;
+    qsizetype lineLength = 0;
+    for (const QString& word : line.split(QLatin1Char(' '))) {
+        if (word.size() > kLongestWord)
+            return {};
+        if (!out.isEmpty()) {
+            if (lineLength + 1 + word.size() > kShortLine) {
+                out += "\r\n";
+                lineLength = 0;
+            }
+            out += ' ';
+            ++lineLength;
+        }
+        out += word.toLatin1();
+        lineLength += word.size();
+    }
+    return out;
+}
+} // namespace
+
 QByteArray encodedHeaderText(const QString& text) {
     const QString line = oneLine(text);
-    if (isPlainAscii(line))
-        return line.toLatin1();
+    if (isPlainAscii(line)) {
+        const QByteArray folded = foldedPlain(line);
+        if (!folded.isEmpty() || line.isEmpty())
+            return folded;
+    }
+    return encodedWords(line);
+}
+
+QByteArray encodedWords(const QString& text) {
+    const QString line = oneLine(text);
     // Each encoded word holds whole characters: at most 45 bytes of UTF-8, 60 in base64.
     QList<QByteArray> words;
     QByteArray chunk;

@@ -19,6 +19,9 @@ struct MailMessage {
     QByteArray render(const QDateTime& date) const;
 };
 
-// A header text as it may stand in a header: plain when it is printable ASCII, else encoded
-// words (=?UTF-8?B?...?=) of at most 75 characters each, on folded lines.
+// A header text as it may stand in a header: plain when it is printable ASCII (folded at blanks
+// so that no line grows long), else encoded words (=?UTF-8?B?...?=) of at most 75 characters each,
+// on folded lines. No line of the result passes 998 characters, however long the text.
 QByteArray encodedHeaderText(const QString& text);
+// The text as encoded words on folded lines, whatever it holds.
+QByteArray encodedWords(const QString& text);

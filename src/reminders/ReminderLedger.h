@@ -2,37 +2,47 @@
 
 #include "reminders/DueReminder.h"
 
-#include <QDateTime>
+#include <QHash>
 #include <QSet>
+#include <QString>
 
 namespace kyt {
 class Db;
 }
 
-// The reminders already sent, in a table of their own beside DscStore (DscReminders). A reminder is
-// claimed by inserting its row, whose key lets only one run in, before its mail goes out; it is
-// marked sent when the server took the mail, and its claim is dropped when the mail failed, so the
-// next run tries again. Failures raise kyt::Error.
+// The sent-log (DscReminders) as one run uses it. A run claims a reminder by inserting its row
+// under the run's own identity before the mail goes out, marks it sent when the server took the
+// mail, and drops its claim when the mail failed, so the next run tries again. A claim is leased
+// for some minutes on the database's clock and renewed while the run works; a claim whose lease
+// ended belongs to a run that died, and the next run takes it over. A sent mark is never taken
+// over. Failures raise kyt::Error.
 class ReminderLedger {
 public:
-    // A claim whose run never finished (the process was killed while sending) is given up after
-    // this long, so that its reminder is tried again.
-    static constexpr int kStaleClaimMinutes = 60;
+    // What the log says about the reminders of certificates valid to a date or later.
+    struct State {
+        QSet<QString> sent;
+        QHash<QString, QString> held; // live claims of other runs: key -> who holds it since when
+        QSet<QString> noAddress;      // due earlier but without an e-mail address
+    };
 
-    explicit ReminderLedger(kyt::Db& db) : db_(db) {}
+    ReminderLedger(kyt::Db& db, QString runId, QString desk, QString zone, int leaseMinutes);
 
-    void createTable();
-    // The keys of the reminders sent or claimed for certificates valid to `since` or later. With
-    // `tableMayBeMissing` a register without the table yet has none.
-    QSet<QString> markedSince(const QDateTime& since, bool tableMayBeMissing);
-    void dropStaleClaims(const QDateTime& now);
+    // Without the table (a register never reminded of, or a dry run on it) the state is empty.
+    State stateSince(const QDateTime& since);
     // True when this run holds the reminder now; false when another run claimed or sent it first.
-    bool claim(const DueReminder& reminder, const QString& desk, const QDateTime& now);
-    void markSent(const DueReminder& reminder, const QDateTime& now);
+    bool claim(const DueReminder& reminder);
+    // Pushes the end of this run's claims' lease on: called while the run works.
+    void renewLease();
+    void markSent(const DueReminder& reminder);
     void release(const DueReminder& reminder);
+    // Notes a reminder that could not go for want of an address; true when that is news.
+    bool markNoAddress(const DueReminder& reminder);
 
 private:
     QString where(const DueReminder& reminder) const;
+    QString leaseEnd() const;
 
     kyt::Db& db_;
+    QString runId_, desk_, zone_;
+    int leaseSeconds_;
 };

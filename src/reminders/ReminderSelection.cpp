@@ -4,6 +4,7 @@
 #include "platform/Db.h"
 #include "platform/Error.h"
 #include "reminders/ReminderSettings.h"
+#include "store/SameHolder.h"
 
 #include <algorithm>
 #include <QHash>
@@ -42,13 +43,14 @@ std::optional<int> stepFor(const QList<int>& steps, int days) {
 }
 
 QString holderKey(const QString& name) {
-    return name.trimmed().toCaseFolded();
+    return sameholder::folded(name);
 }
 
 // The records, by holder, whose names appear among the candidates: what a renewal is looked for in.
 struct Issue {
     int srNo;
-    QString type, serial;
+    HolderIdentity holder;
+    QString serial;
     QDateTime validTo;
 };
 
@@ -58,23 +60,35 @@ QHash<QString, QList<Issue>> issuesOf(kyt::Db& db, const QStringList& names) {
     for (qsizetype from = 0; from < names.size(); from += kNamesPerQuery) {
         QStringList quoted;
         for (const QString& n : names.mid(from, kNamesPerQuery))
-            quoted << QLatin1Char('\'') + QuoteSql(n) + QLatin1Char('\'');
+            quoted << QLatin1Char('\'') + QuoteSql(n.trimmed().toLower()) + QLatin1Char('\'');
         kyt::RowSet rs =
-            db.openRowSet(QStringLiteral("Select SrNo, Nm, Typ, SerialNo, DtTo From DscStore Where Nm In (%1)")
+            db.openRowSet(QStringLiteral("Select SrNo, Nm, Typ, SerialNo, DtTo, Email, Mobile, IdPrNo From DscStore "
+                                         "Where Lower(Trim(Nm)) In (%1)")
                               .arg(quoted.join(QLatin1Char(','))));
         for (; !rs.eof(); rs.next())
-            byHolder[holderKey(rs.text(1))].append(
-                {rs.value(0).toInt(), rs.text(2), rs.text(3), validToOf(rs.value(4))});
+            byHolder[holderKey(rs.text(1))].append({rs.value(0).toInt(),
+                                                    {rs.text(1), rs.text(2), rs.text(5), rs.text(6), rs.text(7)},
+                                                    rs.text(3),
+                                                    validToOf(rs.value(4))});
         rs.close();
     }
     return byHolder;
 }
 
-bool renewed(const DueReminder& r, const QList<Issue>& issues) {
-    return std::any_of(issues.begin(), issues.end(), [&](const Issue& i) {
-        return i.srNo != r.srNo && i.validTo > r.validTo && i.serial.trimmed() != r.serial.trimmed() &&
-               holderKey(i.type) == holderKey(r.type);
-    });
+// The record that renews the reminder's certificate: the one valid longest, if any.
+std::optional<int> renewalOf(const DueReminder& r, const QList<Issue>& issues) {
+    const Issue* own = nullptr;
+    for (const Issue& i : issues)
+        if (i.srNo == r.srNo)
+            own = &i;
+    if (!own)
+        return std::nullopt;
+    const Issue* newest = nullptr;
+    for (const Issue& i : issues)
+        if (i.srNo != r.srNo && i.validTo > r.validTo && i.serial.trimmed() != r.serial.trimmed() &&
+            sameholder::sameHolder(i.holder, own->holder) && (!newest || i.validTo > newest->validTo))
+            newest = &i;
+    return newest ? std::optional<int>(newest->srNo) : std::nullopt;
 }
 } // namespace
 
@@ -88,7 +102,7 @@ QDateTime ReminderSelection::earliestValidTo(const QList<int>& steps, const QDat
 }
 
 ReminderSelection ReminderSelection::select(kyt::Db& db, const QList<int>& steps, const QDateTime& now,
-                                            const QSet<QString>& marked) {
+                                            const QSet<QString>& sent, const QHash<QString, QString>& held) {
     const QDate today = now.date();
     const QDateTime until(today.addDays(largest(steps) + 1), QTime(0, 0));
     kyt::RowSet rs =
@@ -118,11 +132,13 @@ ReminderSelection ReminderSelection::select(kyt::Db& db, const QList<int>& steps
                 continue;
             r.step = *step;
         }
-        if (marked.contains(r.key()))
+        if (sent.contains(r.key()))
             continue;
-        if (!seenNames.contains(r.name)) {
-            seenNames.insert(r.name);
-            names << r.name;
+        // Names are looked up as the holder rule compares them: without surrounding blanks or case.
+        const QString lookedUp = r.name.trimmed().toLower();
+        if (!seenNames.contains(lookedUp)) {
+            seenNames.insert(lookedUp);
+            names << lookedUp;
         }
         candidates << r;
     }
@@ -131,9 +147,13 @@ ReminderSelection ReminderSelection::select(kyt::Db& db, const QList<int>& steps
     const QHash<QString, QList<Issue>> issues = issuesOf(db, names);
     ReminderSelection selection;
     for (const DueReminder& r : candidates) {
-        if (renewed(r, issues.value(holderKey(r.name))))
-            continue;
-        if (isUsableAddress(r.email)) {
+        if (const auto by = renewalOf(r, issues.value(holderKey(r.name)))) {
+            selection.renewed << r;
+            selection.renewedBy << *by;
+        } else if (const auto holder = held.constFind(r.key()); holder != held.cend()) {
+            selection.pending << r;
+            selection.pendingNotes << *holder;
+        } else if (isUsableAddress(r.email)) {
             selection.due << r;
         } else {
             selection.skipped << r;

@@ -4,10 +4,25 @@
 #include "reminders/MailTemplate.h"
 
 #include <algorithm>
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <QTimeZone>
 #include <QUrl>
 
 namespace {
+bool wholeNumber(const QString& text, int from, int to) {
+    bool ok = false;
+    const int n = text.trimmed().toInt(&ok);
+    return ok && n >= from && n <= to;
+}
+
+// The host names that can only be this computer: localhost, 127.0.0.0/8 and ::1.
+bool isLoopback(const QString& host) {
+    static const QRegularExpression v4(QStringLiteral(R"(^127\.\d{1,3}\.\d{1,3}\.\d{1,3}$)"));
+    return host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || v4.match(host).hasMatch() ||
+           host == QLatin1String("::1");
+}
+
 const QString kSection = QStringLiteral("Reminders");
 
 // A value of the settings file is one line: line breaks and backslashes are written as \n and \\.
@@ -66,6 +81,11 @@ ReminderSettings ReminderSettings::load(const QString& iniPath) {
     };
     read("SmtpUrl", s.smtpUrl);
     read("SmtpUser", s.smtpUser);
+    read("SmtpTls", s.smtpTls);
+    read("SmtpCaFile", s.smtpCaFile);
+    read("SmtpTimeout", s.smtpTimeout);
+    read("LeaseMinutes", s.leaseMinutes);
+    read("TimeZone", s.timeZone);
     read("FromName", s.fromName);
     read("FromAddress", s.fromAddress);
     read("Practice", s.practice);
@@ -85,6 +105,11 @@ bool ReminderSettings::save(const QString& iniPath) const {
     };
     write("SmtpUrl", smtpUrl.trimmed());
     write("SmtpUser", smtpUser.trimmed());
+    write("SmtpTls", smtpTls.trimmed());
+    write("SmtpCaFile", smtpCaFile.trimmed());
+    write("SmtpTimeout", smtpTimeout.trimmed());
+    write("LeaseMinutes", leaseMinutes.trimmed());
+    write("TimeZone", timeZone.trimmed());
     write("FromName", fromName.trimmed());
     write("FromAddress", fromAddress.trimmed());
     write("Practice", practice.trimmed());
@@ -100,6 +125,13 @@ QString ReminderSettings::checkContent() const {
     QString error;
     if (!parseSteps(steps, &error))
         return error;
+    if (!wholeNumber(leaseMinutes, 1, 1440))
+        return QStringLiteral("The setting LeaseMinutes \"%1\" is not usable: write whole minutes from 1 to 1440.")
+            .arg(leaseMinutes.simplified());
+    if (!timeZone.trimmed().isEmpty() && !QTimeZone(timeZone.trimmed().toLatin1()).isValid())
+        return QStringLiteral("The setting TimeZone \"%1\" is not a known time zone: write a name such as "
+                              "Asia/Kolkata.")
+            .arg(timeZone.simplified());
     const std::pair<const char*, const QString*> templates[] = {
         {"Subject", &subject}, {"Body", &body}, {"ExpiredSubject", &expiredSubject}, {"ExpiredBody", &expiredBody}};
     for (const auto& [label, text] : templates) {
@@ -125,7 +157,37 @@ QString ReminderSettings::checkMailing() const {
     if (!isUsableAddress(fromAddress.trimmed()))
         return QStringLiteral("The sender address \"%1\" is not a usable e-mail address (FromAddress).")
             .arg(fromAddress.simplified());
+    if (!wholeNumber(smtpTimeout, 1, 600))
+        return QStringLiteral("The setting SmtpTimeout \"%1\" is not usable: write whole seconds from 1 to 600.")
+            .arg(smtpTimeout.simplified());
+    const QString tls = smtpTls.trimmed().toLower();
+    if (!tls.isEmpty() && tls != QLatin1String("none") && tls != QLatin1String("required"))
+        return QStringLiteral("The setting SmtpTls \"%1\" is not usable: leave it empty or write none.")
+            .arg(smtpTls.simplified());
+    if (tlsNone() && !smtpUser.trimmed().isEmpty() && !isLoopback(url.host()))
+        return QStringLiteral("SmtpTls=none sends the password in clear and is allowed only to a server on this "
+                              "computer (127.0.0.1, ::1 or localhost), not to %1.")
+            .arg(url.host());
+    if (!smtpCaFile.trimmed().isEmpty() && !QFileInfo(smtpCaFile.trimmed()).isFile())
+        return QStringLiteral("The CA file \"%1\" (SmtpCaFile) is not a readable file.").arg(smtpCaFile.simplified());
     return {};
+}
+
+int ReminderSettings::timeoutSeconds() const {
+    return smtpTimeout.trimmed().toInt();
+}
+
+int ReminderSettings::leaseMinutesValue() const {
+    return leaseMinutes.trimmed().toInt();
+}
+
+bool ReminderSettings::tlsNone() const {
+    return smtpTls.trimmed().compare(QLatin1String("none"), Qt::CaseInsensitive) == 0;
+}
+
+QString ReminderSettings::zoneId() const {
+    const QString named = timeZone.trimmed();
+    return named.isEmpty() ? QString::fromLatin1(QTimeZone::systemTimeZoneId()) : named;
 }
 
 std::optional<QList<int>> parseSteps(const QString& text, QString* error) {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <curl/curl.h>
+#include <QElapsedTimer>
 
 namespace {
 struct EasyDeleter {
@@ -24,7 +25,28 @@ size_t readUpload(char* buffer, size_t size, size_t count, void* user) {
     return n;
 }
 
-// Failures that concern the server, the login or the secure channel rather than one message.
+size_t discard(char*, size_t size, size_t count, void*) {
+    return size * count;
+}
+
+// Called by the library while it waits; passes the wait on to the run at most every few seconds.
+struct Waiting {
+    const std::function<void()>* keepAlive;
+    QElapsedTimer since;
+};
+
+int progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* waiting = static_cast<Waiting*>(user);
+    if (*waiting->keepAlive && waiting->since.elapsed() > 5000) {
+        (*waiting->keepAlive)();
+        waiting->since.restart();
+    }
+    return 0;
+}
+
+// Failures that concern the server, the login or the secure channel rather than one message. A
+// garbled or negative answer to a message, or a connection lost while it was sent, fails that
+// message only: the next one connects anew, and stops the run there if the server is gone.
 bool stopsTheRun(CURLcode code) {
     switch (code) {
     case CURLE_UNSUPPORTED_PROTOCOL:
@@ -43,8 +65,6 @@ bool stopsTheRun(CURLcode code) {
     case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
     case CURLE_SSL_INVALIDCERTSTATUS:
     case CURLE_AUTH_ERROR:
-    case CURLE_GOT_NOTHING:
-    case CURLE_WEIRD_SERVER_REPLY:
         return true;
     default:
         return false;
@@ -59,7 +79,7 @@ QString describe(CURLcode code, const char* detail, long response) {
         why = QStringLiteral("no secure connection could be made (%1)").arg(why);
     if (response > 0 && !why.contains(QString::number(response)))
         why += QStringLiteral(", server reply %1").arg(response);
-    return why;
+    return why.simplified();
 }
 } // namespace
 
@@ -67,40 +87,81 @@ struct SmtpSender::Handle {
     std::unique_ptr<CURL, EasyDeleter> easy{curl_easy_init()};
 };
 
-SmtpSender::SmtpSender(QString url, QString user, QString password)
-    : handle_(std::make_unique<Handle>()), url_(url.trimmed().toUtf8()), user_(user.trimmed().toUtf8()),
-      password_(password.toUtf8()) {}
+SmtpSender::SmtpSender(Connection connection)
+    : handle_(std::make_unique<Handle>()), connection_(std::move(connection)), url_(connection_.url.trimmed().toUtf8()),
+      user_(connection_.user.trimmed().toUtf8()), password_(connection_.password.toUtf8()),
+      caFile_(connection_.caFile.trimmed().toUtf8()) {}
 
 SmtpSender::~SmtpSender() = default;
 
-SmtpSender::Result SmtpSender::send(const QString& fromAddress, const QString& toAddress, const QByteArray& message) {
+void SmtpSender::setConnectionOptions() {
+    CURL* c = handle_->easy.get();
+    curl_easy_setopt(c, CURLOPT_URL, url_.constData());
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, long(connection_.timeoutSeconds));
+    curl_easy_setopt(c, CURLOPT_TIMEOUT, long(connection_.timeoutSeconds) * 6);
+    curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!caFile_.isEmpty()) {
+        // The practice's own authority beside the system's: the file first, then the system folder.
+        curl_easy_setopt(c, CURLOPT_CAINFO, caFile_.constData());
+        curl_easy_setopt(c, CURLOPT_CAPATH, "/etc/ssl/certs");
+    }
+    if (url_.startsWith("smtp:")) {
+        long tls = long(CURLUSESSL_TRY);
+        if (!user_.isEmpty())
+            tls = connection_.tlsNone ? long(CURLUSESSL_NONE) : long(CURLUSESSL_ALL);
+        curl_easy_setopt(c, CURLOPT_USE_SSL, tls);
+    }
+    if (!user_.isEmpty()) {
+        curl_easy_setopt(c, CURLOPT_USERNAME, user_.constData());
+        curl_easy_setopt(c, CURLOPT_PASSWORD, password_.constData());
+    }
+}
+
+SmtpSender::Result SmtpSender::check() {
+    CURL* c = handle_->easy.get();
+    if (!c)
+        return {Result::Kind::Unreachable, QStringLiteral("the mail library could not be started")};
+    curl_easy_reset(c);
+    setConnectionOptions();
+    // A command that changes nothing on the server: the connection, TLS and login are made for it
+    // and stay open for the messages.
+    curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, "NOOP");
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, discard);
+    return perform({}, true);
+}
+
+SmtpSender::Result SmtpSender::send(const QString& fromAddress, const QString& toAddress, const QByteArray& message,
+                                    const std::function<void()>& keepAlive) {
     CURL* c = handle_->easy.get();
     if (!c)
         return {Result::Kind::Unreachable, QStringLiteral("the mail library could not be started")};
     // The same handle for every message: its connection to the server stays open between them.
     curl_easy_reset(c);
-    char detail[CURL_ERROR_SIZE] = {};
+    setConnectionOptions();
     const QByteArray from = '<' + fromAddress.toLatin1() + '>';
     std::unique_ptr<curl_slist, ListDeleter> rcpt(
         curl_slist_append(nullptr, ('<' + toAddress.toLatin1() + '>').constData()));
     Upload upload{&message};
-    curl_easy_setopt(c, CURLOPT_URL, url_.constData());
-    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, detail);
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, 20L);
-    curl_easy_setopt(c, CURLOPT_TIMEOUT, 120L);
-    if (url_.startsWith("smtp:"))
-        curl_easy_setopt(c, CURLOPT_USE_SSL, long(CURLUSESSL_TRY));
-    if (!user_.isEmpty()) {
-        curl_easy_setopt(c, CURLOPT_USERNAME, user_.constData());
-        curl_easy_setopt(c, CURLOPT_PASSWORD, password_.constData());
-    }
     curl_easy_setopt(c, CURLOPT_MAIL_FROM, from.constData());
     curl_easy_setopt(c, CURLOPT_MAIL_RCPT, rcpt.get());
     curl_easy_setopt(c, CURLOPT_READFUNCTION, readUpload);
     curl_easy_setopt(c, CURLOPT_READDATA, &upload);
     curl_easy_setopt(c, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, curl_off_t(message.size()));
+    return perform(keepAlive, false);
+}
+
+SmtpSender::Result SmtpSender::perform(const std::function<void()>& keepAlive, bool checking) {
+    CURL* c = handle_->easy.get();
+    char detail[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, detail);
+    Waiting waiting{&keepAlive, {}};
+    waiting.since.start();
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, progress);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &waiting);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
     const CURLcode code = curl_easy_perform(c);
     if (code == CURLE_OK)
         return {};
@@ -110,5 +171,5 @@ SmtpSender::Result SmtpSender::send(const QString& fromAddress, const QString& t
     // A refused login comes as a 535 reply to AUTH, which the library may report as a send error;
     // a server still waiting in the middle of AUTH (334) did not take the login either.
     const bool loginRefused = response == 535 || response == 534 || response == 530 || response == 334;
-    return {stopsTheRun(code) || loginRefused ? Result::Kind::Unreachable : Result::Kind::Refused, why};
+    return {checking || stopsTheRun(code) || loginRefused ? Result::Kind::Unreachable : Result::Kind::Refused, why};
 }

@@ -22,6 +22,22 @@ bool simpleCharacter(char16_t c) {
 }
 
 const char kHex[] = "0123456789ABCDEF";
+
+// Whether a text needs its characters written beside its glyphs: printable ASCII reads back from
+// the glyphs alone, as the report's fonts draw it without ligatures.
+bool needsActualText(QStringView text) {
+    for (QChar c : text)
+        if (c.unicode() < 0x20 || c.unicode() > 0x7e)
+            return true;
+    return false;
+}
+
+// A line of a wrapped text as it was stored, without the break opportunities added for wrapping.
+QString storedText(const QString& laidOut, int start, int length) {
+    QString text = laidOut.mid(start, length);
+    text.remove(QChar(0x200B));
+    return text;
+}
 } // namespace
 
 struct PdfCanvas::Shaper {
@@ -216,7 +232,7 @@ void PdfCanvas::drawText(const QPointF& baseline, const QString& text, const QFo
         previous = c;
     }
     if (simple) {
-        show(run, x, y);
+        show(&run, 1, x, y, text);
         return;
     }
     auto cached = s.shaped.constFind(text);
@@ -230,8 +246,7 @@ void PdfCanvas::drawText(const QPointF& baseline, const QString& text, const QFo
         layout.endLayout();
         cached = s.shaped.insert(text, runsOf(line, s.spacing));
     }
-    for (const Run& r : *cached)
-        show(r, x, y);
+    show(cached->data(), cached->size(), x, y, text);
 }
 
 void PdfCanvas::drawLayout(const QTextLayout& layout, const QPointF& topLeft, const QRectF& clip) {
@@ -253,10 +268,12 @@ void PdfCanvas::drawLayout(const QTextLayout& layout, const QPointF& topLeft, co
     out_ += "l\nh\nW* n\n";
     const double spacing = shaper(layout.font()).spacing;
     const double x = onGrid(topLeft.x()), y = onGrid(topLeft.y());
+    const QString text = layout.text();
     for (int i = 0; i < layout.lineCount(); ++i) {
         const QTextLine line = layout.lineAt(i);
-        for (const Run& run : runsOf(line, spacing))
-            show(run, x + line.x(), y + line.y() + line.ascent());
+        const std::vector<Run> runs = runsOf(line, spacing);
+        show(runs.data(), runs.size(), x + line.x(), y + line.y() + line.ascent(),
+             storedText(text, line.textStart(), line.textLength()));
     }
     out_ += "Q\n";
 }
@@ -281,11 +298,32 @@ void PdfCanvas::drawText(const QRectF& box, int flags, const QString& text, cons
     else if (flags & Qt::AlignVCenter)
         dy = (box.height() - height) / 2;
     const double x = onGrid(box.x() + dx), y = onGrid(box.y() + dy);
-    for (const Run& run : runsOf(line, shaper(font).spacing))
-        show(run, x, y + line.ascent());
+    const std::vector<Run> runs = runsOf(line, shaper(font).spacing);
+    show(runs.data(), runs.size(), x, y + line.ascent(), text);
 }
 
-void PdfCanvas::show(const Run& run, double originX, double originY) {
+void PdfCanvas::show(const Run* runs, size_t count, double originX, double originY, QStringView text) {
+    const bool actual = needsActualText(text);
+    if (actual) {
+        out_ += "/Span<</ActualText ";
+        out_ += pdfTextString(text);
+        out_ += ">>BDC\n";
+    }
+    for (size_t r = 0; r < count; ++r)
+        showRun(runs[r], originX, originY, 0);
+    if (actual)
+        out_ += "EMC\n";
+    // The second drawing of a made-up bold reads as nothing. Kept apart from the text's own span,
+    // as a reader takes the innermost span for the text of all it holds.
+    for (size_t r = 0; r < count; ++r)
+        if (runs[r].engine >= 0 && fonts_.engineAt(runs[r].engine).emboldened) {
+            out_ += "/Span << /ActualText <> >> BDC\n";
+            showRun(runs[r], originX, originY, fonts_.engineAt(runs[r].engine).boldShift);
+            out_ += "EMC\n";
+        }
+}
+
+void PdfCanvas::showRun(const Run& run, double originX, double originY, double shift) {
     const size_t count = run.numbers.size();
     if (count == 0 || run.engine < 0)
         return;
@@ -295,13 +333,7 @@ void PdfCanvas::show(const Run& run, double originX, double originY) {
     out_ += ' ';
     out_ += engine.sizeText;
     out_ += " Tf\n";
-    showPass(run, originX, originY, 0, count);
-    if (engine.emboldened) {
-        // The second drawing of a made-up bold reads as nothing.
-        out_ += "/Span << /ActualText <> >> BDC\n";
-        showPass(run, originX, originY, engine.boldShift, count);
-        out_ += "EMC\n";
-    }
+    showPass(run, originX, originY, shift, count);
     out_ += "ET\n";
 }
 

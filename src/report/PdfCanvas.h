@@ -14,7 +14,9 @@ class QTextLine;
 // Paints report pages as PDF page content. Texts are shaped by the toolkit, as it shapes them to
 // paint, and put where it puts them; a text of Latin-1 characters is put together from the
 // shaping of its characters and of their pairs, which the report's texts share by the thousand,
-// and other texts are shaped once each.
+// and other texts are shaped once each. A text whose glyphs do not read back as its characters
+// (shaped scripts such as Devanagari, where glyphs stand for clusters or are reordered) carries
+// the characters along, so that it is copied and searched as stored.
 class PdfCanvas : public ReportCanvas {
 public:
     // `measuring` is a device of the layout's resolution `dpi`.
@@ -48,7 +50,9 @@ private:
     // The runs of one laid out line, placed from the line's origin.
     std::vector<Run> runsOf(const QTextLine& line, double spacing);
     double advance(const Shaper& s, int engine, quint32 glyph) const;
-    void show(const Run& run, double originX, double originY);
+    // Shows runs from one origin; `text` is what they read as, where their glyphs would not tell.
+    void show(const Run* runs, size_t count, double originX, double originY, QStringView text);
+    void showRun(const Run& run, double originX, double originY, double shift);
     void showPass(const Run& run, double originX, double originY, double shift, size_t count);
     void number(double value);
 

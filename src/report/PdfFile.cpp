@@ -35,6 +35,18 @@ void appendPdfNumber(QByteArray& out, double value) {
     }
 }
 
+QByteArray pdfTextString(QStringView text) {
+    static const char hex[] = "0123456789ABCDEF";
+    QByteArray out = "<FEFF";
+    out.reserve(6 + text.size() * 4);
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        const char digits[4] = {hex[u >> 12], hex[(u >> 8) & 15], hex[(u >> 4) & 15], hex[u & 15]};
+        out.append(digits, 4);
+    }
+    return out + '>';
+}
+
 PdfFile::PdfFile(QIODevice& device) : device_(device) {
     append("%PDF-1.4\n%\xe2\xe3\xcf\xd3\n");
 }

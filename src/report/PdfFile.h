@@ -12,6 +12,8 @@ class QIODevice;
 // fewer by as many as the whole part has, cut rather than rounded. Pages written with the same
 // figures put every glyph and line on the very same device pixels as the toolkit's do.
 void appendPdfNumber(QByteArray& out, double value);
+// A text string: UTF-16 with its byte-order mark, in hexadecimal.
+QByteArray pdfTextString(QStringView text);
 
 // Writes a PDF file object by object, straight to its device; remembers only where each object
 // starts. Object numbers can be taken ahead of writing the object, to refer to it.

@@ -5,23 +5,15 @@
 #include "report/PdfFonts.h"
 #include "report/ReportLayout.h"
 
+#include <algorithm>
 #include <cmath>
 #include <QDateTime>
 #include <QImage>
 #include <QPageLayout>
 
-namespace {
-// A text string of the document information: UTF-16 with its byte-order mark, in hexadecimal.
-QByteArray textString(const QString& text) {
-    QByteArray out = "<FEFF";
-    for (QChar c : text)
-        out += QByteArray::number(c.unicode(), 16).rightJustified(4, '0').toUpper();
-    return out + '>';
-}
-} // namespace
-
 PdfOutcome writeReportPdf(const std::shared_ptr<const ReportDocument>& document, const QPageLayout& page,
-                          const QString& title, const QString& creator, QIODevice& device) {
+                          const QString& title, const QString& creator, QIODevice& device, int firstPage,
+                          int lastPage) {
     constexpr int dpi = ReportLayout::kLayoutDpi;
     ReportLayout layout(document, page);
     layout.layOutAll();
@@ -42,7 +34,9 @@ PdfOutcome writeReportPdf(const std::shared_ptr<const ReportDocument>& document,
                                    QByteArray::number(resources) + " 0 R/MediaBox[0 0 " +
                                    QByteArray::number(full.width()) + ' ' + QByteArray::number(full.height()) + "]";
     QByteArray kids;
-    for (int p = 0; p < layout.knownPages(); ++p) {
+    const int first = std::max(firstPage, 1) - 1;
+    const int last = lastPage > 0 ? std::min(lastPage, layout.knownPages()) : layout.knownPages();
+    for (int p = first; p < last; ++p) {
         canvas.beginPage();
         layout.paintPage(canvas, p);
         if (!canvas.ok())
@@ -65,9 +59,9 @@ PdfOutcome writeReportPdf(const std::shared_ptr<const ReportDocument>& document,
                               " 0 R>>/Font<<" + fontEntries + ">>>>");
     // Stroke adjustment as the toolkit's pages have it: thin grid lines keep an even width.
     file.write(state, "<</Type/ExtGState/SA true/SM 0.02/ca 1.0/CA 1.0/AIS false/SMask/None>>");
-    file.write(pages, "<</Type/Pages/Kids[" + kids + "]/Count " + QByteArray::number(layout.knownPages()) + ">>");
+    file.write(pages, "<</Type/Pages/Kids[" + kids + "]/Count " + QByteArray::number(std::max(last - first, 0)) + ">>");
     file.write(catalog, "<</Type/Catalog/Pages " + QByteArray::number(pages) + " 0 R>>");
-    file.write(info, "<</Title " + textString(title) + "/Creator " + textString(creator) + "/CreationDate (D:" +
+    file.write(info, "<</Title " + pdfTextString(title) + "/Creator " + pdfTextString(creator) + "/CreationDate (D:" +
                          QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddhhmmss")).toLatin1() +
                          "Z)>>");
     return file.finish(catalog, info) ? PdfOutcome::Written : PdfOutcome::Failed;

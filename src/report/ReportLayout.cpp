@@ -213,12 +213,9 @@ int ReportLayout::lineCount(const QString& text, const Fonts& fonts, bool bold, 
     QTextLayout layout(breakable(text), fonts.font(bold), measuring_.get());
     layout.setTextOption(wrapping());
     layout.beginLayout();
-    // A row taller than a page stands alone on its page and is cut at its foot: counting past a
-    // page's worth of lines changes nothing.
-    const int most = int(bodyHeight_ / fonts.lineHeight) + 1;
     int lines = 0;
     // A line once made must be laid out here, or the layout puts the rest of the text on it.
-    while (lines < most) {
+    for (;;) {
         QTextLine line = layout.createLine();
         if (!line.isValid())
             break;
@@ -226,7 +223,35 @@ int ReportLayout::lineCount(const QString& text, const Fonts& fonts, bool bold, 
         ++lines;
     }
     layout.endLayout();
+    // A text longer than a page keeps where its lines start, for the pages it continues on.
+    if (lines > int(bodyHeight_ / fonts.lineHeight))
+        wrapped(text, fonts, bold, width);
     return std::max(lines, 1);
+}
+
+const ReportLayout::WrappedText& ReportLayout::wrapped(const QString& text, const Fonts& fonts, bool bold,
+                                                       double width) const {
+    for (const WrappedText& known : wrapped_)
+        if (std::abs(known.width - width) < 1e-6 && known.bold == bold && known.fonts == &fonts &&
+            (known.text.isSharedWith(text) || known.text == text))
+            return known;
+    // Reports rarely hold more than a few such texts; a report of many starts the list again.
+    if (wrapped_.size() >= 64)
+        wrapped_.clear();
+    WrappedText entry{text, &fonts, bold, width, breakable(text), {}};
+    QTextLayout layout(entry.broken, fonts.font(bold), measuring_.get());
+    layout.setTextOption(wrapping());
+    layout.beginLayout();
+    for (;;) {
+        QTextLine line = layout.createLine();
+        if (!line.isValid())
+            break;
+        line.setLineWidth(std::max(width, 1.0));
+        entry.starts.push_back(line.textStart());
+    }
+    layout.endLayout();
+    wrapped_.push_back(std::move(entry));
+    return wrapped_.back();
 }
 
 double ReportLayout::cellsHeight(const QStringList& texts, const std::vector<bool>* bold, const Geometry& g,
@@ -256,6 +281,23 @@ double ReportLayout::measureUnit(const Position& at) const {
         lines = std::max(lines, lineCount(t.cell(at.row, k), look.fonts, false,
                                           look.geometry.width[size_t(k)] - 2 * look.fonts.padX));
     return lines * look.fonts.lineHeight + 2 * look.fonts.padY;
+}
+
+const ReportLayout::Fonts& ReportLayout::unitFonts(const Position& at) const {
+    const auto& block = document_->blocks()[at.block];
+    if (const auto* row = std::get_if<ReportDocument::FreeRow>(&block))
+        return fontsFor(row->condensed);
+    if (const auto* line = std::get_if<ReportDocument::TextLine>(&block))
+        return fontsFor(line->condensed);
+    return tableLook(at.block).fonts;
+}
+
+int ReportLayout::unitLines(const Position& at) const {
+    const auto* t = std::get_if<ReportDocument::Table>(&document_->blocks()[at.block]);
+    if (t && t->rows() == 0)
+        return 0;
+    const Fonts& fonts = unitFonts(at);
+    return std::max(1, int(std::lround((unitHeight(at) - 2 * fonts.padY) / fonts.lineHeight)));
 }
 
 double ReportLayout::unitHeight(const Position& at) const {
@@ -305,17 +347,30 @@ int ReportLayout::layOutPages(int pages) {
             complete_ = true;
             break;
         }
-        double height = unitHeight(next_);
-        if (needsHeading(next_, headingOnPage_))
-            height += tableLook(next_.block).headingHeight;
-        // An empty page takes anything, however tall.
-        if (y_ > 0 && y_ + height > bodyHeight_) {
+        const int lines = unitLines(next_);
+        const Fonts& fonts = unitFonts(next_);
+        const double height =
+            next_.line > 0 ? (lines - next_.line) * fonts.lineHeight + 2 * fonts.padY : unitHeight(next_);
+        const double heading = needsHeading(next_, headingOnPage_) ? tableLook(next_.block).headingHeight : 0;
+        if (y_ > 0 && y_ + heading + height > bodyHeight_) {
             pageStarts_.push_back(next_);
             y_ = 0;
             headingOnPage_ = false;
             continue;
         }
-        y_ += height;
+        // A unit taller than an empty page fills it and continues on the next.
+        if (heading + height > bodyHeight_ && lines > 0) {
+            const int fit = std::max(1, int((bodyHeight_ - heading - 2 * fonts.padY) / fonts.lineHeight));
+            if (next_.line + fit < lines) {
+                next_.line += fit;
+                pageStarts_.push_back(next_);
+                y_ = 0;
+                headingOnPage_ = false;
+                continue;
+            }
+        }
+        y_ += heading + height;
+        next_.line = 0;
         moveOn(next_, y_, headingOnPage_);
     }
     return knownPages();
@@ -330,32 +385,44 @@ bool ReportLayout::layOutFor(int budgetMs) {
 }
 
 void ReportLayout::drawText(ReportCanvas& c, const QRectF& box, const QString& text, const Fonts& fonts, bool bold,
-                            int alignment, bool oneLine) const {
-    if (text.isEmpty())
+                            int alignment, bool oneLine, LineRange lines) const {
+    if (text.isEmpty() || lines.count <= 0)
         return;
-    const QFont& font = fonts.paintFont(bold, c.dpi());
-    const QFontMetricsF& metrics = fonts.metrics(bold);
-    // A text on one line is drawn at its base line directly: the common case, kept cheap.
-    double advance = 0;
-    if (!oneLine) {
-        const double quick = fonts.quickWidth(text, bold);
-        advance = quick >= 0 && quick <= box.width() ? quick : metrics.horizontalAdvance(text);
-    } else if (alignment != 0) {
-        advance = fonts.width(text, bold);
+    QString shown;
+    if (lines.first > 0) {
+        // A later page of a continued row: the text's lines from `first` on, wrapped again from the
+        // start of the first of them, which gives the same lines.
+        const WrappedText& w = wrapped(text, fonts, bold, box.width());
+        if (size_t(lines.first) >= w.starts.size())
+            return;
+        const size_t end = size_t(lines.first) + size_t(lines.count);
+        const qsizetype from = w.starts[size_t(lines.first)];
+        shown = w.broken.mid(from, end < w.starts.size() ? w.starts[end] - from : -1);
+    } else {
+        const QFontMetricsF& metrics = fonts.metrics(bold);
+        // A text on one line is drawn at its base line directly: the common case, kept cheap.
+        double advance = 0;
+        if (!oneLine) {
+            const double quick = fonts.quickWidth(text, bold);
+            advance = quick >= 0 && quick <= box.width() ? quick : metrics.horizontalAdvance(text);
+        } else if (alignment != 0) {
+            advance = fonts.width(text, bold);
+        }
+        if (oneLine || advance <= box.width()) {
+            const double x = alignment == 1   ? box.left() + (box.width() - advance) / 2
+                             : alignment == 2 ? box.right() - advance
+                                              : box.left();
+            c.drawText(QPointF(x, box.top() + metrics.ascent()), text, fonts.paintFont(bold, c.dpi()));
+            return;
+        }
+        shown = breakable(text);
     }
-    if (oneLine || advance <= box.width()) {
-        const double x = alignment == 1   ? box.left() + (box.width() - advance) / 2
-                         : alignment == 2 ? box.right() - advance
-                                          : box.left();
-        c.drawText(QPointF(x, box.top() + metrics.ascent()), text, font);
-        return;
-    }
-    QTextLayout layout(breakable(text), fonts.font(bold), measuring_.get());
+    QTextLayout layout(shown, fonts.font(bold), measuring_.get());
     layout.setTextOption(wrapping(horizontal(alignment)));
     layout.beginLayout();
-    // Lines below the box would be clipped away: they are not laid out.
+    // Lines below the box are not laid out: they are on a later page, or clipped away.
     double y = 0;
-    while (y < box.height()) {
+    for (int made = 0; made < lines.count && y < box.height(); ++made) {
         QTextLine line = layout.createLine();
         if (!line.isValid())
             break;
@@ -369,10 +436,11 @@ void ReportLayout::drawText(ReportCanvas& c, const QRectF& box, const QString& t
 
 void ReportLayout::drawCells(ReportCanvas& c, const QStringList& texts, const std::vector<bool>* bold,
                              const std::vector<std::uint8_t>* alignments, const ReportDocument::Table* table, int row,
-                             const Geometry& g, const Fonts& fonts, double y, double height, bool grid,
-                             bool shaded) const {
+                             const Geometry& g, const Fonts& fonts, double y, double height, bool grid, bool shaded,
+                             LineRange lines) const {
     // A row one line high has no cell that wraps.
-    const bool oneLine = height <= fonts.lineHeight + 2 * fonts.padY + 0.01;
+    const bool oneLine =
+        lines.first == 0 && lines.count == LineRange().count && height <= fonts.lineHeight + 2 * fonts.padY + 0.01;
     for (size_t k = 0; k < g.width.size(); ++k) {
         const QRectF cell(g.x[k], y, g.width[k], height);
         if (shaded)
@@ -382,7 +450,7 @@ void ReportLayout::drawCells(ReportCanvas& c, const QStringList& texts, const st
         const QString text = table ? table->cell(row, int(k)) : k < size_t(texts.size()) ? texts[int(k)] : QString();
         const int alignment = table ? table->alignment(row, int(k)) : (*alignments)[k];
         drawText(c, cell.adjusted(fonts.padX, fonts.padY, -fonts.padX, -fonts.padY), text, fonts, bold && (*bold)[k],
-                 alignment, oneLine);
+                 alignment, oneLine, lines);
     }
 }
 
@@ -396,20 +464,28 @@ void ReportLayout::paintPage(QPainter& p, int page) const {
 void ReportLayout::paintPage(ReportCanvas& canvas, int page) const {
     if (page < 0 || page >= knownPages())
         return;
-    const size_t end = size_t(page) + 1 < pageStarts_.size() ? pageStarts_[size_t(page) + 1].unit : SIZE_MAX;
+    const bool lastPage = size_t(page) + 1 >= pageStarts_.size();
+    const Position end = lastPage ? Position{} : pageStarts_[size_t(page) + 1];
     Position at = pageStarts_[size_t(page)];
     double y = 0;
     bool headingOnPage = false;
-    while (at.unit < end && !atEnd(at)) {
-        const double height = unitHeight(at);
+    while (!atEnd(at) && (lastPage || at.before(end))) {
+        // A unit split over pages shows the lines up to the next page's start.
+        const bool continues = !lastPage && at.unit == end.unit;
+        const int total = unitLines(at);
+        const bool whole = at.line == 0 && !continues;
+        const LineRange lines =
+            whole ? LineRange{} : LineRange{at.line, continues ? end.line - at.line : total - at.line};
+        const Fonts& fonts = unitFonts(at);
+        const double height = whole ? unitHeight(at) : lines.count * fonts.lineHeight + 2 * fonts.padY;
         const auto& block = document_->blocks()[at.block];
         if (const auto* row = std::get_if<ReportDocument::FreeRow>(&block)) {
             drawCells(canvas, row->cells.texts, &row->cells.bold, &row->cells.alignments, nullptr, 0,
-                      geometry(row->cells.widths, row->condensed), fontsFor(row->condensed), y, height, false, false);
+                      geometry(row->cells.widths, row->condensed), fonts, y, height, false, false, lines);
             y += height;
         } else if (const auto* line = std::get_if<ReportDocument::TextLine>(&block)) {
-            const Fonts& fonts = fontsFor(line->condensed);
-            drawText(canvas, QRectF(0, y + fonts.padY, pageWidth_, height), line->text, fonts, line->bold, 0);
+            drawText(canvas, QRectF(0, y + fonts.padY, pageWidth_, height), line->text, fonts, line->bold, 0, false,
+                     lines);
             y += height;
         } else {
             const auto& t = std::get<ReportDocument::Table>(block);
@@ -420,10 +496,14 @@ void ReportLayout::paintPage(ReportCanvas& canvas, int page) const {
                 y += look.headingHeight;
             }
             if (t.rows() > 0) {
-                drawCells(canvas, {}, nullptr, nullptr, &t, at.row, look.geometry, look.fonts, y, height, true, false);
+                drawCells(canvas, {}, nullptr, nullptr, &t, at.row, look.geometry, look.fonts, y, height, true, false,
+                          lines);
                 y += height;
             }
         }
+        if (continues)
+            break;
+        at.line = 0;
         moveOn(at, y, headingOnPage);
     }
     // Page number at the foot of the page; the count once the whole report is laid out.

@@ -21,7 +21,7 @@ class QPagedPaintDevice;
 // Pages are laid out at one fixed resolution whatever the device's, so that the preview, the
 // printer and a PDF of the same page size break the report into the same pages; painting scales
 // to the device. A cell too long for its column wraps at word boundaries, or anywhere in a word
-// longer than the column.
+// longer than the column. A row taller than a page continues on the next, below the repeated heading.
 class ReportLayout {
 public:
     ReportLayout(std::shared_ptr<const ReportDocument> document, QPaintDevice* device);
@@ -48,11 +48,16 @@ public:
 
 private:
     // Where the next unit (a free row, a text line, a table's body row, or an empty table's
-    // heading) stands; `unit` counts the units from the start of the report.
+    // heading) stands; `unit` counts the units from the start of the report. `line` is the first
+    // text line shown of a unit continued from an earlier page.
     struct Position {
         size_t block = 0;
         int row = 0;
         size_t unit = 0;
+        int line = 0;
+        bool before(const Position& other) const {
+            return unit < other.unit || (unit == other.unit && line < other.line);
+        }
     };
     struct Geometry {
         std::vector<double> x;     // left edge of each column
@@ -91,12 +96,26 @@ private:
     Fonts makeFonts(int lineCharacters, double scale = 1.0) const;
     Geometry geometry(const std::vector<int>& widths, bool condensed) const;
     int lineCount(const QString& text, const Fonts& fonts, bool bold, double width) const;
+    // A text wrapped to a width: its breakable form and where each line starts in it. Kept for
+    // texts longer than a page, whose later lines are drawn on later pages.
+    struct WrappedText {
+        QString text;
+        const Fonts* fonts;
+        bool bold;
+        double width;
+        QString broken;
+        std::vector<int> starts;
+    };
+    const WrappedText& wrapped(const QString& text, const Fonts& fonts, bool bold, double width) const;
     double cellsHeight(const QStringList& texts, const std::vector<bool>* bold, const Geometry& g,
                        const Fonts& fonts) const;
     const TableLook& tableLook(size_t block) const;
     // The height of the unit at `at`, without a repeated heading; measured once, then kept.
     double unitHeight(const Position& at) const;
     double measureUnit(const Position& at) const;
+    const Fonts& unitFonts(const Position& at) const;
+    // The text lines of the unit at `at`; 0 for a unit that is never split (an empty table).
+    int unitLines(const Position& at) const;
     // Whether a table's heading goes above the unit at `at` on a page where it is not yet shown.
     bool needsHeading(const Position& at, bool headingOnPage) const;
     void advance(Position& at) const;
@@ -105,12 +124,19 @@ private:
     bool atEnd(const Position& at) const { return at.block >= document_->blocks().size(); }
 
     ReportLayout(std::shared_ptr<const ReportDocument> document, QSizeF page);
+    // The lines shown of a row: `count` from `first` (all of them when the row stands whole).
+    struct LineRange {
+        constexpr LineRange(int from = 0, int lines = std::numeric_limits<int>::max()) : first(from), count(lines) {}
+        int first;
+        int count;
+    };
     void drawCells(ReportCanvas& c, const QStringList& texts, const std::vector<bool>* bold,
                    const std::vector<std::uint8_t>* alignments, const ReportDocument::Table* table, int row,
-                   const Geometry& g, const Fonts& fonts, double y, double height, bool grid, bool shaded) const;
+                   const Geometry& g, const Fonts& fonts, double y, double height, bool grid, bool shaded,
+                   LineRange lines = {}) const;
     // `oneLine`: the text is known to fit the box's width.
     void drawText(ReportCanvas& c, const QRectF& box, const QString& text, const Fonts& fonts, bool bold, int alignment,
-                  bool oneLine = false) const;
+                  bool oneLine = false, LineRange lines = {}) const;
 
     std::shared_ptr<const ReportDocument> document_;
     // Stands in for the device whenever text is measured: it has the layout's resolution.
@@ -119,6 +145,7 @@ private:
     Fonts normal_, condensed_;
     mutable std::vector<std::unique_ptr<TableLook>> tableLooks_; // per block, made on first use
     mutable std::vector<float> heights_;                         // per unit laid out
+    mutable std::vector<WrappedText> wrapped_;
     std::vector<Position> pageStarts_;
     Position next_;
     double y_ = 0;

@@ -1,5 +1,7 @@
 #include "report/ReportPreview.h"
 
+#include "report/ReportViewer.h"
+
 #include <QEvent>
 #include <QGraphicsView>
 #include <QGuiApplication>
@@ -65,6 +67,15 @@ bool ReportPreview::eventFilter(QObject*, QEvent* event) {
 }
 
 void ReportPreview::paint(QPrinter* printer) {
+    // A PDF chosen in the print dialog is written as `report --pdf` writes one, so that its text
+    // is copied and searched as stored.
+    if (printer->outputFormat() == QPrinter::PdfFormat && !printer->outputFileName().isEmpty()) {
+        const QString error = ReportViewer::writePdf(document_, printer->outputFileName(), printer->pageLayout(),
+                                                     printer->fromPage(), printer->toPage(), nullptr);
+        if (!error.isEmpty())
+            qWarning("%s", qPrintable(error));
+        return;
+    }
     if (!previewing(printer)) {
         paintReport(document_, *printer, printer->fromPage(), printer->toPage());
         return;

@@ -44,17 +44,18 @@ QString cannotWrite(const QString& file, const QString& why) {
 
 // Writes the PDF through the toolkit's own writer: slower, for fonts the report's writer cannot
 // embed.
-QString writeThroughToolkit(const std::shared_ptr<const ReportDocument>& document, const QString& file) {
+QString writeThroughToolkit(const std::shared_ptr<const ReportDocument>& document, const QString& file,
+                            const QPageLayout& page, int firstPage, int lastPage) {
     kyt::ReplacingFile out(file);
     if (!out.open())
         return cannotWrite(file, out.why());
     {
         QPdfWriter writer(&out.device());
-        writer.setPageLayout(defaultPageLayout());
+        writer.setPageLayout(page);
         writer.setResolution(ReportLayout::kLayoutDpi);
         writer.setTitle(QFileInfo(file).completeBaseName());
         writer.setCreator(kCreator);
-        if (!paintReport(document, writer)) {
+        if (!paintReport(document, writer, firstPage, lastPage)) {
             out.cancel();
             return QStringLiteral("Cannot write %1: the PDF could not be started.").arg(file);
         }
@@ -84,6 +85,7 @@ void ReportViewer::setCol130(bool on) {
 
 void ReportViewer::NewReport() {
     lastError_ = notShown();
+    lastNote_.clear();
     document_ = std::make_shared<ReportDocument>();
     document_->condensedLine = col130_ ? 130 : 136;
 }
@@ -107,13 +109,21 @@ void ReportViewer::SetPdfOutput(const QVariant& file) {
     pdfFile_ = file.toString();
 }
 
-QString ReportViewer::writePdf(const std::shared_ptr<const ReportDocument>& document, const QString& file) {
-    {
+QString ReportViewer::writePdf(const std::shared_ptr<const ReportDocument>& document, const QString& file,
+                               QString* note) {
+    return writePdf(document, file, defaultPageLayout(), 1, 0, note);
+}
+
+QString ReportViewer::writePdf(const std::shared_ptr<const ReportDocument>& document, const QString& file,
+                               const QPageLayout& page, int firstPage, int lastPage, QString* note) {
+    // The general writer on request: to compare pages, or should the report's own writer fail.
+    const bool general = qEnvironmentVariable("KYT_PDF_WRITER") == QLatin1String("toolkit");
+    if (!general) {
         kyt::ReplacingFile out(file);
         if (!out.open())
             return cannotWrite(file, out.why());
-        const PdfOutcome outcome =
-            writeReportPdf(document, defaultPageLayout(), QFileInfo(file).completeBaseName(), kCreator, out.device());
+        const PdfOutcome outcome = writeReportPdf(document, page, QFileInfo(file).completeBaseName(), kCreator,
+                                                  out.device(), firstPage, lastPage);
         if (outcome != PdfOutcome::Unsupported) {
             if (!out.commit())
                 return cannotWrite(file, out.why());
@@ -121,14 +131,19 @@ QString ReportViewer::writePdf(const std::shared_ptr<const ReportDocument>& docu
         }
         out.cancel();
     }
-    return writeThroughToolkit(document, file);
+    if (note)
+        *note = general ? QStringLiteral("The PDF was written by the slower general writer, as KYT_PDF_WRITER asks.")
+                        : QStringLiteral("The PDF was written by the slower general writer: a font of the report "
+                                         "could not be embedded by the report's own.");
+    return writeThroughToolkit(document, file, page, firstPage, lastPage);
 }
 
 void ReportViewer::ShowReport() {
     lastError_.clear();
+    lastNote_.clear();
     const std::shared_ptr<const ReportDocument> document = document_;
     if (!pdfFile_.isEmpty()) {
-        lastError_ = writePdf(document, pdfFile_);
+        lastError_ = writePdf(document, pdfFile_, &lastNote_);
         return;
     }
     if (winMode_) {

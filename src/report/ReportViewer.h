@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <QObject>
+#include <QPageLayout>
 #include <QVariant>
 
 // The report object the register prints through. Each report identifier makes one; the identifier
@@ -32,14 +33,22 @@ public:
     Q_INVOKABLE void SetPdfOutput(const QVariant& file);
     // Empty when the report begun last was shown (or written) by ShowReport, else why not.
     Q_INVOKABLE QVariant LastError() const { return lastError_; }
+    // Empty, or a note on how the last PDF was written: by the slower general writer, and why.
+    Q_INVOKABLE QVariant LastNote() const { return lastNote_; }
 
     bool col130() const { return col130_; }
     void setCol130(bool on);
     bool winMode() const { return winMode_; }
     void setWinMode(bool on) { winMode_ = on; }
 
-    // Writes a document to a PDF file, landscape A4, whole or not at all. Empty on success.
-    static QString writePdf(const std::shared_ptr<const ReportDocument>& document, const QString& file);
+    // Writes a document to a PDF file, landscape A4, whole or not at all. Empty on success. The
+    // report's own writer writes it, unless a font cannot be embedded that way or the environment
+    // variable KYT_PDF_WRITER is "toolkit": the general writer then does, and `note` says so.
+    static QString writePdf(const std::shared_ptr<const ReportDocument>& document, const QString& file,
+                            QString* note = nullptr);
+    // The same for pages firstPage..lastPage (from 1; lastPage 0: to the end) of another set-up.
+    static QString writePdf(const std::shared_ptr<const ReportDocument>& document, const QString& file,
+                            const QPageLayout& page, int firstPage, int lastPage, QString* note);
 
 private:
     ReportDocument& editable();
@@ -49,6 +58,7 @@ private:
     bool winMode_ = false;
     QString pdfFile_;
     QString lastError_ = notShown();
+    QString lastNote_;
     static QString notShown() { return QStringLiteral("The report has not been shown."); }
     // Shared with any preview still open, which keeps the report it shows.
     std::shared_ptr<ReportDocument> document_;
