@@ -56,6 +56,9 @@ public:
     QPushButton* cmddelete = nullptr;
     QPushButton* cmdupdate = nullptr;
     QPushButton* cmdcancel = nullptr;
+    QPushButton* cmdhistory = nullptr; // "History...": the current record's history
+    QPushButton* cmdundo = nullptr;    // "Undo" (Ctrl+Z): takes back this window's last save or delete
+    QPushButton* cmddeleted = nullptr; // "Recently Deleted...": deleted records, to restore
     // Entry frame: txtfields exists for the indices 0, 2, 3, 6, 7, 8, 10 and 13 only.
     std::array<QLineEdit*, 14> txtfields{};
     std::array<QLineEdit*, 2> txtdts{};
@@ -71,6 +74,7 @@ public:
     QPushButton* cmdAddrProofV = nullptr;
     // Settings frame.
     QCheckBox* chkauto = nullptr;
+    QPushButton* cmdbackupnow = nullptr; // "Back up now...": the register and its documents in one archive
     // Print preview frame.
     PrintColumnGrid* vsP = nullptr;
     QPushButton* cmdsaveprev = nullptr;
@@ -170,6 +174,19 @@ public:
     // missing, after telling the user; the second stores or removes the document of record n.
     bool proofSourceMissing(ProofKind kind, int n);
     void storeProofDocument(ProofKind kind, int n);
+
+    // --- History, recently deleted records and undo (frmDscMain_History.cpp) ---
+    void cmdhistory_Click();
+    void cmdundo_Click();
+    void cmddeleted_Click();
+    void cmdbackupnow_Click();
+    void connectHistoryControls();
+    // Purges the documents of records deleted longer ago than the KeepDeletedDays setting.
+    void PurgeDeletedDocuments();
+    // The history entry that Undo takes back: the last save or delete of this window (0: none).
+    qint64 UndoEntry = 0;
+    // Reloads the lists and the grid and makes record n's row current.
+    void ReloadAndSelect(int n);
 
 Q_SIGNALS:
     void unloaded();

@@ -1,8 +1,11 @@
 #include "component/ClsMain.h"
 #include "component/Module1.h"
+#include "platform/Clock.h"
+#include "platform/Db.h"
 #include "register/frmDscMain.h"
-#include "store/DocumentFiles.h"
+#include "store/DeletedRecords.h"
 #include "store/RecordLayout.h"
+#include "store/RecordNumbers.h"
 #include "store/StoreStatements.h"
 
 #include <algorithm>
@@ -43,18 +46,32 @@ void frmDscMain::cmddelete_Click() {
     });
     if (answer == kyt::Answer::Yes) {
         const QString number = vs->TextMatrix(vs->Row(), RecordLayout::kRecordNumberColumn);
-        // The documents go first: a folder that cannot be removed does not keep the row. A row
-        // without a proper record number (written by another program) owns no folder: the
-        // folder named by its empty or odd number would be a whole tree, or another record's.
-        for (ProofKind kind : {ProofKind::Id, ProofKind::Addr})
+        // The row goes first, with its history entry: a row that cannot be deleted keeps its
+        // documents. They are then moved aside for a restore, not removed. A row without a proper
+        // record number (written by another program) owns no folder: the folder named by its empty
+        // or odd number would be a whole tree, or another record's.
+        trap.clearLastError();
+        DeletedRecords::DeleteResult result;
+        const bool done = trap([&] {
+            if (isRecordNumberText(number))
+                result = DeletedRecords::deleteRecord(*ClsObj->Db, ClsObj->DocPath, number.toInt(),
+                                                      ClsObj->services().clock->now());
+            else
+                result.deleted = DeleteRecord(*ClsObj->Db, RoundHalfEven(Val(number)), QString(), &result.entry);
+        });
+        if (!done)
             trap([&] {
-                if (!isRecordNumberText(number))
-                    return;
-                const QString folder = proofFolder(kind, number);
-                if (DocumentFiles::folderExists(folder))
-                    DocumentFiles::deleteFolderTree(folder);
+                dialogs.information(this, QStringLiteral("The record was not deleted: %1. Its documents are kept.")
+                                              .arg(kyt::Db::whyNotWritten(trap.lastError())));
             });
-        trap([&] { ClsObj->Db->execute(StoreStatements::deleteRecord(RoundHalfEven(Val(number)))); });
+        if (result.deleted)
+            UndoEntry = result.entry;
+        if (!result.documentsError.isEmpty())
+            trap([&] {
+                dialogs.information(this, QStringLiteral("The record was deleted, but its documents could not all be "
+                                                         "kept for a restore: %1")
+                                              .arg(result.documentsError));
+            });
         trap([&] { ClsObj->Db->execute(StoreStatements::flushTables()); });
     }
 
