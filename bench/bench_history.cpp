@@ -27,7 +27,7 @@ StoreStatements::RecordValues values(int round, int i) {
             QStringLiteral("B%1-%2").arg(round).arg(i),
             QStringLiteral("CA"),
             QStringLiteral("01/04/2024 10:00:00"),
-            QStringLiteral("31/03/2026 10:00:00"),
+            QStringLiteral("31/03/2030 10:00:00"),
             QStringLiteral("h%1@example.org").arg(i),
             {},
             {},
@@ -135,7 +135,7 @@ int main(int argc, char* argv[]) {
         window.cmdadd->click();
         window.txtfields[0]->setText(QStringLiteral("Saved %1").arg(i));
         window.txtdts[0]->setText(QStringLiteral("01/04/2024 10:00:00"));
-        window.txtdts[1]->setText(QStringLiteral("31/03/2026 10:00:00"));
+        window.txtdts[1]->setText(QStringLiteral("31/03/2030 10:00:00"));
         window.txtfields[2]->setText(QStringLiteral("W%1").arg(i));
         window.cmdupdate->click();
         QApplication::processEvents();

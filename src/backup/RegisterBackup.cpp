@@ -3,6 +3,7 @@
 #include "backup/ArchiveParts.h"
 #include "platform/Db.h"
 #include "platform/DbAddress.h"
+#include "platform/ReplacingFile.h"
 
 #include <cerrno>
 #include <cstring>
@@ -212,8 +213,7 @@ Snapshot copyServer(kyt::Db& db, const QString& folder, QStringList* tables) {
 
 // --- Files ------------------------------------------------------------------------------------
 
-// Refuses a path that is there and is no regular file (a folder, a device, a link planted in its
-// place), and one whose folder does not exist.
+// Refuses a register file path that is there and is no regular file (a folder, a device, a link).
 void requireRegularTarget(const QString& file) {
     struct stat st {};
     const QByteArray path = QFile::encodeName(file);
@@ -231,39 +231,6 @@ QStringList filesIn(const QString& folder) {
     out.sort();
     return out;
 }
-
-// A new file beside the target, removed unless it was renamed into place.
-struct PartialFile {
-    QString path;
-    int fd = -1;
-    bool kept = false;
-    explicit PartialFile(const QString& target) {
-        const QFileInfo info(target);
-        path = info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-               QStringLiteral(".partial-%1").arg(QCoreApplication::applicationPid());
-        ::unlink(QFile::encodeName(path).constData());
-        fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0)
-            fail(QStringLiteral("%1 cannot be written: %2").arg(target, QString::fromLocal8Bit(strerror(errno))));
-    }
-    ~PartialFile() {
-        if (fd >= 0)
-            ::close(fd);
-        if (!kept)
-            ::unlink(QFile::encodeName(path).constData());
-    }
-    void moveTo(const QString& target) {
-        if (::fsync(fd) != 0 || ::close(fd) != 0) {
-            fd = -1;
-            fail(QStringLiteral("%1 cannot be written: %2").arg(target, QString::fromLocal8Bit(strerror(errno))));
-        }
-        fd = -1;
-        ::chmod(QFile::encodeName(path).constData(), 0644);
-        if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(target).constData()) != 0)
-            fail(QStringLiteral("%1 cannot be written: %2").arg(target, QString::fromLocal8Bit(strerror(errno))));
-        kept = true;
-    }
-};
 
 QJsonObject manifestOf(const QString& backend, const QString& version, const Snapshot& s, int documents,
                        const QList<Part>& parts) {
@@ -374,9 +341,12 @@ Outcome outcomeOf(const QJsonObject& manifest) {
 
 Outcome write(kyt::Db& db, const QString& docPath, const QString& file, const QString& version) {
     try {
-        requireRegularTarget(file);
-        PartialFile partial(file);
-        QTemporaryDir work(QFileInfo(partial.path).absolutePath() + QStringLiteral("/.kytbackup-XXXXXX"));
+        // The archive is written to a new file beside `file` and renamed into place when complete.
+        kyt::ReplacingFile partial(file);
+        if (!partial.open())
+            fail(file + QLatin1Char(' ') + partial.why());
+        const int fd = static_cast<QFile&>(partial.device()).handle();
+        QTemporaryDir work(QFileInfo(file).absolutePath() + QStringLiteral("/.kytbackup-XXXXXX"));
         if (!work.isValid())
             fail(QStringLiteral("a work folder cannot be made beside %1.").arg(file));
         const bool sqlite = db.backend() == kyt::Db::Backend::SQLite;
@@ -384,7 +354,7 @@ Outcome write(kyt::Db& db, const QString& docPath, const QString& file, const QS
         const Snapshot snapshot =
             sqlite ? copySqlite(db, work.filePath(kSqlitePart)) : copyServer(db, work.path(), &tables);
 
-        ArchiveWriter archive(partial.fd);
+        ArchiveWriter archive(fd);
         QList<Part> parts;
         if (sqlite)
             parts << archive.addFile(kSqlitePart, work.filePath(kSqlitePart));
@@ -414,7 +384,8 @@ Outcome write(kyt::Db& db, const QString& docPath, const QString& file, const QS
                                                   snapshot, documents, parts))
                              .toJson(QJsonDocument::Indented));
         archive.close();
-        partial.moveTo(file);
+        if (!partial.commit())
+            fail(file + QLatin1Char(' ') + partial.why());
         return {true, {}, int(snapshot.records.size()), documents};
     } catch (const Failure& f) {
         return {false, f.line};
