@@ -142,7 +142,7 @@ void TestHistory::unwritableEntryRollsBackTheChange() {
     rw.click(rw.w->cmdcancel);
     rw.writeFile(rw.idDoc(1, u"pan.pdf"_s), "doc");
     rw.deleteRecord(1);
-    QVERIFY(rw.said().last().startsWith(u"The record was not deleted"_s));
+    QVERIFY(rw.said().last().startsWith(u"The certificate was not deleted"_s));
     QCOMPARE(rw.numbers(), QList<int>{1});
     QVERIFY(QFileInfo::exists(rw.idDoc(1, u"pan.pdf"_s)));
 }

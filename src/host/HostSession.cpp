@@ -70,6 +70,7 @@ std::unique_ptr<HostSession> HostSession::openSession(const HostOptions& options
         *error = why;
         return nullptr;
     }
+    session->address_ = dbText;
     // Listing and checking only read: the folder is taken as it is and an SQLite file must exist;
     // both are left exactly as they are, also when this user may not write to them.
     if (!prepareFolder(session->folder_, options.readsOnly, &why)) {

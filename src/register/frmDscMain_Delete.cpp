@@ -46,33 +46,42 @@ void frmDscMain::cmddelete_Click() {
     });
     if (answer == kyt::Answer::Yes) {
         const QString number = vs->TextMatrix(vs->Row(), RecordLayout::kRecordNumberColumn);
-        // The row goes first, with its history entry: a row that cannot be deleted keeps its
-        // documents. They are then moved aside for a restore, not removed. A row without a proper
-        // record number (written by another program) owns no folder: the folder named by its empty
-        // or odd number would be a whole tree, or another record's.
+        // The row goes first, with its history entry: when the register refuses to delete it, the
+        // record and its documents both stay, and the user hears why. The documents then move
+        // aside for a restore (DscDocs/.deleted), not away. A row without a proper record number
+        // (written by another program) owns no folder: the folder named by its empty or odd number
+        // would be a whole tree, or another record's.
         trap.clearLastError();
         DeletedRecords::DeleteResult result;
-        const bool done = trap([&] {
+        const bool rowDeleted = trap([&] {
             if (isRecordNumberText(number))
                 result = DeletedRecords::deleteRecord(*ClsObj->Db, ClsObj->DocPath, number.toInt(),
                                                       ClsObj->services().clock->now());
             else
                 result.deleted = DeleteRecord(*ClsObj->Db, RoundHalfEven(Val(number)), QString(), &result.entry);
         });
-        if (!done)
+        if (rowDeleted) {
+            if (result.deleted)
+                UndoEntry = result.entry;
+            trap([&] { ClsObj->Db->execute(StoreStatements::flushTables()); });
+            if (!result.documentsError.isEmpty())
+                trap([&] {
+                    dialogs.information(this, QStringLiteral("The certificate was deleted, but its proof files could "
+                                                             "not all be kept for a restore: %1")
+                                                  .arg(result.documentsError));
+                });
+        } else {
+            QString why = kyt::Db::whyNotWritten(trap.lastError());
+            // The generic reason speaks of storing; here nothing was to be stored.
+            const QString generic = QStringLiteral("it could not be stored");
+            if (why.startsWith(generic))
+                why.replace(0, generic.size(), QStringLiteral("the register refused it"));
             trap([&] {
-                dialogs.information(this, QStringLiteral("The record was not deleted: %1. Its documents are kept.")
-                                              .arg(kyt::Db::whyNotWritten(trap.lastError())));
+                dialogs.information(this, QStringLiteral("The certificate was not deleted: %1. Its details and proof "
+                                                         "files are kept.")
+                                              .arg(why));
             });
-        if (result.deleted)
-            UndoEntry = result.entry;
-        if (!result.documentsError.isEmpty())
-            trap([&] {
-                dialogs.information(this, QStringLiteral("The record was deleted, but its documents could not all be "
-                                                         "kept for a restore: %1")
-                                              .arg(result.documentsError));
-            });
-        trap([&] { ClsObj->Db->execute(StoreStatements::flushTables()); });
+        }
     }
 
     // Reloaded after either answer, so the list shows what the table now holds.
