@@ -1,6 +1,7 @@
 #include "store/RecordHistory.h"
 
 #include "platform/Db.h"
+#include "platform/Error.h"
 
 #include <pwd.h>
 #include <QJsonArray>
@@ -47,6 +48,8 @@ QList<Entry> readEntries(kyt::RowSet rs) {
     return out;
 }
 
+void makeTable(kyt::Db& d);
+
 QString label(int valueIndex) {
     return QString::fromLatin1(RecordLayout::info(RecordLayout::valueField(valueIndex)).heading);
 }
@@ -68,11 +71,35 @@ QString changeName(Change change) {
 
 void ensureTable(kyt::Db& db) {
     db.ensureOnce(QStringLiteral("DscHistory"), [](kyt::Db& d) {
+        if (d.backend() == kyt::Db::Backend::SQLite) {
+            // Looked for first: making it needs the file's write lock, which another desk may hold.
+            kyt::RowSet rs = d.openRowSet(
+                QStringLiteral("Select 1 From sqlite_master Where type='table' And name='DscHistory' Collate NoCase"));
+            const bool exists = !rs.eof();
+            rs.close();
+            if (exists)
+                return;
+        }
+        if (d.backend() == kyt::Db::Backend::SQLite) {
+            // Under the file's write lock, as a write is: a desk that holds it is named as such.
+            kyt::Db::AllocationLock lock(d);
+            makeTable(d);
+            lock.commit();
+        } else {
+            makeTable(d);
+        }
+    });
+}
+
+namespace {
+void makeTable(kyt::Db& d) {
+    {
         if (d.backend() == kyt::Db::Backend::SQLite)
             d.execute(QStringLiteral("Create Table If Not Exists DscHistory (Id Integer Primary Key AutoIncrement, "
-                                     "ChangedAt DateTime, Host Varchar(255), Login Varchar(255), ChangeKind "
-                                     "Varchar(10), SrNo Int(11), OldValues Text, NewValues Text, Documents "
-                                     "Varchar(255), TakesBack Integer)"));
+                                     "ChangedAt DateTime, Host Varchar(255) Collate NoCase, Login Varchar(255) "
+                                     "Collate NoCase, ChangeKind Varchar(10) Collate NoCase, SrNo Int(11), OldValues "
+                                     "Text Collate NoCase, NewValues Text Collate NoCase, Documents Varchar(255) "
+                                     "Collate NoCase, TakesBack Integer)"));
         else
             d.execute(QStringLiteral("Create Table If Not Exists DscHistory (Id BigInt Not Null Auto_Increment Primary "
                                      "Key, ChangedAt DateTime, Host Varchar(255), Login Varchar(255), ChangeKind "
@@ -80,8 +107,9 @@ void ensureTable(kyt::Db& db) {
                                      "Documents Varchar(255), TakesBack BigInt) Engine=InnoDB"));
         d.execute(QStringLiteral("Create Index If Not Exists DscHistorySrNo On DscHistory (SrNo)"));
         d.execute(QStringLiteral("Create Index If Not Exists DscHistoryTakesBack On DscHistory (TakesBack)"));
-    });
+    }
 }
+} // namespace
 
 std::optional<StoreStatements::RecordValues> storedValues(kyt::Db& db, int n) {
     kyt::RowSet rs = db.openRowSet(StoreStatements::selectByRecordNumber(n));
