@@ -1,7 +1,9 @@
 #include "host/CommandLine.h"
 
+#include "host/BackupCommand.h"
 #include "host/CertInfoCommand.h"
 #include "host/CheckCommand.h"
+#include "host/HistoryCommand.h"
 #include "host/ImportCommand.h"
 #include "host/ListCommand.h"
 #include "host/RemindCommand.h"
@@ -21,6 +23,10 @@ std::vector<std::unique_ptr<Command>> makeCommands() {
     all.push_back(std::make_unique<StoreCommand>());
     all.push_back(std::make_unique<RemindCommand>());
     all.push_back(std::make_unique<ImportCommand>());
+    all.push_back(std::make_unique<HistoryCommand>());
+    all.push_back(std::make_unique<RestoreDeletedCommand>());
+    all.push_back(std::make_unique<BackupCommand>());
+    all.push_back(std::make_unique<RestoreCommand>());
     return all;
 }
 

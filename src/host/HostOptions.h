@@ -39,6 +39,15 @@ struct HostOptions {
     bool dryRun = false;                   // list what would be sent, send and mark nothing
     QString summaryTo;                     // where the summary goes; empty: the sender address
 
+    // history, restore-deleted
+    int srNo = 0;  // the record; 0: every record
+    QString since; // --since, as "YYYY-MM-DD"; empty: from the start
+
+    // backup, restore
+    QString archive;      // the archive FILE
+    bool verify = false;  // backup --verify: check the archive, write nothing
+    bool replace = false; // restore over a register that is not empty, after backing it up
+
     // Parses arguments (without the program name); nothing, with a one-line reason, when unusable.
     static std::optional<HostOptions> parse(const QStringList& args, QString* error);
     static QString defaultFolder();

@@ -469,11 +469,20 @@ void Db::raiseFrom(const QSqlError& error, const QString& sql) const {
           QStringLiteral("KYTDscMgr.Db (%1)").arg(driver_));
 }
 
-std::unique_ptr<QSqlQuery> Db::run(const QString& sql) {
+std::unique_ptr<QSqlQuery> Db::run(const QString& sql, const QVariantList* values) {
     auto start = [&] {
         auto q = std::make_unique<QSqlQuery>(connection());
         q->setForwardOnly(true);
         return q;
+    };
+    auto exec = [&](QSqlQuery& q) {
+        if (!values)
+            return q.exec(sql);
+        if (!q.prepare(sql))
+            return false;
+        for (const QVariant& v : *values)
+            q.addBindValue(v);
+        return q.exec();
     };
     const QString source = QStringLiteral("KYTDscMgr.Db (%1)").arg(driver_);
     // After a failed reconnect, the statements that follow in the same user action fail at once
@@ -481,7 +490,7 @@ std::unique_ptr<QSqlQuery> Db::run(const QString& sql) {
     if (!unreachable_->isEmpty())
         raise(errnum::DatabaseUnreachable, *unreachable_ + QStringLiteral(" [") + sql + QLatin1Char(']'), source);
     auto q = start();
-    if (q->exec(sql))
+    if (exec(*q))
         return q;
     if (backend_ != Backend::MySQL || !isConnectionLost(connection(), q->lastError()))
         raiseFrom(q->lastError(), sql);
@@ -503,7 +512,7 @@ std::unique_ptr<QSqlQuery> Db::run(const QString& sql) {
                       sql + QLatin1Char(']'),
                   source);
         q = start();
-        if (q->exec(sql))
+        if (exec(*q))
             return q;
         if (!isConnectionLost(connection(), q->lastError()))
             raiseFrom(q->lastError(), sql);
@@ -555,6 +564,22 @@ RowSet Db::openRowSet(const QString& sql) {
     return RowSet(run(sql));
 }
 
+QVariant Db::execute(const QString& sql, const QVariantList& values) {
+    const std::unique_ptr<QSqlQuery> q = run(sql, &values);
+    return q->lastInsertId();
+}
+
+RowSet Db::openRowSet(const QString& sql, const QVariantList& values) {
+    return RowSet(run(sql, &values));
+}
+
+void Db::ensureOnce(const QString& what, const std::function<void(Db&)>& make) {
+    if (ensured_.contains(what))
+        return;
+    make(*this);
+    ensured_.insert(what);
+}
+
 // --- Db::AllocationLock ----------------------------------------------------------------------
 
 namespace {
@@ -582,21 +607,26 @@ Db::AllocationLock::AllocationLock(Db& db) : db_(db) {
     RowSet rs = db_.openRowSet(QStringLiteral("SELECT GET_LOCK(%1,%2)").arg(kAllocationLockName).arg(wait));
     if (rs.eof() || rs.value(0).toInt() != 1)
         raise(errnum::RegisterBusy, QStringLiteral("Record numbers are being allocated elsewhere"), source);
+    rs.close();
     ++db_.sessionLocks_;
+    try {
+        db_.execute(QStringLiteral("START TRANSACTION"));
+    } catch (...) {
+        release();
+        throw;
+    }
 }
 
 void Db::AllocationLock::commit() {
     if (!held_)
         return;
-    if (db_.backend_ == Backend::SQLite) {
-        QSqlQuery q(db_.connection());
-        if (!q.exec(QStringLiteral("COMMIT"))) {
-            const QSqlError error = q.lastError();
-            release();
-            db_.raiseFrom(error, QStringLiteral("COMMIT"));
-        }
+    QSqlQuery q(db_.connection());
+    if (!q.exec(QStringLiteral("COMMIT"))) {
+        const QSqlError error = q.lastError();
+        release();
+        db_.raiseFrom(error, QStringLiteral("COMMIT"));
     }
-    // On the server every statement has committed as it ran.
+    committed_ = true;
     release();
 }
 
@@ -610,9 +640,9 @@ void Db::AllocationLock::release() noexcept {
     if (!db_.connection().isOpen())
         return;
     QSqlQuery q(db_.connection());
-    if (db_.backend_ == Backend::SQLite)
-        q.exec(QStringLiteral("ROLLBACK")); // after a commit there is nothing left to roll back
-    else
+    if (!committed_)
+        q.exec(QStringLiteral("ROLLBACK"));
+    if (db_.backend_ == Backend::MySQL)
         q.exec(QStringLiteral("SELECT RELEASE_LOCK(%1)").arg(kAllocationLockName));
 }
 

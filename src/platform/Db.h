@@ -4,8 +4,10 @@
 #include "platform/Error.h"
 
 #include <future>
+#include <functional>
 #include <memory>
 #include <QHash>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QString>
 #include <QVariant>
@@ -82,11 +84,21 @@ public:
     // anew for the statements that follow.
     void execute(const QString& sql);
     RowSet openRowSet(const QString& sql);
+    // The same for a statement of our own tables, its values bound to its "?" marks in order, never
+    // written into its text. execute() returns the key the database gave an inserted row.
+    QVariant execute(const QString& sql, const QVariantList& values);
+    RowSet openRowSet(const QString& sql, const QVariantList& values);
 
-    // Holds other processes off allocating record numbers while it lives: a named lock on the
-    // server, or the write lock of an SQLite file (a transaction). What runs meanwhile is kept only
-    // by commit(), which raises when the database refuses it; a lock that ends without a commit
-    // rolls back. Raises errnum::RegisterBusy when the lock cannot be had in time (on the server,
+    // Runs `make` (statements that create tables of ours when missing) once per connection. Write
+    // paths call it before they take the allocation lock: on the server, making a table inside the
+    // lock's transaction would commit it early.
+    void ensureOnce(const QString& what, const std::function<void(Db&)>& make);
+
+    // Holds other processes off allocating record numbers while it lives: a named lock and a
+    // transaction on the server, or the write lock of an SQLite file (a transaction). What runs
+    // meanwhile is kept only by commit(), which raises when the database refuses it; a lock that
+    // ends without a commit rolls back: a change and its history entry are stored together or not
+    // at all. Raises errnum::RegisterBusy when the lock cannot be had in time (on the server,
     // well before a statement would be taken for lost).
     class AllocationLock {
     public:
@@ -101,6 +113,7 @@ public:
 
         Db& db_;
         bool held_ = true;
+        bool committed_ = false;
     };
 
     // A run of many small writes, each committed on its own, that need not each wait for the disk.
@@ -146,7 +159,7 @@ private:
     [[noreturn]] void raiseFrom(const class QSqlError& error, const QString& sql) const;
     bool prepareMySqlSession(QString* error);
     // Runs a statement, reconnecting once when the connection turns out lost.
-    std::unique_ptr<QSqlQuery> run(const QString& sql);
+    std::unique_ptr<QSqlQuery> run(const QString& sql, const QVariantList* values = nullptr);
     bool reconnect(QString* error);
 
     QString name_;
@@ -156,6 +169,7 @@ private:
     int timeoutSeconds_ = DbAddress::kDefaultTimeoutSeconds;
     // Allocation locks held by this session on the server: a new session would not hold them.
     int sessionLocks_ = 0;
+    QSet<QString> ensured_; // what ensureOnce() has made on this connection
     // Why the last reconnect failed, while that is news: empty otherwise.
     std::shared_ptr<QString> unreachable_ = std::make_shared<QString>();
     // The check a reader's open() started, if any.

@@ -60,6 +60,8 @@ frmDscMain::frmDscMain(QWidget* parent) : QWidget(parent) {
     cmddelete = makeButton(QStringLiteral("&Delete"), QStringLiteral("cmddelete"), this);
     cmdupdate = makeButton(QStringLiteral("&Update"), QStringLiteral("cmdupdate"), this);
     cmdcancel = makeButton(QStringLiteral("&Cancel"), QStringLiteral("cmdcancel"), this);
+    cmdhistory = makeButton(QStringLiteral("History\u2026"), QStringLiteral("cmdhistory"), this);
+    cmdundo = makeButton(QStringLiteral("Undo"), QStringLiteral("cmdundo"), this);
     cmdupdate->setVisible(false);
     cmdcancel->setVisible(false);
 
@@ -85,6 +87,7 @@ frmDscMain::frmDscMain(QWidget* parent) : QWidget(parent) {
     connectRecordButtons();
     connectCaptureButtons();
     connectPreviewControls();
+    connectHistoryControls();
 }
 
 frmDscMain::~frmDscMain() {
@@ -114,6 +117,7 @@ void frmDscMain::buildListFrame() {
     cmdimportbulk = makeButton(QStringLiteral("Import Bulk Files"), QStringLiteral("cmdimportbulk"), fammain);
     cmdreminders = RemindersDialog::makeOpenButton(this, fammain);
     cmdexport = makeButton(QStringLiteral("Export\u2026"), QStringLiteral("cmdexport"), fammain);
+    cmddeleted = makeButton(QStringLiteral("Recently Deleted\u2026"), QStringLiteral("cmddeleted"), fammain);
     cmdback[0] = makeButton(QStringLiteral("&Back"), indexed("cmdback", 0), fammain);
 
     auto* filters = new QHBoxLayout;
@@ -128,7 +132,7 @@ void frmDscMain::buildListFrame() {
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(new ListLegend(vs->listModel(), fammain));
     buttons->addStretch();
-    for (QPushButton* b : {cmdpreview, cmdexport, cmdsettings, cmdreminders, cmdimportbulk, cmdback[0]})
+    for (QPushButton* b : {cmdpreview, cmdexport, cmdsettings, cmdreminders, cmddeleted, cmdimportbulk, cmdback[0]})
         buttons->addWidget(b);
     auto* layout = new QVBoxLayout(fammain);
     layout->addLayout(filters);
@@ -153,7 +157,9 @@ void frmDscMain::buildSettingsFrame() {
     row->addWidget(txtdays[1]);
     row->addWidget(lblcap[13]);
     row->addStretch();
+    cmdbackupnow = makeButton(QStringLiteral("Back up now\u2026"), QStringLiteral("cmdbackupnow"), famsett);
     auto* back = new QHBoxLayout;
+    back->addWidget(cmdbackupnow);
     back->addStretch();
     back->addWidget(cmdback[1]);
     auto* layout = new QVBoxLayout(famsett);
@@ -295,7 +301,7 @@ void frmDscMain::buildEntryFrame() {
 void frmDscMain::buildLayout() {
     auto* bottom = new QHBoxLayout;
     bottom->addStretch();
-    for (QPushButton* b : {cmdadd, cmdmodify, cmddelete, cmdupdate, cmdcancel})
+    for (QPushButton* b : {cmdadd, cmdmodify, cmddelete, cmdundo, cmdupdate, cmdcancel, cmdhistory})
         bottom->addWidget(b);
     bottom->addStretch();
     // The frames lie on a page that scrolls when the window, kept within the screen, is smaller

@@ -60,6 +60,9 @@ public:
     QPushButton* cmddelete = nullptr;
     QPushButton* cmdupdate = nullptr;
     QPushButton* cmdcancel = nullptr;
+    QPushButton* cmdhistory = nullptr; // "History...": the current record's history
+    QPushButton* cmdundo = nullptr;    // "Undo" (Ctrl+Z): takes back this window's last save or delete
+    QPushButton* cmddeleted = nullptr; // "Recently Deleted...": deleted records, to restore
     // Entry frame: txtfields exists for the indices 0, 2, 3, 6, 7, 8, 10 and 13 only.
     std::array<QLineEdit*, 14> txtfields{};
     std::array<QLineEdit*, 2> txtdts{};
@@ -75,6 +78,7 @@ public:
     QPushButton* cmdAddrProofV = nullptr;
     // Settings frame.
     QCheckBox* chkauto = nullptr;
+    QPushButton* cmdbackupnow = nullptr; // "Back up now...": the register and its documents in one archive
     // Print preview frame.
     PrintColumnGrid* vsP = nullptr;
     QPushButton* cmdsaveprev = nullptr;
@@ -188,15 +192,25 @@ public:
     void cmdIdProofV_Click();
     void cmdAddrProofV_Click();
     void cmddelete_Click();
-    // Removes record n's proof document folders, once its row is deleted; a folder that cannot be
-    // removed is logged and the other is still tried.
-    void DeleteProofDocuments(const QString& recordNumber);
     // The document folder of one proof kind for record number n: DocPath/DscDocs/<kind>/n.
     QString proofFolder(ProofKind kind, const QString& n) const;
     // Save steps for one proof kind (frmDscMain_SaveDocuments.cpp). The first says whether the chosen file is
     // missing, after telling the user; the second stores or removes the document of record n.
     bool proofSourceMissing(ProofKind kind, int n);
     void storeProofDocument(ProofKind kind, int n);
+
+    // --- History, recently deleted records and undo (frmDscMain_History.cpp) ---
+    void cmdhistory_Click();
+    void cmdundo_Click();
+    void cmddeleted_Click();
+    void cmdbackupnow_Click();
+    void connectHistoryControls();
+    // Purges the documents of records deleted longer ago than the KeepDeletedDays setting.
+    void PurgeDeletedDocuments();
+    // The history entry that Undo takes back: the last save or delete of this window (0: none).
+    qint64 UndoEntry = 0;
+    // Reloads the lists and the grid and makes record n's row current.
+    void ReloadAndSelect(int n);
 
 Q_SIGNALS:
     void unloaded();

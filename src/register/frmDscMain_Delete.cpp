@@ -1,9 +1,11 @@
 #include "component/ClsMain.h"
 #include "component/Module1.h"
+#include "platform/Clock.h"
 #include "platform/Db.h"
 #include "register/frmDscMain.h"
-#include "store/DocumentFiles.h"
+#include "store/DeletedRecords.h"
 #include "store/RecordLayout.h"
+#include "store/RecordNumbers.h"
 #include "store/StoreStatements.h"
 
 #include <algorithm>
@@ -44,14 +46,30 @@ void frmDscMain::cmddelete_Click() {
     });
     if (answer == kyt::Answer::Yes) {
         const QString number = vs->TextMatrix(vs->Row(), RecordLayout::kRecordNumberColumn);
-        // The row goes first: when the register refuses to delete it, the record and its documents
-        // both stay, and the user hears why. The documents go only with their row.
+        // The row goes first, with its history entry: when the register refuses to delete it, the
+        // record and its documents both stay, and the user hears why. The documents then move
+        // aside for a restore (DscDocs/.deleted), not away. A row without a proper record number
+        // (written by another program) owns no folder: the folder named by its empty or odd number
+        // would be a whole tree, or another record's.
         trap.clearLastError();
-        const bool rowDeleted =
-            trap([&] { ClsObj->Db->execute(StoreStatements::deleteRecord(RoundHalfEven(Val(number)))); });
+        DeletedRecords::DeleteResult result;
+        const bool rowDeleted = trap([&] {
+            if (isRecordNumberText(number))
+                result = DeletedRecords::deleteRecord(*ClsObj->Db, ClsObj->DocPath, number.toInt(),
+                                                      ClsObj->services().clock->now());
+            else
+                result.deleted = DeleteRecord(*ClsObj->Db, RoundHalfEven(Val(number)), QString(), &result.entry);
+        });
         if (rowDeleted) {
+            if (result.deleted)
+                UndoEntry = result.entry;
             trap([&] { ClsObj->Db->execute(StoreStatements::flushTables()); });
-            DeleteProofDocuments(number);
+            if (!result.documentsError.isEmpty())
+                trap([&] {
+                    dialogs.information(this, QStringLiteral("The certificate was deleted, but its proof files could "
+                                                             "not all be kept for a restore: %1")
+                                                  .arg(result.documentsError));
+                });
         } else {
             QString why = kyt::Db::whyNotWritten(trap.lastError());
             // The generic reason speaks of storing; here nothing was to be stored.
@@ -73,18 +91,4 @@ void frmDscMain::cmddelete_Click() {
     LoadGrid();
     vs->setEnabled(true);
     LoadData();
-}
-
-void frmDscMain::DeleteProofDocuments(const QString& recordNumber) {
-    kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmDscMain"), QStringLiteral("CMDDELETE_CLICK"));
-    // A row without a proper record number (written by another program) owns no folder: the folder
-    // named by its empty or odd number would be a whole tree, or another record's.
-    if (!isRecordNumberText(recordNumber))
-        return;
-    for (ProofKind kind : {ProofKind::Id, ProofKind::Addr})
-        trap([&] {
-            const QString folder = proofFolder(kind, recordNumber);
-            if (DocumentFiles::folderExists(folder))
-                DocumentFiles::deleteFolderTree(folder);
-        });
 }

@@ -15,6 +15,7 @@ void frmDscMain::InitData(const std::shared_ptr<ClsMain>& clsObj, bool CheckOnly
     for (const QString& index : StoreStatements::createIndexes())
         kyt::ErrorTrap::silent()([&] { ClsObj->Db->execute(index); });
     trap([&] { ClsObj->Db->execute(StoreStatements::flushTables()); });
+    PurgeDeletedDocuments();
     LoadLists();
     setTag(options[0], QStringLiteral("-1"));
     trap([&] {

@@ -10,7 +10,8 @@ void frmDscMain::EnableList(bool Enable) {
     cmdok->setEnabled(Enable);
     vs->setEnabled(Enable);
     for (QPushButton* b :
-         {cmdadd, cmdmodify, cmddelete, cmdsettings, cmdreminders, cmdexport, cmdimportbulk, cmdback[0]})
+         {cmdadd, cmdmodify, cmddelete, cmdundo, cmdsettings, cmdreminders, cmdexport, cmddeleted, cmdimportbulk,
+          cmdback[0]})
         b->setVisible(Enable);
     fammain1->setEnabled(!Enable);
     cmdcancel->setVisible(!Enable);

@@ -281,7 +281,11 @@ void frmDscMain::cmdupdate_Click() {
     StoreOutcome outcome = StoreOutcome::Stored;
     const bool written = trap([&] {
         const StoreStatements::RecordValues values = entryValues(*this);
-        outcome = AddMode ? InsertNewRecord(*ClsObj->Db, values, n) : UpdateRecord(*ClsObj->Db, n, values);
+        qint64 entry = 0;
+        outcome =
+            AddMode ? InsertNewRecord(*ClsObj->Db, values, n, 1, &entry) : UpdateRecord(*ClsObj->Db, n, values, &entry);
+        if (entry > 0)
+            UndoEntry = entry;
     });
     if (databaseUnreachable())
         return;

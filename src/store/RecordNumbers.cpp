@@ -2,6 +2,7 @@
 
 #include "platform/Db.h"
 #include "platform/Error.h"
+#include "store/RecordHistory.h"
 #include "store/StoreStatements.h"
 
 #include <algorithm>
@@ -39,7 +40,9 @@ int NextRecordNumber(kyt::Db& db) {
     return int(qint32(highest + 1));
 }
 
-StoreOutcome InsertNewRecord(kyt::Db& db, const StoreStatements::RecordValues& values, int& n, int atLeast) {
+StoreOutcome InsertNewRecord(kyt::Db& db, const StoreStatements::RecordValues& values, int& n, int atLeast,
+                             qint64* entry) {
+    RecordHistory::ensureTable(db);
     kyt::Db::AllocationLock lock(db);
     if (serialTaken(db, values[kSerial], std::nullopt))
         return StoreOutcome::DuplicateSerial;
@@ -49,15 +52,61 @@ StoreOutcome InsertNewRecord(kyt::Db& db, const StoreStatements::RecordValues& v
         kyt::raise(kyt::errnum::Unexpected, QStringLiteral("No record number is left above the highest in use."),
                    QStringLiteral("KYTDscMgr"));
     db.execute(StoreStatements::insertRecord(n, values));
+    const qint64 id = RecordHistory::write(db, RecordHistory::Change::Insert, n, std::nullopt, values);
     lock.commit();
+    if (entry)
+        *entry = id;
     return StoreOutcome::Stored;
 }
 
-StoreOutcome UpdateRecord(kyt::Db& db, int n, const StoreStatements::RecordValues& values) {
+StoreOutcome UpdateRecord(kyt::Db& db, int n, const StoreStatements::RecordValues& values, qint64* entry) {
+    RecordHistory::ensureTable(db);
     kyt::Db::AllocationLock lock(db);
     if (serialTaken(db, values[kSerial], n))
         return StoreOutcome::DuplicateSerial;
+    const auto before = RecordHistory::storedValues(db, n);
     db.execute(StoreStatements::updateRecord(n, values));
+    // A record deleted meanwhile is not written back by the update: no change, no entry.
+    const qint64 id = before ? RecordHistory::write(db, RecordHistory::Change::Update, n, before, values) : 0;
     lock.commit();
+    if (entry)
+        *entry = id;
+    return StoreOutcome::Stored;
+}
+
+bool DeleteRecord(kyt::Db& db, int n, const QString& keptDocuments, qint64* entry) {
+    RecordHistory::ensureTable(db);
+    kyt::Db::AllocationLock lock(db);
+    const auto before = RecordHistory::storedValues(db, n);
+    if (!before)
+        return false;
+    db.execute(StoreStatements::deleteRecord(n));
+    const qint64 id = RecordHistory::write(db, RecordHistory::Change::Delete, n, before, std::nullopt, keptDocuments);
+    lock.commit();
+    if (entry)
+        *entry = id;
+    return true;
+}
+
+StoreOutcome RestoreRecord(kyt::Db& db, const RecordHistory::Entry& deleted, int& n, qint64* entry) {
+    RecordHistory::ensureTable(db);
+    kyt::Db::AllocationLock lock(db);
+    const StoreStatements::RecordValues values = deleted.before.value_or(StoreStatements::RecordValues{});
+    if (serialTaken(db, values[kSerial], std::nullopt))
+        return StoreOutcome::DuplicateSerial;
+    if (deleted.srNo > 0 && !RecordHistory::storedValues(db, deleted.srNo)) {
+        n = deleted.srNo;
+    } else {
+        n = NextRecordNumber(db);
+        if (n < 1)
+            kyt::raise(kyt::errnum::Unexpected, QStringLiteral("No record number is left above the highest in use."),
+                       QStringLiteral("KYTDscMgr"));
+    }
+    db.execute(StoreStatements::insertRecord(n, values));
+    const qint64 id =
+        RecordHistory::write(db, RecordHistory::Change::Restore, n, std::nullopt, values, QString(), deleted.id);
+    lock.commit();
+    if (entry)
+        *entry = id;
     return StoreOutcome::Stored;
 }

@@ -5,6 +5,9 @@
 namespace kyt {
 class Db;
 }
+namespace RecordHistory {
+struct Entry;
+}
 
 // The number a new record gets: the highest SrNo in use plus one (0 plus one for an empty table).
 // A gap below the highest number is never filled. 0 when the highest is the largest a record
@@ -20,8 +23,19 @@ enum class StoreOutcome { Stored, DuplicateSerial };
 // when nobody else has gone past them. `n` gets the number before the insert runs. Raises when
 // anything fails, the commit included; nothing is stored then. When the highest number in use is
 // the largest a record number can be, nothing is inserted and an error is raised.
-StoreOutcome InsertNewRecord(kyt::Db& db, const StoreStatements::RecordValues& values, int& n, int atLeast = 1);
+// Every write below leaves its history entry in the same transaction (its id in `entry`); an entry
+// that cannot be written raises, and the change is rolled back with it.
+StoreOutcome InsertNewRecord(kyt::Db& db, const StoreStatements::RecordValues& values, int& n, int atLeast = 1,
+                             qint64* entry = nullptr);
 
 // Writes record n's changes as one step under the same lock, refusing a serial number that
 // another record has by then.
-StoreOutcome UpdateRecord(kyt::Db& db, int n, const StoreStatements::RecordValues& values);
+StoreOutcome UpdateRecord(kyt::Db& db, int n, const StoreStatements::RecordValues& values, qint64* entry = nullptr);
+
+// Deletes record n under the same lock; `keptDocuments` says where its proof documents are being
+// put (under DscDocs) for a restore to find. False when there is no record n (nothing is written).
+bool DeleteRecord(kyt::Db& db, int n, const QString& keptDocuments, qint64* entry = nullptr);
+
+// Brings a deleted record back under the number it had when that is free, else under the next one
+// (`n` gets it); refused when another record has its serial number by now.
+StoreOutcome RestoreRecord(kyt::Db& db, const RecordHistory::Entry& deleted, int& n, qint64* entry = nullptr);

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <functional>
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+struct archive;
+struct evp_md_ctx_st;
+
+// The archive layer of a backup: a tar file written part by part with each part's SHA-256, and
+// read back part by part with the same sums. Failures throw backup::Failure with one line.
+namespace backup {
+
+struct Failure {
+    QString line;
+};
+[[noreturn]] void fail(const QString& line);
+
+struct Part {
+    QString name;
+    qint64 size = 0;
+    QString sha256; // lower-case hex
+};
+
+class Sha256 {
+public:
+    Sha256();
+    ~Sha256();
+    Sha256(const Sha256&) = delete;
+    Sha256& operator=(const Sha256&) = delete;
+    void add(const char* data, qint64 size);
+    QString hex();
+
+private:
+    ::evp_md_ctx_st* ctx_;
+};
+
+// Writes parts into a tar stream on an open file descriptor.
+class ArchiveWriter {
+public:
+    explicit ArchiveWriter(int fd);
+    ~ArchiveWriter();
+    ArchiveWriter(const ArchiveWriter&) = delete;
+    ArchiveWriter& operator=(const ArchiveWriter&) = delete;
+    // The file at `path`, read in chunks: memory stays flat whatever its size.
+    Part addFile(const QString& name, const QString& path);
+    Part addBytes(const QString& name, const QByteArray& data);
+    void close();
+
+private:
+    void header(const QString& name, qint64 size);
+    void data(const char* bytes, qint64 size);
+
+    ::archive* a_;
+    QList<Part> parts_;
+};
+
+// Reads every part of a tar file in order; `onPart` gets its name and size first, then its data in
+// chunks through `chunk`, and the part's sum at the end through `done`.
+struct PartSink {
+    std::function<void(const QString& name, qint64 size)> begin;
+    std::function<void(const char* data, qint64 size)> chunk;
+    std::function<void(const Part& part)> done;
+};
+void readParts(const QString& file, const PartSink& sink);
+
+} // namespace backup

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <memory>
+#include <QString>
+
+namespace kyt {
+class Db;
+}
+
+// One-file backups of a register: its database and every proof document, in one archive with a
+// manifest (the program's version, counts, and the SHA-256 of every part), written last. An SQLite
+// register is copied with SQLite's online backup; a server's tables are read in one consistent
+// snapshot. A document is in the archive exactly when its record (or, for a deleted record's kept
+// documents, its history entry) is in the copy.
+namespace backup {
+
+struct Outcome {
+    bool ok = false;
+    QString error; // one line: what is wrong
+    int records = 0;
+    int documents = 0;
+};
+
+// Writes the archive to a new file beside `file` and renames it into place: a backup that fails or
+// is killed leaves nothing at `file`. A `file` that exists and is no regular file is refused.
+Outcome write(kyt::Db& db, const QString& docPath, const QString& file, const QString& version);
+
+// Reads the whole archive and checks every part against the manifest.
+Outcome verify(const QString& file);
+
+// Where a restore goes: the folder for the documents, and either an SQLite file or a server
+// database (an open connection).
+struct RestoreTarget {
+    QString folder;
+    QString sqliteFile;                // the register file, for an SQLite register
+    std::shared_ptr<kyt::Db> serverDb; // the database, for a server register
+    bool replace = false;              // a register that is not empty is backed up, then replaced
+    QString version;
+};
+// Restores into an empty register and document folder (or, with `replace`, over a register that
+// is first backed up beside the folder; `savedAs` names that backup). All or nothing: the archive
+// is checked in full before the register or a document is changed.
+Outcome restore(const QString& file, const RestoreTarget& target, QString* savedAs = nullptr);
+
+} // namespace backup

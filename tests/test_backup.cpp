@@ -1,0 +1,271 @@
+// One-file backups: a round trip field for field and document for document on both backends, a
+// backup taken while another desk writes, archives that are refused, and paths that are refused.
+
+#include "backup/RegisterBackup.h"
+#include "platform/DbAddress.h"
+#include "store/DeletedRecords.h"
+#include "store/RecordHistory.h"
+#include "store/RecordNumbers.h"
+#include "support/RegisterWindowHarness.h"
+
+#include <atomic>
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <thread>
+
+using namespace regtest;
+using namespace Qt::StringLiterals;
+using testsupport::addBackendColumn;
+
+namespace {
+StoreStatements::RecordValues values(const QString& name, const QString& serial) {
+    return {name, u"Class 3"_s, serial, u"CA"_s, kFrom, kTo, u"x@y.in"_s, u"98"_s, {}, {}, {}, {}, {}, {}, {}};
+}
+
+// Every record's values and every document's hash under a folder, to compare two registers.
+QMap<int, StoreStatements::RecordValues> records(kyt::Db& db) {
+    QMap<int, StoreStatements::RecordValues> out;
+    kyt::RowSet rs = db.openRowSet(u"Select SrNo From DscStore"_s);
+    QList<int> numbers;
+    for (; !rs.eof(); rs.next())
+        numbers << rs.value(0).toInt();
+    rs.close();
+    for (int n : numbers)
+        out[n] = *RecordHistory::storedValues(db, n);
+    return out;
+}
+QMap<QString, QByteArray> documents(const QString& folder) {
+    QMap<QString, QByteArray> out;
+    const QString root = folder + u"/DscDocs/"_s;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        out[path.mid(root.size())] =
+            QCryptographicHash::hash(testsupport::readFile(path), QCryptographicHash::Sha256).toHex();
+    }
+    return out;
+}
+QStringList filesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+} // namespace
+
+class TestBackup : public testsupport::DialogsCheckedTest {
+    Q_OBJECT
+private Q_SLOTS:
+    void roundTrip_data() { addBackendColumn(); }
+    void roundTrip();
+    void backupWhileAnotherDeskWrites_data() { addBackendColumn(); }
+    void backupWhileAnotherDeskWrites();
+    void badArchivesRefused();
+    void badPathsRefused();
+    void killedBackupLeavesNothing();
+    void backUpNowFromTheSettings();
+};
+
+// Backup, verify, restore into an empty register: equal field for field and document for
+// document, kept documents of a deleted record included. A second restore needs --replace, which
+// saves what is there first.
+void TestBackup::roundTrip() {
+    QFETCH(QString, backend);
+    RegisterWindow rw(backend);
+    rw.store({.srNo = 1, .name = u"Asha"_s, .serial = u"S1"_s, .email = u"a'b@x.in"_s, .idFile = u"pan.pdf"_s},
+             QByteArray(300000, 'a'));
+    rw.store({.srNo = 2, .name = u"Bala \u0928\u092e"_s, .serial = u"S2"_s, .addrFile = u"bill one.png"_s}, "bill");
+    rw.store({.srNo = 3, .name = u"Chitra"_s, .serial = u"S3"_s, .idFile = u"id.pdf"_s}, "gone");
+    QVERIFY(DeletedRecords::deleteRecord(*rw.fx.db, rw.fx.folder, 3, rw.fx.clock->now()).deleted);
+    rw.writeFile(rw.idDoc(9, u"orphan.pdf"_s), "no record"); // no row: not in the archive
+    const QString archive = rw.fx.folder + u"/backup.tar"_s;
+    const QString registry = rw.fx.objects->file();
+    const QStringList where = {u"--folder"_s, rw.fx.folder, u"--db"_s, testsupport::addressOf(*rw.fx.db)};
+
+    auto made = testsupport::runDscmgr(QStringList{u"backup"_s, archive} + where, registry);
+    QCOMPARE(made.status, 0);
+    QCOMPARE(made.lines.value(0), archive + u": 2 records and 3 documents."_s);
+    auto checked = testsupport::runDscmgr({u"backup"_s, u"--verify"_s, archive}, registry);
+    QCOMPARE(checked.status, 0);
+
+    const auto target = testsupport::openFreshDb(backend, rw.fx.folder, u"restored"_s);
+    const QString folder = rw.fx.folder + u"/restored"_s;
+    const QString address =
+        backend == u"sqlite"_s ? u"sqlite:"_s + folder + u"/KYTDscMgr.db"_s : testsupport::addressOf(*target);
+    const QStringList into = {u"--folder"_s, folder, u"--db"_s, address};
+    auto restored = testsupport::runDscmgr(QStringList{u"restore"_s, archive} + into, registry);
+    QCOMPARE(restored.status, 0);
+    QString why;
+    const auto reopened = kyt::Db::open(*kyt::DbAddress::parse(address, &why), &why);
+    QVERIFY2(reopened, qPrintable(why));
+    QVERIFY(records(*reopened) == records(*rw.fx.db));
+    QMap<QString, QByteArray> expected = documents(rw.fx.folder);
+    expected.remove(u"IdProofs/9/orphan.pdf"_s);
+    QCOMPARE(documents(folder), expected);
+    QCOMPARE(RecordHistory::entries(*reopened).size(), RecordHistory::entries(*rw.fx.db).size());
+    QVERIFY(RecordHistory::lastDelete(*reopened, 3));
+
+    auto again = testsupport::runDscmgr(QStringList{u"restore"_s, archive} + into, registry);
+    QCOMPARE(again.status, 2);
+    QVERIFY(again.err.contains(u"not empty"_s));
+    auto replaced = testsupport::runDscmgr(QStringList{u"restore"_s, archive, u"--replace"_s} + into, registry);
+    QCOMPARE(replaced.status, 0);
+    QVERIFY(replaced.lines.value(0).startsWith(u"What was there is saved in "_s));
+    QCOMPARE(QDir(folder).entryList({u"KYTDscMgr-before-restore-*.tar"_s}).size(), 1);
+    const auto replacedDb = kyt::Db::open(*kyt::DbAddress::parse(address, &why), &why);
+    QVERIFY2(replacedDb, qPrintable(why));
+    QVERIFY(records(*replacedDb) == records(*rw.fx.db));
+    QCOMPARE(documents(folder), expected);
+}
+
+// A backup taken while another desk inserts holds whole records, each with its history entry, and
+// every record that was there before with its documents.
+void TestBackup::backupWhileAnotherDeskWrites() {
+    QFETCH(QString, backend);
+    RegisterWindow rw(backend);
+    for (int n = 1; n <= 50; ++n)
+        rw.store({.srNo = n, .name = u"Old %1"_s.arg(n), .serial = u"O%1"_s.arg(n), .idFile = u"f.pdf"_s},
+                 QByteArray(20000, char('a' + n % 26)));
+    RecordHistory::ensureTable(*rw.fx.db);
+    const QString address = testsupport::addressOf(*rw.fx.db);
+    std::atomic<bool> stop = false;
+    std::atomic<int> written = 0;
+    std::thread desk([&] {
+        QString why;
+        auto db = kyt::Db::open(*kyt::DbAddress::parse(address, &why), &why);
+        for (int i = 0; db && !stop; ++i) {
+            int n = 0;
+            try {
+                InsertNewRecord(*db, values(u"New %1"_s.arg(i), u"N%1"_s.arg(i)), n);
+                ++written;
+            } catch (const kyt::Error&) {
+                // Busy while the copy is taken: the next round tries again.
+            }
+        }
+    });
+    QTest::qWaitFor([&] { return written > 20; }, 20000);
+    const QString archive = rw.fx.folder + u"/busy.tar"_s;
+    auto made = testsupport::runDscmgr({u"backup"_s, archive, u"--folder"_s, rw.fx.folder, u"--db"_s, address},
+                                       rw.fx.objects->file());
+    stop = true;
+    desk.join();
+    QCOMPARE(made.status, 0);
+
+    const auto target = testsupport::openFreshDb(backend, rw.fx.folder, u"copy"_s);
+    backup::RestoreTarget into;
+    into.folder = rw.fx.folder + u"/copy"_s;
+    if (backend == u"sqlite"_s)
+        into.sqliteFile = into.folder + u"/KYTDscMgr.db"_s;
+    else
+        into.serverDb = target;
+    const backup::Outcome restored = backup::restore(archive, into);
+    QVERIFY2(restored.ok, qPrintable(restored.error));
+    QString why;
+    const auto copy =
+        backend == u"sqlite"_s ? kyt::Db::open(kyt::DbAddress::sqliteFile(into.sqliteFile), &why) : target;
+    const auto held = records(*copy);
+    QCOMPARE(held.size(), restored.records);
+    QVERIFY(held.size() > 50 + 20);
+    int newOnes = 0;
+    for (auto it = held.begin(); it != held.end(); ++it) {
+        const bool old = it.value()[0].startsWith(u"Old"_s);
+        QCOMPARE(it.value()[6], old ? QString() : u"x@y.in"_s);
+        if (old)
+            QVERIFY(QFileInfo::exists(into.folder + u"/DscDocs/IdProofs/%1/f.pdf"_s.arg(it.key())));
+        else
+            ++newOnes;
+    }
+    QCOMPARE(RecordHistory::entries(*copy).size(), newOnes); // one entry per record written by the desk
+}
+
+// A truncated, changed or foreign archive is refused with one line naming what is wrong, and the
+// restore writes nothing.
+void TestBackup::badArchivesRefused() {
+    RegisterWindow rw;
+    rw.store({.srNo = 1, .name = u"Asha"_s, .serial = u"S1"_s, .idFile = u"pan.pdf"_s}, QByteArray(200000, 'p'));
+    const QString good = rw.fx.folder + u"/good.tar"_s;
+    QVERIFY(backup::write(*rw.fx.db, rw.fx.folder, good, u"1"_s).ok);
+    const QByteArray bytes = rw.readFile(good);
+    QByteArray changed = bytes;
+    const qsizetype at = changed.indexOf(QByteArray(100, 'p'));
+    QVERIFY(at > 0);
+    changed[at + 50] = 'q';
+    const QList<std::pair<QByteArray, QString>> cases = {
+        {bytes.left(bytes.size() / 2), u"truncated"_s},
+        {bytes.left(bytes.size() - 2048), u"truncated"_s},
+        {changed, u"pan.pdf does not match its checksum"_s},
+        {"just some text\n", u"not a backup"_s},
+        {QByteArray(), u"not a backup"_s},
+    };
+    for (const auto& [content, says] : cases) {
+        const QString bad = rw.fx.folder + u"/bad.tar"_s;
+        rw.writeFile(bad, content);
+        const backup::Outcome checked = backup::verify(bad);
+        QVERIFY(!checked.ok);
+        QVERIFY2(checked.error.contains(says), qPrintable(checked.error));
+        QVERIFY(!checked.error.contains(u'\n'));
+        const QString empty = rw.fx.folder + u"/empty"_s;
+        auto r = testsupport::runDscmgr({u"restore"_s, bad, u"--folder"_s, empty}, rw.fx.objects->file());
+        QCOMPARE(r.status, 2);
+        QCOMPARE(r.err.count(u'\n'), 1);
+        QCOMPARE(filesIn(empty), QStringList());
+    }
+}
+
+// A backup to something that is no regular file, or into a missing folder, is refused with exit
+// status 2 and leaves nothing behind.
+void TestBackup::badPathsRefused() {
+    RegisterWindow rw;
+    rw.store({.srNo = 1, .name = u"Asha"_s, .serial = u"S1"_s});
+    const QString dir = rw.fx.folder + u"/out"_s;
+    QDir().mkpath(dir + u"/folder"_s);
+    const QStringList where = {u"--folder"_s, rw.fx.folder, u"--db"_s, testsupport::addressOf(*rw.fx.db)};
+    for (const QString& target : {dir + u"/folder"_s, u"/dev/null"_s, dir + u"/none/x.tar"_s}) {
+        auto r = testsupport::runDscmgr(QStringList{u"backup"_s, target} + where, rw.fx.objects->file());
+        QCOMPARE(r.status, 2);
+        QCOMPARE(r.err.count(u'\n'), 1);
+    }
+    QCOMPARE(filesIn(dir), QStringList{u"folder"_s});
+}
+
+// A backup killed while it writes leaves no file under the name asked for.
+void TestBackup::killedBackupLeavesNothing() {
+    RegisterWindow rw;
+    for (int n = 1; n <= 150; ++n)
+        rw.store({.srNo = n, .name = u"R%1"_s.arg(n), .serial = u"S%1"_s.arg(n), .idFile = u"f.pdf"_s},
+                 QByteArray(1 << 20, char('a' + n % 26)));
+    const QString dir = rw.fx.folder + u"/out"_s;
+    QDir().mkpath(dir);
+    const QString archive = dir + u"/nightly.tar"_s;
+    QProcess* p = testsupport::startDscmgr(
+        {u"backup"_s, archive, u"--folder"_s, rw.fx.folder, u"--db"_s, testsupport::addressOf(*rw.fx.db)},
+        rw.fx.objects->file());
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            for (const QFileInfo& f : QDir(dir).entryInfoList(QDir::Files | QDir::Hidden))
+                if (f.fileName().startsWith(u".nightly.tar."_s) && f.size() > (1 << 20))
+                    return true;
+            return false;
+        },
+        20000));
+    p->kill();
+    p->waitForFinished();
+    delete p;
+    QVERIFY(!QFileInfo::exists(archive));
+}
+
+// "Back up now..." in the settings frame writes an archive into the folder the user picks.
+void TestBackup::backUpNowFromTheSettings() {
+    RegisterWindow rw;
+    rw.store({.srNo = 1, .name = u"Asha"_s, .serial = u"S1"_s, .idFile = u"pan.pdf"_s});
+    rw.open();
+    rw.click(rw.w->cmdsettings);
+    const QString dir = rw.fx.folder + u"/picked"_s;
+    QDir().mkpath(dir);
+    rw.fx.dialogs->queue(dir);
+    rw.click(rw.w->cmdbackupnow);
+    const QStringList made = QDir(dir).entryList({u"KYTDscMgr-backup-*.tar"_s});
+    QCOMPARE(made.size(), 1);
+    QVERIFY(rw.said().last().contains(u"1 records, 1 documents"_s));
+    QVERIFY(backup::verify(dir + u'/' + made[0]).ok);
+}
+
+QTEST_MAIN(TestBackup)
+#include "test_backup.moc"

@@ -1,0 +1,331 @@
+// The register's history: one entry per write on every path, in the write's transaction; deleted
+// records and their documents coming back; undo in the register window; the history commands.
+
+#include "platform/DbAddress.h"
+#include "register/HistoryDialogs.h"
+#include "store/BulkImporter.h"
+#include "store/DeletedRecords.h"
+#include "store/RecordHistory.h"
+#include "store/RecordNumbers.h"
+#include "support/RegisterWindowHarness.h"
+
+#include <QCryptographicHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTreeWidget>
+
+using namespace regtest;
+using namespace Qt::StringLiterals;
+using testsupport::addBackendColumn;
+using Change = RecordHistory::Change;
+
+namespace {
+StoreStatements::RecordValues values(const QString& name, const QString& serial, const QString& email = {}) {
+    return {name, u"Class 3"_s, serial, u"CA"_s, kFrom, kTo, email, u"98"_s, {}, {}, {}, {}, {}, {}, {}};
+}
+
+QList<Change> kinds(const QList<RecordHistory::Entry>& entries) {
+    QList<Change> out;
+    for (const auto& e : entries)
+        out << e.change;
+    return out;
+}
+
+QByteArray hashOf(const QString& path) {
+    return QCryptographicHash::hash(testsupport::readFile(path), QCryptographicHash::Sha256);
+}
+
+// A trigger that refuses every history entry, as a full disk or a revoked right would.
+void refuseHistory(kyt::Db& db) {
+    RecordHistory::ensureTable(db);
+    db.execute(db.backend() == kyt::Db::Backend::SQLite
+                   ? u"Create Trigger NoHistory Before Insert On DscHistory Begin Select Raise(Abort, 'history "
+                     u"refused'); End"_s
+                   : u"Create Trigger NoHistory Before Insert On DscHistory For Each Row Signal SqlState '45000' Set "
+                     u"Message_Text='history refused'"_s);
+}
+
+template <class T> T* waitForDialog(QWidget* parent) {
+    T* dialog = nullptr;
+    if (!QTest::qWaitFor([&] { return (dialog = parent->findChild<T*>()) && dialog->isVisible(); }))
+        return nullptr;
+    return dialog;
+}
+} // namespace
+
+class TestHistory : public testsupport::DialogsCheckedTest {
+    Q_OBJECT
+private Q_SLOTS:
+    void everyStoreWriteLeavesOneEntry_data() { addBackendColumn(); }
+    void everyStoreWriteLeavesOneEntry();
+    void unwritableEntryRollsBackTheChange_data() { addBackendColumn(); }
+    void unwritableEntryRollsBackTheChange();
+    void twoDesksLeaveTwoEntriesInOrder_data() { addBackendColumn(); }
+    void twoDesksLeaveTwoEntriesInOrder();
+    void deleteThenRestoreInTheWindow_data() { addBackendColumn(); }
+    void deleteThenRestoreInTheWindow();
+    void undoTakesBackSaveAndDelete_data() { addBackendColumn(); }
+    void undoTakesBackSaveAndDelete();
+    void historyShownOnTheForm();
+    void oldDeletedDocumentsPurgedOnOpening();
+    void commands_data() { addBackendColumn(); }
+    void commands();
+};
+
+// Insert, update, import, delete and restore each write exactly one entry with the values around
+// the change; a deleted record comes back byte for byte under its own number.
+void TestHistory::everyStoreWriteLeavesOneEntry() {
+    QFETCH(QString, backend);
+    RegisterWindow rw(backend);
+    kyt::Db& db = *rw.fx.db;
+    int n = 0;
+    QCOMPARE(InsertNewRecord(db, values(u"Asha"_s, u"S1"_s), n), StoreOutcome::Stored);
+    QCOMPARE(RecordHistory::entries(db).size(), 1);
+    QCOMPARE(UpdateRecord(db, n, values(u"Asha"_s, u"S1"_s, u"a@x.in"_s)), StoreOutcome::Stored);
+    // A refused duplicate writes nothing, entry included.
+    int other = 0;
+    QCOMPARE(InsertNewRecord(db, values(u"Dup"_s, u"s1"_s), other), StoreOutcome::DuplicateSerial);
+
+    kyt::ErrorTrap trap(rw.fx.cls.get(), u"t"_s, u"T"_s);
+    bulk::BulkImporter importer(db, {}, trap);
+    importer.begin();
+    std::array<QString, bulk::kDetailCount> details = {u"Bala"_s, u"Class 2"_s, u"S2"_s, u"CA"_s, kFrom, kTo, {}};
+    QCOMPARE(importer.importRow(details, {}), bulk::kImported);
+    importer.finish();
+
+    const auto stored = RecordHistory::storedValues(db, n);
+    QVERIFY(stored);
+    const auto deleted = DeletedRecords::deleteRecord(db, rw.fx.folder, n, rw.fx.clock->now());
+    QVERIFY(deleted.deleted);
+    QVERIFY(!RecordHistory::storedValues(db, n));
+    const auto entry = RecordHistory::lastDelete(db, n);
+    QVERIFY(entry);
+    const auto restored = DeletedRecords::restore(db, rw.fx.folder, *entry);
+    QVERIFY(restored.restored);
+    QCOMPARE(restored.srNo, n);
+    QCOMPARE(RecordHistory::storedValues(db, n), stored);
+    QVERIFY(!RecordHistory::lastDelete(db, n));
+
+    const QList<RecordHistory::Entry> all = RecordHistory::entries(db);
+    QCOMPARE(kinds(all),
+             (QList<Change>{Change::Restore, Change::Delete, Change::Insert, Change::Update, Change::Insert}));
+    const RecordHistory::Entry& update = all[3];
+    QCOMPARE(update.srNo, n);
+    QVERIFY(!update.host.isEmpty() && !update.login.isEmpty() && update.at.size() == 19);
+    const QList<RecordHistory::FieldChange> changed = RecordHistory::changes(update);
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(changed[0].field, u"E-mail Id"_s);
+    QCOMPARE(changed[0].after, u"a@x.in"_s);
+    QCOMPARE(all[2].after->at(0), u"Bala"_s);
+    QCOMPARE(all[0].takesBack, all[1].id);
+}
+
+// A history entry that cannot be written takes its change with it, on every path, and the window
+// says so and keeps what was typed.
+void TestHistory::unwritableEntryRollsBackTheChange() {
+    QFETCH(QString, backend);
+    RegisterWindow rw(backend);
+    kyt::Db& db = *rw.fx.db;
+    rw.store({.srNo = 1, .name = u"Asha"_s, .serial = u"S1"_s});
+    refuseHistory(db);
+    int n = 0;
+    QVERIFY_THROWS_EXCEPTION(kyt::Error, InsertNewRecord(db, values(u"New"_s, u"S9"_s), n));
+    QVERIFY_THROWS_EXCEPTION(kyt::Error, UpdateRecord(db, 1, values(u"Changed"_s, u"S1"_s)));
+    QVERIFY_THROWS_EXCEPTION(kyt::Error, DeleteRecord(db, 1, QString()));
+    QCOMPARE(rw.numbers(), QList<int>{1});
+    QCOMPARE(rw.column(1, "Nm"), u"Asha"_s);
+
+    rw.open();
+    QVERIFY(!rw.add(u"Bala"_s, u"S2"_s));
+    QVERIFY(rw.said().last().startsWith(u"The record was not saved"_s));
+    QCOMPARE(rw.text(0)->text(), u"Bala"_s);
+    rw.click(rw.w->cmdcancel);
+    rw.writeFile(rw.idDoc(1, u"pan.pdf"_s), "doc");
+    rw.deleteRecord(1);
+    QVERIFY(rw.said().last().startsWith(u"The certificate was not deleted"_s));
+    QCOMPARE(rw.numbers(), QList<int>{1});
+    QVERIFY(QFileInfo::exists(rw.idDoc(1, u"pan.pdf"_s)));
+}
+
+// Two desks changing one record: two entries, the later one's "before" being the earlier one's "after".
+void TestHistory::twoDesksLeaveTwoEntriesInOrder() {
+    QFETCH(QString, backend);
+    RegisterWindow rw(backend);
+    QString why;
+    const auto address = kyt::DbAddress::parse(testsupport::addressOf(*rw.fx.db), &why);
+    QVERIFY2(address, qPrintable(why));
+    const std::shared_ptr<kyt::Db> second = kyt::Db::open(*address, &why);
+    QVERIFY2(second, qPrintable(why));
+    int n = 0;
+    QCOMPARE(InsertNewRecord(*rw.fx.db, values(u"Asha"_s, u"S1"_s), n), StoreOutcome::Stored);
+    QCOMPARE(UpdateRecord(*rw.fx.db, n, values(u"Asha"_s, u"S1"_s, u"first@x.in"_s)), StoreOutcome::Stored);
+    QCOMPARE(UpdateRecord(*second, n, values(u"Asha"_s, u"S1"_s, u"second@x.in"_s)), StoreOutcome::Stored);
+    const QList<RecordHistory::Entry> entries = RecordHistory::entries(*rw.fx.db, n);
+    QCOMPARE(kinds(entries), (QList<Change>{Change::Update, Change::Update, Change::Insert}));
+    QCOMPARE(entries[0].before->at(6), u"first@x.in"_s);
+    QCOMPARE(entries[0].after->at(6), u"second@x.in"_s);
+    QCOMPARE(entries[1].after->at(6), u"first@x.in"_s);
+    QVERIFY(entries[0].id > entries[1].id);
+}
+
+// Delete keeps the documents aside; "Recently Deleted..." brings the record back with them, under
+// its own number, or under a new one that the message names when its own is taken.
+void TestHistory::deleteThenRestoreInTheWindow() {
+    QFETCH(QString, backend);
+    RegisterWindow rw(backend);
+    const Record r{.srNo = 3,
+                   .name = u"Asha"_s,
+                   .serial = u"S1"_s,
+                   .email = u"a'b@x.in"_s,
+                   .idType = u"PAN Card"_s,
+                   .idFile = u"pan.pdf"_s,
+                   .addrFile = u"bill.png"_s};
+    rw.store(r, QByteArray(5000, 'p'));
+    rw.store({.srNo = 4, .name = u"Bala"_s, .serial = u"S2"_s});
+    const auto before = RecordHistory::storedValues(*rw.fx.db, 3);
+    const QByteArray idHash = hashOf(rw.idDoc(3, r.idFile));
+    rw.open();
+
+    for (int round = 0; round < 2; ++round) {
+        rw.deleteRecord(3);
+        QCOMPARE(rw.numbers(), QList<int>{4});
+        QVERIFY(!QFileInfo::exists(rw.idDoc(3)));
+        QVERIFY(QDir(rw.fx.folder + u"/DscDocs/.deleted"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size() > 0);
+        if (round == 1) // its number is taken meanwhile
+            rw.store({.srNo = 3, .name = u"Chitra"_s, .serial = u"S3"_s});
+        rw.click(rw.w->cmddeleted);
+        auto* dialog = waitForDialog<RecentlyDeletedDialog>(rw.w);
+        QVERIFY(dialog);
+        QCOMPARE(dialog->lstdeleted->topLevelItemCount(), 1);
+        QCOMPARE(dialog->lstdeleted->topLevelItem(0)->text(1), u"Asha"_s);
+        rw.click(dialog->cmdrestore);
+        const int back = round == 0 ? 3 : 5;
+        QCOMPARE(rw.said().last(), round == 0 ? u"The record was restored as Sr. No. 3."_s
+                                              : u"Sr. No. 3 is in use now, so the record was restored as Sr. No. 5."_s);
+        QCOMPARE(dialog->lstdeleted->topLevelItemCount(), 0);
+        rw.click(dialog->cmdclose);
+        QCOMPARE(RecordHistory::storedValues(*rw.fx.db, back), before);
+        QCOMPARE(hashOf(rw.idDoc(back, r.idFile)), idHash);
+        QCOMPARE(rw.readFile(rw.addrDoc(back, r.addrFile)), QByteArray(5000, 'p'));
+        QCOMPARE(rw.w->vs->TextMatrix(rw.w->vs->Row(), 1), QString::number(back));
+        if (round == 0)
+            rw.fx.clock->set(rw.fx.clock->now().addSecs(60));
+    }
+}
+
+// Ctrl+Z in list mode takes back the window's last save or delete, once.
+void TestHistory::undoTakesBackSaveAndDelete() {
+    QFETCH(QString, backend);
+    RegisterWindow rw(backend);
+    rw.store({.srNo = 1, .name = u"Asha"_s, .serial = u"S1"_s, .email = u"old@x.in"_s, .idFile = u"pan.pdf"_s});
+    rw.open();
+    auto undo = [&] {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : rw.w.data(), Qt::Key_Z, Qt::ControlModifier);
+        // A button's shortcut presses it and lets go a moment later, as a click does.
+        QVERIFY(QTest::qWaitFor([&] { return !rw.w->cmdundo->isDown(); }));
+    };
+
+    QVERIFY(rw.add(u"Bala"_s, u"S2"_s));
+    QCOMPARE(rw.numbers(), (QList<int>{1, 2}));
+    undo();
+    QVERIFY2(rw.numbers() == QList<int>{1}, qPrintable(rw.said().join(u'|')));
+    undo();
+    QCOMPARE(rw.said().last(), u"There is nothing to undo."_s);
+
+    rw.selectRecord(1);
+    rw.click(rw.w->cmdmodify);
+    rw.text(6)->setText(u"new@x.in"_s);
+    rw.click(rw.w->cmdupdate);
+    QCOMPARE(rw.column(1, "Email"), u"new@x.in"_s);
+    undo();
+    QCOMPARE(rw.column(1, "Email"), u"old@x.in"_s);
+
+    rw.deleteRecord(1);
+    QVERIFY(rw.numbers().isEmpty());
+    undo();
+    QCOMPARE(rw.numbers(), QList<int>{1});
+    QCOMPARE(rw.readFile(rw.idDoc(1, u"pan.pdf"_s)), QByteArray("stored"));
+    // Not in entry mode: the shortcut belongs to the list.
+    rw.click(rw.w->cmdmodify);
+    rw.text(6)->setText(u"typed"_s);
+    undo();
+    QCOMPARE(rw.numbers(), QList<int>{1});
+    QVERIFY(!rw.w->vs->isEnabled());
+}
+
+// "History..." lists the record's entries newest first, each with its changed fields.
+void TestHistory::historyShownOnTheForm() {
+    RegisterWindow rw;
+    rw.open();
+    QVERIFY(rw.add(u"Asha"_s, u"S1"_s));
+    rw.click(rw.w->cmdmodify);
+    rw.text(7)->setText(u"99"_s);
+    rw.click(rw.w->cmdupdate);
+    rw.click(rw.w->cmdhistory);
+    auto* dialog = waitForDialog<HistoryDialog>(rw.w);
+    QVERIFY(dialog);
+    QCOMPARE(dialog->lsthistory->topLevelItemCount(), 2);
+    QTreeWidgetItem* newest = dialog->lsthistory->topLevelItem(0);
+    QCOMPARE(newest->text(1), u"update"_s);
+    QCOMPARE(newest->childCount(), 1);
+    QCOMPARE(newest->child(0)->text(0), u"Mobile No."_s);
+    QCOMPARE(newest->child(0)->text(1), u" \u2192 99"_s);
+    QCOMPARE(dialog->lsthistory->topLevelItem(1)->text(1), u"insert"_s);
+    rw.click(dialog->cmdclose);
+}
+
+// Documents deleted longer ago than the setting go when the window opens; newer ones and folders
+// of other names stay.
+void TestHistory::oldDeletedDocumentsPurgedOnOpening() {
+    RegisterWindow rw;
+    const QString kept = rw.fx.folder + u"/DscDocs/.deleted/"_s;
+    const QDateTime now = rw.fx.clock->now();
+    rw.writeFile(kept + u"1-"_s + now.addDays(-31).toString(u"yyyyMMdd-HHmmss"_s) + u"/IdProofs/a.pdf"_s, "a");
+    rw.writeFile(kept + u"2-"_s + now.addDays(-29).toString(u"yyyyMMdd-HHmmss"_s) + u"/IdProofs/b.pdf"_s, "b");
+    rw.writeFile(kept + u"mine/c.pdf"_s, "c");
+    testsupport::writeFile(rw.fx.folder + u"/Confg.ini"_s, "[History]\nKeepDeletedDays=30\n");
+    rw.open();
+    QStringList left = QDir(kept).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    left.sort();
+    QCOMPARE(left.size(), 2);
+    QVERIFY(left[0].startsWith(u"2-"_s));
+    QCOMPARE(left[1], u"mine"_s);
+}
+
+// `dscmgr history` prints what changed, as text or JSON; `restore-deleted` brings a record back.
+void TestHistory::commands() {
+    QFETCH(QString, backend);
+    RegisterWindow rw(backend);
+    int n = 0;
+    QCOMPARE(InsertNewRecord(*rw.fx.db, values(u"Asha"_s, u"S1"_s), n), StoreOutcome::Stored);
+    QCOMPARE(UpdateRecord(*rw.fx.db, n, values(u"Asha"_s, u"S1"_s, u"a@x.in"_s)), StoreOutcome::Stored);
+    rw.writeFile(rw.idDoc(n, u"pan.pdf"_s), "doc");
+    QVERIFY(DeletedRecords::deleteRecord(*rw.fx.db, rw.fx.folder, n, rw.fx.clock->now()).deleted);
+    const QStringList where = {u"--folder"_s, rw.fx.folder, u"--db"_s, testsupport::addressOf(*rw.fx.db)};
+    const QString registry = rw.fx.objects->file();
+
+    auto json = testsupport::runDscmgr(QStringList{u"history"_s, QString::number(n), u"--json"_s} + where, registry);
+    QCOMPARE(json.status, 0);
+    const QJsonArray entries = QJsonDocument::fromJson(json.out).array();
+    QCOMPARE(entries.size(), 3);
+    QCOMPARE(entries[0][u"change"_s].toString(), u"delete"_s);
+    QCOMPARE(entries[1][u"changes"_s][0][u"after"_s].toString(), u"a@x.in"_s);
+    auto text = testsupport::runDscmgr(QStringList{u"history"_s, u"--since"_s, u"2999-01-01"_s} + where, registry);
+    QCOMPARE(text.status, 0);
+    QVERIFY(text.out.isEmpty());
+    auto bad = testsupport::runDscmgr(QStringList{u"history"_s, u"--since"_s, u"soon"_s} + where, registry);
+    QCOMPARE(bad.status, 2);
+
+    auto restored = testsupport::runDscmgr(QStringList{u"restore-deleted"_s, QString::number(n)} + where, registry);
+    QCOMPARE(restored.status, 0);
+    QCOMPARE(restored.lines.value(0), u"The record was restored as Sr. No. %1."_s.arg(n));
+    QCOMPARE(rw.column(n, "Email"), u"a@x.in"_s);
+    QCOMPARE(rw.readFile(rw.idDoc(n, u"pan.pdf"_s)), QByteArray("doc"));
+    auto again = testsupport::runDscmgr(QStringList{u"restore-deleted"_s, QString::number(n)} + where, registry);
+    QCOMPARE(again.status, 2);
+    QVERIFY(again.err.contains(u"no deleted record"_s));
+}
+
+QTEST_MAIN(TestHistory)
+#include "test_history.moc"
