@@ -4,6 +4,7 @@
 #include "platform/Db.h"
 #include "platform/DbAddress.h"
 #include "platform/ReplacingFile.h"
+#include "platform/SqliteTextComparison.h"
 
 #include <cerrno>
 #include <cstring>
@@ -89,6 +90,8 @@ Snapshot copySqlite(kyt::Db& db, const QString& target) {
     if (sqlite3_open_v2(QFile::encodeName(target).constData(), &copy.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                         nullptr) != SQLITE_OK)
         fail(QStringLiteral("the copy of the register cannot be made at %1.").arg(target));
+    if (!kyt::sqlitetext::installComparison(copy.db))
+        fail(QStringLiteral("the copy of the register at %1 cannot compare its texts.").arg(target));
     sqlite3_backup* run = sqlite3_backup_init(copy.db, "main", source, "main");
     if (!run)
         fail(QStringLiteral("the register cannot be copied: %1").arg(QString::fromUtf8(sqlite3_errmsg(copy.db))));

@@ -232,6 +232,10 @@ QString rebuiltDefinition(const TableShape& shape, const QString& newName) {
 
 } // namespace
 
+bool installComparison(sqlite3* db) {
+    return db && sqlite3_create_collation_v2(db, kCollation, SQLITE_UTF8, nullptr, compareText, nullptr) == SQLITE_OK;
+}
+
 bool installComparison(const QSqlDatabase& connection, QString* error) {
     sqlite3* db = handleOf(connection);
     const int rc =

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+struct sqlite3;
+
 // Text comparison on an SQLite connection made to behave as the register's MariaDB tables do:
 // letter case and trailing blanks do not count. The statements stay as written; the text columns
 // of a table the register creates are declared with a comparison of the register's own name, which
@@ -19,6 +21,10 @@ namespace kyt::sqlitetext {
 
 // Installs the comparison on the open connection. False, with the reason, when it cannot be.
 bool installComparison(const QSqlDatabase& connection, QString* error);
+
+// The same on a connection opened with SQLite's own interface, such as a copy being made of the
+// register: a query that compares a text column fails on a connection that lacks the comparison.
+bool installComparison(sqlite3* db);
 
 // The table named by a "Create Table" statement, or the empty text for any other statement.
 QString createdTable(const QString& sql);
