@@ -1,5 +1,6 @@
 // The host program's command line, run as a script would run it.
 
+#include "host/ExpiryChart.h"
 #include "host/HostOptions.h"
 #include "host/HostSession.h"
 #include "host/HostWindow.h"
@@ -86,6 +87,9 @@ private Q_SLOTS:
     void checkNotifiesTheDesktop();
     void menuOpensOneRegisterWindow();
     void startWindowCountsAndOpensEachFilter();
+    void newFolderWarnsAMonthAhead();
+    void chartCountsEachMonthAndOpensABar_data() { testsupport::addBackendColumn(); }
+    void chartCountsEachMonthAndOpensABar();
 };
 
 void TestHost::optionParsing() {
@@ -536,6 +540,75 @@ void TestHost::startWindowCountsAndOpensEachFilter() {
     QTest::mouseClick(button(window, "cmdimportcertificates"), Qt::LeftButton);
     QVERIFY(wizardShown);
     w->Unload();
+}
+
+// Now is 05/12/2026 10:30:00. The first bar counts the expired; then December 2026 (from now on)
+// to November 2027; a certificate valid into December 2027 is in no bar. A click on a bar opens the
+// register on that bar's rows.
+void TestHost::chartCountsEachMonthAndOpensABar() {
+    QFETCH(QString, backend);
+    testsupport::ComponentFixture fx(backend);
+    fx.attach();
+    fx.db->execute(StoreStatements::createTable());
+    const QString from = QStringLiteral("01/01/2020 00:00:00");
+    int n = 0;
+    for (const char* to :
+         {"05/12/2026 10:30:00", "01/01/2020 00:00:00", "05/12/2026 10:30:01", "31/12/2026 23:59:59",
+          "01/01/2027 00:00:00", "15/01/2027 00:00:00", "30/11/2027 23:59:59", "01/12/2027 00:00:00"}) {
+        ++n;
+        fx.insert(n, QStringLiteral("Holder %1").arg(n), from, QString::fromLatin1(to));
+    }
+    QString error;
+    auto session = HostSession::open(
+        *HostOptions::parse(
+            {QStringLiteral("--folder"), fx.folder, QStringLiteral("--db"), testsupport::addressOf(*fx.db)}, &error),
+        fx.services(), &error);
+    QVERIFY2(session, qPrintable(error));
+    HostWindow window(*session);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    // The chart comes with the counts, read in the background.
+    auto* chart = window.findChild<ExpiryChart*>(QStringLiteral("chtexpiry"));
+    QTRY_VERIFY(chart->isVisible());
+    QCOMPARE(chart->counts(), QList<int>({2, 2, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}));
+    QApplication::processEvents();
+
+    QTest::mouseClick(chart->viewport(), Qt::LeftButton, {}, chart->barCentre(2));
+    frmDscMain* w = nullptr;
+    QTRY_VERIFY((w = session->component()->registerWindow()));
+    QCOMPARE(w->lblhead->text(), QStringLiteral("List of Certificates Expiring in January 2027"));
+    QStringList names;
+    for (int row = 1; row < w->vs->Rows(); ++row)
+        names << w->vs->TextMatrix(row, 2);
+    QCOMPARE(names, QStringList({"Holder 5", "Holder 6"}));
+    QVERIFY(!w->options[0]->isChecked() && !w->options[1]->isChecked() && !w->options[2]->isChecked());
+    // The expired bar opens the register's own filter; an option goes back to the filters.
+    QTest::mouseClick(chart->viewport(), Qt::LeftButton, {}, chart->barCentre(0));
+    QVERIFY(w->options[1]->isChecked());
+    QCOMPARE(w->vs->Rows() - 1, 2);
+    QTest::mouseClick(chart->viewport(), Qt::LeftButton, {}, chart->barCentre(1));
+    QCOMPARE(w->vs->Rows() - 1, 2);
+    QTest::mouseClick(w->options[0], Qt::LeftButton);
+    QCOMPARE(w->vs->Rows() - 1, 8);
+    w->Unload();
+}
+
+// A folder dscmgr makes gets "DSCDays" 30; a folder that was there keeps the component's default.
+void TestHost::newFolderWarnsAMonthAhead() {
+    testsupport::ComponentFixture fx;
+    const QString made = fx.folder + QStringLiteral("/new home");
+    const QString existing = fx.folder + QStringLiteral("/existing");
+    QVERIFY(QDir().mkpath(existing));
+    for (const QString& folder : {made, existing}) {
+        QString error;
+        auto session =
+            HostSession::open(*HostOptions::parse({QStringLiteral("--folder"), folder}, &error), fx.services(), &error);
+        QVERIFY2(session, qPrintable(error));
+        QCOMPARE(session->componentOnRegister().GetSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCDays"),
+                                                              QStringLiteral("0")),
+                 folder == made ? QStringLiteral("30") : QStringLiteral("0"));
+    }
 }
 
 QTEST_MAIN(TestHost)

@@ -53,7 +53,7 @@ class TestListView : public testsupport::DialogsCheckedTest {
 private Q_SLOTS:
     void tintsAtTheCutOffs();
     void countFollowsEveryReload();
-    void findMovesTheCurrentRowOnly();
+    void findNarrowsTheList();
     void tabLeavesTheGrid();
     void headingClickSortsWhatTheButtonsActOn();
     void longListSortsDatesAsDates();
@@ -118,47 +118,72 @@ void TestListView::countFollowsEveryReload() {
     QCOMPARE(countText(h), QStringLiteral("3 certificates"));
 }
 
-void TestListView::findMovesTheCurrentRowOnly() {
+// Typing narrows the list to the rows that contain the text anywhere, in any letter case; F3 and
+// Enter move among them; a save keeps the narrowing; Escape shows every row again.
+void TestListView::findNarrowsTheList() {
     RegisterWindow h;
     h.store(record(1, QStringLiteral("Anil Sharma"), regtest::kTo));
     h.store(record(2, QStringLiteral("Bina Rao"), regtest::kTo));
     h.store(record(3, QStringLiteral("Chetan SHARMA"), regtest::kTo));
-    h.store(record(4, QStringLiteral("Deepa Shah"), regtest::kTo));
+    Record deepa = record(4, QStringLiteral("Deepa Shah"), QStringLiteral("01/01/2031 00:00:00"));
+    deepa.email = QStringLiteral("deepa@sharma-associates.example");
+    h.store(deepa);
     h.open();
     CertGrid* vs = h.w->vs;
+    const QAbstractItemModelTester contract(vs->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     vs->setFocus();
     QTest::keyClick(vs, Qt::Key_Down);
-    QCOMPARE(vs->Row(), 2);
+    QTest::keyClick(vs, Qt::Key_Down);
+    QCOMPARE(currentName(h), QStringLiteral("Chetan SHARMA"));
 
     QTest::keyClick(vs, Qt::Key_F, Qt::ControlModifier);
     auto* bar = h.find<ListFindBar>(QStringLiteral("famfind"));
     QVERIFY(bar->isVisible());
     QCOMPARE(RegisterWindow::focus(), bar->box());
-    // Typing looks from the current row on, in any letter case, and the form follows the row.
+    // The current record stays current while it matches; the form follows the row.
     QTest::keyClicks(bar->box(), QStringLiteral("sharma"));
+    QCOMPARE(shownColumn(h, 2), QStringList({"Anil Sharma", "Chetan SHARMA", "Deepa Shah"}));
+    QCOMPARE(shownColumn(h, 0), QStringList({"1", "2", "3"}));
+    QCOMPARE(countText(h), QStringLiteral("3 of 4 certificates"));
     QCOMPARE(currentName(h), QStringLiteral("Chetan SHARMA"));
-    QCOMPARE(h.text(0)->text(), QStringLiteral("Chetan SHARMA"));
     QTest::keyClick(bar->box(), Qt::Key_F3);
-    QCOMPARE(currentName(h), QStringLiteral("Anil Sharma")); // wrapped round
+    QCOMPARE(currentName(h), QStringLiteral("Deepa Shah"));
     QTest::keyClick(bar->box(), Qt::Key_Return);
-    QCOMPARE(currentName(h), QStringLiteral("Chetan SHARMA"));
+    QCOMPARE(currentName(h), QStringLiteral("Anil Sharma")); // wrapped round
     QTest::keyClick(bar->box(), Qt::Key_F3, Qt::ShiftModifier);
-    QCOMPARE(currentName(h), QStringLiteral("Anil Sharma"));
-    QTest::keyClick(bar->box(), Qt::Key_F3, Qt::ShiftModifier);
-    QCOMPARE(currentName(h), QStringLiteral("Chetan SHARMA")); // wrapped round backwards
-    // Other columns count too; text found nowhere leaves the row where it is.
+    QCOMPARE(currentName(h), QStringLiteral("Deepa Shah")); // wrapped round backwards
+    QCOMPARE(h.text(0)->text(), QStringLiteral("Deepa Shah"));
+    // Other columns count too; a current record that no longer matches gives way to the first row.
+    QTest::keyClicks(bar->box(), QStringLiteral("-assoc"));
+    QCOMPARE(shownColumn(h, 2), QStringList{"Deepa Shah"});
     bar->box()->clear();
     QTest::keyClicks(bar->box(), QStringLiteral("31/03/2030"));
-    QCOMPARE(currentName(h), QStringLiteral("Chetan SHARMA"));
+    QCOMPARE(shownColumn(h, 2), QStringList({"Anil Sharma", "Bina Rao", "Chetan SHARMA"}));
+    QCOMPARE(currentName(h), QStringLiteral("Anil Sharma"));
     QTest::keyClicks(bar->box(), QStringLiteral("x"));
-    QCOMPARE(currentName(h), QStringLiteral("Chetan SHARMA"));
-    // The list itself never changes.
-    QCOMPARE(vs->Rows(), 5);
-    QCOMPARE(vs->TextMatrix(2, 2), QStringLiteral("Bina Rao"));
+    QCOMPARE(vs->Rows(), 1);
+    QCOMPARE(countText(h), QStringLiteral("0 of 4 certificates"));
 
-    // Escape closes only the box; the next Escape is the window's again.
+    // A save reloads the list narrowed as it was.
+    bar->box()->clear();
+    QTest::keyClicks(bar->box(), QStringLiteral("RAO"));
+    QCOMPARE(currentName(h), QStringLiteral("Bina Rao"));
+    h.click(h.w->cmdmodify);
+    QVERIFY(bar->isVisible()); // in sight, out of reach with the list
+    QVERIFY(!bar->box()->isEnabled());
+    h.text(6)->setText(QStringLiteral("bina@example.in"));
+    h.click(h.w->cmdupdate);
+    QCOMPARE(h.column(2, "Email"), QStringLiteral("bina@example.in"));
+    QCOMPARE(shownColumn(h, 2), QStringList{"Bina Rao"});
+
+    // Escape clears the box and shows every row; the record stays current; the next Escape is the
+    // window's again.
+    bar->box()->setFocus();
     QTest::keyClick(bar->box(), Qt::Key_Escape);
     QVERIFY(!bar->isVisible());
+    QCOMPARE(vs->Rows(), 5);
+    QCOMPARE(countText(h), QStringLiteral("4 certificates"));
+    QCOMPARE(currentName(h), QStringLiteral("Bina Rao"));
     QCOMPARE(RegisterWindow::focus(), vs);
     QVERIFY(h.fx.dialogs->shown().empty());
     h.fx.dialogs->queueNo();
@@ -229,9 +254,10 @@ void TestListView::headingClickSortsWhatTheButtonsActOn() {
     h.text(0)->setText(QStringLiteral("Anil Kumar"));
     h.click(h.w->cmdupdate);
     QCOMPARE(h.column(2, "Nm"), QStringLiteral("Anil Kumar"));
-    // Saving reloads the list in its own order, with no heading marked.
-    QCOMPARE(shownColumn(h, 2), QStringList({"chetan", "Anil Kumar", "bina", "Deepa"}));
-    QCOMPARE(vs->horizontalHeader()->sortIndicatorSection(), -1);
+    // Saving reloads the list in the order marked, the saved record current.
+    QCOMPARE(shownColumn(h, 9), QStringList({"9", "10", "100", ""}));
+    QCOMPARE(vs->horizontalHeader()->sortIndicatorSection(), 9);
+    QCOMPARE(currentName(h), QStringLiteral("Anil Kumar"));
     clickHeading(h, 2);
     h.clickRow(4);
     h.fx.dialogs->queueYes();

@@ -55,6 +55,7 @@ class TestOutput : public testsupport::DialogsCheckedTest {
 private slots:
     void initTestCase();
     void csvIsSafeForSpreadsheets();
+    void workbookKeepsTextAsTextAndDatesAsDates();
     void jsonAndTerminalLines();
     void lookAlikeFormulasAndBrokenBytes();
     void bidiControlsAreShownNotObeyed();
@@ -108,6 +109,40 @@ void TestOutput::csvIsSafeForSpreadsheets() {
     QVERIFY2(raw.out.contains("\n1,=cmd|' /C calc'!A0,\"+Class 3 =HYPERLINK(\"\"x\"\")\",-12.5,"), raw.out);
     QVERIFY(raw.out.contains("bell\x07"
                              "esc\x1b[2J"));
+}
+
+// The workbook a spreadsheet opens as it is: numbers-looking texts and formulas stay text, dates are
+// numbers shown as dates, control characters cannot break the sheet; a path that is no regular
+// file is refused in one line and left as it was.
+void TestOutput::workbookKeepsTextAsTextAndDatesAsDates() {
+    const QString file = home_.filePath(QStringLiteral("list.xlsx"));
+    const Run run = dscmgr(QStringList{"list", "--xlsx", file} + register_, home_.path());
+    QCOMPARE(run.status, 0);
+    QVERIFY(run.out.isEmpty());
+    const QList<QStringList> rows = testsupport::xlsxRows(file);
+    QCOMPARE(rows.size(), 3);
+    QCOMPARE(rows[0].value(0), QStringLiteral("A1|string|Sr. No.|"));
+    QCOMPARE(rows[0].size(), 16);
+    const QStringList first = rows[1];
+    QCOMPARE(first.value(0), QStringLiteral("A2|number|1|"));
+    QCOMPARE(first.value(1), QStringLiteral("B2|string|=cmd|' /C calc'!A0|@"));
+    QCOMPARE(first.value(3), QStringLiteral("D2|string|-12.5|@"));
+    QVERIFY2(first.value(5).startsWith(QStringLiteral("F2|number|45292.4166")), qPrintable(first.value(5)));
+    QVERIFY(first.value(5).endsWith(QStringLiteral("|dd/mm/yyyy hh:mm:ss")));
+    QVERIFY(first.value(6).startsWith(QStringLiteral("G2|number|46023.4166")));
+    QCOMPARE(first.value(8), QStringLiteral("I2|string|+91 98765 43210|@"));
+    QCOMPARE(first.value(12), QStringLiteral("M2|string|bell esc [2J|@"));
+    QCOMPARE(first.value(13), QStringLiteral("N2|string|देवी|@"));
+    QCOMPARE(rows[2].value(2), QStringLiteral("D3|string|S2|@")); // empty cells are left out
+
+    const QByteArray before = testsupport::readFile(file);
+    for (const QString& refused : {home_.path(), QStringLiteral("/dev/null")}) {
+        const Run bad = dscmgr(QStringList{"list", "--xlsx", refused} + register_, home_.path());
+        QCOMPARE(bad.status, 2);
+        QCOMPARE(bad.err.count(QLatin1Char('\n')), 1);
+        QVERIFY2(bad.err.contains(QStringLiteral("not a regular file")), qPrintable(bad.err));
+    }
+    QCOMPARE(testsupport::readFile(file), before);
 }
 
 void TestOutput::jsonAndTerminalLines() {

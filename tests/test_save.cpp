@@ -99,10 +99,15 @@ void TestSave::checks() {
     h.open();
     h.click(h.w->cmdadd);
     h.fill(name, from, to, serial);
+    // An accepted certificate that has expired by now is saved once the user confirms it.
+    const bool expired = message.isEmpty() && QDateTime::fromString(to, u"dd/MM/yyyy HH:mm:ss"_s) <= h.fx.clock->now();
+    if (expired)
+        h.fx.dialogs->queueYes();
     h.click(h.w->cmdupdate);
 
     if (message.isEmpty()) {
-        QCOMPARE(h.said(), QStringList());
+        QCOMPARE(h.said(),
+                 expired ? QStringList{u"This certificate expired on %1. Save it anyway?"_s.arg(to)} : QStringList());
         QCOMPARE(h.numbers(), (QList<int>{1, 2}));
         QCOMPARE(h.column(2, "Nm"), name);
         QCOMPARE(h.w->vs->TextMatrix(h.w->vs->Row(), 7), to);

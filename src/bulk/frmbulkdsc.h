@@ -119,4 +119,7 @@ private:
     void GetFileInfo();
     void LoadLists();
     void ImportDetails();
+    // Says "N Records Transferred." with what became of the other rows, and tints the rows not
+    // imported (frmbulkdsc_Outcome.cpp).
+    void showImportOutcome(int count);
 };

@@ -72,6 +72,6 @@ void frmbulkdsc::ImportDetails() {
     trap([&] { vs2->autoFitColumns(); });
     if (importer.databaseUnreachable())
         trap([&] { ClsObj->services().dialogs->information(this, bulk::UnreachableDatabaseNotice()); });
-    trap([&] { ClsObj->services().dialogs->information(this, bulk::TransferSummary(importer.count())); });
+    showImportOutcome(importer.count());
     ClsObj->FileNos += importer.count();
 }

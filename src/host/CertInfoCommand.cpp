@@ -2,7 +2,7 @@
 
 #include "component/ClsMain.h"
 #include "host/CertAccess.h"
-#include "host/ListOutput.h"
+#include "store/ListOutput.h"
 #include "host/SharedOptions.h"
 #include "platform/ShownText.h"
 

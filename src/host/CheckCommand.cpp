@@ -2,7 +2,7 @@
 
 #include "host/DesktopNotice.h"
 #include "host/HostSession.h"
-#include "host/ListOutput.h"
+#include "store/ListOutput.h"
 #include "host/SharedOptions.h"
 #include "register/frmDscMain.h"
 #include "store/RecordLayout.h"

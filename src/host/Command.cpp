@@ -1,6 +1,6 @@
 #include "host/Command.h"
 
-#include "host/ListOutput.h"
+#include "store/ListOutput.h"
 
 #include <algorithm>
 #include <QCommandLineParser>

@@ -27,6 +27,7 @@ struct HostOptions {
     bool csvRaw = false;                // list as CSV, cells as stored
     bool noBom = false;                 // CSV without the byte-order mark
     bool json = false;                  // list or certinfo as JSON
+    QString xlsxFile;                   // list --xlsx FILE
     QString pdfFile;                    // report --pdf FILE
     std::optional<QList<int>> columns;  // report --columns: print column rows; none: the saved choice
     QStringList importPaths;            // import: certificate files and folders

@@ -2,6 +2,7 @@
 
 #include "platform/Db.h"
 #include "platform/LibraryRegistration.h"
+#include "platform/ProfileFile.h"
 #include "platform/RegularFile.h"
 
 #include <QDir>
@@ -20,10 +21,16 @@ bool prepareFolder(const QString& folder, bool readsOnly, QString* error) {
     }
     if (readsOnly)
         return true;
+    const bool made = !info.exists();
     if (!QDir().mkpath(folder)) {
         *error = QStringLiteral("Cannot use the folder %1: it cannot be created.").arg(folder);
         return false;
     }
+    // A register started here warns a month ahead of an expiry; the component's own default, for a
+    // folder without settings, stays 0 days.
+    if (made)
+        kyt::ProfileFile(folder + QStringLiteral("/Confg.ini"))
+            .write(QStringLiteral("Settings"), QStringLiteral("DSCDays"), QStringLiteral("30"));
     QTemporaryFile probe(folder + QStringLiteral("/.dscmgr-XXXXXX"));
     if (!probe.open()) {
         *error = QStringLiteral("Cannot use the folder %1: it is not writable.").arg(folder);

@@ -2,9 +2,11 @@
 
 #include "component/Module1.h"
 #include "host/BackgroundCounts.h"
+#include "host/ExpiryChart.h"
 #include "host/HostSession.h"
 #include "platform/DbAddress.h"
 #include "register/frmDscMain.h"
+#include "store/ExpiryMonths.h"
 #include "store/RegisterCounts.h"
 
 #include <algorithm>
@@ -73,6 +75,7 @@ HostWindow::HostWindow(HostSession& session) : session_(session), status_(new QL
     cmdall_ = countButton("cmdallcount", page);
     cmdexpired_ = countButton("cmdexpiredcount", page);
     cmdexpiring_ = countButton("cmdexpiringcount", page);
+    chart_ = new ExpiryChart(page);
     lblempty_ = new QLabel(QStringLiteral("The register is empty: open it and press \"Add New\" to enter your first "
                                           "certificate, or choose \"Import certificates…\" to read many at once."),
                            page);
@@ -93,6 +96,10 @@ HostWindow::HostWindow(HostSession& session) : session_(session), status_(new QL
         b->setStyleSheet(QStringLiteral("text-align: left; padding: 4px 10px"));
         counts->addWidget(b);
     }
+    counts->addStretch();
+    auto* overview = new QHBoxLayout;
+    overview->addLayout(counts);
+    overview->addWidget(chart_, 1);
     auto* ways = new QHBoxLayout;
     ways->addWidget(cmdopen_);
     ways->addWidget(cmdimport_);
@@ -101,7 +108,7 @@ HostWindow::HostWindow(HostSession& session) : session_(session), status_(new QL
     layout->setContentsMargins(24, 20, 24, 20);
     layout->setSpacing(12);
     layout->addWidget(lblregister_);
-    layout->addLayout(counts);
+    layout->addLayout(overview, 1);
     layout->addWidget(lblcountstate_);
     layout->addWidget(lblempty_);
     layout->addStretch();
@@ -113,6 +120,7 @@ HostWindow::HostWindow(HostSession& session) : session_(session), status_(new QL
     connect(cmdexpiring_, &QPushButton::clicked, this, [this] { openRegister(Filter::Expiring); });
     connect(cmdopen_, &QPushButton::clicked, this, [this] { openRegister(); });
     connect(cmdimport_, &QPushButton::clicked, this, &HostWindow::importCertificates);
+    connect(chart_, &ExpiryChart::barClicked, this, &HostWindow::openChartBar);
     // Enter presses the button that has the focus, else the default one, as in a dialog.
     for (int key : {Qt::Key_Return, Qt::Key_Enter})
         connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, this, [this] {
@@ -127,7 +135,7 @@ HostWindow::HostWindow(HostSession& session) : session_(session), status_(new QL
         new QLabel(QStringLiteral("Database: %1").arg(session.db() ? session.db()->driverName() : QString()), this));
     refreshCounts();
     cmdopen_->setFocus();
-    resize(640, 400);
+    resize(1000, 460);
     // The host's own window follows the same scale factors as the component's windows.
     // (InitMe stores the same factors again.)
     ClsMain& component = *session.component();
@@ -179,6 +187,10 @@ void HostWindow::showCounts() {
     lblempty_->setVisible(empty);
     for (QPushButton* b : {cmdall_, cmdexpired_, cmdexpiring_})
         b->setVisible(known && !empty);
+    // The chart comes with the counts it was read with.
+    if (known)
+        chart_->setCounts(counts_->months);
+    chart_->setVisible(known && !empty);
 
     // Counts not read just now say so, with the time they were read.
     const QString when = known ? countedAt_.toString(QStringLiteral("HH:mm:ss")) : QString();
@@ -193,6 +205,16 @@ void HostWindow::showCounts() {
                 : QStringLiteral("The register could not be read just now.");
     lblcountstate_->setText(state);
     lblcountstate_->setVisible(!state.isEmpty());
+}
+
+void HostWindow::openChartBar(int index) {
+    if (index <= 0) {
+        openRegister(Filter::Expired);
+        return;
+    }
+    openRegister();
+    if (frmDscMain* w = registerWindow())
+        w->ShowSelection(ExpiryMonths::monthSelection(session_.component()->services().clock->now(), index - 1));
 }
 
 frmDscMain* HostWindow::registerWindow() {

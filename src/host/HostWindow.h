@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QMainWindow>
 
+class ExpiryChart;
 class BackgroundCounts;
 class HostSession;
 class QLabel;
@@ -14,7 +15,8 @@ class frmDscMain;
 
 // The host application's main window, where a user starts the day: which register is open, how
 // many certificates it holds, how many have expired or expire soon (each count opens the register
-// on that filter), and the ways in: open the register, import certificates. It also serves the
+// on that filter), a chart of how many expire in each of the next twelve months (each bar opens the
+// register on its rows), and the ways in: open the register, import certificates. It also serves the
 // "ReloadMenu" operation the register calls when it closes.
 class HostWindow : public QMainWindow {
     Q_OBJECT
@@ -31,6 +33,9 @@ public:
     void importCertificates();
     // Reads the counts again, in the background; until they come the last ones are shown as such.
     void refreshCounts();
+    // Opens the register on the certificates of one bar of the chart: 0 the expired, 1..12 the
+    // months.
+    void openChartBar(int index);
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -49,6 +54,7 @@ private:
     QPushButton* cmdall_;
     QPushButton* cmdexpired_;
     QPushButton* cmdexpiring_;
+    ExpiryChart* chart_;
     QPushButton* cmdopen_;
     QPushButton* cmdimport_;
     QLabel* lblcountstate_;

@@ -2,16 +2,18 @@
 
 #include "component/Module1.h"
 #include "host/HostSession.h"
-#include "host/ListOutput.h"
 #include "host/SharedOptions.h"
 #include "listing/CertGrid.h"
 #include "platform/Db.h"
 #include "platform/Error.h"
 #include "store/CertRows.h"
+#include "store/ListExport.h"
+#include "store/ListOutput.h"
 #include "store/RecordLayout.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <QDir>
 
 namespace {
 std::unique_ptr<ListOutput> outputFor(const HostOptions& options, QTextStream& out) {
@@ -43,6 +45,18 @@ QStringList listHeadings() {
     return headings;
 }
 
+// A workbook written to the file --xlsx names, or why it could not be.
+int writeWorkbook(const HostOptions& options, Console& console,
+                  const std::function<void(const listexport::RowSink&)>& rows) {
+    const QString file = QDir(QDir::currentPath()).absoluteFilePath(options.xlsxFile);
+    const QString failure = listexport::write(file, listHeadings(), listexport::listKinds(), rows);
+    if (failure.isEmpty())
+        return 0;
+    console.err << failure << '\n';
+    console.err.flush();
+    return 2;
+}
+
 // The list that did not reach its file or pipe fails the command: a script must not read a part
 // list as the whole one.
 int finishList(ListOutput& output, Console& console) {
@@ -54,12 +68,13 @@ int finishList(ListOutput& output, Console& console) {
 ListCommand::ListCommand()
     : SessionCommand(
           {QStringLiteral("list"),
-           QStringLiteral("  dscmgr list [--expired | --expiring [DAYS]] [--csv | --csv-raw | --json] [--no-bom]\n"
-                          "              [--folder DIR] [--db ADDRESS]\n"),
+           QStringLiteral("  dscmgr list [--expired | --expiring [DAYS]] [--csv | --csv-raw | --json | --xlsx FILE]\n"
+                          "              [--no-bom] [--folder DIR] [--db ADDRESS]\n"),
            QStringLiteral("Writes the register's list, one line per certificate, as the window shows it."),
            {QStringLiteral(
                "--csv marks cells a spreadsheet would run as formulas with a leading ' and starts with a\n"
-               "UTF-8 byte-order mark (--no-bom leaves it out); --csv-raw writes the cells as stored.\n")}}) {}
+               "UTF-8 byte-order mark (--no-bom leaves it out); --csv-raw writes the cells as stored.\n"
+               "--xlsx writes a workbook to FILE: dates as dates, every other cell as text as shown.\n")}}) {}
 
 QList<CommandOption> ListCommand::options() const {
     return sharedoption::registerPlace() + sharedoption::listFilter() +
@@ -69,12 +84,15 @@ QList<CommandOption> ListCommand::options() const {
                                            &HostOptions::csvRaw),
                                 flagOption(QStringLiteral("no-bom"), QStringLiteral("CSV without the byte-order mark"),
                                            &HostOptions::noBom),
-                                sharedoption::json(QStringLiteral("a JSON array of objects keyed by the headings"))};
+                                sharedoption::json(QStringLiteral("a JSON array of objects keyed by the headings")),
+                                textOption(QStringLiteral("xlsx"), QStringLiteral("FILE"),
+                                           QStringLiteral("a workbook for a spreadsheet, written to FILE"),
+                                           &HostOptions::xlsxFile)};
 }
 
 QString ListCommand::check(const HostOptions& options) const {
-    if (int(options.csv) + int(options.csvRaw) + int(options.json) > 1)
-        return QStringLiteral("Choose one of --csv, --csv-raw and --json.");
+    if (int(options.csv) + int(options.csvRaw) + int(options.json) + int(!options.xlsxFile.isEmpty()) > 1)
+        return QStringLiteral("Choose one of --csv, --csv-raw, --json and --xlsx.");
     return {};
 }
 
@@ -82,6 +100,8 @@ QString ListCommand::check(const HostOptions& options) const {
 int ListCommand::run(const HostOptions& options, Console& console) const {
     if (!noRegisterYet(options, console.err))
         return SessionCommand::run(options, console);
+    if (!options.xlsxFile.isEmpty())
+        return writeWorkbook(options, console, [](const listexport::RowSink&) {});
     const std::unique_ptr<ListOutput> output = outputFor(options, console.out);
     output->begin(listHeadings());
     return finishList(*output, console);
@@ -91,6 +111,23 @@ int ListCommand::run(const HostOptions& options, Console& console) const {
 // the row at hand, and no widget is made.
 int ListCommand::runIn(HostSession& session, Console& console) const {
     ClsMain& component = session.componentOnRegister();
+    if (!session.options().xlsxFile.isEmpty()) {
+        std::array<QByteArrayView, CertRows::kFields> cells;
+        char numberText[16];
+        int number = 0;
+        kyt::ErrorTrap trap(&component, QStringLiteral("frmDscMain"), QStringLiteral("LOADGRID"));
+        const int written = writeWorkbook(session.options(), console, [&](const listexport::RowSink& sink) {
+            trap([&] {
+                const CertRows::Selection selection = listSelection(session.options(), component);
+                CertRows::readUtf8(*session.db(), selection.sql, [&](const CertRows::Utf8Fields& fields) {
+                    cells[0] = QByteArrayView(numberText, std::snprintf(numberText, sizeof numberText, "%d", ++number));
+                    std::copy(fields.begin() + RecordLayout::Nm, fields.end(), cells.begin() + 1);
+                    sink(std::span<const QByteArrayView>(cells));
+                });
+            });
+        });
+        return session.reportUnreadable(console.err) ? 2 : written;
+    }
     const std::unique_ptr<ListOutput> output = outputFor(session.options(), console.out);
     const QStringList headings = listHeadings();
     // The headings wait for the first row, so that a register failing at once prints nothing.

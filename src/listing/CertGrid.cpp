@@ -7,6 +7,7 @@
 #include <limits>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
 
@@ -109,31 +110,88 @@ void CertListModel::setExpiryCutOff(const QDateTime& now, int days) {
     if (expiringBy_ < 0 && expiredBy_ >= 0) // beyond the four-digit years: every later date
         expiringBy_ = std::numeric_limits<qint64>::max();
     expiringDays_ = days;
+    // Rows already loaded take the new cut-offs at once: a changed day setting shows without a reload.
+    for (size_t row = 0; row < rows_.size(); ++row)
+        expiry_[row] = expiryOf(loadedCell(int(row), kValidToColumn));
+    if (rowCount() > 0)
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, kColumns - 1), {Qt::BackgroundRole});
     Q_EMIT summaryChanged();
 }
 
+CertListModel::Expiry CertListModel::expiryOf(QStringView validTo) const {
+    const qint64 key = cellorder::dateKey(validTo);
+    return key < 0              ? Expiry::Valid
+           : key <= expiredBy_  ? Expiry::Expired
+           : key <= expiringBy_ ? Expiry::Expiring
+                                : Expiry::Valid;
+}
+
 CertListModel::Expiry CertListModel::expiry(int row) const {
-    return row >= 0 && row < shown_ ? expiry_[size_t(row)] : Expiry::Valid;
+    return row >= 0 && row < rowCount() ? expiry_[size_t(loadedRow(row))] : Expiry::Valid;
+}
+
+bool CertListModel::rowContains(int loaded, QStringView lower, bool ascii) const {
+    const Row& r = rows_[size_t(loaded)];
+    // The hidden record number aside.
+    for (size_t field = RecordLayout::Nm; field < r.ends.size(); ++field) {
+        const int start = r.ends[field - 1];
+        const QStringView text(r.text + start, r.ends[field] - start);
+        if (ascii ? containsAscii(text, lower) : text.contains(lower, Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
 }
 
 int CertListModel::findRow(QStringView needle, int from, int step) const {
-    const int count = shown_;
+    const int count = rowCount();
     if (needle.isEmpty() || count == 0)
         return -1;
     const QString lower = needle.toString().toLower();
     const bool ascii = std::all_of(lower.begin(), lower.end(), [](QChar c) { return c.unicode() < 128; });
     for (int k = 0; k < count; ++k) {
         const int row = ((from + k * step) % count + count) % count;
-        const Row& r = rows_[size_t(row)];
-        // The hidden record number aside.
-        for (size_t field = RecordLayout::Nm; field < r.ends.size(); ++field) {
-            const int start = r.ends[field - 1];
-            const QStringView text(r.text + start, r.ends[field] - start);
-            if (ascii ? containsAscii(text, lower) : text.contains(needle, Qt::CaseInsensitive))
-                return row;
-        }
+        if (rowContains(loadedRow(row), lower, ascii))
+            return row;
     }
     return -1;
+}
+
+void CertListModel::setFilterText(const QString& needle) {
+    if (needle == filter_)
+        return;
+    const QString lower = needle.toLower();
+    const bool ascii = std::all_of(lower.begin(), lower.end(), [](QChar c) { return c.unicode() < 128; });
+    // Rows that do not contain the old text cannot contain a longer one holding it.
+    const bool withinLeft = narrowed_ && lower.contains(filter_.toLower());
+    std::vector<int> matching;
+    if (!needle.isEmpty()) {
+        if (withinLeft) {
+            for (int loaded : visible_)
+                if (rowContains(loaded, lower, ascii))
+                    matching.push_back(loaded);
+        } else {
+            for (int loaded = 0; loaded < shown_; ++loaded)
+                if (rowContains(loaded, lower, ascii))
+                    matching.push_back(loaded);
+        }
+    }
+    // The rows go and come as a removal and an insertion, not as a reset, which would lose the
+    // views' column widths and hidden column.
+    if (rowCount() > 0) {
+        beginRemoveRows({}, 0, rowCount() - 1);
+        narrowed_ = true;
+        visible_.clear();
+        endRemoveRows();
+    }
+    filter_ = needle;
+    const int count = needle.isEmpty() ? shown_ : int(matching.size());
+    if (count > 0)
+        beginInsertRows({}, 0, count - 1);
+    narrowed_ = !needle.isEmpty();
+    visible_.swap(matching);
+    if (count > 0)
+        endInsertRows();
+    Q_EMIT summaryChanged();
 }
 
 const QStringList& CertListModel::headings() {
@@ -141,7 +199,7 @@ const QStringList& CertListModel::headings() {
 }
 
 int CertListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : shown_;
+    return parent.isValid() ? 0 : narrowed_ ? int(visible_.size()) : shown_;
 }
 
 int CertListModel::columnCount(const QModelIndex& parent) const {
@@ -149,11 +207,15 @@ int CertListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QString CertListModel::cell(int row, int column) const {
-    if (row < 0 || row >= shown_ || column < 0 || column >= kColumns)
+    if (row < 0 || row >= rowCount() || column < 0 || column >= kColumns)
         return {};
     if (column == RecordLayout::kRunningNumberColumn)
         return QString::number(row + 1);
-    const Row& r = rows_[size_t(row)];
+    return loadedCell(loadedRow(row), column);
+}
+
+QString CertListModel::loadedCell(int loaded, int column) const {
+    const Row& r = rows_[size_t(loaded)];
     const int field = RecordLayout::fieldAt(column);
     const int start = field == 0 ? 0 : r.ends[size_t(field - 1)];
     return QString(r.text + start, r.ends[size_t(field)] - start);
@@ -195,6 +257,7 @@ void CertListModel::clear() {
     beginResetModel();
     rows_.clear();
     shown_ = 0;
+    visible_.clear();
     expiry_.clear();
     loadPos_.clear();
     arena_.reset();
@@ -224,11 +287,7 @@ void CertListModel::append(const std::array<QString, kStoredColumns>& fields) {
         r.ends[i] = end;
     }
     const int rowNo = int(rows_.size());
-    const qint64 validTo = cellorder::dateKey(fields[RecordLayout::DtTo]);
-    expiry_.push_back(validTo < 0              ? Expiry::Valid
-                      : validTo <= expiredBy_  ? Expiry::Expired
-                      : validTo <= expiringBy_ ? Expiry::Expiring
-                                               : Expiry::Valid);
+    expiry_.push_back(expiryOf(fields[RecordLayout::DtTo]));
     rows_.push_back(std::move(r));
     loadPos_.push_back(rowNo);
     // Keep the three longest texts of each column, by characters, for fitting the widths.
@@ -249,11 +308,28 @@ void CertListModel::append(const std::array<QString, kStoredColumns>& fields) {
 }
 
 void CertListModel::endAppend() {
-    if (int(rows_.size()) > shown_) {
-        beginInsertRows({}, shown_, int(rows_.size()) - 1);
-        shown_ = int(rows_.size());
+    const int total = int(rows_.size());
+    if (total > shown_ && narrowed_) {
+        const QString lower = filter_.toLower();
+        const bool ascii = std::all_of(lower.begin(), lower.end(), [](QChar c) { return c.unicode() < 128; });
+        std::vector<int> matching;
+        for (int loaded = shown_; loaded < total; ++loaded)
+            if (rowContains(loaded, lower, ascii))
+                matching.push_back(loaded);
+        if (!matching.empty())
+            beginInsertRows({}, int(visible_.size()), int(visible_.size() + matching.size()) - 1);
+        visible_.insert(visible_.end(), matching.begin(), matching.end());
+        shown_ = total;
+        if (!matching.empty())
+            endInsertRows();
+    } else if (total > shown_) {
+        beginInsertRows({}, shown_, total - 1);
+        shown_ = total;
         endInsertRows();
     }
+    // A reload comes in the order the list was last sorted by.
+    if (sortColumn_ >= 0)
+        sortBy(sortColumn_, sortOrder_);
     Q_EMIT summaryChanged();
 }
 
@@ -264,9 +340,10 @@ QStringList CertListModel::widestCandidates(int column) const {
             out << QString::number(shown_);
         return out;
     }
+    // Widths fit every loaded row, so that narrowing the list does not make its columns jump.
     for (const Widest& w : widest_[size_t(column)])
         if (w.row >= 0 && w.row < shown_)
-            out << cell(w.row, column);
+            out << loadedCell(w.row, column);
     return out;
 }
 
@@ -297,9 +374,12 @@ CertGrid::CertGrid(QWidget* parent) : QTableView(parent), model_(new CertListMod
     horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     horizontalHeader()->setSortIndicatorShown(true);
     connect(horizontalHeader(), &QHeaderView::sortIndicatorChanged, this, &CertGrid::sortByHeading);
-    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this] {
-        if (!applyingWidths_)
-            userSized_ = true;
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column, int, int size) {
+        if (applyingWidths_ || size <= 0 || column == RecordLayout::kRecordNumberColumn)
+            return;
+        userSized_ = true;
+        dragged_[size_t(column)] = size;
+        Q_EMIT viewChanged();
     });
     // Tab and Shift+Tab go to the next and previous control; the arrow keys move between cells.
     setTabKeyNavigation(false);
@@ -339,10 +419,27 @@ QString CertGrid::TextMatrix(int row, int column) const {
 }
 
 void CertGrid::clearRows() {
-    // A reload comes in the list's own order: no heading stays marked.
-    const QSignalBlocker quiet(horizontalHeader());
-    horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     model_->clear();
+    // The rows loaded next come in the order marked.
+    const QSignalBlocker quiet(horizontalHeader());
+    horizontalHeader()->setSortIndicator(model_->sortColumn(), model_->sortOrder());
+}
+
+void CertGrid::setDraggedWidths(const Widths& widths) {
+    dragged_ = widths;
+    dragged_[size_t(RecordLayout::kRecordNumberColumn)] = 0;
+    if (model_->rowCount() > 0)
+        applyFittedWidths();
+}
+
+void CertGrid::sortAsMarked(int column, Qt::SortOrder order) {
+    if (column < 0 || column >= Cols())
+        return;
+    {
+        const QSignalBlocker quiet(horizontalHeader());
+        horizontalHeader()->setSortIndicator(column, order);
+    }
+    model_->sortBy(column, order);
 }
 
 void CertGrid::autoFitColumns() {
@@ -398,11 +495,17 @@ void CertGrid::applyFittedWidths() {
         const int least = heads.horizontalAdvance(CertListModel::headings()[c]) + padding + heads.height();
         width[size_t(c)] = std::min(width[size_t(c)], std::max(least, view / 4));
     }
+    applied_ = width;
+    // A dragged width stands; it prints as shown.
+    for (int c = 0; c < Cols(); ++c)
+        if (dragged_[size_t(c)] > 0) {
+            width[size_t(c)] = dragged_[size_t(c)];
+            applied_[size_t(c)] = -1;
+        }
     applyingWidths_ = true;
     for (int c = 0; c < Cols(); ++c)
         if (c != RecordLayout::kRecordNumberColumn)
             setColumnWidth(c, width[size_t(c)]);
-    applied_ = width;
     setColumnHidden(RecordLayout::kRecordNumberColumn, true);
     applyingWidths_ = false;
 }
@@ -426,9 +529,15 @@ void CertGrid::sortByHeading(int column, Qt::SortOrder order) {
         return;
     model_->sortBy(column, order);
     showCurrentRow();
+    Q_EMIT viewChanged();
 }
 
 void CertGrid::showCurrentRow() {
-    if (currentIndex().isValid())
-        scrollTo(currentIndex(), QAbstractItemView::EnsureVisible);
+    if (!currentIndex().isValid())
+        return;
+    // The columns in view stay: the heading just clicked, or the text just typed, is not scrolled away.
+    QScrollBar* across = horizontalScrollBar();
+    const int left = across->value();
+    scrollTo(currentIndex(), QAbstractItemView::EnsureVisible);
+    across->setValue(left);
 }

@@ -38,8 +38,8 @@ public:
     static const QStringList& headings();
     QString cell(int row, int column) const; // row counted from 0, column 0..16
 
-    // Rows added from now on are expired when valid to `now` or earlier, and expiring when valid to
-    // at most `days` days later (the list filters' own rule).
+    // Rows are expired when valid to `now` or earlier, and expiring when valid to at most `days`
+    // days later (the list filters' own rule); rows loaded already are tinted anew.
     void setExpiryCutOff(const QDateTime& now, int days);
     int expiringDays() const { return expiringDays_; }
     Expiry expiry(int row) const;
@@ -48,6 +48,14 @@ public:
     // shown texts (the running number and the hidden record number aside) contain `needle`,
     // ignoring letter case; -1 when none does.
     int findRow(QStringView needle, int from, int step) const;
+
+    // Narrows the rows to those whose texts contain `needle` as findRow matches them, or shows every
+    // loaded row again when it is empty. The narrowing outlasts reloads: rows loaded later are
+    // matched as they are announced. Typing more of the same text only looks at the rows left.
+    void setFilterText(const QString& needle);
+    const QString& filterText() const { return filter_; }
+    // Every row loaded, whether the narrowing shows it or not.
+    int loadedCount() const { return shown_; }
 
     void clear();
     // A load: rows appended between beginAppend and endAppend are held aside, and counted by
@@ -63,8 +71,11 @@ public:
     // Puts the rows in the order of one column: dates as dates, runs of digits as numbers, letters
     // without regard to case, empty cells last either way; rows that tie keep the order they were
     // loaded in. Column 0 is that load order itself. The running number stays the position in the
-    // list; nothing is read from the database.
+    // list; nothing is read from the database. The order is kept: every later load comes sorted
+    // by it.
     void sortBy(int column, Qt::SortOrder order);
+    int sortColumn() const { return sortColumn_; }
+    Qt::SortOrder sortOrder() const { return sortOrder_; }
 
 Q_SIGNALS:
     // The rows or the expiry cut-off changed: what a count or legend shows may differ.
@@ -75,8 +86,20 @@ private:
         const QChar* text; // the row's fields one after another, in the arena
         std::array<int, kStoredColumns> ends;
     };
+    // The loaded row a view row stands for.
+    int loadedRow(int row) const { return narrowed_ ? visible_[size_t(row)] : row; }
+    QString loadedCell(int loaded, int column) const;
+    // Whether a loaded row's texts contain a needle already in lower case.
+    bool rowContains(int loaded, QStringView lower, bool ascii) const;
+    Expiry expiryOf(QStringView validTo) const;
+
     std::vector<Row> rows_; // the announced rows, then any still held aside by a load
-    int shown_ = 0;         // how many rows the views have been told of
+    int shown_ = 0;         // how many loaded rows are announced (the views see those that match)
+    QString filter_;
+    bool narrowed_ = false;    // a filter text is set: the views see visible_
+    std::vector<int> visible_; // the loaded rows that match it, in list order
+    int sortColumn_ = -1;
+    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
     std::vector<Expiry> expiry_;
     std::vector<int> loadPos_;                // each row's position when the list was loaded
     qint64 expiredBy_ = -1, expiringBy_ = -1; // cut-offs as YYYYMMDDhhmmss numbers
@@ -112,11 +135,21 @@ public:
     // A column's width for printing: as the list was fitted to its contents, or as the user set
     // it; 0 for the hidden column. A column shortened only to fit the window prints in full.
     int printWidth(int column) const;
-    // Scrolls the current row into view.
+    // Scrolls the current row into view, up or down only.
     void showCurrentRow();
+
+    // The widths the user dragged columns to (0: the column is fitted). They outlast reloads and
+    // the window's resizing; a window may keep them for the next time.
+    using Widths = std::array<int, CertListModel::kColumns>;
+    const Widths& draggedWidths() const { return dragged_; }
+    void setDraggedWidths(const Widths& widths);
+    // Marks a heading and sorts by it, as clicks on it do.
+    void sortAsMarked(int column, Qt::SortOrder order);
 
 Q_SIGNALS:
     void afterRowColChange(int oldRow, int oldCol, int newRow, int newCol);
+    // The user sorted by a heading or dragged a column's width.
+    void viewChanged();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -132,6 +165,7 @@ private:
     std::array<int, CertListModel::kColumns> fitted_{};  // each column's width for its whole text
     std::array<int, CertListModel::kColumns> content_{}; // the same without room for the sort mark
     std::array<int, CertListModel::kColumns> applied_{}; // the width the fitting last set
-    bool userSized_ = false;                             // a column was dragged since the last fit
+    Widths dragged_{};
+    bool userSized_ = false; // a column was dragged since the last fit
     bool applyingWidths_ = false;
 };

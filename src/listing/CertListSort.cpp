@@ -12,7 +12,11 @@
 void CertListModel::sortBy(int column, Qt::SortOrder order) {
     // Rows held aside by a load in progress are not the views' yet: they are sorted with the rest
     // once announced.
-    if (column < 0 || column >= kColumns || shown_ == 0 || size_t(shown_) != rows_.size())
+    if (column < 0 || column >= kColumns)
+        return;
+    sortColumn_ = column;
+    sortOrder_ = order;
+    if (shown_ == 0 || size_t(shown_) != rows_.size())
         return;
     const size_t count = rows_.size();
     auto field = [this](size_t row, int c) {
@@ -110,11 +114,26 @@ void CertListModel::sortBy(int column, Qt::SortOrder order) {
         for (Widest& w : column)
             if (w.row >= 0)
                 w.row = newPosOf[size_t(w.row)];
+    // A narrowed list shows the rows that match in the new order; view rows are found through it.
+    std::vector<int> viewRowOf; // by new loaded position, when narrowed
+    std::vector<int> oldVisible;
+    if (narrowed_) {
+        oldVisible = visible_;
+        viewRowOf.assign(count, -1);
+        for (int& loaded : visible_)
+            loaded = newPosOf[size_t(loaded)];
+        std::sort(visible_.begin(), visible_.end());
+        for (size_t k = 0; k < visible_.size(); ++k)
+            viewRowOf[size_t(visible_[k])] = int(k);
+    }
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
     after.reserve(before.size());
-    for (const QModelIndex& index : before)
-        after << this->index(newPosOf[size_t(index.row())], index.column());
+    for (const QModelIndex& index : before) {
+        const int row = narrowed_ ? viewRowOf[size_t(newPosOf[size_t(oldVisible[size_t(index.row())])])]
+                                  : newPosOf[size_t(index.row())];
+        after << this->index(row, index.column());
+    }
     changePersistentIndexList(before, after);
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }

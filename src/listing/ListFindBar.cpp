@@ -1,6 +1,7 @@
 #include "listing/ListFindBar.h"
 
 #include "listing/CertGrid.h"
+#include "store/RecordLayout.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -30,8 +31,7 @@ ListFindBar::ListFindBar(CertGrid* grid) : QFrame(grid), grid_(grid), box_(new Q
     layout->addWidget(new QLabel(QStringLiteral("Find:"), this));
     layout->addWidget(box_);
     layout->addWidget(hint);
-    // Typing keeps the current row while it still matches, else moves on to the next match.
-    connect(box_, &QLineEdit::textEdited, this, [this] { find(std::max(grid_->Row() - 1, 0), 1); });
+    connect(box_, &QLineEdit::textChanged, this, &ListFindBar::narrow);
     grid_->installEventFilter(this);
     hide();
 }
@@ -44,7 +44,8 @@ bool ListFindBar::handleKey(QObject* watched, const QKeyEvent* key) {
         open();
         return true;
     }
-    if (!isVisible())
+    // In entry mode the box is disabled with the list: the window's keys are its own.
+    if (!isVisible() || !isEnabled())
         return false;
     const bool back = key->modifiers() & Qt::ShiftModifier;
     if (k == Qt::Key_Escape) {
@@ -68,8 +69,30 @@ void ListFindBar::open() {
 }
 
 void ListFindBar::dismiss() {
+    box_->clear();
     hide();
     grid_->setFocus(Qt::OtherFocusReason);
+}
+
+void ListFindBar::narrow() {
+    CertListModel* model = grid_->listModel();
+    const QString text = box_->text();
+    if (text == model->filterText())
+        return;
+    const QString record = grid_->TextMatrix(grid_->Row(), RecordLayout::kRecordNumberColumn);
+    model->setFilterText(text);
+    int row = grid_->Rows() > 1 ? 1 : 0;
+    if (!record.isEmpty())
+        for (int r = 1; r < grid_->Rows(); ++r)
+            if (grid_->TextMatrix(r, RecordLayout::kRecordNumberColumn) == record) {
+                row = r;
+                break;
+            }
+    grid_->setRow(row);
+    grid_->showCurrentRow();
+    QPalette p = box_->palette();
+    p.setColor(QPalette::Base, model->rowCount() == 0 && !text.isEmpty() ? kNotFound : palette().color(QPalette::Base));
+    box_->setPalette(p);
 }
 
 void ListFindBar::find(int from, int step) {
@@ -94,8 +117,9 @@ bool ListFindBar::eventFilter(QObject* watched, QEvent* event) {
     if (watched == grid_) {
         if (event->type() == QEvent::Resize && isVisible())
             place();
-        // Entry mode and reloads disable the list: the box goes, so it never moves a row then.
-        if (event->type() == QEvent::EnabledChange && !grid_->isEnabled() && isVisible())
+        // Entry mode and reloads disable the list: an empty box goes, so it never moves a row then;
+        // one that narrows the list stays in sight, disabled with the list.
+        if (event->type() == QEvent::EnabledChange && !grid_->isEnabled() && isVisible() && box_->text().isEmpty())
             hide();
     }
     return QFrame::eventFilter(watched, event);

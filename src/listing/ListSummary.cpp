@@ -31,7 +31,11 @@ ListCount::ListCount(const CertListModel* model, QWidget* parent) : QLabel(paren
 
 void ListCount::refresh() {
     const int rows = model_->rowCount();
-    setText(rows == 1 ? QStringLiteral("1 certificate") : QStringLiteral("%1 certificates").arg(rows));
+    const int loaded = model_->loadedCount();
+    if (!model_->filterText().isEmpty())
+        setText(QStringLiteral("%1 of %2 certificates").arg(rows).arg(loaded));
+    else
+        setText(rows == 1 ? QStringLiteral("1 certificate") : QStringLiteral("%1 certificates").arg(rows));
 }
 
 ListLegend::ListLegend(const CertListModel* model, QWidget* parent) : QWidget(parent), model_(model) {

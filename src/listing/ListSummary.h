@@ -5,8 +5,8 @@
 
 class CertListModel;
 
-// Beside the list filters: how many certificates the list shows. Follows the list model, so every
-// reload (filter, save, delete) updates it.
+// Beside the list filters: how many certificates the list shows ("12 of 340" while the find box
+// narrows it). Follows the list model, so every reload (filter, save, delete) updates it.
 class ListCount : public QLabel {
     Q_OBJECT
 public:

@@ -88,6 +88,18 @@ std::optional<QString> QtDialogs::pickFolder(QWidget* parent, const QString& tit
     return dir;
 }
 
+std::optional<QString> QtDialogs::saveFile(QWidget* parent, const QString& title, const QString& filter,
+                                           const QString& suggested) {
+    QString& folder = startFolder(title);
+    const QString start = folder.isEmpty() ? suggested : QDir(folder).filePath(QFileInfo(suggested).fileName());
+    QString selected;
+    const QString chosen = QFileDialog::getSaveFileName(parent, title, start, toQtFilter(filter), &selected);
+    if (chosen.isEmpty())
+        return std::nullopt;
+    folder = QFileInfo(chosen).absolutePath();
+    return chosen;
+}
+
 QString QtDialogs::toQtFilter(const QString& filter) {
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList out;

@@ -33,6 +33,13 @@ public:
     virtual QStringList openFiles(QWidget* parent, const QString& title, const QString& filter, bool multiple) = 0;
     // Folder picker; nothing when cancelled.
     virtual std::optional<QString> pickFolder(QWidget* parent, const QString& title) = 0;
+    // Save-file dialog with a filter as for openFiles, starting at `suggested`; nothing when
+    // cancelled. Whether to replace an existing file is asked by the dialog itself.
+    virtual std::optional<QString> saveFile(QWidget* parent, const QString& title, const QString& filter,
+                                            const QString& suggested) {
+        (void)parent, (void)title, (void)filter, (void)suggested;
+        return std::nullopt;
+    }
 };
 
 class QtDialogs : public Dialogs {
@@ -43,6 +50,8 @@ public:
     std::optional<QString> prompt(QWidget* parent, const QString& text, const QString& title, bool masked) override;
     QStringList openFiles(QWidget* parent, const QString& title, const QString& filter, bool multiple) override;
     std::optional<QString> pickFolder(QWidget* parent, const QString& title) override;
+    std::optional<QString> saveFile(QWidget* parent, const QString& title, const QString& filter,
+                                    const QString& suggested) override;
 
     // "Description|*.a;*.b|Other|*.*" -> Qt's "Description (*.a *.b);;Other (*)".
     static QString toQtFilter(const QString& filter);

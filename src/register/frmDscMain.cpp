@@ -113,6 +113,7 @@ void frmDscMain::buildListFrame() {
     cmdsettings = makeButton(QStringLiteral("&Settings"), QStringLiteral("cmdsettings"), fammain);
     cmdimportbulk = makeButton(QStringLiteral("Import Bulk Files"), QStringLiteral("cmdimportbulk"), fammain);
     cmdreminders = RemindersDialog::makeOpenButton(this, fammain);
+    cmdexport = makeButton(QStringLiteral("Export\u2026"), QStringLiteral("cmdexport"), fammain);
     cmdback[0] = makeButton(QStringLiteral("&Back"), indexed("cmdback", 0), fammain);
 
     auto* filters = new QHBoxLayout;
@@ -127,7 +128,7 @@ void frmDscMain::buildListFrame() {
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(new ListLegend(vs->listModel(), fammain));
     buttons->addStretch();
-    for (QPushButton* b : {cmdpreview, cmdsettings, cmdreminders, cmdimportbulk, cmdback[0]})
+    for (QPushButton* b : {cmdpreview, cmdexport, cmdsettings, cmdreminders, cmdimportbulk, cmdback[0]})
         buttons->addWidget(b);
     auto* layout = new QVBoxLayout(fammain);
     layout->addLayout(filters);
@@ -398,6 +399,7 @@ void frmDscMain::connectListSignals() {
     });
     connect(cmdcancel, &QPushButton::clicked, this, &frmDscMain::cmdcancel_Click);
     connect(cmdimportbulk, &QPushButton::clicked, this, &frmDscMain::cmdimportbulk_Click);
+    connect(cmdexport, &QPushButton::clicked, this, &frmDscMain::cmdexport_Click);
     connect(cmdsettings, &QPushButton::clicked, this, &frmDscMain::cmdsettings_Click);
     connect(chkauto, &QCheckBox::clicked, this, &frmDscMain::chkauto_Click);
     for (int i = 0; i < 3; ++i)

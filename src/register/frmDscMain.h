@@ -4,9 +4,11 @@
 #include "listing/PrintColumnGrid.h"
 #include "platform/FieldValidation.h"
 #include "platform/WindowKit.h"
+#include "store/CertRows.h"
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -50,6 +52,7 @@ public:
     QPushButton* cmdsettings = nullptr;
     QPushButton* cmdimportbulk = nullptr;
     QPushButton* cmdreminders = nullptr; // opens the renewal reminder settings
+    QPushButton* cmdexport = nullptr;    // writes the list as shown to a CSV file or a workbook
     QLabel* lbllastreminded = nullptr;   // when the shown certificate's holder was last reminded
     std::array<QPushButton*, 3> cmdback{};
     QPushButton* cmdadd = nullptr;
@@ -101,6 +104,20 @@ public:
     void txtdays_Validate(int Index, bool& Cancel);
     void vs_AfterRowColChange(int OldRow, int OldCol, int NewRow, int NewCol);
 
+    // Lists the rows of a selection made elsewhere, such as one month of the host's expiry chart,
+    // with none of the three options chosen; choosing one goes back to the filters
+    // (frmDscMain_View.cpp).
+    void ShowSelection(const CertRows::Selection& selection);
+
+    // --- Exporting the list (frmDscMain_Export.cpp) ---
+    void cmdexport_Click();
+
+    // --- The list's sort and dragged column widths, kept per user (frmDscMain_View.cpp) ---
+    void restoreListView();
+    void saveListView();
+    // Tints the rows by the "DSCDays" setting as it stands now.
+    void applyDaySetting();
+
     // --- Settings frame (frmDscMain_SettingsFrame.cpp) ---
     void cmdsettings_Click();
     void chkauto_Click();
@@ -151,6 +168,9 @@ public:
 
     // --- Saving a record (frmDscMain_Save.cpp) ---
     void cmdupdate_Click();
+    // Asks before a certificate that has already expired is saved (frmDscMain_ExpiredSave.cpp);
+    // false when the user said No.
+    bool confirmExpiredSave();
     // Wires "&Update", "&Delete" and the six proof buttons to their handlers.
     void connectRecordButtons();
 
@@ -201,5 +221,7 @@ private:
     kyt::FieldValidation* validation_ = nullptr;
     QWidget* page_ = nullptr;
     class ListFindBar* findBar_ = nullptr;
+    class QTimer* viewSaver_ = nullptr;                 // keeps a dragged width once the dragging pauses
+    std::optional<CertRows::Selection> shownSelection_; // listed while no option is chosen
     bool unloaded_ = false;
 };

@@ -30,6 +30,7 @@ void frmDscMain::InitData(const std::shared_ptr<ClsMain>& clsObj, bool CheckOnly
         Val(ClsObj->GetSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCDays"), QStringLiteral("0")));
     txtdays[0]->setText(QString::number(days, 'g', 15));
     txtdays[1]->setText(txtdays[0]->text());
+    restoreListView();
     // The list's reload logs its own failures.
     if (CheckOnly) {
         if (chkauto->checkState() == Qt::Unchecked) {

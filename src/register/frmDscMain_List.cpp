@@ -24,7 +24,7 @@ void frmDscMain::LoadGrid() {
             return CertRows::select(CertRows::Filter::Expired, now, 0);
         if (options[2]->isChecked())
             return CertRows::select(CertRows::Filter::Expiring, now, Val(txtdays[0]->text()));
-        return std::nullopt;
+        return shownSelection_;
     }();
     if (selection) {
         if (!selection->cutOff.isEmpty())

@@ -9,7 +9,8 @@ void frmDscMain::EnableList(bool Enable) {
     txtdays[0]->setEnabled(Enable && options[2]->isChecked());
     cmdok->setEnabled(Enable);
     vs->setEnabled(Enable);
-    for (QPushButton* b : {cmdadd, cmdmodify, cmddelete, cmdsettings, cmdreminders, cmdimportbulk, cmdback[0]})
+    for (QPushButton* b :
+         {cmdadd, cmdmodify, cmddelete, cmdsettings, cmdreminders, cmdexport, cmdimportbulk, cmdback[0]})
         b->setVisible(Enable);
     fammain1->setEnabled(!Enable);
     cmdcancel->setVisible(!Enable);
@@ -94,6 +95,7 @@ void frmDscMain::Form_Unload() {
     unloaded_ = true;
     if (!ClsObj)
         return;
+    saveListView();
     kyt::ErrorTrap trap = kyt::ErrorTrap::silent();
     trap([&] { ClsObj->PdfObj.reset(); });
     if (ClsObj->registerWindow() == this)

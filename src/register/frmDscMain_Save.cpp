@@ -183,6 +183,8 @@ void frmDscMain::cmdupdate_Click() {
         refuse(QStringLiteral("Invalid Date. Date should be on or after ") + txtdts[0]->text(), txtdts[1]);
         return;
     }
+    if (!confirmExpiredSave())
+        return;
     // A save that cannot be carried out says why; the window stays in entry mode with every entry.
     auto tell = [&](const QString& why) { trap([&] { ClsObj->services().dialogs->information(this, why); }); };
     // When the database cannot be reached, going on would drop what the user typed: they are told

@@ -17,6 +17,7 @@ void frmDscMain::cmdback_Click(int Index) {
         const int value = chkauto->checkState() == Qt::Unchecked ? 0 : chkauto->checkState() == Qt::Checked ? 1 : 2;
         ClsObj->SaveSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCAuto"), QString::number(value));
         ClsObj->SaveSettingINI(QStringLiteral("Settings"), QStringLiteral("DSCDays"), txtdays[1]->text());
+        applyDaySetting();
     }
     int key = 27;
     Form_KeyPress(key);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/ExpiryMonths.h"
+
 #include <QDateTime>
 
 namespace kyt {
@@ -12,6 +14,7 @@ struct RegisterCounts {
     int all = 0;
     int expired = 0;
     int expiring = 0;
+    ExpiryMonths months;   // the expired and each of the next twelve months, for the host's chart
     bool readable = false; // false when the table cannot be read, such as before it was made
 };
 

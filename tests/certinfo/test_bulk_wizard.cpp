@@ -396,6 +396,13 @@ void BulkWizardTest::importInsertsReadRowsOnce() {
     QCOMPARE(w_->vs2->rowViewportPosition(0), 0);
     QCOMPARE(w_->lblpb->text(), QStringLiteral("Importing Record (5 of 5)"));
     QCOMPARE(fx_->dialogs->messages().back(), QStringLiteral("2 Records Transferred."));
+    // Its detail text counts the rows left out, and those rows are tinted.
+    QCOMPARE(fx_->dialogs->shown().back().detail,
+             QStringLiteral("1 row not imported: the serial number is in the register already.\n"
+                            "2 rows unreadable: the file or certificate could not be read."));
+    for (int row = 0; row < 5; ++row)
+        for (int c : {0, kStatus})
+            QCOMPARE(w_->vs2->item(row, c)->background().color() == QColor(255, 196, 196), row >= 2);
     auto stored = [&](const QString& where) {
         QStringList rows;
         kyt::RowSet rs = fx_->db->openRowSet(
@@ -471,6 +478,7 @@ void BulkWizardTest::fullRegisterStoresNothingSilently() {
     QTest::mouseClick(w_->cmdconvert, Qt::LeftButton);
     QCOMPARE(column(w_->vs2, kStatus), QStringList(3, QStringLiteral("Not Imported: the disk is full")));
     QCOMPARE(fx_->dialogs->messages().back(), QStringLiteral("0 Records Transferred."));
+    QCOMPARE(fx_->dialogs->shown().back().detail, QStringLiteral("3 rows not imported:\n  the disk is full (3 rows)"));
     QCOMPARE(count(), 0);
     QCOMPARE(fx_->cls->FileNos, 0);
     QCOMPARE(fx_->logLines().size(), 3);

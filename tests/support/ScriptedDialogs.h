@@ -16,7 +16,7 @@ namespace kyt {
 class ScriptedDialogs : public Dialogs {
 public:
     struct Shown {
-        enum Kind { Information, Question, Prompt, OpenFiles, PickFolder } kind = Information;
+        enum Kind { Information, Question, Prompt, OpenFiles, PickFolder, SaveFile } kind = Information;
         QString text{};  // message, question or prompt text
         QString title{}; // prompt or picker title
         QString filter{};
@@ -64,6 +64,9 @@ public:
     }
     std::optional<QString> pickFolder(QWidget*, const QString& title) override {
         return answer<QString>({.kind = Shown::PickFolder, .title = title});
+    }
+    std::optional<QString> saveFile(QWidget*, const QString& title, const QString& filter, const QString&) override {
+        return answer<QString>({.kind = Shown::SaveFile, .title = title, .filter = filter});
     }
 
 private:

@@ -9,8 +9,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QPaintDevice>
 #include <QPaintEngine>
+#include <QProcess>
 #include <QWidget>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -219,6 +222,51 @@ ProgramRun runDscmgr(const QStringList& args, const QString& registry, const QSt
         p.setStandardOutputFile(outputFile);
     p.start(binDir() + QStringLiteral("/dscmgr"), args);
     return finishRun(p, 120000);
+}
+
+QList<QStringList> xlsxRows(const QString& path) {
+    static const char* const kReader = R"(
+import json, sys, zipfile
+import xml.etree.ElementTree as ET
+M = '{http://schemas.openxmlformats.org/spreadsheetml/2006/main}'
+book = zipfile.ZipFile(sys.argv[1])
+styles = ET.fromstring(book.read('xl/styles.xml'))
+formats = {'49': '@'}  # the built-in text format
+formats.update({f.get('numFmtId'): f.get('formatCode') for f in styles.iter(M + 'numFmt')})
+xfs = [xf.get('numFmtId') for xf in styles.find(M + 'cellXfs').findall(M + 'xf')]
+shared = []
+if 'xl/sharedStrings.xml' in book.namelist():
+    shared = [''.join(t.text or '' for t in si.iter(M + 't'))
+              for si in ET.fromstring(book.read('xl/sharedStrings.xml')).findall(M + 'si')]
+rows = []
+for row in ET.fromstring(book.read('xl/worksheets/sheet1.xml')).iter(M + 'row'):
+    cells = []
+    for c in row.findall(M + 'c'):
+        kind, style = c.get('t', 'n'), int(c.get('s', '0'))
+        if kind == 'inlineStr':
+            value, kind = ''.join(t.text or '' for t in c.iter(M + 't')), 'string'
+        elif kind == 's':
+            value, kind = shared[int(c.find(M + 'v').text)], 'string'
+        else:
+            value, kind = c.find(M + 'v').text, 'number'
+        cells.append('|'.join([c.get('r'), kind, value, formats.get(xfs[style], '') if style < len(xfs) else '']))
+    rows.append(cells)
+print(json.dumps(rows))
+)";
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromUtf8(kReader), path});
+    if (!python.waitForFinished(30000) || python.exitCode() != 0) {
+        qWarning("%s", python.readAllStandardError().constData());
+        return {};
+    }
+    QList<QStringList> rows;
+    for (const QJsonValue& row : QJsonDocument::fromJson(python.readAllStandardOutput()).array()) {
+        QStringList cells;
+        for (const QJsonValue& cell : row.toArray())
+            cells << cell.toString();
+        rows << cells;
+    }
+    return rows;
 }
 
 namespace {

@@ -73,6 +73,10 @@ void writeFile(const QString& path, const QByteArray& content);
 // A file's content, empty when it cannot be read.
 QByteArray readFile(const QString& path);
 
+// A workbook's first sheet read back with Python's zipfile, as any reader of the format sees it: each
+// row's cells as "A2|string|text" or "F2|number|47573.4166|dd/mm/yyyy hh:mm:ss", the last part the
+// cell's number format (empty for the general one). Empty when the file is no readable workbook.
+QList<QStringList> xlsxRows(const QString& path);
 // The texts a widget draws when it paints itself, in the order drawn (text items only: what a user
 // reads, not what the widget holds).
 QStringList drawnTexts(QWidget* widget);

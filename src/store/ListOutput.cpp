@@ -1,4 +1,4 @@
-#include "host/ListOutput.h"
+#include "store/ListOutput.h"
 
 #include "platform/CsvCell.h"
 #include "platform/ShownText.h"

@@ -1,0 +1,70 @@
+#include "store/ExpiryMonths.h"
+
+#include "component/Module1.h"
+#include "platform/Db.h"
+#include "platform/Error.h"
+
+#include <QLocale>
+
+namespace {
+QDate monthStart(const QDateTime& now, int index) {
+    const QDate today = now.date();
+    return QDate(today.year(), today.month(), 1).addMonths(index);
+}
+
+// A moment as the table's date columns compare with it.
+QString dbMoment(const QDateTime& at) {
+    return QLatin1Char('\'') + FormatDbDate(FormatDisplayDate(at)) + QLatin1Char('\'');
+}
+
+QString dbMoment(const QDate& day) {
+    return dbMoment(QDateTime(day, QTime(0, 0)));
+}
+} // namespace
+
+QString ExpiryMonths::createIndex() {
+    // The same index the reminders make: whichever comes first makes it.
+    return QStringLiteral("Create Index If Not Exists DscStoreDtTo On DscStore (DtTo)");
+}
+
+ExpiryMonths ExpiryMonths::count(kyt::Db& db, const QDateTime& now) {
+    ExpiryMonths counts;
+    counts.firstMonth = monthStart(now, 0);
+    // Two range reads of the valid-to index: the expired, then the next twelve months grouped by
+    // their "YYYY-MM" (what the first seven characters of a date are on both databases).
+    try {
+        kyt::RowSet expired =
+            db.openRowSet(QStringLiteral("Select Count(*) From DscStore Where DtTo<=") + dbMoment(now));
+        if (!expired.eof())
+            counts.expired = expired.value(0).toInt();
+        expired.close();
+        kyt::RowSet months = db.openRowSet(
+            QStringLiteral("Select Substr(DtTo,1,7), Count(*) From DscStore Where DtTo>%1 And DtTo<%2 Group By "
+                           "Substr(DtTo,1,7)")
+                .arg(dbMoment(now), dbMoment(monthStart(now, kMonths))));
+        const int first = counts.firstMonth.year() * 12 + counts.firstMonth.month() - 1;
+        for (; !months.eof(); months.next()) {
+            const QString month = months.value(0).toString();
+            const int k = month.left(4).toInt() * 12 + month.mid(5, 2).toInt() - 1 - first;
+            if (k >= 0 && k < kMonths)
+                counts.months[size_t(k)] += months.value(1).toInt();
+        }
+        months.close();
+        counts.readable = true;
+    } catch (const kyt::Error&) {
+        counts = {};
+        counts.firstMonth = monthStart(now, 0);
+    }
+    return counts;
+}
+
+CertRows::Selection ExpiryMonths::monthSelection(const QDateTime& now, int index) {
+    const QDate first = monthStart(now, index);
+    const QString from =
+        index == 0 ? QStringLiteral("DtTo>") + dbMoment(now) : QStringLiteral("DtTo>=") + dbMoment(first);
+    const QString heading =
+        QStringLiteral("List of Certificates Expiring in ") + QLocale::c().toString(first, QStringLiteral("MMMM yyyy"));
+    return {heading, QString(),
+            QStringLiteral("Select * from DscStore Where ") + from + QStringLiteral(" And DtTo<") +
+                dbMoment(monthStart(now, index + 1)) + QStringLiteral(" Order By DtFrom,Nm")};
+}

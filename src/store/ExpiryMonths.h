@@ -1,0 +1,29 @@
+#pragma once
+
+#include "store/CertRows.h"
+
+#include <array>
+#include <QDate>
+#include <QDateTime>
+
+namespace kyt {
+class Db;
+}
+
+// How many certificates expire in each of the next twelve months: month 0 is the rest of the
+// current month (from now on), month 11 the eleventh month after it. Those already expired are
+// counted apart. Read by the valid-to index (createIndex) where the database has one.
+struct ExpiryMonths {
+    static constexpr int kMonths = 12;
+    int expired = 0; // valid to now or earlier
+    std::array<int, kMonths> months{};
+    QDate firstMonth;      // the first day of month 0
+    bool readable = false; // false when the table cannot be read
+
+    static ExpiryMonths count(kyt::Db& db, const QDateTime& now);
+    // The index on the valid-to dates that keeps counting quick on a large register.
+    static QString createIndex();
+    // The list of month `index`'s certificates, as a list filter's selection: "List of Certificates
+    // Expiring in December 2026".
+    static CertRows::Selection monthSelection(const QDateTime& now, int index);
+};
