@@ -3,7 +3,7 @@
 // one line without escapes, and no CSV cell starts with a sign a spreadsheet runs. The input is
 // split into cells at each 0x1F byte.
 
-#include "host/ListOutput.h"
+#include "store/ListOutput.h"
 
 #include <cstddef>
 #include <cstdint>
