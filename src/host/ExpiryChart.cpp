@@ -8,7 +8,9 @@
 #include <QtCharts/QValueAxis>
 
 ExpiryChart::ExpiryChart(QWidget* parent)
-    : QChartView(parent), bars_(new QBarSet(QStringLiteral("Certificates"))), series_(new QBarSeries),
+    // The chart is handed over at construction: a chart set later would leave behind the empty one
+    // the view makes for itself, which the view does not delete.
+    : QChartView(new QChart, parent), bars_(new QBarSet(QStringLiteral("Certificates"))), series_(new QBarSeries),
       months_(new QBarCategoryAxis), values_(new QValueAxis) {
     setObjectName(QStringLiteral("chtexpiry"));
     setRenderHint(QPainter::Antialiasing);
@@ -17,7 +19,7 @@ ExpiryChart::ExpiryChart(QWidget* parent)
     series_->setBarWidth(0.75);
     bars_->setColor(QColor(236, 172, 52));
     bars_->setBorderColor(QColor(180, 120, 20));
-    auto* chart = new QChart;
+    QChart* chart = this->chart();
     chart->addSeries(series_);
     chart->setTitle(QStringLiteral("Certificates expiring by month"));
     chart->legend()->hide();
@@ -31,7 +33,6 @@ ExpiryChart::ExpiryChart(QWidget* parent)
     QFont small = months_->labelsFont();
     small.setPointSizeF(small.pointSizeF() * 0.75);
     months_->setLabelsFont(small);
-    setChart(chart);
     connect(series_, &QBarSeries::clicked, this, [this](int index, QBarSet*) { Q_EMIT barClicked(index); });
 }
 
