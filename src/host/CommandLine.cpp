@@ -3,8 +3,10 @@
 #include "host/CertInfoCommand.h"
 #include "host/CheckCommand.h"
 #include "host/ImportCommand.h"
+#include "host/LinkCommand.h"
 #include "host/ListCommand.h"
 #include "host/RemindCommand.h"
+#include "host/RenewalsCommand.h"
 #include "host/ReportCommand.h"
 #include "host/StoreCommand.h"
 #include "host/WindowCommand.h"
@@ -21,6 +23,9 @@ std::vector<std::unique_ptr<Command>> makeCommands() {
     all.push_back(std::make_unique<StoreCommand>());
     all.push_back(std::make_unique<RemindCommand>());
     all.push_back(std::make_unique<ImportCommand>());
+    all.push_back(std::make_unique<RenewalsCommand>());
+    all.push_back(std::make_unique<LinkCommand>());
+    all.push_back(std::make_unique<UnlinkCommand>());
     return all;
 }
 
