@@ -50,6 +50,8 @@ void frmbulkdsc::ImportDetails() {
     choices.type = cbodsctype->currentText();
     choices.idProofType = cboidproof->currentText();
     choices.addrProofType = cboaddrproof->currentText();
+    choices.carryOver = chkcarryover->isChecked();
+    choices.docPath = ClsObj->DocPath;
     bulk::BulkImporter importer(*ClsObj->Db, choices, trap);
     importer.begin();
     const int n = vs2->Rows() - 1;
@@ -68,6 +70,8 @@ void frmbulkdsc::ImportDetails() {
     vs2->autoFitColumns();
     if (importer.databaseUnreachable())
         trap([&] { ClsObj->services().dialogs->information(this, bulk::UnreachableDatabaseNotice()); });
+    if (!importer.notes().isEmpty())
+        trap([&] { ClsObj->services().dialogs->information(this, importer.notes().join(QLatin1Char('\n'))); });
     trap([&] { ClsObj->services().dialogs->information(this, bulk::TransferSummary(importer.count())); });
     ClsObj->FileNos += importer.count();
 }

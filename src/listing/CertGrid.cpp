@@ -44,8 +44,9 @@ bool containsAscii(QStringView text, QStringView needle) {
     return false;
 }
 
-bool centred(int column) {
-    return column == RecordLayout::kRunningNumberColumn || RecordLayout::isDate(RecordLayout::fieldAt(column));
+bool centred(const CertListModel& model, int column) {
+    return column == RecordLayout::kRunningNumberColumn || model.isDateColumn(column) ||
+           column >= CertListModel::kColumns;
 }
 
 // The running number (column 0) and the record number (column 1, hidden) are fixed columns: the
@@ -145,11 +146,24 @@ int CertListModel::rowCount(const QModelIndex& parent) const {
 }
 
 int CertListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : kColumns;
+    return parent.isValid() ? 0 : kColumns + viewColumnCount();
+}
+
+void CertListModel::setViewColumns(const QStringList& headings, const QList<bool>& dates) {
+    beginResetModel();
+    viewHeadings_ = headings.mid(0, kMaxViewColumns);
+    viewDates_ = dates;
+    endResetModel();
+}
+
+bool CertListModel::isDateColumn(int column) const {
+    if (column >= kColumns)
+        return viewDates_.value(column - kColumns);
+    return column > RecordLayout::kRunningNumberColumn && RecordLayout::isDate(RecordLayout::fieldAt(column));
 }
 
 QString CertListModel::cell(int row, int column) const {
-    if (row < 0 || row >= shown_ || column < 0 || column >= kColumns)
+    if (row < 0 || row >= shown_ || column < 0 || column >= kColumns + viewColumnCount())
         return {};
     if (column == RecordLayout::kRunningNumberColumn)
         return QString::number(row + 1);
@@ -165,7 +179,7 @@ QVariant CertListModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
         return shown::visibleControls(cell(index.row(), index.column()));
     if (role == Qt::TextAlignmentRole)
-        return int(centred(index.column()) ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignVCenter));
+        return int(centred(*this, index.column()) ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignVCenter));
     if (role == Qt::BackgroundRole) {
         switch (expiry(index.row())) {
         case Expiry::Expired:
@@ -180,10 +194,10 @@ QVariant CertListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant CertListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || section < 0 || section >= kColumns)
+    if (orientation != Qt::Horizontal || section < 0 || section >= kColumns + viewColumnCount())
         return {};
     if (role == Qt::DisplayRole)
-        return kHeadings[section];
+        return section < kColumns ? kHeadings[section] : viewHeadings_[section - kColumns];
     if (role == Qt::TextAlignmentRole)
         return int(Qt::AlignCenter);
     if (role == Qt::InitialSortOrderRole) // a first click on a heading sorts upwards
@@ -199,6 +213,8 @@ void CertListModel::clear() {
     loadPos_.clear();
     arena_.reset();
     widest_ = {};
+    viewHeadings_.clear();
+    viewDates_.clear();
     endResetModel();
     Q_EMIT summaryChanged();
 }
@@ -209,11 +225,14 @@ void CertListModel::beginAppend() {
     loadPos_.reserve(rows_.capacity());
 }
 
-void CertListModel::append(const std::array<QString, kStoredColumns>& fields) {
+void CertListModel::append(const std::array<QString, kStoredColumns>& fields, const QStringList& viewCells) {
     Row r;
     qsizetype total = 0;
     for (const QString& f : fields)
         total += f.size();
+    const int extra = std::min(int(viewCells.size()), viewColumnCount());
+    for (int k = 0; k < extra; ++k)
+        total += viewCells[k].size();
     // Plain copies into the arena: this runs once per certificate on every reload.
     QChar* out = arena_.allocate(size_t(total));
     r.text = out;
@@ -222,6 +241,13 @@ void CertListModel::append(const std::array<QString, kStoredColumns>& fields) {
         out = std::copy(fields[i].constBegin(), fields[i].constEnd(), out);
         end += int(fields[i].size());
         r.ends[i] = end;
+    }
+    for (int k = 0; k < kMaxViewColumns; ++k) {
+        if (k < extra) {
+            out = std::copy(viewCells[k].constBegin(), viewCells[k].constEnd(), out);
+            end += int(viewCells[k].size());
+        }
+        r.ends[size_t(kStoredColumns + k)] = end;
     }
     const int rowNo = int(rows_.size());
     const qint64 validTo = cellorder::dateKey(fields[RecordLayout::DtTo]);
@@ -426,6 +452,21 @@ void CertGrid::sortByHeading(int column, Qt::SortOrder order) {
         return;
     model_->sortBy(column, order);
     showCurrentRow();
+}
+
+void CertGrid::placeViewColumns() {
+    QHeaderView* header = horizontalHeader();
+    const QFontMetrics cells = fontMetrics();
+    const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 12;
+    for (int k = 0; k < model_->viewColumnCount(); ++k) {
+        const int column = CertListModel::kColumns + k;
+        header->moveSection(header->visualIndex(column), header->visualIndex(CertListModel::kValidToColumn) + 1 + k);
+        const int heading = header->fontMetrics().horizontalAdvance(
+            model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString());
+        const int date = cells.horizontalAdvance(QStringLiteral("00/00/0000 00:00:00"));
+        setColumnWidth(column, padding + header->fontMetrics().height() +
+                                   std::max(heading, model_->isDateColumn(column) ? date : 0));
+    }
 }
 
 void CertGrid::showCurrentRow() {

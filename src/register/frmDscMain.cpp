@@ -130,6 +130,7 @@ void frmDscMain::buildListFrame() {
         buttons->addWidget(b);
     auto* layout = new QVBoxLayout(fammain);
     layout->addLayout(filters);
+    layout->addLayout(buildRenewalFilters());
     layout->addWidget(vs, 1);
     layout->addLayout(buttons);
 }
@@ -273,6 +274,7 @@ void frmDscMain::buildEntryFrame() {
     for (QPushButton* b : {cmdAddrProof, cmdAddrProofC, cmdAddrProofV})
         addrButtons->addWidget(b);
     g->addLayout(addrButtons, r, 4, 1, 2, Qt::AlignLeft);
+    buildRenewalLine(g, ++r);
     g->setColumnStretch(1, 1);
     g->setColumnStretch(3, 1);
 

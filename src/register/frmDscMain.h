@@ -76,6 +76,14 @@ public:
     QPushButton* cmdsaveprev = nullptr;
     QPushButton* cmdproceed = nullptr;
 
+    // Renewal desk: the queue's two filters with their day boxes, and the entry form's link line.
+    QRadioButton* optdue = nullptr;
+    QLineEdit* txtduedays = nullptr;
+    QRadioButton* optrecent = nullptr;
+    QLineEdit* txtrecentdays = nullptr;
+    QLabel* lblrenewal = nullptr;
+    QPushButton* cmdrenewal = nullptr;
+
     // Entry mode was started by "&Add New" (true) or "&Modify" (false).
     bool AddMode = false;
 
@@ -99,6 +107,22 @@ public:
     void txtdays_KeyPress(int Index, int& KeyAscii);
     void txtdays_Validate(int Index, bool& Cancel);
     void vs_AfterRowColChange(int OldRow, int OldCol, int NewRow, int NewCol);
+
+    // --- Renewal desk (frmDscMain_Renewal.cpp) ---
+    // The queue's filters in a row of their own, under the list's three.
+    QLayout* buildRenewalFilters();
+    // The entry form's line "Renews Sr. No. M" / "Renewed by Sr. No. N" with its link button.
+    void buildRenewalLine(class QGridLayout* grid, int row);
+    // Fills the list when a queue filter is chosen; false when another filter is.
+    bool LoadRenewalQueue();
+    void renewalFilter_Click();
+    void ShowRenewalLink();
+    void cmdrenewal_Click();
+    // After a certificate is captured into a new record: offers, once, to fill what the holder's
+    // older certificate holds.
+    void OfferCarryOver();
+    // After record n is saved: the links its holder's other records imply.
+    void LinkSavedRecord(int n);
 
     // --- Settings frame (frmDscMain_SettingsFrame.cpp) ---
     void cmdsettings_Click();
@@ -195,4 +219,5 @@ private:
     QWidget* page_ = nullptr;
     class ListFindBar* findBar_ = nullptr;
     bool unloaded_ = false;
+    int carryOverAskedFor_ = 0; // the older record a carry-over was offered from in this entry
 };

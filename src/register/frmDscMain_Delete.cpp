@@ -3,6 +3,7 @@
 #include "register/frmDscMain.h"
 #include "store/DocumentFiles.h"
 #include "store/RecordLayout.h"
+#include "store/Renewals.h"
 #include "store/StoreStatements.h"
 
 #include <algorithm>
@@ -55,6 +56,7 @@ void frmDscMain::cmddelete_Click() {
                     DocumentFiles::deleteFolderTree(folder);
             });
         trap([&] { ClsObj->Db->execute(StoreStatements::deleteRecord(RoundHalfEven(Val(number)))); });
+        trap([&] { Renewals::removeLinksOf(*ClsObj->Db, RoundHalfEven(Val(number))); });
         trap([&] { ClsObj->Db->execute(StoreStatements::flushTables()); });
     }
 

@@ -1,6 +1,7 @@
 #include "component/ClsMain.h"
 #include "component/Module1.h"
 #include "register/frmDscMain.h"
+#include "store/Renewals.h"
 #include "store/StoreStatements.h"
 
 void frmDscMain::InitData(const std::shared_ptr<ClsMain>& clsObj, bool CheckOnly) {
@@ -15,6 +16,8 @@ void frmDscMain::InitData(const std::shared_ptr<ClsMain>& clsObj, bool CheckOnly
     for (const QString& index : StoreStatements::createIndexes())
         kyt::ErrorTrap::silent()([&] { ClsObj->Db->execute(index); });
     trap([&] { ClsObj->Db->execute(StoreStatements::flushTables()); });
+    // A register the user may only read keeps working without its table of renewals.
+    kyt::ErrorTrap::silent()([&] { Renewals::ensureTable(*ClsObj->Db, Renewals::thisDesk()); });
     LoadLists();
     setTag(options[0], QStringLiteral("-1"));
     trap([&] {
