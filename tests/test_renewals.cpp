@@ -8,6 +8,7 @@
 #include "store/Renewals.h"
 #include "support/RegisterWindowHarness.h"
 
+#include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>

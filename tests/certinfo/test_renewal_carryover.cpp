@@ -149,7 +149,8 @@ void RenewalCarryOverTest::importCarriesOverWhenAsked() {
     QTest::mouseClick(wizard.cmdfl, Qt::LeftButton);
     wizard.vs1->setTextMatrix(1, 2, QStringLiteral("pw"));
     QTest::mouseClick(wizard.cmdproceed, Qt::LeftButton);
-    QTest::mouseClick(wizard.chkcarryover, Qt::LeftButton);
+    // On the box itself, at the left of its row.
+    QTest::mouseClick(wizard.chkcarryover, Qt::LeftButton, {}, QPoint(8, wizard.chkcarryover->height() / 2));
     QVERIFY(wizard.chkcarryover->isChecked());
     QCOMPARE(wizard.chkcarryover->text(), QStringLiteral("Carry over details of renewed certificates"));
     QTest::mouseClick(wizard.cmdconvert, Qt::LeftButton);
