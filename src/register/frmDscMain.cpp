@@ -248,6 +248,7 @@ void frmDscMain::buildEntryFrame() {
     g->addWidget(txtdts[0], r, 1);
     g->addWidget(label(5, QStringLiteral("To")), r, 2);
     g->addWidget(txtdts[1], r, 3);
+    buildRenewalLine(g, r);
     ++r;
     g->addWidget(label(6, QStringLiteral("E-mail Id")), r, 0);
     g->addWidget(text(6), r, 1, 1, 5);
@@ -274,7 +275,6 @@ void frmDscMain::buildEntryFrame() {
     for (QPushButton* b : {cmdAddrProof, cmdAddrProofC, cmdAddrProofV})
         addrButtons->addWidget(b);
     g->addLayout(addrButtons, r, 4, 1, 2, Qt::AlignLeft);
-    buildRenewalLine(g, ++r);
     g->setColumnStretch(1, 1);
     g->setColumnStretch(3, 1);
 

@@ -71,8 +71,8 @@ void frmDscMain::buildRenewalLine(QGridLayout* grid, int row) {
     lblrenewal->setObjectName(QStringLiteral("lblrenewal"));
     cmdrenewal = kyt::makeButton(QStringLiteral("&Link..."), QStringLiteral("cmdrenewal"), fammain1);
     cmdrenewal->setEnabled(false);
-    grid->addWidget(lblrenewal, row, 0, 1, 4);
-    grid->addWidget(cmdrenewal, row, 4);
+    grid->addWidget(lblrenewal, row, 4);
+    grid->addWidget(cmdrenewal, row, 5);
     connect(cmdrenewal, &QPushButton::clicked, this, &frmDscMain::cmdrenewal_Click);
 }
 
