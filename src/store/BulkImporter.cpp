@@ -25,11 +25,12 @@ void BulkImporter::begin() {
     notes_.clear();
     desk_ = Renewals::thisDesk();
     holders_.reset();
-    trap_([&] {
+    // Without the table of renewals (a register that cannot take it, such as a full disk) the rows
+    // are imported unlinked; each row's own write says what the register refuses.
+    kyt::ErrorTrap::silent()([&] {
         Renewals::ensureTable(db_, desk_);
         holders_ = std::make_unique<Renewals::HolderIndex>(Renewals::HolderIndex::ofRegister(db_));
     });
-    trap_.clearLastError();
     batch_ = std::make_unique<kyt::Db::WriteBatch>(db_);
 }
 
