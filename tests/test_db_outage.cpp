@@ -1,10 +1,14 @@
 // The register when its MariaDB server stops answering: a throwaway server of this test's own,
 // paused while the register works on it.
 
+#include "host/HostOptions.h"
+#include "host/HostSession.h"
+#include "host/HostWindow.h"
 #include "support/PausableServer.h"
 #include "support/RegisterWindowHarness.h"
 
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QProcess>
 #include <QThread>
 
@@ -26,6 +30,7 @@ private Q_SLOTS:
     void commandLineGivesUpWithOneLine();
     void typedRecordOutlivesTheOutage();
     void changeThatMayHaveRunIsNotRepeated();
+    void hostWindowNeverWaitsForTheCounts();
 
 private:
     std::unique_ptr<PausableServer> server_;
@@ -123,6 +128,54 @@ void TestDbOutage::changeThatMayHaveRunIsNotRepeated() {
     QCoreApplication::processEvents();
     kyt::RowSet rs = db.openRowSet(QStringLiteral("Select Count(*) From DscStore Where SrNo=2"));
     QCOMPARE(rs.text(0), QStringLiteral("1"));
+}
+
+// The host's window counts the register in the background each time it is activated: with the
+// server silent it goes on answering, shows the counts it had as such, says when they could not be
+// read, and shows the new counts once the server answers again.
+void TestDbOutage::hostWindowNeverWaitsForTheCounts() {
+    testsupport::ComponentFixture fx(QStringLiteral("mysql"));
+    fx.attach();
+    fx.db->execute(StoreStatements::createTable());
+    fx.insert(1, QStringLiteral("One"), kFrom, kTo);
+    QString error;
+    const auto options = HostOptions::parse({QStringLiteral("--folder"), fx.folder, QStringLiteral("--db"),
+                                             server_->address(fx.db->connection().databaseName())},
+                                            &error);
+    QVERIFY2(options, qPrintable(error));
+    auto session = HostSession::open(*options, fx.services(), &error);
+    QVERIFY2(session, qPrintable(error));
+    HostWindow window(*session);
+    QWidget elsewhere;
+    const auto activate = [](QWidget& w) {
+        w.show();
+        w.activateWindow();
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+    };
+    activate(window);
+    auto* all = window.findChild<QPushButton*>(QStringLiteral("cmdallcount"));
+    auto* state = window.findChild<QLabel*>(QStringLiteral("lblcountstate"));
+    QTRY_COMPARE(all->text(), QStringLiteral("1 certificate in the register"));
+    QTRY_VERIFY(!state->isVisible());
+
+    fx.insert(2, QStringLiteral("Two"), kFrom, kTo);
+    server_->pause();
+    activate(elsewhere);
+    activate(window);
+    QVERIFY2(state->isVisible() && state->text().startsWith(QStringLiteral("Counting again")),
+             qPrintable(state->text()));
+    QCOMPARE(all->text(), QStringLiteral("1 certificate in the register"));
+    QTRY_VERIFY_WITH_TIMEOUT(state->text().startsWith(QStringLiteral("The register could not be read just now; the "
+                                                                     "counts shown were read at 10:30:00")),
+                             60000);
+    QCOMPARE(all->text(), QStringLiteral("1 certificate in the register"));
+
+    server_->resume();
+    activate(elsewhere);
+    activate(window);
+    QTRY_COMPARE_WITH_TIMEOUT(all->text(), QStringLiteral("2 certificates in the register"), 60000);
+    QTRY_VERIFY(!state->isVisible());
 }
 
 QTEST_MAIN(TestDbOutage)

@@ -4,6 +4,7 @@
 #include "listing/ListFindBar.h"
 #include "support/RegisterWindowHarness.h"
 
+#include <algorithm>
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QHelpEvent>
@@ -55,6 +56,7 @@ private Q_SLOTS:
     void findMovesTheCurrentRowOnly();
     void tabLeavesTheGrid();
     void headingClickSortsWhatTheButtonsActOn();
+    void longListSortsDatesAsDates();
     void validToInViewAndLongCellsShortened();
     void doubleClickOpensTheRowForChange();
 };
@@ -236,6 +238,40 @@ void TestListView::headingClickSortsWhatTheButtonsActOn() {
     h.fx.dialogs->queueYes();
     h.click(h.w->cmddelete);
     QCOMPARE(h.numbers(), QList<int>({1, 2, 3}));
+}
+
+// Both date columns sort by the moment they name, whatever the number of rows: their texts sort
+// otherwise (day first), so each order below differs from the texts' order.
+void TestListView::longListSortsDatesAsDates() {
+    RegisterWindow h;
+    const QStringList froms = {"20/03/2021 00:00:00", "01/12/2019 00:00:00", "15/06/2020 18:00:00",
+                               "15/06/2020 08:00:00", "02/01/2022 00:00:00", "31/12/2018 00:00:00",
+                               "10/10/2019 00:00:00", "28/02/2021 00:00:00", "05/05/2020 00:00:00"};
+    const QStringList tos = {"01/01/2031 00:00:00", "15/06/2029 00:00:00", "01/02/2030 00:00:00",
+                             "28/02/2028 00:00:00", "02/01/2027 00:00:00", "31/12/2026 00:00:00",
+                             "10/10/2032 00:00:00", "05/05/2029 00:00:00", "20/03/2030 00:00:00"};
+    for (int n = 1; n <= int(tos.size()); ++n) {
+        Record r = record(n, QStringLiteral("Holder %1").arg(n), tos[n - 1]);
+        r.from = froms[n - 1];
+        h.store(r);
+    }
+    h.open();
+    const auto byMoment = [](QStringList dates) {
+        std::sort(dates.begin(), dates.end(), [](const QString& a, const QString& b) {
+            const QString format = QStringLiteral("dd/MM/yyyy HH:mm:ss");
+            return QDateTime::fromString(a, format) < QDateTime::fromString(b, format);
+        });
+        return dates;
+    };
+    for (const auto& [column, dates] : {std::pair{6, froms}, std::pair{7, tos}}) {
+        const QStringList ascending = byMoment(dates);
+        QStringList descending = ascending;
+        std::reverse(descending.begin(), descending.end());
+        clickHeading(h, column);
+        QCOMPARE(shownColumn(h, column), ascending);
+        clickHeading(h, column);
+        QCOMPARE(shownColumn(h, column), descending);
+    }
 }
 
 // At factor 1 and the window's default width the columns up to "Valid To" are in view; long serial

@@ -134,22 +134,29 @@ void TestOutput::jsonAndTerminalLines() {
 }
 
 void TestOutput::bidiControlsAreShownNotObeyed() {
-    // The list and the form show marks where the controls are; saving a change elsewhere in the
-    // record keeps the stored name as it was.
+    // The list and the form draw marks where the controls are; the boxes hold the stored text, so
+    // saving a change elsewhere keeps it, and a text typed as marks is saved as typed.
     const QString name = QStringLiteral("Ravi ") + kRlo + QStringLiteral("gpj.exe");
+    const QString typedMarks = QStringLiteral("<U+202E>Literal");
     regtest::RegisterWindow h;
-    h.store({.srNo = 1, .name = name, .type = kRlo + QStringLiteral("Class 3")});
+    h.store({.srNo = 1, .name = name, .type = kRlo + QStringLiteral("Class 3"), .authority = typedMarks});
     h.open();
     QCOMPARE(h.w->vs->model()->index(0, 2).data().toString(), QStringLiteral("Ravi <U+202E>gpj.exe"));
-    QCOMPARE(h.text(0)->text(), QStringLiteral("Ravi <U+202E>gpj.exe"));
-    QCOMPARE(h.combo("cbodsctype")->currentText(), QStringLiteral("<U+202E>Class 3"));
+    QCOMPARE(h.text(0)->text(), name);
+    QCOMPARE(testsupport::drawnTexts(h.text(0)).join(QString()), QStringLiteral("Ravi <U+202E>gpj.exe"));
+    QCOMPARE(testsupport::drawnTexts(h.combo("cbodsctype")->lineEdit()).join(QString()),
+             QStringLiteral("<U+202E>Class 3"));
     h.click(h.w->cmdmodify);
     h.text(7)->setFocus();
     QTest::keyClicks(h.text(7), QStringLiteral("9876543210"));
+    h.text(2)->setFocus();
+    QTest::keyClicks(h.text(2), QStringLiteral("<U+2066>S1"));
     h.click(h.w->cmdupdate);
     QCOMPARE(h.column(1, "Mobile"), QStringLiteral("9876543210"));
     QCOMPARE(h.column(1, "Nm"), name);
     QCOMPARE(h.column(1, "Typ"), kRlo + QStringLiteral("Class 3"));
+    QCOMPARE(h.column(1, "IssAuth"), typedMarks);
+    QCOMPARE(h.column(1, "SerialNo"), QStringLiteral("<U+2066>S1"));
 
     // The PDF.
     const QString pdf = home_.filePath(QStringLiteral("list.pdf"));

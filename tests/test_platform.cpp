@@ -5,8 +5,10 @@
 #include "platform/Dialogs.h"
 #include "platform/ErrorTrap.h"
 #include "platform/LibraryRegistration.h"
+#include "platform/MarkedTextBox.h"
 #include "platform/ObjectRegistry.h"
 #include "platform/ProfileFile.h"
+#include "platform/ShownText.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -51,6 +53,7 @@ private Q_SLOTS:
     void callByNameReachesInvokableMembers();
     void dialogFilterConversion();
     void fileDialogsReopenWhereTheirKindWasLastUsed();
+    void bidiControlsDrawnAsMarks();
 };
 
 void TestPlatform::profileFileReadsWithoutRegardToCase() {
@@ -249,6 +252,31 @@ void TestPlatform::fileDialogsReopenWhereTheirKindWasLastUsed() {
     answer(QString());
     dialogs.openFiles(nullptr, id, QStringLiteral("All File|*.*"), false);
     QCOMPARE(openedIn, dir.filePath(QStringLiteral("scans")));
+}
+
+// Every bidirectional control, embeddings, overrides and isolates alike, is drawn as its mark in an
+// entry box and written so on a terminal line; the characters around those ranges are left alone.
+// The box holds the text as set.
+void TestPlatform::bidiControlsDrawnAsMarks() {
+    MarkedLineEdit box;
+    box.resize(400, 30);
+    const auto isBidi = [](char16_t c) { return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069); };
+    for (const char16_t c : {u'\u202A', u'\u202B', u'\u202C', u'\u202D', u'\u202E', u'\u202F', u'\u2065', u'\u2066',
+                             u'\u2067', u'\u2068', u'\u2069', u'\u206A'}) {
+        const QString text = QStringLiteral("a") + QChar(c) + QStringLiteral("b");
+        const QString mark = QStringLiteral("<U+%1>").arg(unsigned(c), 4, 16, QLatin1Char('0')).toUpper();
+        box.setText(text);
+        QCOMPARE(box.text(), text);
+        const QString drawn = testsupport::drawnTexts(&box).join(QString());
+        const QString cell = shown::terminalCell(text);
+        if (isBidi(c)) {
+            QCOMPARE(drawn, QStringLiteral("a") + mark + QStringLiteral("b"));
+            QCOMPARE(cell, QStringLiteral("a") + mark + QStringLiteral("b"));
+        } else {
+            QVERIFY2(!drawn.contains(QStringLiteral("<U+")), qPrintable(mark));
+            QCOMPARE(cell, text);
+        }
+    }
 }
 
 QTEST_MAIN(TestPlatform)

@@ -41,8 +41,8 @@ private Q_SLOTS:
     void changingAStoredDocument();
     void deleteAnsweredNo_data() { addBackendColumn(); }
     void deleteAnsweredNo();
-    void deleteRemovesFoldersFirst_data() { addBackendColumn(); }
-    void deleteRemovesFoldersFirst();
+    void deleteRemovesTheRowThenItsFolders_data() { addBackendColumn(); }
+    void deleteRemovesTheRowThenItsFolders();
     void unwritableDocumentFolder_data() { addBackendColumn(); }
     void unwritableDocumentFolder();
 };
@@ -312,7 +312,9 @@ void TestProofs::deleteAnsweredNo() {
     QCOMPARE(h.w->vs->Rows(), 3);
 }
 
-void TestProofs::deleteRemovesFoldersFirst() {
+// The row goes first and its folders after it; a row the register refuses to delete keeps its
+// documents, and the user is told once.
+void TestProofs::deleteRemovesTheRowThenItsFolders() {
     QFETCH(QString, backend);
     RegisterWindow h(backend);
     h.store({.srNo = 1, .name = "Keep", .idFile = "keep.pdf"});
@@ -326,7 +328,22 @@ void TestProofs::deleteRemovesFoldersFirst() {
     // A row written by another program without a record number owns no folder.
     h.fx.db->execute(u"Insert Into DscStore (Nm, DtFrom, DtTo) Values ('Foreign', '2009-01-01 00:00:00', "
                      "'2030-01-01 00:00:00')"_s);
+    h.fx.db->execute(backend == "sqlite"_L1
+                         ? u"Create Trigger KeepRows Before Delete On DscStore Begin Select Raise(Abort, 'kept'); End"_s
+                         : u"Create Trigger KeepRows Before Delete On DscStore For Each Row Signal SqlState '45000' "
+                           "Set Message_Text='kept'"_s);
     h.open();
+    h.deleteRecord(2);
+    QCOMPARE(h.said().size(), 3);
+    QVERIFY2(h.said().last().startsWith(u"The certificate was not deleted: the register refused it"_s),
+             qPrintable(h.said().last()));
+    QCOMPARE(h.numbers(), (QList<int>{0, 1, 2}));
+    QVERIFY(QFile::exists(h.idDoc(2, u"pan.pdf"_s)));
+    QVERIFY(QFile::exists(h.addrDoc(2, u"bill.pdf"_s)));
+    QCOMPARE(h.fx.logLines().filter(u"\tfrmDscMain\tCMDDELETE_CLICK"_s).size(), 1);
+    h.fx.db->execute(u"Drop Trigger KeepRows"_s);
+    h.fx.dialogs->clear();
+    h.clickRow(1);
     QCOMPARE(h.w->vs->TextMatrix(1, 2), u"Foreign"_s);
     h.fx.dialogs->queueYes();
     h.fx.dialogs->queueYes();
@@ -342,7 +359,7 @@ void TestProofs::deleteRemovesFoldersFirst() {
     QVERIFY(!QFileInfo::exists(h.addrDoc(2)));
     QVERIFY(QFile::exists(h.idDoc(1, u"keep.pdf"_s)));
     QCOMPARE(h.w->vs->Rows(), 3); // the foreign row stays, as nothing names it
-    QCOMPARE(h.fx.logLines(), QStringList());
+    QCOMPARE(h.fx.logLines().size(), 1);
 }
 
 // A document folder that cannot be made: the record is written, every failed step is logged, the

@@ -122,6 +122,7 @@ void TestSave::duplicateSerials() {
     h.store({.srNo = 1, .name = "First", .serial = "S1"});
     h.store({.srNo = 2, .name = "Second", .serial = "S'\\2"});
     h.store({.srNo = 3, .name = "No serial"});
+    h.store({.srNo = 0, .name = "Zero", .serial = "Z0"});
     h.open();
 
     // Adding: a serial number another record has is refused, quotes and backslashes included.
@@ -149,6 +150,16 @@ void TestSave::duplicateSerials() {
     h.click(h.w->cmdupdate);
     QCOMPARE(h.said(), QStringList{u"Duplicate Serial Number."_s});
     QCOMPARE(h.column(2, "SerialNo"), u"S'\\2"_s);
+    h.click(h.w->cmdcancel);
+    h.fx.dialogs->clear();
+
+    // A record numbered 0 by another program is not its own duplicate either.
+    h.selectRecord(0);
+    h.click(h.w->cmdmodify);
+    h.text(0)->setText(u"Zero, renamed"_s);
+    h.click(h.w->cmdupdate);
+    QCOMPARE(h.said(), QStringList());
+    QCOMPARE(h.column(0, "Nm"), u"Zero, renamed"_s);
 }
 
 // A gap below the highest number is never filled; the highest, once deleted, is taken again, and
@@ -338,31 +349,48 @@ void TestSave::noNumberLeft() {
 }
 
 // A commit the register refuses (here: a reader keeps the file from being written) is a failed
-// save: one box says why, the window stays in entry mode with what was typed, nothing is stored.
+// save, whether it adds or changes a record: one box says why, the window stays in entry mode with
+// what was typed, nothing is stored; once the reader is gone the same entries are saved.
 void TestSave::failedCommitKeepsTheEntries() {
     RegisterWindow h;
     h.open();
     h.fx.db->execute(u"PRAGMA journal_mode=DELETE"_s);
-    {
-        QSqlDatabase reader = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"reader"_s);
-        reader.setDatabaseName(h.fx.db->connection().databaseName());
-        QVERIFY(reader.open());
-        QSqlQuery read(reader);
-        QVERIFY(read.exec(u"BEGIN"_s) && read.exec(u"Select * From DscStore"_s));
-        read.next();
-        QVERIFY(!h.add(u"Waiting"_s, u"W1"_s));
-        read.finish();
-        read.exec(u"COMMIT"_s);
-    }
-    QSqlDatabase::removeDatabase(u"reader"_s);
-    QCOMPARE(h.said().size(), 1);
-    QVERIFY2(h.said().first().startsWith(u"The record was not saved: the register is busy with another desk."_s),
-             qPrintable(h.said().first()));
+    const auto saveWhileRead = [&] {
+        {
+            QSqlDatabase reader = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"reader"_s);
+            reader.setDatabaseName(h.fx.db->connection().databaseName());
+            QVERIFY(reader.open());
+            QSqlQuery read(reader);
+            QVERIFY(read.exec(u"BEGIN"_s) && read.exec(u"Select * From DscStore"_s));
+            read.next();
+            h.click(h.w->cmdupdate);
+            read.finish();
+            read.exec(u"COMMIT"_s);
+        }
+        QSqlDatabase::removeDatabase(u"reader"_s);
+        QCOMPARE(h.said().size(), 1);
+        QVERIFY2(h.said().first().startsWith(u"The record was not saved: the register is busy with another desk."_s),
+                 qPrintable(h.said().first()));
+        QVERIFY(h.w->cmdupdate->isVisible());
+        h.fx.dialogs->clear();
+    };
+
+    h.click(h.w->cmdadd);
+    h.fill(u"Waiting"_s, kFrom, kTo, u"W1"_s);
+    saveWhileRead();
     QCOMPARE(h.text(0)->text(), u"Waiting"_s);
     QCOMPARE(h.numbers(), QList<int>{});
-    // Once the reader is gone the same entries are saved.
     h.click(h.w->cmdupdate);
     QCOMPARE(h.numbers(), QList<int>{1});
+
+    h.click(h.w->cmdmodify);
+    h.text(0)->setText(u"Changed"_s);
+    saveWhileRead();
+    QCOMPARE(h.text(0)->text(), u"Changed"_s);
+    QCOMPARE(h.column(1, "Nm"), u"Waiting"_s);
+    h.click(h.w->cmdupdate);
+    QCOMPARE(h.column(1, "Nm"), u"Changed"_s);
+    QCOMPARE(h.said(), QStringList());
 }
 
 // Another desk stores the same certificate while this window saves it: the window's serial number

@@ -42,6 +42,8 @@ private Q_SLOTS:
     void textComparesWithoutCaseOrTrailingBlanks();
     void tableWrittenByAnotherProgram_data() { testsupport::addBackendColumn(); }
     void tableWrittenByAnotherProgram();
+    void serialCheckUnderTheLock_data() { testsupport::addBackendColumn(); }
+    void serialCheckUnderTheLock();
     void failingStatementRaises_data() { testsupport::addBackendColumn(); }
     void failingStatementRaises();
     void sessionLostUnderTheLockFails();
@@ -96,6 +98,28 @@ void TestStore::tableWrittenByAnotherProgram() {
     QCOMPARE(rs.dateText(QStringLiteral("DtTo")), QStringLiteral("03/02/2023 04:05:06"));
     rs.close();
     QCOMPARE(NextRecordNumber(*fx.db), 13);
+}
+
+// The check made with the write, which the import and a save racing another desk rely on: letter case
+// does not tell serial numbers apart, and a record is never its own duplicate, whatever its number.
+void TestStore::serialCheckUnderTheLock() {
+    QFETCH(QString, backend);
+    ComponentFixture fx(backend);
+    fx.db->execute(StoreStatements::createTable());
+    for (const auto& [n, serial] : {std::pair{0, u"ab12"_s}, std::pair{-3, u"NEG"_s}, std::pair{5, u"Five"_s}})
+        fx.db->execute(StoreStatements::insertRecord(n, record(u"Holder %1"_s.arg(n), serial)));
+    int n = 0;
+    QCOMPARE(InsertNewRecord(*fx.db, record(u"Again"_s, u"AB12"_s), n), StoreOutcome::DuplicateSerial);
+    QCOMPARE(InsertNewRecord(*fx.db, record(u"Again"_s, u"neg"_s), n), StoreOutcome::DuplicateSerial);
+    QCOMPARE(UpdateRecord(*fx.db, 5, record(u"Five"_s, u"Ab12"_s)), StoreOutcome::DuplicateSerial);
+    QCOMPARE(UpdateRecord(*fx.db, 0, record(u"Renamed zero"_s, u"AB12"_s)), StoreOutcome::Stored);
+    QCOMPARE(UpdateRecord(*fx.db, -3, record(u"Renamed negative"_s, u"NEG"_s)), StoreOutcome::Stored);
+    QCOMPARE(UpdateRecord(*fx.db, 0, record(u"Zero"_s, u"five"_s)), StoreOutcome::DuplicateSerial);
+    QStringList stored;
+    for (kyt::RowSet rs = fx.db->openRowSet(u"Select SrNo, Nm, SerialNo From DscStore Order By SrNo"_s); !rs.eof();
+         rs.next())
+        stored << rs.text(0) + u' ' + rs.text(1) + u' ' + rs.text(2);
+    QCOMPARE(stored, (QStringList{u"-3 Renamed negative NEG"_s, u"0 Renamed zero AB12"_s, u"5 Holder 5 Five"_s}));
 }
 
 void TestStore::failingStatementRaises() {

@@ -4,6 +4,9 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QScrollBar>
+
+#include <algorithm>
 
 WizardGrid::WizardGrid(const QStringList& headings, QWidget* parent) : QTableWidget(0, int(headings.size()), parent) {
     setHorizontalHeaderLabels(headings);
@@ -26,6 +29,16 @@ void WizardGrid::changeEvent(QEvent* event) {
     QTableWidget::changeEvent(event);
     if (event->type() == QEvent::FontChange)
         kyt::fitRowsToFont(this, 6);
+}
+
+void WizardGrid::scrollColumnToLeft(int column) {
+    QHeaderView* heading = horizontalHeader();
+    if (heading->visualIndex(column) == columnCount() - 1)
+        setColumnWidth(column, std::max(columnWidth(column), viewport()->width()));
+    updateGeometries();
+    QScrollBar* bar = horizontalScrollBar();
+    bar->setValue(horizontalScrollMode() == ScrollPerItem ? heading->visualIndex(column)
+                                                          : heading->sectionPosition(column));
 }
 
 int WizardGrid::Row() const {

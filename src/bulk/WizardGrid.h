@@ -25,6 +25,9 @@ public:
     void clearRows();
     // Fits every column's width to its contents; hidden columns stay hidden.
     void autoFitColumns();
+    // Scrolls so that `column` is the leftmost column shown. The last column, when narrower than the
+    // grid, is widened to the grid's width, as nothing to its right could make room for that.
+    void scrollColumnToLeft(int column);
     // Row and column of the first cell in `column` equal to `text`, 0 when there is none.
     int findRow(int column, const QString& text, Qt::CaseSensitivity cs) const;
 

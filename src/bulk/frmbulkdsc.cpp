@@ -125,8 +125,6 @@ void frmbulkdsc::buildResultsPage() {
     vs2->setObjectName(QStringLiteral("vs2"));
     vs2->horizontalHeaderItem(0)->setTextAlignment(Qt::AlignCenter);
     vs2->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // Shown first, so that a row's status is read beside its file name without scrolling.
-    vs2->horizontalHeader()->moveSection(bulk::kStatusColumn, 0);
     const QStringList captions = {QStringLiteral("Type of DSC"), QStringLiteral("ID Proof Type"),
                                   QStringLiteral("Address Proof Type")};
     std::array<QComboBox**, 3> combos = {&cbodsctype, &cboidproof, &cboaddrproof};

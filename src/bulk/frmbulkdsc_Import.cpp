@@ -6,8 +6,6 @@
 #include "store/StoreStatements.h"
 #include "store/TypeLists.h"
 
-#include <QScrollBar>
-
 namespace {
 const QString kImporting = QStringLiteral("2");
 } // namespace
@@ -32,42 +30,48 @@ void frmbulkdsc::LoadLists() {
 
 void frmbulkdsc::cmdconvert_Click() {
     startRun(vs2->Rows() - 1, kImporting);
-    // Opening the run's write batch can fail before any row is tried.
-    kyt::ErrorTrap::silent()([&] { ImportDetails(); });
+    ImportDetails();
     showPage(fam2);
     vs2->setFocus();
+    // What became of each row, from the left edge; the details stay a scroll away.
     vs2->scrollToTop();
-    // The Status column as the leftmost column shown.
-    vs2->horizontalScrollBar()->setValue(vs2->horizontalScrollBar()->maximum());
-    vs2->scrollTo(vs2->model()->index(0, bulk::kStatusColumn), QAbstractItemView::PositionAtTop);
+    vs2->scrollColumnToLeft(bulk::kStatusColumn);
     vs2->setCurrentCell(1, bulk::kStatusColumn);
 }
 
+// Each step is trapped on its own, each row's too: a row that fails part-way is logged and keeps the
+// status it had, and the summary, the count in FileNos (and so the register's reload) always follow.
 void frmbulkdsc::ImportDetails() {
     kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmbulkdsc"), QStringLiteral("IMPORTDETAILS"));
     bulk::ImportChoices choices;
-    choices.autoType = cbodsctype->currentIndex() == 0 && cbodsctype->currentText() == bulk::kAutoType;
-    choices.type = cbodsctype->currentText();
-    choices.idProofType = cboidproof->currentText();
-    choices.addrProofType = cboaddrproof->currentText();
-    choices.carryOver = chkcarryover->isChecked();
-    choices.docPath = ClsObj->DocPath;
+    trap([&] {
+        choices.autoType = cbodsctype->currentIndex() == 0 && cbodsctype->currentText() == bulk::kAutoType;
+        choices.type = cbodsctype->currentText();
+        choices.idProofType = cboidproof->currentText();
+        choices.addrProofType = cboaddrproof->currentText();
+        choices.carryOver = chkcarryover->isChecked();
+        choices.docPath = ClsObj->DocPath;
+    });
     bulk::BulkImporter importer(*ClsObj->Db, choices, trap);
-    importer.begin();
+    trap([&] { importer.begin(); });
     const int n = vs2->Rows() - 1;
     for (int i = 1; i <= n; ++i) {
-        if (!runStep(i, QStringLiteral("Importing Record"), kImporting))
+        bool go = true;
+        trap([&] { go = runStep(i, QStringLiteral("Importing Record"), kImporting); });
+        if (!go)
             break;
-        std::array<QString, bulk::kDetailCount> details;
-        for (int k = 0; k < bulk::kDetailCount; ++k)
-            details[size_t(k)] = vs2->TextMatrix(i, bulk::kFirstDetailColumn + k);
-        const QString status = importer.importRow(details, vs2->TextMatrix(i, bulk::kStatusColumn));
-        vs2->setTextMatrix(i, bulk::kStatusColumn, status);
+        trap([&] {
+            std::array<QString, bulk::kDetailCount> details;
+            for (int k = 0; k < bulk::kDetailCount; ++k)
+                details[size_t(k)] = vs2->TextMatrix(i, bulk::kFirstDetailColumn + k);
+            const QString status = importer.importRow(details, vs2->TextMatrix(i, bulk::kStatusColumn));
+            vs2->setTextMatrix(i, bulk::kStatusColumn, status);
+        });
         if (importer.databaseUnreachable())
             break;
     }
-    importer.finish();
-    vs2->autoFitColumns();
+    trap([&] { importer.finish(); });
+    trap([&] { vs2->autoFitColumns(); });
     if (importer.databaseUnreachable())
         trap([&] { ClsObj->services().dialogs->information(this, bulk::UnreachableDatabaseNotice()); });
     if (!importer.notes().isEmpty())

@@ -41,11 +41,9 @@ void frmbulkdsc::cmdproceed_Click() {
     LoadLists();
     showPage(fam2);
     vs2->setFocus();
-    vs2->setCurrentCell(1, 1);
-    // The Status column stands first (frmbulkdsc), so why a row cannot be imported is read
-    // beside its file name, from the left edge.
     vs2->scrollToTop();
     vs2->horizontalScrollBar()->setValue(0);
+    vs2->setCurrentCell(1, 1);
 }
 
 void frmbulkdsc::GetFileInfo() {

@@ -2,12 +2,11 @@
 
 #include "certinfo/CertificateFields.h"
 #include "certinfo/KeyDerivationBound.h"
+#include "platform/RegularFile.h"
 
 #include <openssl/err.h>
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
-#include <QFile>
-#include <QFileInfo>
 #include <utility>
 
 namespace kyt::certinfo {
@@ -164,13 +163,11 @@ CertificateOrFailure readCertificateBytes(const QByteArray& content, const QStri
 }
 
 CertificateOrFailure readCertificateFile(const QString& path, const QString& password, const CryptoContext& crypto) {
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.isFile() || info.size() > kLargestCertificateFile)
+    // Only a regular file is read: a named pipe would block, a device such as /dev/zero never ends.
+    const FileContents file = readRegularFile(path, kLargestCertificateFile);
+    if (!file.ok())
         return Failure::NotReadable;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Failure::NotReadable;
-    return readCertificateBytes(file.read(kLargestCertificateFile + 1), password, crypto);
+    return readCertificateBytes(file.bytes, password, crypto);
 }
 
 } // namespace kyt::certinfo

@@ -5,6 +5,7 @@
 #include "certinfo/MiscInfo.h"
 #include "certinfo/ResultCodes.h"
 #include "certinfo/StoreListing.h"
+#include "platform/RegularFile.h"
 
 #include <algorithm>
 #include <QApplication>
@@ -63,12 +64,21 @@ QVariant ClsCertMain::SelectCertificate1(const QVariant& path, const QVariant& p
     lastFailure_ = kUnreadable; // until the selection has worked
     return guarded([&] {
         selected_.reset();
-        const QFileInfo file(path.toString());
-        if (path.toString().isEmpty() || !file.isFile())
+        // Only a regular file is read: a named pipe would block, a device such as /dev/zero never ends.
+        const kyt::FileContents file = kyt::readRegularFile(path.toString(), kLargestCertificateFile);
+        switch (file.status) {
+        case kyt::FileContents::Status::Read:
+            break;
+        case kyt::FileContents::Status::Missing:
             return fail(Failure::NotReadable, kFileNotFound);
-        if (file.size() > kLargestCertificateFile)
+        case kyt::FileContents::Status::TooLarge:
             return fail(Failure::NotReadable, kTooLarge);
-        CertificateOrFailure read = readCertificateFile(path.toString(), password.toString(), crypto_);
+        case kyt::FileContents::Status::NotRegular: // "is a named pipe (FIFO), ..." as "a named pipe (FIFO), ..."
+            return fail(Failure::NotReadable, file.why.mid(file.why.indexOf(QLatin1Char(' ')) + 1));
+        case kyt::FileContents::Status::Unreadable:
+            return fail(Failure::NotReadable, kUnreadable);
+        }
+        CertificateOrFailure read = readCertificateBytes(file.bytes, password.toString(), crypto_);
         if (auto* failure = std::get_if<Failure>(&read))
             return fail(*failure, reasonFor(*failure));
         selected_ = std::move(std::get<X509Ptr>(read));

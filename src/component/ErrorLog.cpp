@@ -1,7 +1,12 @@
 #include "component/ClsMain.h"
 
+#include "platform/FileKind.h"
+
+#include <fcntl.h>
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
+#include <unistd.h>
 
 namespace {
 // A description, source or procedure name may quote an issuer or a file name holding line breaks;
@@ -14,6 +19,22 @@ QString onOneLine(QString text) {
     }
     return text;
 }
+
+// Without waiting on a named pipe that nobody reads, and without following a link that another
+// user may have planted in a shared folder such as the temporary one.
+bool openLogForAppending(const QString& path, QFile& file) {
+    int flags = O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    if (kyt::othersMayWrite(QFileInfo(path).absolutePath()))
+        flags |= O_NOFOLLOW;
+    const int fd = ::open(QFile::encodeName(path).constData(), flags, 0666);
+    if (fd < 0)
+        return false;
+    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
+}
 } // namespace
 
 QString ClsMain::logFile() const {
@@ -25,8 +46,8 @@ void ClsMain::DoErrorLogEntry() {
         return;
     // Opened and closed for every entry, so the host may read or move the file between entries.
     // A log that cannot be written loses the entry, never the operation being logged.
-    QFile file(logFile());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+    QFile file;
+    if (!openLogForAppending(logFile(), file))
         return;
     const QString line = services_.clock->now().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")) + QLatin1Char('\t') +
                          QString::number(err_.number) + QLatin1Char('\t') + onOneLine(err_.description) +

@@ -1,6 +1,7 @@
 #include "host/HostSession.h"
 
 #include "platform/LibraryRegistration.h"
+#include "platform/RegularFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -69,10 +70,18 @@ std::unique_ptr<HostSession> HostSession::openSession(const HostOptions& options
         *error = why;
         return nullptr;
     }
+    session->address_ = dbText;
     // Listing and checking only read: the folder is taken as it is and an SQLite file must exist;
     // both are left exactly as they are, also when this user may not write to them.
     if (!prepareFolder(session->folder_, options.readsOnly, &why)) {
         *error = why;
+        return nullptr;
+    }
+    // Read by every command on the register: a settings file that is no file would hang it or
+    // never end, so it is refused before anything is read or written.
+    const QString settings = session->folder_ + QStringLiteral("/Confg.ini");
+    if (const QString why = kyt::whyNotRegularFile(settings); !why.isEmpty() && !kyt::pathIsAbsent(settings)) {
+        *error = QStringLiteral("the settings file %1 %2.").arg(settings, why);
         return nullptr;
     }
     session->db_ =

@@ -27,6 +27,8 @@ public:
     const HostOptions& options() const { return options_; }
     const QString& folder() const { return folder_; }
     const std::shared_ptr<kyt::Db>& db() const { return db_; }
+    // The address the database was opened by, for another connection to the same register.
+    const QString& address() const { return address_; }
     const std::shared_ptr<ClsMain>& component() const { return component_; }
 
     // Records the report identifiers of the report library beside the program, unless each of
@@ -42,6 +44,7 @@ private:
 
     HostOptions options_;
     QString folder_;
+    QString address_;
     std::shared_ptr<kyt::Db> db_;
     std::shared_ptr<ClsMain> component_;
 };

@@ -1,6 +1,7 @@
 #include "host/HostWindow.h"
 
 #include "component/Module1.h"
+#include "host/BackgroundCounts.h"
 #include "host/HostSession.h"
 #include "platform/DbAddress.h"
 #include "register/frmDscMain.h"
@@ -77,6 +78,9 @@ HostWindow::HostWindow(HostSession& session) : session_(session), status_(new QL
                            page);
     lblempty_->setObjectName(QStringLiteral("lblempty"));
     lblempty_->setWordWrap(true);
+    lblcountstate_ = new QLabel(page);
+    lblcountstate_->setObjectName(QStringLiteral("lblcountstate"));
+    lblcountstate_->setWordWrap(true);
     cmdopen_ = new QPushButton(QStringLiteral("&Open the register"), page);
     cmdopen_->setObjectName(QStringLiteral("cmdopenregister"));
     cmdopen_->setDefault(true);
@@ -98,6 +102,7 @@ HostWindow::HostWindow(HostSession& session) : session_(session), status_(new QL
     layout->setSpacing(12);
     layout->addWidget(lblregister_);
     layout->addLayout(counts);
+    layout->addWidget(lblcountstate_);
     layout->addWidget(lblempty_);
     layout->addStretch();
     layout->addLayout(ways);
@@ -115,6 +120,8 @@ HostWindow::HostWindow(HostSession& session) : session_(session), status_(new QL
             (focused && isAncestorOf(focused) ? focused : cmdopen_)->click();
         });
 
+    counting_ = new BackgroundCounts(session.address(), this);
+    connect(counting_, &BackgroundCounts::read, this, &HostWindow::countsRead);
     statusBar()->addWidget(status_);
     statusBar()->addPermanentWidget(
         new QLabel(QStringLiteral("Database: %1").arg(session.db() ? session.db()->driverName() : QString()), this));
@@ -140,21 +147,52 @@ int HostWindow::expiryDays() {
 }
 
 void HostWindow::refreshCounts() {
-    const int days = expiryDays();
-    RegisterCounts counts;
-    if (session_.db())
-        counts = countRegister(*session_.db(), session_.component()->services().clock->now(), days);
-    cmdall_->setText(certificates(counts.all) + QStringLiteral(" in the register"));
-    cmdexpired_->setText(counts.expired == 1 ? QStringLiteral("1 has expired")
-                                             : QStringLiteral("%1 have expired").arg(counts.expired));
-    cmdexpiring_->setText(QStringLiteral("%1 expired or expiring within %2 %3")
-                              .arg(counts.expiring)
-                              .arg(days)
-                              .arg(days == 1 ? QStringLiteral("day") : QStringLiteral("days")));
-    const bool empty = counts.all == 0;
+    if (!session_.db())
+        return;
+    counting_->request(session_.component()->services().clock->now(), expiryDays());
+    showCounts();
+}
+
+void HostWindow::countsRead(const RegisterCounts& counts, const QDateTime& at, int days) {
+    lastReadFailed_ = !counts.readable;
+    if (counts.readable) {
+        counts_ = counts;
+        countedDays_ = days;
+        countedAt_ = at;
+    }
+    showCounts();
+}
+
+void HostWindow::showCounts() {
+    const bool known = counts_.has_value();
+    if (known) {
+        const RegisterCounts& c = *counts_;
+        cmdall_->setText(certificates(c.all) + QStringLiteral(" in the register"));
+        cmdexpired_->setText(c.expired == 1 ? QStringLiteral("1 has expired")
+                                            : QStringLiteral("%1 have expired").arg(c.expired));
+        cmdexpiring_->setText(QStringLiteral("%1 expired or expiring within %2 %3")
+                                  .arg(c.expiring)
+                                  .arg(countedDays_)
+                                  .arg(countedDays_ == 1 ? QStringLiteral("day") : QStringLiteral("days")));
+    }
+    const bool empty = known && counts_->all == 0;
     lblempty_->setVisible(empty);
     for (QPushButton* b : {cmdall_, cmdexpired_, cmdexpiring_})
-        b->setVisible(!empty);
+        b->setVisible(known && !empty);
+
+    // Counts not read just now say so, with the time they were read.
+    const QString when = known ? countedAt_.toString(QStringLiteral("HH:mm:ss")) : QString();
+    QString state;
+    if (counting_->reading())
+        state = known ? QStringLiteral("Counting again; the counts shown were read at %1.").arg(when)
+                      : QStringLiteral("Counting the certificates…");
+    else if (lastReadFailed_)
+        state =
+            known
+                ? QStringLiteral("The register could not be read just now; the counts shown were read at %1.").arg(when)
+                : QStringLiteral("The register could not be read just now.");
+    lblcountstate_->setText(state);
+    lblcountstate_->setVisible(!state.isEmpty());
 }
 
 frmDscMain* HostWindow::registerWindow() {

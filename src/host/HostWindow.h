@@ -1,7 +1,12 @@
 #pragma once
 
+#include "store/RegisterCounts.h"
+
+#include <optional>
+#include <QDateTime>
 #include <QMainWindow>
 
+class BackgroundCounts;
 class HostSession;
 class QLabel;
 class QPushButton;
@@ -24,7 +29,7 @@ public:
     void openRegister(Filter filter = Filter::All);
     // Opens the register and, from it, the bulk import wizard.
     void importCertificates();
-    // Reads the counts again.
+    // Reads the counts again, in the background; until they come the last ones are shown as such.
     void refreshCounts();
 
 protected:
@@ -33,6 +38,9 @@ protected:
 private:
     frmDscMain* registerWindow();
     int expiryDays();
+    void countsRead(const RegisterCounts& counts, const QDateTime& at, int days);
+    // Shows the last counts read, and whether they are being read again or could not be.
+    void showCounts();
 
     HostSession& session_;
     QLabel* status_;
@@ -43,5 +51,11 @@ private:
     QPushButton* cmdexpiring_;
     QPushButton* cmdopen_;
     QPushButton* cmdimport_;
+    QLabel* lblcountstate_;
+    BackgroundCounts* counting_ = nullptr;
+    std::optional<RegisterCounts> counts_; // the last counts read, none before the first read
+    int countedDays_ = 0;
+    QDateTime countedAt_;
+    bool lastReadFailed_ = false;
     int reloads_ = 0;
 };

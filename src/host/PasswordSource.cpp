@@ -1,9 +1,10 @@
 #include "host/PasswordSource.h"
 
+#include "platform/RegularFile.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <QFile>
 #include <termios.h>
 #include <unistd.h>
 
@@ -48,15 +49,19 @@ private:
     void (*previous_[4])(int) = {};
 };
 
+// Far above any password; a bound, so that a file that never ends is not read into memory.
+constexpr qint64 kLargestPasswordFile = 64 << 10;
+
 std::optional<QString> firstLineOf(const QString& path, QString* error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("the password file %1 cannot be read: %2").arg(path, file.errorString());
+    // Only a regular file: a named pipe would wait for a writer, a device such as /dev/zero never ends.
+    const kyt::FileContents file = kyt::readRegularFile(path, kLargestPasswordFile);
+    if (!file.ok()) {
+        *error = QStringLiteral("the password file %1 %2.").arg(path, file.why);
         return std::nullopt;
     }
-    QByteArray line = file.readLine();
-    if (line.endsWith('\n'))
-        line.chop(1);
+    QByteArray line = file.bytes;
+    if (const qsizetype end = line.indexOf('\n'); end >= 0)
+        line.truncate(end);
     if (line.endsWith('\r'))
         line.chop(1);
     return QString::fromUtf8(line);

@@ -3,6 +3,7 @@
 #include "component/Module1.h"
 #include "host/HostSession.h"
 #include "host/SharedOptions.h"
+#include "platform/ReplacingFile.h"
 #include "register/frmDscMain.h"
 
 #include <QDir>
@@ -75,7 +76,14 @@ QList<CommandOption> ReportCommand::options() const {
 }
 
 QString ReportCommand::check(const HostOptions& options) const {
-    return options.pdfFile.isEmpty() ? QStringLiteral("report needs --pdf FILE.") : QString();
+    if (options.pdfFile.isEmpty())
+        return QStringLiteral("report needs --pdf FILE.");
+    // Refused before the register is opened, so that nothing at all is done: the file is written
+    // at the end, into a new file renamed into place, and never through a device, pipe or planted link.
+    const QString file = QDir(QDir::currentPath()).absoluteFilePath(options.pdfFile);
+    if (const QString why = kyt::ReplacingFile::whyNotWritable(file); !why.isEmpty())
+        return QStringLiteral("Cannot write %1: it %2.").arg(file, why);
+    return {};
 }
 
 int ReportCommand::runIn(HostSession& session, Console& console) const {

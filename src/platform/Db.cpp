@@ -1,6 +1,7 @@
 #include "platform/Db.h"
 
 #include "platform/Error.h"
+#include "platform/RegularFile.h"
 #include "platform/SqliteTextComparison.h"
 
 #include <algorithm>
@@ -325,8 +326,10 @@ std::shared_ptr<Db> Db::open(const DbAddress& address, QString* error, Access ac
     QSqlDatabase conn = QSqlDatabase::addDatabase(db->driver_, db->name_);
     if (backend == Backend::SQLite) {
         const QFileInfo file(address.path);
-        if (file.isDir())
-            return fail(QStringLiteral("it is a folder."));
+        // The register is opened only when it is a regular file (or absent, to be made): a named
+        // pipe would block the open, and a device is no register.
+        if (const QString why = whyNotRegularFile(address.path); !why.isEmpty() && !pathIsAbsent(address.path))
+            return fail(QStringLiteral("it %1.").arg(why));
         if (!QFileInfo(file.absolutePath()).isDir())
             return fail(QStringLiteral("the folder %1 does not exist.").arg(file.absolutePath()));
         if (access == Access::ReadOnly && !file.exists())

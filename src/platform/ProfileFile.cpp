@@ -1,9 +1,9 @@
 #include "platform/ProfileFile.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "platform/RegularFile.h"
+#include "platform/ReplacingFile.h"
+
 #include <QList>
-#include <QSaveFile>
 
 namespace kyt {
 
@@ -51,15 +51,19 @@ bool parseKeyLine(const QByteArray& line, KeyLine* out) {
 
 enum class FileState { Missing, Read, Unreadable };
 
+// Far above any settings file; a bound, so that a file that never ends is not read into memory.
+constexpr qint64 kLargestFile = 4 << 20;
+
 QList<QByteArray> readLines(const QString& path, FileState* state, QByteArray* eol) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
+    // Only a regular file is read: a named pipe would block the reader, a device never ends.
+    const FileContents file = readRegularFile(path, kLargestFile);
+    if (!file.ok()) {
         // A file that is there but cannot be read is not an absent one: it must not be replaced.
-        *state = QFileInfo::exists(path) || QFileInfo(path).isSymLink() ? FileState::Unreadable : FileState::Missing;
+        *state = file.status == FileContents::Status::Missing ? FileState::Missing : FileState::Unreadable;
         return {};
     }
-    const QByteArray all = f.readAll();
-    *state = f.error() == QFileDevice::NoError ? FileState::Read : FileState::Unreadable;
+    *state = FileState::Read;
+    const QByteArray& all = file.bytes;
     *eol = all.contains("\r\n") ? QByteArray("\r\n") : QByteArray("\n");
     QList<QByteArray> lines = all.split('\n');
     if (!lines.isEmpty() && lines.back().isEmpty())
@@ -157,14 +161,10 @@ bool ProfileFile::rewrite(const QString& section, const QString& key, const QStr
         lines.append(newLine);
     }
 
-    QSaveFile out(path_);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    for (const QByteArray& l : lines) {
-        out.write(l);
-        out.write(eol);
-    }
-    return out.commit();
+    QByteArray text;
+    for (const QByteArray& l : lines)
+        text += l + eol;
+    return ReplacingFile::writeAll(path_, text).isEmpty();
 }
 
 } // namespace kyt

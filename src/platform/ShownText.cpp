@@ -30,16 +30,6 @@ QString visibleControls(const QString& text) {
     return visible;
 }
 
-QString storedText(const QString& shownText) {
-    if (!shownText.contains(QLatin1String("<U+2")))
-        return shownText;
-    QString text = shownText;
-    for (char16_t c :
-         {u'\u202A', u'\u202B', u'\u202C', u'\u202D', u'\u202E', u'\u2066', u'\u2067', u'\u2068', u'\u2069'})
-        text.replace(QStringLiteral("<U+%1>").arg(unsigned(c), 4, 16, QLatin1Char('0')).toUpper(), QString(QChar(c)));
-    return text;
-}
-
 QString terminalCell(const QString& text) {
     // A clean text, the usual case, is found in one pass and handed back without a copy.
     const QChar* chars = text.constData();

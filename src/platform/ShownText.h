@@ -10,10 +10,6 @@ namespace shown {
 // "<U+202E>", so that a name reordered by them ("\u202Eexe.txt") cannot pass for another name.
 QString visibleControls(const QString& text);
 
-// The text behind a shown one: the marks of visibleControls back to the controls they stand for,
-// so that an entry form showing marks saves what was stored.
-QString storedText(const QString& shownText);
-
 // One cell of a line on a terminal: the above, and every other control character a blank, so that
 // a line break or TAB cannot split or shift the line and an escape sequence never reaches the terminal.
 QString terminalCell(const QString& text);

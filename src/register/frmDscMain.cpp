@@ -3,6 +3,7 @@
 #include "component/ClsMain.h"
 #include "listing/ListFindBar.h"
 #include "listing/ListSummary.h"
+#include "platform/MarkedTextBox.h"
 #include "platform/WindowKit.h"
 #include "register/MaskedDateBox.h"
 #include "register/RemindersDialog.h"
@@ -194,7 +195,8 @@ void frmDscMain::buildEntryFrame() {
         return lblcap[size_t(index)];
     };
     auto text = [this](int index) {
-        txtfields[size_t(index)] = new QLineEdit(fammain1);
+        // The boxes hold what was typed or stored; bidirectional controls are drawn as marks.
+        txtfields[size_t(index)] = new MarkedLineEdit(fammain1);
         txtfields[size_t(index)]->setObjectName(indexed("txtfields", index));
         txtfields[size_t(index)]->setMaxLength(kUnlimitedLength);
         return txtfields[size_t(index)];
@@ -203,6 +205,8 @@ void frmDscMain::buildEntryFrame() {
         auto* c = new QComboBox(fammain1);
         c->setObjectName(QLatin1String(name));
         c->setEditable(true);
+        c->setLineEdit(new MarkedLineEdit(c));
+        c->setItemDelegate(new MarkedItemDelegate(c));
         c->setInsertPolicy(QComboBox::NoInsert);
         c->lineEdit()->setMaxLength(kUnlimitedLength);
         // A combo box matches typed text against its entries when editing ends, by the completer's

@@ -188,6 +188,9 @@ public:
     void cmdIdProofV_Click();
     void cmdAddrProofV_Click();
     void cmddelete_Click();
+    // Removes record n's proof document folders, once its row is deleted; a folder that cannot be
+    // removed is logged and the other is still tried.
+    void DeleteProofDocuments(const QString& recordNumber);
     // The document folder of one proof kind for record number n: DocPath/DscDocs/<kind>/n.
     QString proofFolder(ProofKind kind, const QString& n) const;
     // Save steps for one proof kind (frmDscMain_SaveDocuments.cpp). The first says whether the chosen file is

@@ -3,7 +3,6 @@
 
 #include "component/ClsMain.h"
 #include "component/Module1.h"
-#include "platform/ShownText.h"
 #include "register/frmDscMain.h"
 #include "register/MaskedDateBox.h"
 
@@ -63,12 +62,12 @@ void frmDscMain::cmdcert_Click(int Index) {
         return;
     }
     // Every field is overwritten, also by an empty detail, so nothing of an earlier certificate stays.
-    trap([&] { txtfields[0]->setText(shown::visibleControls(ClsObj->GetCertInfo(1))); });
-    trap([&] { cbodsctype->setEditText(shown::visibleControls(ClsObj->GetCertInfo(2))); });
-    trap([&] { txtfields[2]->setText(shown::visibleControls(ClsObj->GetCertInfo(3))); });
-    trap([&] { txtfields[3]->setText(shown::visibleControls(ClsObj->GetCertInfo(4))); });
+    trap([&] { txtfields[0]->setText(ClsObj->GetCertInfo(1)); });
+    trap([&] { cbodsctype->setEditText(ClsObj->GetCertInfo(2)); });
+    trap([&] { txtfields[2]->setText(ClsObj->GetCertInfo(3)); });
+    trap([&] { txtfields[3]->setText(ClsObj->GetCertInfo(4)); });
     trap([&] { MaskedDateBox::setDateText(txtdts[0], ClsObj->GetCertInfo(5)); });
     trap([&] { MaskedDateBox::setDateText(txtdts[1], ClsObj->GetCertInfo(6)); });
-    trap([&] { txtfields[6]->setText(shown::visibleControls(ClsObj->GetCertInfo(7))); });
+    trap([&] { txtfields[6]->setText(ClsObj->GetCertInfo(7)); });
     OfferCarryOver();
 }

@@ -1,5 +1,6 @@
 #include "component/ClsMain.h"
 #include "component/Module1.h"
+#include "platform/Db.h"
 #include "register/frmDscMain.h"
 #include "store/DocumentFiles.h"
 #include "store/RecordLayout.h"
@@ -44,20 +45,27 @@ void frmDscMain::cmddelete_Click() {
     });
     if (answer == kyt::Answer::Yes) {
         const QString number = vs->TextMatrix(vs->Row(), RecordLayout::kRecordNumberColumn);
-        // The documents go first: a folder that cannot be removed does not keep the row. A row
-        // without a proper record number (written by another program) owns no folder: the
-        // folder named by its empty or odd number would be a whole tree, or another record's.
-        for (ProofKind kind : {ProofKind::Id, ProofKind::Addr})
+        // The row goes first: when the register refuses to delete it, the record and its documents
+        // both stay, and the user hears why. The documents go only with their row.
+        trap.clearLastError();
+        const bool rowDeleted =
+            trap([&] { ClsObj->Db->execute(StoreStatements::deleteRecord(RoundHalfEven(Val(number)))); });
+        if (rowDeleted) {
+            trap([&] { Renewals::removeLinksOf(*ClsObj->Db, RoundHalfEven(Val(number))); });
+            trap([&] { ClsObj->Db->execute(StoreStatements::flushTables()); });
+            DeleteProofDocuments(number);
+        } else {
+            QString why = kyt::Db::whyNotWritten(trap.lastError());
+            // The generic reason speaks of storing; here nothing was to be stored.
+            const QString generic = QStringLiteral("it could not be stored");
+            if (why.startsWith(generic))
+                why.replace(0, generic.size(), QStringLiteral("the register refused it"));
             trap([&] {
-                if (!isRecordNumberText(number))
-                    return;
-                const QString folder = proofFolder(kind, number);
-                if (DocumentFiles::folderExists(folder))
-                    DocumentFiles::deleteFolderTree(folder);
+                dialogs.information(this, QStringLiteral("The certificate was not deleted: %1. Its details and proof "
+                                                         "files are kept.")
+                                              .arg(why));
             });
-        trap([&] { ClsObj->Db->execute(StoreStatements::deleteRecord(RoundHalfEven(Val(number)))); });
-        trap([&] { Renewals::removeLinksOf(*ClsObj->Db, RoundHalfEven(Val(number))); });
-        trap([&] { ClsObj->Db->execute(StoreStatements::flushTables()); });
+        }
     }
 
     // Reloaded after either answer, so the list shows what the table now holds.
@@ -67,4 +75,18 @@ void frmDscMain::cmddelete_Click() {
     LoadGrid();
     vs->setEnabled(true);
     LoadData();
+}
+
+void frmDscMain::DeleteProofDocuments(const QString& recordNumber) {
+    kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmDscMain"), QStringLiteral("CMDDELETE_CLICK"));
+    // A row without a proper record number (written by another program) owns no folder: the folder
+    // named by its empty or odd number would be a whole tree, or another record's.
+    if (!isRecordNumberText(recordNumber))
+        return;
+    for (ProofKind kind : {ProofKind::Id, ProofKind::Addr})
+        trap([&] {
+            const QString folder = proofFolder(kind, recordNumber);
+            if (DocumentFiles::folderExists(folder))
+                DocumentFiles::deleteFolderTree(folder);
+        });
 }

@@ -1,5 +1,4 @@
 #include "component/ClsMain.h"
-#include "platform/ShownText.h"
 #include "register/frmDscMain.h"
 #include "register/MaskedDateBox.h"
 #include "store/RecordLayout.h"
@@ -49,17 +48,16 @@ void frmDscMain::LoadData() {
     for (int slot = 0; slot < RecordLayout::kValueCount; ++slot) {
         const RecordLayout::Field field = RecordLayout::valueField(slot);
         const QString t = vs->TextMatrix(row, RecordLayout::columnOf(field));
-        // Boxes show bidirectional controls as marks; the save turns them back.
-        const QString shownText = shown::visibleControls(t);
+        // The boxes hold the stored text; they draw bidirectional controls as marks themselves.
         switch (field) {
         case RecordLayout::Typ:
-            cbodsctype->setEditText(shownText);
+            cbodsctype->setEditText(t);
             break;
         case RecordLayout::IdPrTyp:
-            cboidproof->setEditText(shownText);
+            cboidproof->setEditText(t);
             break;
         case RecordLayout::AddrPrTyp:
-            cboaddrproof->setEditText(shownText);
+            cboaddrproof->setEditText(t);
             break;
         case RecordLayout::DtFrom:
         case RecordLayout::DtTo:
@@ -72,7 +70,7 @@ void frmDscMain::LoadData() {
             setTag(cmdAddrProof, t);
             break;
         default:
-            txtfields[size_t(slot)]->setText(shownText);
+            txtfields[size_t(slot)]->setText(t);
         }
     }
 

@@ -5,7 +5,6 @@
 #include "component/ClsMain.h"
 #include "component/Module1.h"
 #include "platform/Db.h"
-#include "platform/ShownText.h"
 #include "platform/WindowKit.h"
 #include "register/frmDscMain.h"
 #include "register/MaskedDateBox.h"
@@ -220,9 +219,9 @@ void frmDscMain::OfferCarryOver() {
     kyt::ErrorTrap trap(ClsObj.get(), kModule, QStringLiteral("CMDCERT_CLICK"));
     kyt::Db& db = *ClsObj->Db;
     Renewals::Issue issue;
-    issue.holder = {shown::storedText(txtfields[0]->text()), shown::storedText(cbodsctype->currentText()),
-                    shown::storedText(txtfields[6]->text()), shown::storedText(txtfields[7]->text()),
-                    shown::storedText(txtfields[10]->text())};
+    issue.holder = {txtfields[0]->text(), cbodsctype->currentText(),
+                    txtfields[6]->text(), txtfields[7]->text(),
+                    txtfields[10]->text()};
     issue.validTo = QDateTime::fromString(txtdts[1]->text(), QStringLiteral("dd/MM/yyyy HH:mm:ss"));
     int old = 0;
     trap([&] { old = Renewals::HolderIndex::ofName(db, issue.holder.name).renewedRecord(issue); });
@@ -245,7 +244,7 @@ void frmDscMain::OfferCarryOver() {
     if (!older)
         return;
     using namespace RecordLayout;
-    const auto value = [&](Field f) { return shown::visibleControls((*older)[size_t(valueIndex(f))]); };
+    const auto value = [&](Field f) { return (*older)[size_t(valueIndex(f))]; };
     for (Field f : {Email, Mobile, TelNo, IdPrNo, AddrPrNo}) {
         QLineEdit* box = txtfields[size_t(valueIndex(f))];
         if (box->text().trimmed().isEmpty())

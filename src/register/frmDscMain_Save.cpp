@@ -1,7 +1,6 @@
 #include "component/ClsMain.h"
 #include "component/Module1.h"
 #include "platform/Db.h"
-#include "platform/ShownText.h"
 #include "register/frmDscMain.h"
 #include "register/MaskedDateBox.h"
 #include "store/RecordLayout.h"
@@ -49,19 +48,18 @@ bool endsBeforeStart(const QString& from, const QString& to) {
 StoreStatements::RecordValues entryValues(const frmDscMain& w) {
     using K = frmDscMain::ProofKind;
     using namespace RecordLayout;
-    // The boxes show bidirectional controls as marks (see LoadData); the record keeps the controls.
-    const auto box = [](const QString& text) { return shown::storedText(text); };
+    // The boxes hold what was typed or loaded, bidirectional controls included.
     StoreStatements::RecordValues v;
     const auto of = [&v](Field field) -> QString& { return StoreStatements::valueOf(v, field); };
     // The plain text boxes are numbered as the values they hold.
     for (Field field : {Nm, SerialNo, IssAuth, Email, Mobile, TelNo, IdPrNo, AddrPrNo})
-        of(field) = box(w.txtfields[size_t(valueIndex(field))]->text());
-    of(Typ) = box(w.cbodsctype->currentText());
+        of(field) = w.txtfields[size_t(valueIndex(field))]->text();
+    of(Typ) = w.cbodsctype->currentText();
     of(DtFrom) = w.txtdts[0]->text();
     of(DtTo) = w.txtdts[1]->text();
-    of(IdPrTyp) = box(w.cboidproof->currentText());
+    of(IdPrTyp) = w.cboidproof->currentText();
     of(IdPrFlNm) = frmDscMain::Tag(w.proofSelectButton(K::Id));
-    of(AddrPrTyp) = box(w.cboaddrproof->currentText());
+    of(AddrPrTyp) = w.cboaddrproof->currentText();
     of(AddrPrFlNm) = frmDscMain::Tag(w.proofSelectButton(K::Addr));
     return v;
 }
@@ -207,7 +205,7 @@ void frmDscMain::cmdupdate_Click() {
         return;
     }
 
-    const QString serial = shown::storedText(txtfields[2]->text());
+    const QString serial = txtfields[2]->text();
     if (!serial.isEmpty()) {
         bool duplicate = false;
         trap([&] {

@@ -3,15 +3,14 @@
 #include "platform/Db.h"
 #include "platform/Error.h"
 #include "platform/ErrorTrap.h"
+#include "platform/RegularFile.h"
+#include "platform/ReplacingFile.h"
 #include "reminders/MailMessage.h"
 #include "reminders/MailTemplate.h"
 #include "reminders/ReminderLedger.h"
 #include "reminders/ReminderSelection.h"
 #include "reminders/SmtpSender.h"
 #include "store/StoreStatements.h"
-
-#include <QFile>
-#include <QSaveFile>
 
 namespace {
 QString plural(int n, const char* one, const char* many) {
@@ -250,14 +249,10 @@ QString ReminderRun::lastRunFile(const QString& folder) {
 }
 
 QString ReminderRun::lastRunText(const QString& folder) {
-    QFile f(lastRunFile(folder));
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    const kyt::FileContents file = kyt::readRegularFile(lastRunFile(folder), 1 << 20);
+    return file.ok() ? QString::fromUtf8(file.bytes) : QString();
 }
 
 bool ReminderRun::saveLastRun(const QString& folder, const Outcome& outcome, const QDateTime& at) {
-    QSaveFile f(lastRunFile(folder));
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray text = summaryText(outcome, at).toUtf8();
-    return f.write(text) == text.size() && f.commit();
+    return kyt::ReplacingFile::writeAll(lastRunFile(folder), summaryText(outcome, at).toUtf8()).isEmpty();
 }

@@ -1,5 +1,6 @@
 #include "report/ReportViewer.h"
 
+#include "platform/ReplacingFile.h"
 #include "report/PdfReport.h"
 #include "report/ReportLayout.h"
 #include "report/ReportPreview.h"
@@ -8,7 +9,6 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
-#include <QSaveFile>
 
 namespace {
 std::vector<int> integers(const QVariant& list) {
@@ -37,25 +37,30 @@ QPageLayout defaultPageLayout() {
 
 const QString kCreator = QStringLiteral("KYTDscMgr");
 
+// The file is written into a new file beside it and renamed into place; `why` goes on from "it".
+QString cannotWrite(const QString& file, const QString& why) {
+    return QStringLiteral("Cannot write %1: it %2.").arg(file, why);
+}
+
 // Writes the PDF through the toolkit's own writer: slower, for fonts the report's writer cannot
 // embed.
 QString writeThroughToolkit(const std::shared_ptr<const ReportDocument>& document, const QString& file) {
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly))
-        return QStringLiteral("Cannot write %1: %2").arg(file, out.errorString());
+    kyt::ReplacingFile out(file);
+    if (!out.open())
+        return cannotWrite(file, out.why());
     {
-        QPdfWriter writer(&out);
+        QPdfWriter writer(&out.device());
         writer.setPageLayout(defaultPageLayout());
         writer.setResolution(ReportLayout::kLayoutDpi);
         writer.setTitle(QFileInfo(file).completeBaseName());
         writer.setCreator(kCreator);
         if (!paintReport(document, writer)) {
-            out.cancelWriting();
+            out.cancel();
             return QStringLiteral("Cannot write %1: the PDF could not be started.").arg(file);
         }
     }
     if (!out.commit())
-        return QStringLiteral("Cannot write %1: %2").arg(file, out.errorString());
+        return cannotWrite(file, out.why());
     return {};
 }
 } // namespace
@@ -104,17 +109,17 @@ void ReportViewer::SetPdfOutput(const QVariant& file) {
 
 QString ReportViewer::writePdf(const std::shared_ptr<const ReportDocument>& document, const QString& file) {
     {
-        QSaveFile out(file);
-        if (!out.open(QIODevice::WriteOnly))
-            return QStringLiteral("Cannot write %1: %2").arg(file, out.errorString());
+        kyt::ReplacingFile out(file);
+        if (!out.open())
+            return cannotWrite(file, out.why());
         const PdfOutcome outcome =
-            writeReportPdf(document, defaultPageLayout(), QFileInfo(file).completeBaseName(), kCreator, out);
+            writeReportPdf(document, defaultPageLayout(), QFileInfo(file).completeBaseName(), kCreator, out.device());
         if (outcome != PdfOutcome::Unsupported) {
             if (!out.commit())
-                return QStringLiteral("Cannot write %1: %2").arg(file, out.errorString());
+                return cannotWrite(file, out.why());
             return {};
         }
-        out.cancelWriting();
+        out.cancel();
     }
     return writeThroughToolkit(document, file);
 }

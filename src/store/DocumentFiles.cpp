@@ -1,6 +1,8 @@
 #include "store/DocumentFiles.h"
 
 #include "platform/Error.h"
+#include "platform/RegularFile.h"
+#include "platform/ReplacingFile.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -21,6 +23,14 @@ constexpr QFile::Permissions kOwnerAll = QFile::ReadOwner | QFile::WriteOwner | 
         text += QStringLiteral(": ") + why;
     kyt::raise(number, text, kSource);
 }
+
+// "File [path] is a named pipe (FIFO), not a regular file": `why` goes on from the path.
+[[noreturn]] void failAt(int number, const QString& path, const QString& why) {
+    kyt::raise(number, QStringLiteral("File [") + path + QStringLiteral("] ") + why, kSource);
+}
+
+// Far above any scanned proof; a bound, so that a file growing without end is not copied for ever.
+constexpr qint64 kLargestDocument = qint64(1) << 30;
 
 void makeWritable(const QString& path) {
     const QFileInfo info(path);
@@ -44,45 +54,34 @@ void makeFolder(const QString& path) {
 }
 
 void copyOver(const QString& source, const QString& target) {
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
-        fail(kyt::errnum::FileNotFound, QStringLiteral("Cannot read file"), source, in.errorString());
+    // Only a regular file is copied: a named pipe would block the copy, a device never ends.
+    QFile in;
+    if (const QString why = kyt::openRegularFile(source, in); !why.isEmpty())
+        failAt(kyt::pathIsAbsent(source) ? kyt::errnum::FileNotFound : kyt::errnum::FileAccess, source, why);
     if (QFileInfo::exists(target) && !QFileInfo(target).isWritable())
         fail(kyt::errnum::PermissionDenied, QStringLiteral("Permission denied"), target);
 
-    // Written beside the target first and renamed over it at the end, so a copy that breaks off
-    // (disk full, source unreadable half-way) never leaves a truncated document behind.
-    const QString partial = target + QStringLiteral(".copying");
-    QFile out(partial);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        fail(kyt::errnum::PermissionDenied, QStringLiteral("Cannot write file"), target, out.errorString());
-    QByteArray chunk;
+    // Written into a new file beside the target and renamed over it at the end, so a copy that
+    // breaks off (disk full, source unreadable half-way) never leaves a truncated document behind,
+    // and a device or a planted link at the target is never written through.
+    kyt::ReplacingFile out(target);
+    if (!out.open())
+        failAt(kyt::errnum::PermissionDenied, target, out.why());
+    qint64 copied = 0;
     while (!in.atEnd()) {
-        chunk = in.read(1 << 20);
+        const QByteArray chunk = in.read(1 << 20);
         if (chunk.isEmpty() && in.error() != QFile::NoError)
             break;
-        if (out.write(chunk) != chunk.size()) {
-            const QString why = out.errorString();
-            out.close();
-            QFile::remove(partial);
-            fail(kyt::errnum::FileAccess, QStringLiteral("Cannot write file"), target, why);
-        }
+        copied += chunk.size();
+        if (copied > kLargestDocument)
+            failAt(kyt::errnum::FileAccess, source, QStringLiteral("is larger than 1 GiB"));
+        if (out.device().write(chunk) != chunk.size())
+            fail(kyt::errnum::FileAccess, QStringLiteral("Cannot write file"), target, out.device().errorString());
     }
-    if (in.error() != QFile::NoError) {
-        const QString why = in.errorString();
-        out.close();
-        QFile::remove(partial);
-        fail(kyt::errnum::FileAccess, QStringLiteral("Cannot read file"), source, why);
-    }
-    out.close();
-    if (QFileInfo::exists(target) && !QFile::remove(target)) {
-        QFile::remove(partial);
-        fail(kyt::errnum::PermissionDenied, QStringLiteral("Cannot replace file"), target);
-    }
-    if (!QFile::rename(partial, target)) {
-        QFile::remove(partial);
-        fail(kyt::errnum::FileAccess, QStringLiteral("Cannot write file"), target);
-    }
+    if (in.error() != QFile::NoError)
+        fail(kyt::errnum::FileAccess, QStringLiteral("Cannot read file"), source, in.errorString());
+    if (!out.commit())
+        failAt(kyt::errnum::FileAccess, target, out.why());
 }
 
 void deleteFile(const QString& path) {

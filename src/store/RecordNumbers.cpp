@@ -6,16 +6,19 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 
 namespace {
 constexpr int kSerial = 2; // within the record's values
 
-// Another record already has the serial number; an empty one is never looked up.
-bool serialTaken(kyt::Db& db, const QString& serial, int exceptNumber) {
+// A record other than `self` (none for a new record) already has the serial number; an empty one is
+// never looked up. Any number may be a record's own, 0 and negative ones written by other programs
+// included: the record itself never counts.
+bool serialTaken(kyt::Db& db, const QString& serial, std::optional<int> self) {
     if (serial.isEmpty())
         return false;
-    kyt::RowSet rs = db.openRowSet(exceptNumber > 0 ? StoreStatements::selectBySerialExcept(serial, exceptNumber)
-                                                    : StoreStatements::selectBySerial(serial));
+    kyt::RowSet rs = db.openRowSet(self ? StoreStatements::selectBySerialExcept(serial, *self)
+                                        : StoreStatements::selectBySerial(serial));
     const bool taken = !rs.isEmpty();
     rs.close();
     return taken;
@@ -37,7 +40,7 @@ int NextRecordNumber(kyt::Db& db) {
 
 StoreOutcome InsertNewRecord(kyt::Db& db, const StoreStatements::RecordValues& values, int& n, int atLeast) {
     kyt::Db::AllocationLock lock(db);
-    if (serialTaken(db, values[kSerial], 0))
+    if (serialTaken(db, values[kSerial], std::nullopt))
         return StoreOutcome::DuplicateSerial;
     const int next = NextRecordNumber(db);
     n = next < 1 ? next : std::max(next, atLeast);

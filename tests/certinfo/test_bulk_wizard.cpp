@@ -14,8 +14,10 @@
 #include <memory>
 #include <openssl/evp.h>
 #include <openssl/x509.h>
+#include <QHeaderView>
 #include <QPointer>
 #include <QtTest>
+#include <stdexcept>
 
 using namespace kyt::test;
 using Shown = kyt::ScriptedDialogs::Shown;
@@ -307,12 +309,12 @@ void BulkWizardTest::readingShowsDetailsOrWhyNot() {
     for (int c = 2; c <= kStatus; ++c)
         QCOMPARE(w_->vs2->TextMatrix(3, c), endless[c - 2]);
     QCOMPARE(column(w_->vs2, kStatus).mid(3), QStringList({kFailed, "File not found"}));
-    // Why, in the Status cell's tool tip; the Status column first, the file names beside it.
+    // Why, in the Status cell's tool tip; the Status column last, the grid shown from its first column.
     const QModelIndex notes = w_->vs2->model()->index(3, kStatus);
     QCOMPARE(notes.data(Qt::ToolTipRole).toString(), QStringLiteral("not a certificate file"));
     QCOMPARE(w_->vs2->model()->index(4, kStatus).data(Qt::ToolTipRole).toString(), QStringLiteral("file not found"));
-    QCOMPARE(w_->vs2->columnViewportPosition(kStatus), 0);
-    QVERIFY(w_->vs2->columnViewportPosition(1) + w_->vs2->columnWidth(1) <= w_->vs2->viewport()->width());
+    QCOMPARE(w_->vs2->horizontalHeader()->visualIndex(kStatus), w_->vs2->Cols() - 1);
+    QCOMPARE(w_->vs2->columnViewportPosition(0), 0);
     QCOMPARE(w_->cbodsctype->currentText(), QStringLiteral("(Auto)"));
     QCOMPARE(w_->cboidproof->count(), 7);
     QCOMPARE(w_->cboidproof->currentText(), QString());
@@ -386,7 +388,12 @@ void BulkWizardTest::importInsertsReadRowsOnce() {
     QCOMPARE(column(w_->vs2, kStatus),
              QStringList({"Imported Successfully", "Imported Successfully", "Invalid Certificate Information.", kFailed,
                           "Duplicate Serial Number"}));
+    // Row 1 of the Status column is current, and the grid is scrolled to show Status leftmost.
+    QCOMPARE(w_->vs2->Row(), 1);
     QCOMPARE(w_->vs2->Col(), kStatus);
+    QCOMPARE(w_->vs2->horizontalHeader()->visualIndex(kStatus), w_->vs2->Cols() - 1);
+    QCOMPARE(w_->vs2->columnViewportPosition(kStatus), 0);
+    QCOMPARE(w_->vs2->rowViewportPosition(0), 0);
     QCOMPARE(w_->lblpb->text(), QStringLiteral("Importing Record (5 of 5)"));
     QCOMPARE(fx_->dialogs->messages().back(), QStringLiteral("2 Records Transferred."));
     auto stored = [&](const QString& where) {
@@ -487,6 +494,28 @@ void BulkWizardTest::fullRegisterStoresNothingSilently() {
     QCOMPARE(QStringList({rs.text(0), rs.text(1), rs.text(2)}), QStringList({"2147483646", "2147483647", "2"}));
     rs.close();
     QVERIFY(fx_->logText().contains(QStringLiteral("No record number is left")));
+
+    // A step that fails part-way (here the progress display, as the second row starts) is logged,
+    // and the run goes on; the summary and the count the register reloads by always follow.
+    fx_->db->execute(QStringLiteral("Delete From DscStore"));
+    QTest::mouseClick(w_->cmdback, Qt::LeftButton);
+    QTest::mouseClick(w_->cmdproceed, Qt::LeftButton);
+    const int logged = int(fx_->logLines().size());
+    const int filesBefore = fx_->cls->FileNos;
+    const QMetaObject::Connection failing = connect(w_->pb, &QProgressBar::valueChanged, this, [](int row) {
+        if (row == 2)
+            throw std::runtime_error("the display failed");
+    });
+    QTest::mouseClick(w_->cmdconvert, Qt::LeftButton);
+    disconnect(failing);
+    QCOMPARE(fx_->dialogs->messages().back(), QStringLiteral("2 Records Transferred."));
+    QCOMPARE(fx_->cls->FileNos, filesBefore + 2);
+    QCOMPARE(column(w_->vs2, kStatus),
+             QStringList({"Imported Successfully", "Imported Successfully", "Duplicate Serial Number"}));
+    const QStringList newLines = fx_->logLines().mid(logged);
+    QCOMPARE(newLines.size(), 1);
+    QVERIFY2(newLines[0].contains(QStringLiteral("the display failed")), qPrintable(newLines[0]));
+    QCOMPARE(page(), QStringLiteral("fam2"));
 }
 
 void BulkWizardTest::damagedRegisterIsRefusedBeforeReading() {

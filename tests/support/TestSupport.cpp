@@ -4,10 +4,14 @@
 #include "platform/LibraryRegistration.h"
 #include "store/StoreStatements.h"
 
+#include <limits>
 #include <linux/capability.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPaintDevice>
+#include <QPaintEngine>
+#include <QWidget>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -215,6 +219,77 @@ ProgramRun runDscmgr(const QStringList& args, const QString& registry, const QSt
         p.setStandardOutputFile(outputFile);
     p.start(binDir() + QStringLiteral("/dscmgr"), args);
     return finishRun(p, 120000);
+}
+
+namespace {
+// A paint device that keeps the text of every text item drawn on it and ignores everything else.
+class TextRecorder : public QPaintDevice {
+public:
+    QStringList texts;
+    QPaintEngine* paintEngine() const override { return &engine_; }
+
+protected:
+    int metric(PaintDeviceMetric metric) const override {
+        switch (metric) {
+        case PdmWidth:
+            return 4000;
+        case PdmHeight:
+            return 1000;
+        case PdmWidthMM:
+            return 1000;
+        case PdmHeightMM:
+            return 250;
+        case PdmNumColors:
+            return std::numeric_limits<int>::max();
+        case PdmDepth:
+            return 32;
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY:
+            return 96;
+        case PdmDevicePixelRatio:
+            return 1;
+        case PdmDevicePixelRatioScaled:
+            return int(devicePixelRatioFScale());
+        default:
+            return 0;
+        }
+    }
+
+private:
+    class Engine : public QPaintEngine {
+    public:
+        explicit Engine(QStringList& texts) : QPaintEngine(AllFeatures), texts_(texts) {}
+        bool begin(QPaintDevice*) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState&) override {}
+        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+        void drawImage(const QRectF&, const QImage&, const QRectF&, Qt::ImageConversionFlags) override {}
+        void drawTiledPixmap(const QRectF&, const QPixmap&, const QPointF&) override {}
+        void drawPath(const QPainterPath&) override {}
+        void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+        void drawPolygon(const QPoint*, int, PolygonDrawMode) override {}
+        void drawRects(const QRectF*, int) override {}
+        void drawRects(const QRect*, int) override {}
+        void drawLines(const QLineF*, int) override {}
+        void drawLines(const QLine*, int) override {}
+        void drawEllipse(const QRectF&) override {}
+        void drawPoints(const QPointF*, int) override {}
+        void drawTextItem(const QPointF&, const QTextItem& item) override { texts_ << item.text(); }
+        Type type() const override { return User; }
+
+    private:
+        QStringList& texts_;
+    };
+    mutable Engine engine_{texts};
+};
+} // namespace
+
+QStringList drawnTexts(QWidget* widget) {
+    TextRecorder recorder;
+    widget->render(&recorder);
+    return recorder.texts;
 }
 
 } // namespace testsupport

@@ -73,6 +73,10 @@ void writeFile(const QString& path, const QByteArray& content);
 // A file's content, empty when it cannot be read.
 QByteArray readFile(const QString& path);
 
+// The texts a widget draws when it paints itself, in the order drawn (text items only: what a user
+// reads, not what the widget holds).
+QStringList drawnTexts(QWidget* widget);
+
 // The folder with the built programs and plugins.
 QString binDir();
 

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+namespace kyt {
+
+// Writes a file the program makes on request into a new file in the target's folder and renames it
+// over the target once it is complete: a reader never sees half a file, and whatever stood at the
+// path before is replaced as a whole or not at all.
+//
+// Refused, with nothing written: a path where something other than a regular file stands (a
+// device, a pipe, a folder); a symbolic link as the last part of a path in a folder that others
+// may write (the sticky temporary folder), where another user may have planted it; in such a
+// folder, a file that belongs to another user. Elsewhere a link is followed and its target is
+// replaced, so the link stays.
+//
+//     ReplacingFile out(path);
+//     if (!out.open()) return out.why();
+//     out.device().write(bytes);
+//     if (!out.commit()) return out.why();
+//
+// Every "why" is the rest of a sentence that starts with the path: "is a character device, not a
+// regular file".
+class ReplacingFile {
+public:
+    explicit ReplacingFile(QString path);
+    ~ReplacingFile(); // an uncommitted new file is removed
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    bool open();
+    QIODevice& device() { return file_; }
+    // Puts the new file in place of the target; false (and nothing replaced) when it could not.
+    bool commit();
+    void cancel();
+    const QString& why() const { return why_; }
+
+    // Empty when `path` may be written through this class, else why not; nothing is made.
+    static QString whyNotWritable(const QString& path);
+    // Writes `bytes` as the whole file; empty on success, else why not.
+    static QString writeAll(const QString& path, const QByteArray& bytes);
+
+private:
+    QString path_;
+    QString target_;    // the path, or the file its links lead to
+    QString temporary_; // the new file until it is renamed
+    QFile file_;
+    QString why_;
+};
+
+} // namespace kyt
