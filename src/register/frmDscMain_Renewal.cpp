@@ -219,8 +219,7 @@ void frmDscMain::OfferCarryOver() {
     kyt::ErrorTrap trap(ClsObj.get(), kModule, QStringLiteral("CMDCERT_CLICK"));
     kyt::Db& db = *ClsObj->Db;
     Renewals::Issue issue;
-    issue.holder = {txtfields[0]->text(), cbodsctype->currentText(),
-                    txtfields[6]->text(), txtfields[7]->text(),
+    issue.holder = {txtfields[0]->text(), cbodsctype->currentText(), txtfields[6]->text(), txtfields[7]->text(),
                     txtfields[10]->text()};
     issue.validTo = QDateTime::fromString(txtdts[1]->text(), QStringLiteral("dd/MM/yyyy HH:mm:ss"));
     int old = 0;
