@@ -3,6 +3,7 @@
 #include "component/Module1.h"
 #include "platform/Db.h"
 #include "platform/Error.h"
+#include "store/Renewals.h"
 
 #include <QLocale>
 
@@ -33,15 +34,16 @@ ExpiryMonths ExpiryMonths::count(kyt::Db& db, const QDateTime& now) {
     // Two range reads of the valid-to index: the expired, then the next twelve months grouped by
     // their "YYYY-MM" (what the first seven characters of a date are on both databases).
     try {
+        const QString notRenewed = Renewals::notRenewedCondition(Renewals::tableExists(db));
         kyt::RowSet expired =
-            db.openRowSet(QStringLiteral("Select Count(*) From DscStore Where DtTo<=") + dbMoment(now));
+            db.openRowSet(QStringLiteral("Select Count(*) From DscStore Where DtTo<=") + dbMoment(now) + notRenewed);
         if (!expired.eof())
             counts.expired = expired.value(0).toInt();
         expired.close();
         kyt::RowSet months = db.openRowSet(
-            QStringLiteral("Select Substr(DtTo,1,7), Count(*) From DscStore Where DtTo>%1 And DtTo<%2 Group By "
+            QStringLiteral("Select Substr(DtTo,1,7), Count(*) From DscStore Where DtTo>%1 And DtTo<%2%3 Group By "
                            "Substr(DtTo,1,7)")
-                .arg(dbMoment(now), dbMoment(monthStart(now, kMonths))));
+                .arg(dbMoment(now), dbMoment(monthStart(now, kMonths)), notRenewed));
         const int first = counts.firstMonth.year() * 12 + counts.firstMonth.month() - 1;
         for (; !months.eof(); months.next()) {
             const QString month = months.value(0).toString();
@@ -58,7 +60,7 @@ ExpiryMonths ExpiryMonths::count(kyt::Db& db, const QDateTime& now) {
     return counts;
 }
 
-CertRows::Selection ExpiryMonths::monthSelection(const QDateTime& now, int index) {
+CertRows::Selection ExpiryMonths::monthSelection(const QDateTime& now, int index, bool linksTable) {
     const QDate first = monthStart(now, index);
     const QString from =
         index == 0 ? QStringLiteral("DtTo>") + dbMoment(now) : QStringLiteral("DtTo>=") + dbMoment(first);
@@ -66,5 +68,15 @@ CertRows::Selection ExpiryMonths::monthSelection(const QDateTime& now, int index
         QStringLiteral("List of Certificates Expiring in ") + QLocale::c().toString(first, QStringLiteral("MMMM yyyy"));
     return {heading, QString(),
             QStringLiteral("Select * from DscStore Where ") + from + QStringLiteral(" And DtTo<") +
-                dbMoment(monthStart(now, index + 1)) + QStringLiteral(" Order By DtFrom,Nm")};
+                dbMoment(monthStart(now, index + 1)) + Renewals::notRenewedCondition(linksTable) +
+                QStringLiteral(" Order By DtFrom,Nm")};
+}
+
+CertRows::Selection ExpiryMonths::expiredSelection(const QDateTime& now, bool linksTable) {
+    const QString cutOff = FormatDisplayDate(now);
+    return {QStringLiteral("List of Certificates Expired on or before ") + cutOff +
+                (linksTable ? QStringLiteral(" and not Renewed") : QString()),
+            cutOff,
+            QStringLiteral("Select * from DscStore Where DtTo<=") + dbMoment(now) +
+                Renewals::notRenewedCondition(linksTable) + QStringLiteral(" Order By DtFrom,Nm")};
 }
