@@ -7,6 +7,7 @@
 #include "BenchData.h"
 #include "store/ExpiryMonths.h"
 #include "store/Renewals.h"
+#include "store/StoreStatements.h"
 
 #include <algorithm>
 #include <QCoreApplication>
@@ -24,9 +25,15 @@ int main(int argc, char* argv[]) {
     const QString server = dir.filePath(QStringLiteral("server"));
     if (mariadb && !bench::runMariaDbScript(QStringLiteral("start"), server))
         return 1;
-    auto db = bench::openDb(mariadb ? QStringLiteral("mysql://root@localhost/kyttest?socket=%1/sock").arg(server)
+    auto db = bench::openDb(mariadb ? QStringLiteral("mysql://root@localhost/mysql?socket=%1/sock").arg(server)
                                     : QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("bench.db")));
+    if (mariadb) { // the throwaway server starts with its system databases only
+        db->execute(QStringLiteral("Create Database bench"));
+        db->execute(QStringLiteral("Use bench"));
+    }
     bench::fill(*db, rows);
+    for (const QString& index : StoreStatements::createIndexes()) // as the register window makes them
+        db->execute(index);
     Renewals::ensureTable(*db, QStringLiteral("bench"));
     db->execute(
         QStringLiteral("Insert Into DscRenewals (OldSrNo, NewSrNo, OldSerialNo, NewSerialNo, LinkedAt, Desk) "
@@ -50,7 +57,8 @@ int main(int argc, char* argv[]) {
         best = std::min(best, ms);
         worst = std::max(worst, ms);
     }
-    out << "rows: " << rows << (mariadb ? " (MariaDB)" : " (SQLite)") << '\n';
+    out << "rows: " << rows << (mariadb ? " (MariaDB)" : " (SQLite)") << ", renewed: " << Renewals::links(*db).size()
+        << '\n';
     out << "bars: " << counts.expired;
     for (int n : counts.months)
         out << ' ' << n;
