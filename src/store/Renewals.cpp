@@ -254,9 +254,16 @@ std::optional<Issue> HolderIndex::find(int srNo) const {
     return std::nullopt;
 }
 
+const QList<Issue>& HolderIndex::groupFor(const Issue& issue) const {
+    static const QList<Issue> none;
+    const auto at = groups_.constFind(groupKey(issue.holder));
+    return at == groups_.cend() ? none : *at;
+}
+
 int HolderIndex::renewedRecord(const Issue& issue) const {
+    // `best` points into the group, so the group is walked in place, never as a copy.
     const Issue* best = nullptr;
-    for (const Issue& i : groups_.value(groupKey(issue.holder)))
+    for (const Issue& i : groupFor(issue))
         if (i.srNo != issue.srNo && i.validTo.isValid() && i.validTo < issue.validTo &&
             sameholder::sameHolder(i.holder, issue.holder) && (!best || i.validTo > best->validTo))
             best = &i;
@@ -267,7 +274,7 @@ int HolderIndex::renewingRecord(const Issue& issue) const {
     const Issue* best = nullptr;
     if (!issue.validTo.isValid())
         return 0;
-    for (const Issue& i : groups_.value(groupKey(issue.holder)))
+    for (const Issue& i : groupFor(issue))
         if (i.srNo != issue.srNo && i.validTo > issue.validTo && sameholder::sameHolder(i.holder, issue.holder) &&
             (!best || i.validTo < best->validTo))
             best = &i;

@@ -87,6 +87,8 @@ public:
     std::optional<Issue> find(int srNo) const;
 
 private:
+    // The records of the same holder key as `issue`, in place (empty when none).
+    const QList<Issue>& groupFor(const Issue& issue) const;
     QHash<QString, QList<Issue>> groups_;
     QHash<int, QString> groupOf_;
 };
