@@ -270,6 +270,20 @@ void TestRenewals::queueViewsAtTheirEdges() {
     h.click(h.w->optrecent);
     QCOMPARE(listed(*h.w), (QList<int>{2, 9}));
     QCOMPARE(columnTexts(*h.w, CertListModel::kColumns), (QStringList{"0", "-29"}));
+    // A wider day box takes in record 8; a click on "Days Left" sorts the days as signed numbers.
+    h.w->txtrecentdays->setFocus();
+    h.w->txtrecentdays->selectAll();
+    QTest::keyClicks(h.w->txtrecentdays, QStringLiteral("40"));
+    QTest::keyClick(h.w->txtrecentdays, Qt::Key_Return);
+    QCOMPARE(listed(*h.w), (QList<int>{2, 9, 8}));
+    QHeaderView* heading = h.w->vs->horizontalHeader();
+    h.w->vs->scrollTo(h.w->vs->model()->index(0, CertListModel::kColumns));
+    QTest::mouseClick(heading->viewport(), Qt::LeftButton, {},
+                      QPoint(heading->sectionViewportPosition(CertListModel::kColumns) +
+                                 heading->sectionSize(CertListModel::kColumns) / 2,
+                             heading->height() / 2));
+    QCOMPARE(columnTexts(*h.w, CertListModel::kColumns), (QStringList{"-31", "-29", "0"}));
+    QCOMPARE(listed(*h.w), (QList<int>{8, 9, 2}));
 
     // The list's own filters still show renewed certificates, without the view's columns.
     h.click(h.w->options[1]);

@@ -403,7 +403,9 @@ CertGrid::CertGrid(QWidget* parent) : QTableView(parent), model_(new CertListMod
     horizontalHeader()->setSortIndicatorShown(true);
     connect(horizontalHeader(), &QHeaderView::sortIndicatorChanged, this, &CertGrid::sortByHeading);
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column, int, int size) {
-        if (applyingWidths_ || size <= 0 || column == RecordLayout::kRecordNumberColumn)
+        // A view's own columns are fitted as they are placed, not kept: the kept widths are the list's.
+        if (applyingWidths_ || size <= 0 || column == RecordLayout::kRecordNumberColumn ||
+            column >= CertListModel::kColumns)
             return;
         userSized_ = true;
         dragged_[size_t(column)] = size;

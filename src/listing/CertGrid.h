@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QDateTime>
@@ -76,7 +77,8 @@ public:
     // The longest texts of a column, by character count: what decides its fitted width.
     QStringList widestCandidates(int column) const;
 
-    // Puts the rows in the order of one column: dates as dates, runs of digits as numbers, letters
+    // Puts the rows in the order of one column: dates as dates, a view's own column of whole
+    // numbers (the days left) as signed numbers, runs of digits as numbers, letters
     // without regard to case, empty cells last either way; rows that tie keep the order they were
     // loaded in. Column 0 is that load order itself. The running number stays the position in the
     // list; nothing is read from the database. The order is kept: every later load comes sorted
@@ -97,6 +99,10 @@ private:
     // The loaded row a view row stands for.
     int loadedRow(int row) const { return narrowed_ ? visible_[size_t(row)] : row; }
     QString loadedCell(int loaded, int column) const;
+    // Each loaded row's cell of `column` as a whole number (kNoNumber when empty); false when a cell
+    // holds anything else.
+    static constexpr qint64 kNoNumber = std::numeric_limits<qint64>::min();
+    bool wholeNumbers(int column, std::vector<qint64>& number) const;
     // Whether a loaded row's texts contain a needle already in lower case.
     bool rowContains(int loaded, QStringView lower, bool ascii) const;
     Expiry expiryOf(QStringView validTo) const;

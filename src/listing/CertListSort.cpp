@@ -9,6 +9,18 @@
 #include <string_view>
 #include <unordered_map>
 
+bool CertListModel::wholeNumbers(int column, std::vector<qint64>& number) const {
+    number.resize(rows_.size());
+    for (size_t row = 0; row < rows_.size(); ++row) {
+        const QString text = loadedCell(int(row), column);
+        bool ok = text.isEmpty();
+        number[row] = ok ? kNoNumber : text.toLongLong(&ok);
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
 void CertListModel::sortBy(int column, Qt::SortOrder order) {
     // Rows held aside by a load in progress are not the views' yet: they are sorted with the rest
     // once announced.
@@ -45,6 +57,14 @@ void CertListModel::sortBy(int column, Qt::SortOrder order) {
             if (ka < 0 || kb < 0) // texts that are no dates go last
                 return ka >= 0 && kb < 0;
             return down ? ka > kb : ka < kb;
+        });
+    } else if (std::vector<qint64> number; column >= kColumns && wholeNumbers(column, number)) {
+        // A view's own column of whole numbers, such as the days left (negative once expired).
+        std::stable_sort(byLoad.begin(), byLoad.end(), [&](int a, int b) {
+            const qint64 na = number[size_t(a)], nb = number[size_t(b)];
+            if (na == kNoNumber || nb == kNoNumber) // empty cells go last
+                return na != kNoNumber && nb == kNoNumber;
+            return down ? na > nb : na < nb;
         });
     } else {
         // The keys of the column in one buffer, so that a large list costs no allocation a row.
