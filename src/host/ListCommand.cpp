@@ -1,6 +1,8 @@
 #include "host/ListCommand.h"
 
 #include "component/Module1.h"
+#include "custody/TokenCustody.h"
+#include "custody/TokenOut.h"
 #include "host/HostSession.h"
 #include "host/SharedOptions.h"
 #include "listing/CertGrid.h"
@@ -24,8 +26,10 @@ std::unique_ptr<ListOutput> outputFor(const HostOptions& options, QTextStream& o
     return std::make_unique<TabOutput>(out);
 }
 
-CertRows::Selection listSelection(const HostOptions& options, ClsMain& component) {
+CertRows::Selection listSelection(const HostOptions& options, ClsMain& component, kyt::Db& db) {
     const QDateTime now = component.services().clock->now();
+    if (options.tokenOut)
+        return custody::outSelection(db, now, options.tokenOutDays);
     switch (options.filter) {
     case HostOptions::Filter::All:
         return CertRows::select(CertRows::Filter::All, now, 0);
@@ -39,17 +43,47 @@ CertRows::Selection listSelection(const HostOptions& options, ClsMain& component
     return CertRows::select(CertRows::Filter::Expiring, now, Val(days));
 }
 
-QStringList listHeadings() {
+// The columns --token-out adds after the record's: with whom the token is, and since when.
+const QStringList kTokenHeadings = {QStringLiteral("Token With"), QStringLiteral("Since")};
+
+QStringList listHeadings(const HostOptions& options) {
     QStringList headings = CertListModel::headings();
     headings.removeAt(RecordLayout::kRecordNumberColumn); // hidden in the window
-    return headings;
+    return options.tokenOut ? headings + kTokenHeadings : headings;
 }
+
+// The token columns of each listed record, as UTF-8 cells.
+class TokenCells {
+public:
+    TokenCells(const HostOptions& options, kyt::Db& db) {
+        if (!options.tokenOut || !custody::tableExists(db))
+            return;
+        held_ = custody::currentOfAll(db);
+    }
+    // Fills the two cells after the record's, for the record whose fields these are.
+    void fill(const CertRows::Utf8Fields& fields, std::span<QByteArrayView> cells) {
+        const auto found = held_.constFind(fields[RecordLayout::SrNo].toByteArray().toInt());
+        with_ = found == held_.constEnd()
+                    ? QByteArray()
+                    : custody::describe(found->with, QString::fromUtf8(fields[RecordLayout::Nm])).toUtf8();
+        since_ = found == held_.constEnd() ? QByteArray() : found->since.toUtf8();
+        cells[0] = with_;
+        cells[1] = since_;
+    }
+
+private:
+    QHash<int, custody::Held> held_;
+    QByteArray with_, since_;
+};
 
 // A workbook written to the file --xlsx names, or why it could not be.
 int writeWorkbook(const HostOptions& options, Console& console,
                   const std::function<void(const listexport::RowSink&)>& rows) {
     const QString file = QDir(QDir::currentPath()).absoluteFilePath(options.xlsxFile);
-    const QString failure = listexport::write(file, listHeadings(), listexport::listKinds(), rows);
+    std::vector<listexport::Kind> kinds = listexport::listKinds();
+    if (options.tokenOut)
+        kinds.insert(kinds.end(), {listexport::Kind::Text, listexport::Kind::Date});
+    const QString failure = listexport::write(file, listHeadings(options), kinds, rows);
     if (failure.isEmpty())
         return 0;
     console.err << failure << '\n';
@@ -68,16 +102,35 @@ int finishList(ListOutput& output, Console& console) {
 ListCommand::ListCommand()
     : SessionCommand(
           {QStringLiteral("list"),
-           QStringLiteral("  dscmgr list [--expired | --expiring [DAYS]] [--csv | --csv-raw | --json | --xlsx FILE]\n"
+           QStringLiteral("  dscmgr list [--expired | --expiring [DAYS] | --token-out [DAYS]]\n"
+                          "              [--csv | --csv-raw | --json | --xlsx FILE]\n"
                           "              [--no-bom] [--folder DIR] [--db ADDRESS]\n"),
            QStringLiteral("Writes the register's list, one line per certificate, as the window shows it."),
-           {QStringLiteral(
-               "--csv marks cells a spreadsheet would run as formulas with a leading ' and starts with a\n"
-               "UTF-8 byte-order mark (--no-bom leaves it out); --csv-raw writes the cells as stored.\n"
-               "--xlsx writes a workbook to FILE: dates as dates, every other cell as text as shown.\n")}}) {}
+           {QStringLiteral("--csv marks cells a spreadsheet would run as formulas with a leading ' and starts with a\n"
+                           "UTF-8 byte-order mark (--no-bom leaves it out); --csv-raw writes the cells as stored.\n"
+                           "--xlsx writes a workbook to FILE: dates as dates, every other cell as text as shown.\n"),
+            QStringLiteral("--token-out lists the certificates whose signing token is out of the office, with whom\n"
+                           "and since when; with DAYS, only those out for more than DAYS days.\n")}}) {}
 
 QList<CommandOption> ListCommand::options() const {
-    return sharedoption::registerPlace() + sharedoption::listFilter() +
+    const CommandOption tokenOut{
+        QCommandLineOption(QStringLiteral("token-out"),
+                           QStringLiteral("only the certificates whose token is out of the office (for more than "
+                                          "DAYS days)"),
+                           QStringLiteral("DAYS")),
+        [](const QString& days, HostOptions& o) {
+            o.tokenOut = true;
+            if (days.isEmpty())
+                return QString();
+            bool ok = false;
+            const int n = days.toInt(&ok);
+            if (!ok || n < 0)
+                return QStringLiteral("--token-out takes a whole number of days, not \"%1\".").arg(days);
+            o.tokenOutDays = n;
+            return QString();
+        },
+        true};
+    return sharedoption::registerPlace() + sharedoption::listFilter() + QList<CommandOption>{tokenOut} +
            QList<CommandOption>{flagOption(QStringLiteral("csv"), QStringLiteral("CSV, safe to open in a spreadsheet"),
                                            &HostOptions::csv),
                                 flagOption(QStringLiteral("csv-raw"), QStringLiteral("CSV with the cells as stored"),
@@ -91,6 +144,8 @@ QList<CommandOption> ListCommand::options() const {
 }
 
 QString ListCommand::check(const HostOptions& options) const {
+    if (options.tokenOut && options.filter != HostOptions::Filter::All)
+        return QStringLiteral("Choose one of --expired, --expiring and --token-out.");
     if (int(options.csv) + int(options.csvRaw) + int(options.json) + int(!options.xlsxFile.isEmpty()) > 1)
         return QStringLiteral("Choose one of --csv, --csv-raw, --json and --xlsx.");
     return {};
@@ -103,7 +158,7 @@ int ListCommand::run(const HostOptions& options, Console& console) const {
     if (!options.xlsxFile.isEmpty())
         return writeWorkbook(options, console, [](const listexport::RowSink&) {});
     const std::unique_ptr<ListOutput> output = outputFor(options, console.out);
-    output->begin(listHeadings());
+    output->begin(listHeadings(options));
     return finishList(*output, console);
 }
 
@@ -111,17 +166,22 @@ int ListCommand::run(const HostOptions& options, Console& console) const {
 // the row at hand, and no widget is made.
 int ListCommand::runIn(HostSession& session, Console& console) const {
     ClsMain& component = session.componentOnRegister();
+    // The running number, the fields after SrNo, then the token's columns when asked for.
+    const size_t extra = session.options().tokenOut ? size_t(kTokenHeadings.size()) : 0;
+    std::vector<QByteArrayView> cells(CertRows::kFields + extra);
     if (!session.options().xlsxFile.isEmpty()) {
-        std::array<QByteArrayView, CertRows::kFields> cells;
         char numberText[16];
         int number = 0;
         kyt::ErrorTrap trap(&component, QStringLiteral("frmDscMain"), QStringLiteral("LOADGRID"));
         const int written = writeWorkbook(session.options(), console, [&](const listexport::RowSink& sink) {
             trap([&] {
-                const CertRows::Selection selection = listSelection(session.options(), component);
+                const CertRows::Selection selection = listSelection(session.options(), component, *session.db());
+                TokenCells tokens(session.options(), *session.db());
                 CertRows::readUtf8(*session.db(), selection.sql, [&](const CertRows::Utf8Fields& fields) {
                     cells[0] = QByteArrayView(numberText, std::snprintf(numberText, sizeof numberText, "%d", ++number));
                     std::copy(fields.begin() + RecordLayout::Nm, fields.end(), cells.begin() + 1);
+                    if (extra > 0)
+                        tokens.fill(fields, std::span<QByteArrayView>(cells).subspan(CertRows::kFields));
                     sink(std::span<const QByteArrayView>(cells));
                 });
             });
@@ -129,15 +189,15 @@ int ListCommand::runIn(HostSession& session, Console& console) const {
         return session.reportUnreadable(console.err) ? 2 : written;
     }
     const std::unique_ptr<ListOutput> output = outputFor(session.options(), console.out);
-    const QStringList headings = listHeadings();
+    const QStringList headings = listHeadings(session.options());
     // The headings wait for the first row, so that a register failing at once prints nothing.
     bool begun = false;
     int number = 0;
-    std::array<QByteArrayView, CertRows::kFields> cells; // the running number, then the fields after SrNo
     char numberText[16];
     kyt::ErrorTrap trap(&component, QStringLiteral("frmDscMain"), QStringLiteral("LOADGRID"));
     trap([&] {
-        const CertRows::Selection selection = listSelection(session.options(), component);
+        const CertRows::Selection selection = listSelection(session.options(), component, *session.db());
+        TokenCells tokens(session.options(), *session.db());
         CertRows::readUtf8(*session.db(), selection.sql, [&](const CertRows::Utf8Fields& fields) {
             if (!begun) {
                 // The first row comes once all are read and sorted; the file's check has ended by then.
@@ -148,6 +208,8 @@ int ListCommand::runIn(HostSession& session, Console& console) const {
             }
             cells[0] = QByteArrayView(numberText, std::snprintf(numberText, sizeof numberText, "%d", ++number));
             std::copy(fields.begin() + RecordLayout::Nm, fields.end(), cells.begin() + 1);
+            if (extra > 0)
+                tokens.fill(fields, std::span<QByteArrayView>(cells).subspan(CertRows::kFields));
             output->row(std::span<const QByteArrayView>(cells));
         });
     });

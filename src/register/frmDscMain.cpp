@@ -319,6 +319,7 @@ void frmDscMain::buildLayout() {
     entryRow->addWidget(fammain1, 1000);
     entryRow->addStretch(1);
     layout->addLayout(entryRow, 0);
+    layout->addLayout(buildTokenLine(), 0);
     auto* scroller = new QScrollArea(this);
     scroller->setFrameShape(QFrame::NoFrame);
     scroller->setWidgetResizable(true);

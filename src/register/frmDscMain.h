@@ -1,5 +1,6 @@
 #pragma once
 
+#include "custody/TokenCustody.h"
 #include "listing/CertGrid.h"
 #include "listing/PrintColumnGrid.h"
 #include "platform/FieldValidation.h"
@@ -211,6 +212,20 @@ public:
     qint64 UndoEntry = 0;
     // Reloads the lists and the grid and makes record n's row current.
     void ReloadAndSelect(int n);
+
+    // --- Where the shown record's token is, and its movements (frmDscMain_Custody.cpp) ---
+    QLabel* lbltoken = nullptr;
+    QPushButton* cmdhandover = nullptr; // "Hand Over...": the token goes to the holder or another person
+    QPushButton* cmdreceive = nullptr;  // "Receive...": the token comes back into the office
+    QPushButton* cmdreceipt = nullptr;  // "Print Receipt...": the last movement's receipt, as a PDF
+    QLayout* buildTokenLine();
+    void showTokenLine(int row);
+    void enableTokenLine(bool listMode);
+    void moveToken(custody::Request::Kind kind);
+    void tokenMoved(int n);
+    void cmdhandover_Click();
+    void cmdreceive_Click();
+    void cmdreceipt_Click();
 
 Q_SIGNALS:
     void unloaded();
