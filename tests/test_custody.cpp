@@ -7,6 +7,7 @@
 #include "custody/TokenOut.h"
 #include "host/HostSession.h"
 #include "host/HostWindow.h"
+#include "listing/ListFindBar.h"
 #include "platform/DbAddress.h"
 #include "platform/ObjectRegistry.h"
 #include "register/CustodyDialogs.h"
@@ -14,6 +15,7 @@
 #include "store/RecordHistory.h"
 #include "support/RegisterWindowHarness.h"
 
+#include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -85,6 +87,7 @@ private Q_SLOTS:
     void badInputRefusedNothingWritten();
     void tokenLineAndDialogsByClicksAndKeys();
     void receiptReadBackFromItsPdf();
+    void tokenWithColumnShownFoundNotPrinted();
     void hostCountsAtTheEdgeOfTheDays_data() { addBackendColumn(); }
     void hostCountsAtTheEdgeOfTheDays();
     void commandLine_data() { addBackendColumn(); }
@@ -269,6 +272,59 @@ void TestCustody::receiptReadBackFromItsPdf() {
           u"Valid 01/04/2010 10:00:00 to 31/03/2030 10:00:00"_s, u"From Not recorded"_s, u"To Ramesh Kumar"_s,
           u"Date 03/12/2026 11:45:00"_s, u"Handed over by: Not recorded"_s, u"Received by: Ramesh Kumar"_s})
         QVERIFY2(text.contains(part), qPrintable(part + u" not in: "_s + text));
+}
+
+// "Token With" adds a column of the view: it names where each token is, a hand-over changes it, find
+// matches it, a heading click sorts by it; the print column selection does not offer it.
+void TestCustody::tokenWithColumnShownFoundNotPrinted() {
+    RegisterWindow rw;
+    rw.store({.srNo = 1, .name = u"Asha Rao"_s, .serial = u"S1"_s});
+    rw.store({.srNo = 2, .name = u"Bala"_s, .serial = u"S2"_s});
+    rw.store({.srNo = 3, .name = u"Chitra"_s, .serial = u"S3"_s});
+    QVERIFY(custody::record(*rw.fx.db, receive(2, u"Drawer 3"_s, u"01/12/2026 10:00:00"_s)).written);
+    rw.open();
+    CertListModel* model = rw.w->vs->listModel();
+    QCOMPARE(model->columnCount(), CertListModel::kColumns);
+    rw.click(rw.w->chktokenwith);
+    const int column = CertListModel::kColumns;
+    QCOMPARE(model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString(), u"Token With"_s);
+    auto cells = [&] {
+        QStringList out;
+        for (int row = 1; row < rw.w->vs->Rows(); ++row)
+            out << rw.w->vs->TextMatrix(row, 2) + u": "_s + rw.w->vs->TextMatrix(row, column);
+        return out;
+    };
+    QCOMPARE(cells(),
+             (QStringList{u"Asha Rao: Not recorded"_s, u"Bala: Office, Drawer 3"_s, u"Chitra: Not recorded"_s}));
+
+    rw.selectRecord(3);
+    rw.click(rw.w->cmdhandover);
+    auto* dialog = waitForDialog<TokenMoveDialog>(rw.w);
+    QVERIFY(dialog);
+    QTest::keyClicks(dialog->txtcustodyname, u"Ramesh Kumar"_s);
+    QTest::keyClick(dialog->txtcustodyname, Qt::Key_Return);
+    QTRY_VERIFY(!rw.w->findChild<TokenMoveDialog*>());
+    QCOMPARE(cells().last(), u"Chitra: Ramesh Kumar"_s);
+    QCOMPARE(rw.w->vs->TextMatrix(rw.w->vs->Row(), 2), u"Chitra"_s); // still on the record moved
+
+    // Twice: downwards, which the load order is not.
+    for (int click = 0; click < 2; ++click)
+        QTest::mouseClick(rw.w->vs->horizontalHeader()->viewport(), Qt::LeftButton, {},
+                          QPoint(rw.w->vs->horizontalHeader()->sectionViewportPosition(column) + 5, 5));
+    QCOMPARE(cells(),
+             (QStringList{u"Chitra: Ramesh Kumar"_s, u"Bala: Office, Drawer 3"_s, u"Asha Rao: Not recorded"_s}));
+    rw.w->vs->setFocus();
+    QTest::keyClick(rw.w->vs, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClicks(rw.find<ListFindBar>(u"famfind"_s)->box(), u"ramesh"_s);
+    QCOMPARE(cells(), QStringList{u"Chitra: Ramesh Kumar"_s});
+    QTest::keyClick(rw.find<ListFindBar>(u"famfind"_s)->box(), Qt::Key_Escape);
+
+    rw.click(rw.w->cmdpreview);
+    QStringList offered;
+    for (int r = 1; r < rw.w->vsP->Rows(); ++r)
+        offered << rw.w->vsP->TextMatrix(r, PrintColumnModel::kHeadingColumn);
+    QVERIFY(!offered.contains(u"Token With"_s));
+    QCOMPARE(offered.size(), CertListModel::kColumns);
 }
 
 // Now is 05/12/2026 10:30:00 and "OutDays" is 14: a token out since exactly 14 days ago is out, not

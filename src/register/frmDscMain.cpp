@@ -126,6 +126,9 @@ void frmDscMain::buildListFrame() {
     filters->addWidget(txtdays[0]);
     filters->addWidget(lblcap[12]);
     filters->addWidget(cmdok);
+    chktokenwith = new QCheckBox(QStringLiteral("Token With"), fammain);
+    chktokenwith->setObjectName(QStringLiteral("chktokenwith"));
+    filters->addWidget(chktokenwith);
     filters->addWidget(new ListCount(vs->listModel(), fammain));
     filters->addStretch();
     findBar_ = new ListFindBar(vs);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "custody/TokenCustody.h"
+#include "custody/TokenWithColumn.h"
 #include "listing/CertGrid.h"
 #include "listing/PrintColumnGrid.h"
 #include "platform/FieldValidation.h"
@@ -218,6 +219,12 @@ public:
     QPushButton* cmdhandover = nullptr; // "Hand Over...": the token goes to the holder or another person
     QPushButton* cmdreceive = nullptr;  // "Receive...": the token comes back into the office
     QPushButton* cmdreceipt = nullptr;  // "Print Receipt...": the last movement's receipt, as a PDF
+    QCheckBox* chktokenwith = nullptr;  // the list shows its "Token With" column
+    // The column's texts for the load about to start, or none when it is not shown; puts the column
+    // in the list's view.
+    std::optional<custody::TokenWithColumn> startTokenWithColumn();
+    void placeTokenWithColumn(const custody::TokenWithColumn& column);
+    void chktokenwith_Click();
     QLayout* buildTokenLine();
     void showTokenLine(int row);
     void enableTokenLine(bool listMode);

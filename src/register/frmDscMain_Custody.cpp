@@ -14,7 +14,9 @@
 #include "reminders/ReminderSettings.h"
 #include "store/RecordLayout.h"
 
+#include <algorithm>
 #include <QHBoxLayout>
+#include <QStyle>
 
 namespace {
 QString tokenText(const std::optional<custody::Movement>& last, const QString& holder) {
@@ -36,6 +38,7 @@ QLayout* frmDscMain::buildTokenLine() {
     connect(cmdhandover, &QPushButton::clicked, this, &frmDscMain::cmdhandover_Click);
     connect(cmdreceive, &QPushButton::clicked, this, &frmDscMain::cmdreceive_Click);
     connect(cmdreceipt, &QPushButton::clicked, this, &frmDscMain::cmdreceipt_Click);
+    connect(chktokenwith, &QCheckBox::clicked, this, &frmDscMain::chktokenwith_Click);
     auto* line = new QHBoxLayout;
     line->addStretch(1);
     line->addWidget(lbltoken, 10);
@@ -123,8 +126,40 @@ void frmDscMain::cmdreceive_Click() {
     moveToken(custody::Request::Kind::Receive);
 }
 
-void frmDscMain::tokenMoved(int) {
-    showTokenLine(vs->Row());
+// The list shows where each token is only when a movement changed it: a reload in a large register
+// is not free.
+void frmDscMain::tokenMoved(int n) {
+    if (chktokenwith->isChecked() && vs->listModel()->viewColumnCount() > 0)
+        ReloadAndSelect(n);
+    else
+        showTokenLine(vs->Row());
+}
+
+std::optional<custody::TokenWithColumn> frmDscMain::startTokenWithColumn() {
+    if (!chktokenwith || !chktokenwith->isChecked())
+        return std::nullopt;
+    kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmDscMain"), QStringLiteral("LOADGRID"));
+    std::optional<custody::TokenWithColumn> column;
+    if (!trap([&] { column.emplace(*ClsObj->Db); }))
+        return std::nullopt;
+    vs->listModel()->setViewColumns({custody::kTokenWithHeading}, {false});
+    return column;
+}
+
+void frmDscMain::placeTokenWithColumn(const custody::TokenWithColumn& column) {
+    vs->placeViewColumns();
+    // Wide enough for the longest name listed, within reason; longer ones are shortened in the middle.
+    const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 12;
+    const int text = vs->fontMetrics().horizontalAdvance(shown::visibleControls(column.widest())) + padding;
+    const int tokenColumn = CertListModel::kColumns;
+    vs->setColumnWidth(tokenColumn, std::clamp(text, vs->columnWidth(tokenColumn), 320));
+}
+
+void frmDscMain::chktokenwith_Click() {
+    if (!vs->isEnabled())
+        return;
+    const int n = vs->Row() >= 1 ? vs->TextMatrix(vs->Row(), RecordLayout::kRecordNumberColumn).toInt() : 0;
+    ReloadAndSelect(n);
 }
 
 // The receipt of the shown token's last movement, as a PDF file the user names, opened once written.
