@@ -118,8 +118,13 @@ std::optional<Movement> lastMovement(kyt::Db& db, int srNo) {
 
 QHash<int, Held> currentOfAll(kyt::Db& db) {
     QHash<int, Held> out;
-    kyt::RowSet rs = db.openRowSet(QStringLiteral("Select c.SrNo, c.ToName, c.ToPlace, c.MovedAt From DscCustody c "
-                                                  "Where c.Id In (Select Max(Id) From DscCustody Group By SrNo)"));
+    // SQLite gives the other columns of a group's Max() row with it: one pass over the SrNo index.
+    kyt::RowSet rs = db.openRowSet(
+        db.backend() == kyt::Db::Backend::SQLite
+            ? QStringLiteral("Select SrNo, ToName, ToPlace, MovedAt, Max(Id) From DscCustody Group By SrNo")
+            : QStringLiteral("Select c.SrNo, c.ToName, c.ToPlace, c.MovedAt From DscCustody c Join (Select SrNo, "
+                             "Max(Id) As Id From DscCustody Group By SrNo) l On l.Id=c.Id"));
+    out.reserve(rs.isEmpty() ? 0 : 1024);
     for (; !rs.eof(); rs.next())
         out.insert(rs.value(0).toInt(), Held{{rs.text(1), rs.text(2)}, rs.dateText(3)});
     rs.close();

@@ -259,5 +259,7 @@ private:
     class ListFindBar* findBar_ = nullptr;
     class QTimer* viewSaver_ = nullptr;                 // keeps a dragged width once the dragging pauses
     std::optional<CertRows::Selection> shownSelection_; // listed while no option is chosen
+    // The "Token With" column as last read, used again while no desk has recorded a movement since.
+    std::optional<custody::TokenWithColumn> tokenWithRead_;
     bool unloaded_ = false;
 };

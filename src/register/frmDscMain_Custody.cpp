@@ -140,7 +140,12 @@ std::optional<custody::TokenWithColumn> frmDscMain::startTokenWithColumn() {
         return std::nullopt;
     kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmDscMain"), QStringLiteral("LOADGRID"));
     std::optional<custody::TokenWithColumn> column;
-    if (!trap([&] { column.emplace(*ClsObj->Db); }))
+    if (!trap([&] {
+            // A save, a delete or another filter moves no token: the texts read last are still right.
+            if (!tokenWithRead_ || tokenWithRead_->readAt() != custody::TokenWithColumn::stamp(*ClsObj->Db))
+                tokenWithRead_.emplace(*ClsObj->Db);
+            column = tokenWithRead_->again();
+        }))
         return std::nullopt;
     vs->listModel()->setViewColumns({custody::kTokenWithHeading}, {false});
     return column;
