@@ -92,6 +92,8 @@ private Q_SLOTS:
     void hostCountsAtTheEdgeOfTheDays();
     void commandLine_data() { addBackendColumn(); }
     void commandLine();
+    void renewalCarriesTheCustodyOver_data() { addBackendColumn(); }
+    void renewalCarriesTheCustodyOver();
 };
 
 // Two desks move one token in turn: each movement starts from where the last one left it, the
@@ -439,6 +441,37 @@ void TestCustody::commandLine() {
         QVERIFY2(r.err.trimmed().count(u'\n') == 0 && r.err.contains(line), qPrintable(args.join(u' ') + r.err));
     }
     QCOMPARE(rowsOf(*rw.fx.db, u"DscCustody"_s), movements);
+}
+
+// A renewal is written onto the same token: linking the new certificate to the old one gives it the
+// old one's custody by a movement of its own, and the token is counted once.
+void TestCustody::renewalCarriesTheCustodyOver() {
+    QFETCH(QString, backend);
+    RegisterWindow rw(backend);
+    kyt::Db& db = *rw.fx.db;
+    rw.store({.srNo = 1, .name = u"Asha Rao"_s, .serial = u"S1"_s, .to = u"31/03/2027 10:00:00"_s});
+    rw.store({.srNo = 2, .name = u"Asha Rao"_s, .serial = u"S2"_s, .to = u"31/03/2029 10:00:00"_s});
+    rw.store({.srNo = 3, .name = u"Bala"_s, .serial = u"S3"_s, .to = u"31/03/2029 10:00:00"_s});
+    QVERIFY(custody::record(db, handOver(1, u"Ramesh Kumar"_s, u"01/12/2026 10:00:00"_s)).written);
+    QVERIFY(custody::record(db, receive(3, u"Box 1"_s, u"01/12/2026 10:00:00"_s)).written);
+    const QStringList where = {u"--folder"_s, rw.fx.folder, u"--db"_s, testsupport::addressOf(db)};
+    auto link = testsupport::runDscmgr(QStringList{u"link"_s, u"1"_s, u"2"_s} + where, rw.fx.objects->file());
+    QCOMPARE(link.status, 0);
+
+    const QList<custody::Movement> carried = custody::movements(db, 2);
+    QCOMPARE(carried.size(), 1);
+    QCOMPARE(carried[0].from, custody::Party{});
+    QCOMPARE(carried[0].to, custody::Party{u"Ramesh Kumar"_s});
+    QCOMPARE(carried[0].serialNo, u"S2"_s);
+    QCOMPARE(carried[0].note, u"Carried over from Sr. No. 1, which this certificate renews"_s);
+    QCOMPARE(custodyChanges(db, 2), QStringList{u"Token With: Not recorded -> Ramesh Kumar"_s});
+    QCOMPARE(custody::countOut(db, rw.fx.clock->now(), 14).out, 1);
+
+    // A record with a custody of its own keeps it.
+    auto again = testsupport::runDscmgr(QStringList{u"link"_s, u"2"_s, u"3"_s} + where, rw.fx.objects->file());
+    QCOMPARE(again.status, 0);
+    QCOMPARE(custody::movements(db, 3).size(), 1);
+    QCOMPARE(custody::lastMovement(db, 3)->to, (custody::Party{u"Office"_s, u"Box 1"_s}));
 }
 
 QTEST_MAIN(TestCustody)

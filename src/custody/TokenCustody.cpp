@@ -140,6 +140,53 @@ QDateTime databaseNow(kyt::Db& db) {
     return now;
 }
 
+namespace {
+// Writes a movement and its history entry; the caller holds the write lock and checked the request.
+qint64 writeMovement(kyt::Db& db, const Movement& m, const QDateTime& at, const QDateTime& now, const QString& holder) {
+    const qint64 id =
+        db.execute(QStringLiteral("Insert Into DscCustody (SrNo, SerialNo, MovedAt, RecordedAt, FromName, FromPlace, "
+                                  "ToName, ToPlace, Host, Login, Note) Values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                   {m.srNo, m.serialNo, at.toString(kStoredFormat), now.toString(kStoredFormat), m.from.name,
+                    m.from.place, m.to.name, m.to.place, m.host, m.login, m.note})
+            .toLongLong();
+    RecordHistory::writeCustody(db, m.srNo, describe(m.from, holder), describe(m.to, holder));
+    return id;
+}
+
+bool historyTableExists(kyt::Db& db) {
+    for (const QString& table : db.connection().tables())
+        if (table.compare(QLatin1String("DscHistory"), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+} // namespace
+
+void carryOver(kyt::Db& db, int oldSrNo, int newSrNo) {
+    // Tables cannot be made inside the link's transaction; without them there is nothing to carry.
+    if (!tableExists(db) || !historyTableExists(db))
+        return;
+    const std::optional<Movement> old = lastMovement(db, oldSrNo);
+    if (!old || lastMovement(db, newSrNo))
+        return;
+    const std::optional<Certificate> cert = certificate(db, newSrNo);
+    if (!cert)
+        return;
+    const QDateTime now = databaseNow(db);
+    Movement m;
+    m.srNo = newSrNo;
+    m.serialNo = cert->serialNo;
+    m.movedAt = m.recordedAt = shown(now);
+    m.to = old->to;
+    m.host = QSysInfo::machineHostName();
+    m.login = RecordHistory::loginName();
+    m.note = QStringLiteral("Carried over from Sr. No. %1, which this certificate renews").arg(oldSrNo);
+    writeMovement(db, m, now, now, cert->holder);
+}
+
+Renewals::LinkMade carryOverOnLink() {
+    return [](kyt::Db& db, const Renewals::Link& link) { carryOver(db, link.oldSrNo, link.newSrNo); };
+}
+
 Outcome record(kyt::Db& db, const Request& request) {
     Outcome outcome;
     const bool handOver = request.kind == Request::Kind::HandOver;
@@ -201,13 +248,7 @@ Outcome record(kyt::Db& db, const Request& request) {
     m.host = QSysInfo::machineHostName();
     m.login = RecordHistory::loginName();
     m.note = request.note.trimmed();
-    m.id = db.execute(QStringLiteral("Insert Into DscCustody (SrNo, SerialNo, MovedAt, RecordedAt, FromName, "
-                                     "FromPlace, ToName, ToPlace, Host, Login, Note) Values (?, ?, ?, ?, ?, ?, ?, ?, "
-                                     "?, ?, ?)"),
-                      {m.srNo, m.serialNo, at.toString(kStoredFormat), now.toString(kStoredFormat), m.from.name,
-                       m.from.place, m.to.name, m.to.place, m.host, m.login, m.note})
-               .toLongLong();
-    RecordHistory::writeCustody(db, m.srNo, describe(m.from, cert->holder), describe(m.to, cert->holder));
+    m.id = writeMovement(db, m, at, now, cert->holder);
     lock.commit();
     outcome.written = true;
     return outcome;

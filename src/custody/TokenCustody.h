@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Renewals.h"
+
 #include <optional>
 #include <QDateTime>
 #include <QHash>
@@ -82,6 +84,15 @@ struct Outcome {
 // certificate's Valid From or before the token's last movement are refused, nothing written.
 // Raises kyt::Error when the database fails; nothing is written then either.
 Outcome record(kyt::Db& db, const Request& request);
+
+// A renewal is written onto the same token: record `newSrNo`, which renews `oldSrNo`, takes over
+// where the old record's token is, by a movement of its own (from "Not recorded", dated now, with a
+// note naming the old record) and its history entry. Nothing happens when the old record's custody
+// is not recorded or the new record has movements already. Runs inside the caller's transaction,
+// the one that makes the renewal link; raises kyt::Error when the database fails.
+void carryOver(kyt::Db& db, int oldSrNo, int newSrNo);
+// The same, as the renewal links are told of each link they make.
+Renewals::LinkMade carryOverOnLink();
 
 // The database's clock now: what "now" means for every desk.
 QDateTime databaseNow(kyt::Db& db);

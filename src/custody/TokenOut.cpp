@@ -4,6 +4,7 @@
 #include "component/Module1.h"
 #include "custody/TokenCustody.h"
 #include "platform/Db.h"
+#include "store/Renewals.h"
 
 #include <algorithm>
 
@@ -11,10 +12,15 @@ namespace custody {
 
 namespace {
 // The last movement of each record whose token it left out of the office, as an inline view with
-// SrNo and MovedAt: a record's movements are written in order, so its last is its highest Id.
-const QString kOutNow = QStringLiteral(
-    "Select c.SrNo, c.MovedAt From DscCustody c Join (Select SrNo, Max(Id) As Id From DscCustody Group By SrNo) l "
-    "On l.Id=c.Id Where c.ToName<>'Office'");
+// SrNo and MovedAt: a record's movements are written in order, so its last is its highest Id. A
+// renewed record's token went on with its renewal, which carries its custody: it is counted once.
+QString outNow(kyt::Db& db) {
+    QString sql = QStringLiteral("Select c.SrNo, c.MovedAt From DscCustody c Join (Select SrNo, Max(Id) As Id From "
+                                 "DscCustody Group By SrNo) l On l.Id=c.Id Where c.ToName<>'Office'");
+    if (Renewals::tableExists(db))
+        sql += QStringLiteral(" And c.SrNo Not In (Select OldSrNo From DscRenewals)");
+    return sql;
+}
 
 // Out since before this moment: out for more than `days` days at `now`.
 QString outBefore(const QDateTime& now, int days) {
@@ -36,7 +42,7 @@ OutCounts countOut(kyt::Db& db, const QDateTime& now, int days) {
     if (!tableExists(db))
         return counts;
     kyt::RowSet rs = db.openRowSet(
-        QStringLiteral("Select Count(*), Sum(Case When o.MovedAt<? Then 1 Else 0 End) From (%1) o").arg(kOutNow),
+        QStringLiteral("Select Count(*), Sum(Case When o.MovedAt<? Then 1 Else 0 End) From (%1) o").arg(outNow(db)),
         {outBefore(now, std::max(days, 0))});
     if (!rs.eof()) {
         counts.out = rs.value(0).toInt();
@@ -48,7 +54,7 @@ OutCounts countOut(kyt::Db& db, const QDateTime& now, int days) {
 
 CertRows::Selection outSelection(kyt::Db& db, const QDateTime& now, std::optional<int> days) {
     QString heading = QStringLiteral("List of Certificates whose Token is Out of the Office");
-    QString which = QStringLiteral("Select o.SrNo From (%1) o").arg(kOutNow);
+    QString which = QStringLiteral("Select o.SrNo From (%1) o").arg(outNow(db));
     if (days) {
         heading += QStringLiteral(" for More than %1 Days").arg(*days);
         which += QStringLiteral(" Where o.MovedAt<'%1'").arg(outBefore(now, std::max(*days, 0)));

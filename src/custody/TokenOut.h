@@ -10,7 +10,8 @@ namespace kyt {
 class Db;
 }
 
-// Tokens out of the office: with the holder or another person after their last movement. Counted
+// Tokens out of the office: with the holder or another person after their last movement, renewed
+// certificates left out (their renewal holds the token now). Counted
 // for the host window, listed by the register and by `dscmgr list --token-out`.
 namespace custody {
 
