@@ -2,6 +2,7 @@
 
 #include "bulk/frmbulkdsc.h"
 #include "component/ClsMain.h"
+#include "custody/TokenCustody.h"
 #include "store/BulkImporter.h"
 #include "store/StoreStatements.h"
 #include "store/TypeLists.h"
@@ -51,6 +52,7 @@ void frmbulkdsc::ImportDetails() {
         choices.addrProofType = cboaddrproof->currentText();
         choices.carryOver = chkcarryover->isChecked();
         choices.docPath = ClsObj->DocPath;
+        choices.linkMade = custody::carryOverOnLink();
     });
     bulk::BulkImporter importer(*ClsObj->Db, choices, trap);
     trap([&] { importer.begin(); });

@@ -1,5 +1,6 @@
 #include "host/BackgroundCounts.h"
 
+#include "custody/TokenOut.h"
 #include "platform/Db.h"
 #include "platform/DbAddress.h"
 
@@ -7,13 +8,26 @@
 #include <thread>
 
 namespace {
-RegisterCounts countOnNewConnection(const QString& address, const QDateTime& now, int days) {
+RegisterCounts countOnNewConnection(const QString& address, const QDateTime& now, int days, int tokenDays) {
     QString why;
     const auto parsed = kyt::DbAddress::parse(address, &why);
     if (!parsed)
         return {};
     const auto db = kyt::Db::open(*parsed, &why, kyt::Db::Access::ReadOnly);
-    return db ? countRegister(*db, now, days) : RegisterCounts{};
+    if (!db)
+        return {};
+    RegisterCounts counts = countRegister(*db, now, days);
+    if (!counts.readable)
+        return counts;
+    try {
+        const custody::OutCounts tokens = custody::countOut(*db, now, tokenDays);
+        counts.tokensOut = tokens.out;
+        counts.tokensOverdue = tokens.overdue;
+        counts.tokenDays = tokenDays;
+    } catch (const kyt::Error&) {
+        counts.readable = false;
+    }
+    return counts;
 }
 } // namespace
 
@@ -22,12 +36,12 @@ BackgroundCounts::BackgroundCounts(QString address, QObject* parent)
 
 BackgroundCounts::~BackgroundCounts() = default;
 
-void BackgroundCounts::request(const QDateTime& now, int days) {
+void BackgroundCounts::request(const QDateTime& now, int days, int tokenDays) {
     if (reading_) {
-        pending_ = Request{now, days};
+        pending_ = Request{now, days, tokenDays};
         return;
     }
-    start(Request{now, days});
+    start(Request{now, days, tokenDays});
 }
 
 void BackgroundCounts::start(const Request& request) {
@@ -36,7 +50,7 @@ void BackgroundCounts::start(const Request& request) {
     // A thread of its own rather than a pool's: a read waiting on a silent server must not keep the
     // program from ending, and the connection it makes lives and dies in it.
     std::thread([address = address_, request, self] {
-        const RegisterCounts counts = countOnNewConnection(address, request.now, request.days);
+        const RegisterCounts counts = countOnNewConnection(address, request.now, request.days, request.tokenDays);
         if (QCoreApplication* app = QCoreApplication::instance())
             QMetaObject::invokeMethod(
                 app,

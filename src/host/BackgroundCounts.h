@@ -20,7 +20,8 @@ public:
     explicit BackgroundCounts(QString address, QObject* parent = nullptr);
     ~BackgroundCounts() override;
 
-    void request(const QDateTime& now, int days);
+    // `tokenDays`: a token out longer than this many days is counted as overdue.
+    void request(const QDateTime& now, int days, int tokenDays);
     bool reading() const { return reading_; }
 
 Q_SIGNALS:
@@ -32,6 +33,7 @@ private:
     struct Request {
         QDateTime now;
         int days = 0;
+        int tokenDays = 0;
     };
     void start(const Request& request);
     void finished(const RegisterCounts& counts, const Request& request);

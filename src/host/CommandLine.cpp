@@ -3,6 +3,7 @@
 #include "host/BackupCommand.h"
 #include "host/CertInfoCommand.h"
 #include "host/CheckCommand.h"
+#include "host/CustodyCommand.h"
 #include "host/HistoryCommand.h"
 #include "host/ImportCommand.h"
 #include "host/LinkCommand.h"
@@ -27,6 +28,7 @@ std::vector<std::unique_ptr<Command>> makeCommands() {
     all.push_back(std::make_unique<ImportCommand>());
     all.push_back(std::make_unique<HistoryCommand>());
     all.push_back(std::make_unique<RestoreDeletedCommand>());
+    all.push_back(std::make_unique<CustodyCommand>());
     all.push_back(std::make_unique<BackupCommand>());
     all.push_back(std::make_unique<RestoreCommand>());
     all.push_back(std::make_unique<RenewalsCommand>());

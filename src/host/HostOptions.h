@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -45,6 +46,15 @@ struct HostOptions {
     // history, restore-deleted
     int srNo = 0;  // the record; 0: every record
     QString since; // --since, as "YYYY-MM-DD"; empty: from the start
+
+    // custody: "" prints a record's movements, "out" hands its token over, "in" receives it
+    QString custodyAction;
+    QString custodyName;                // custody out --to NAME, custody in --from NAME
+    QString custodyPlace, custodyNote;  // custody in --place, --note
+    std::optional<QDateTime> custodyAt; // --at; none: now, by the database's clock
+    // list --token-out [DAYS]: only certificates whose token is out of the office (for more than DAYS)
+    bool tokenOut = false;
+    std::optional<int> tokenOutDays;
 
     // backup, restore
     QString archive;      // the archive FILE

@@ -1,10 +1,12 @@
 #include "host/HostWindow.h"
 
 #include "component/Module1.h"
+#include "custody/TokenOut.h"
 #include "host/BackgroundCounts.h"
 #include "host/ExpiryChart.h"
 #include "host/HostSession.h"
 #include "platform/DbAddress.h"
+#include "platform/ErrorTrap.h"
 #include "register/frmDscMain.h"
 #include "store/ExpiryMonths.h"
 #include "store/RegisterCounts.h"
@@ -76,6 +78,8 @@ HostWindow::HostWindow(HostSession& session) : session_(session), status_(new QL
     cmdall_ = countButton("cmdallcount", page);
     cmdexpired_ = countButton("cmdexpiredcount", page);
     cmdexpiring_ = countButton("cmdexpiringcount", page);
+    cmdtokensout_ = countButton("cmdtokensoutcount", page);
+    cmdtokensoverdue_ = countButton("cmdtokensoverduecount", page);
     chart_ = new ExpiryChart(page);
     lblempty_ = new QLabel(QStringLiteral("The register is empty: open it and press \"Add New\" to enter your first "
                                           "certificate, or choose \"Import certificates…\" to read many at once."),
@@ -93,7 +97,7 @@ HostWindow::HostWindow(HostSession& session) : session_(session), status_(new QL
     cmdimport_->setAutoDefault(false);
 
     auto* counts = new QVBoxLayout;
-    for (QPushButton* b : {cmdall_, cmdexpired_, cmdexpiring_}) {
+    for (QPushButton* b : {cmdall_, cmdexpired_, cmdexpiring_, cmdtokensout_, cmdtokensoverdue_}) {
         b->setStyleSheet(QStringLiteral("text-align: left; padding: 4px 10px"));
         counts->addWidget(b);
     }
@@ -119,6 +123,8 @@ HostWindow::HostWindow(HostSession& session) : session_(session), status_(new QL
     connect(cmdall_, &QPushButton::clicked, this, [this] { openRegister(Filter::All); });
     connect(cmdexpired_, &QPushButton::clicked, this, [this] { openRegister(Filter::Expired); });
     connect(cmdexpiring_, &QPushButton::clicked, this, [this] { openRegister(Filter::Expiring); });
+    connect(cmdtokensout_, &QPushButton::clicked, this, [this] { openTokensOut(false); });
+    connect(cmdtokensoverdue_, &QPushButton::clicked, this, [this] { openTokensOut(true); });
     connect(cmdopen_, &QPushButton::clicked, this, [this] { openRegister(); });
     connect(cmdimport_, &QPushButton::clicked, this, &HostWindow::importCertificates);
     connect(chart_, &ExpiryChart::barClicked, this, &HostWindow::openChartBar);
@@ -158,7 +164,9 @@ int HostWindow::expiryDays() {
 void HostWindow::refreshCounts() {
     if (!session_.db())
         return;
-    counting_->request(session_.component()->services().clock->now(), expiryDays());
+    const int days = expiryDays(); // also points the component at the folder, whose settings it reads
+    counting_->request(session_.component()->services().clock->now(), days,
+                       custody::outDaysSetting(*session_.component()));
     showCounts();
 }
 
@@ -183,10 +191,16 @@ void HostWindow::showCounts() {
                                   .arg(c.expiring)
                                   .arg(countedDays_)
                                   .arg(countedDays_ == 1 ? QStringLiteral("day") : QStringLiteral("days")));
+        cmdtokensout_->setText(c.tokensOut == 1 ? QStringLiteral("1 token is out of the office")
+                                                : QStringLiteral("%1 tokens are out of the office").arg(c.tokensOut));
+        cmdtokensoverdue_->setText(QStringLiteral("%1 out for more than %2 %3")
+                                       .arg(c.tokensOverdue)
+                                       .arg(c.tokenDays)
+                                       .arg(c.tokenDays == 1 ? QStringLiteral("day") : QStringLiteral("days")));
     }
     const bool empty = known && counts_->all == 0;
     lblempty_->setVisible(empty);
-    for (QPushButton* b : {cmdall_, cmdexpired_, cmdexpiring_})
+    for (QPushButton* b : {cmdall_, cmdexpired_, cmdexpiring_, cmdtokensout_, cmdtokensoverdue_})
         b->setVisible(known && !empty);
     // The chart comes with the counts it was read with.
     if (known)
@@ -219,6 +233,19 @@ void HostWindow::openChartBar(int index) {
     const bool links = db && Renewals::tableExists(*db);
     w->ShowSelection(index <= 0 ? ExpiryMonths::expiredSelection(now, links)
                                 : ExpiryMonths::monthSelection(now, index - 1, links));
+}
+
+void HostWindow::openTokensOut(bool overdueOnly) {
+    openRegister();
+    frmDscMain* w = registerWindow();
+    if (!w)
+        return;
+    ClsMain& component = *session_.component();
+    kyt::ErrorTrap trap(&component, QStringLiteral("HostWindow"), QStringLiteral("OPENTOKENSOUT"));
+    const std::optional<int> days = overdueOnly ? std::optional<int>(custody::outDaysSetting(component)) : std::nullopt;
+    std::optional<CertRows::Selection> selection;
+    if (trap([&] { selection = custody::outSelection(*session_.db(), component.services().clock->now(), days); }))
+        w->ShowSelection(*selection);
 }
 
 frmDscMain* HostWindow::registerWindow() {

@@ -36,6 +36,9 @@ public:
     // Opens the register on the certificates of one bar of the chart: 0 the expired, 1..12 the
     // months.
     void openChartBar(int index);
+    // Opens the register on the certificates whose token is out of the office: all of them, or
+    // those out for more than the custody days setting.
+    void openTokensOut(bool overdueOnly);
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -54,6 +57,8 @@ private:
     QPushButton* cmdall_;
     QPushButton* cmdexpired_;
     QPushButton* cmdexpiring_;
+    QPushButton* cmdtokensout_;
+    QPushButton* cmdtokensoverdue_;
     ExpiryChart* chart_;
     QPushButton* cmdopen_;
     QPushButton* cmdimport_;

@@ -1,5 +1,6 @@
 #include "host/ImportCommand.h"
 
+#include "custody/TokenCustody.h"
 #include "host/CertAccess.h"
 #include "host/HostSession.h"
 #include "host/SharedOptions.h"
@@ -125,6 +126,7 @@ int ImportCommand::runIn(HostSession& session, Console& console) const {
     bulk::ImportChoices choices;
     choices.autoType = !session.options().dscType;
     choices.type = session.options().dscType.value_or(QString());
+    choices.linkMade = custody::carryOverOnLink();
     choices.idProofType = session.options().idProofType;
     choices.addrProofType = session.options().addrProofType;
     choices.carryOver = session.options().carryOver;

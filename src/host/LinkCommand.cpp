@@ -1,5 +1,6 @@
 #include "host/LinkCommand.h"
 
+#include "custody/TokenCustody.h"
 #include "host/HostSession.h"
 #include "host/SharedOptions.h"
 #include "platform/Db.h"
@@ -52,7 +53,7 @@ int LinkCommand::runIn(HostSession& session, Console& console) const {
     const int newSrNo = session.options().newSrNo;
     return changeRegister(session, console, [&](kyt::Db& db) {
         Renewals::Link other;
-        switch (Renewals::link(db, oldSrNo, newSrNo, Renewals::thisDesk(), &other)) {
+        switch (Renewals::link(db, oldSrNo, newSrNo, Renewals::thisDesk(), &other, custody::carryOverOnLink())) {
         case Renewals::LinkResult::Linked:
             console.out << "Sr. No. " << newSrNo << " renews Sr. No. " << oldSrNo << ".\n";
             return 0;

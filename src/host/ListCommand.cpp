@@ -1,6 +1,8 @@
 #include "host/ListCommand.h"
 
 #include "component/Module1.h"
+#include "custody/TokenCustody.h"
+#include "custody/TokenOut.h"
 #include "host/HostSession.h"
 #include "host/SharedOptions.h"
 #include "listing/CertGrid.h"
@@ -28,12 +30,17 @@ std::unique_ptr<ListOutput> outputFor(const HostOptions& options, QTextStream& o
 
 constexpr int kDefaultQueueDays = 30;
 
+// The columns --token-out adds after the record's: with whom the token is, and since when.
+const QStringList kTokenHeadings = {QStringLiteral("Token With"), QStringLiteral("Since")};
+
 bool isQueue(const HostOptions& options) {
     return options.filter == HostOptions::Filter::Due || options.filter == HostOptions::Filter::RecentlyExpired;
 }
 
 CertRows::Selection listSelection(const HostOptions& options, ClsMain& component, kyt::Db& db) {
     const QDateTime now = component.services().clock->now();
+    if (options.tokenOut)
+        return custody::outSelection(db, now, options.tokenOutDays);
     switch (options.filter) {
     case HostOptions::Filter::All:
         return CertRows::select(CertRows::Filter::All, now, 0);
@@ -57,8 +64,33 @@ QStringList listHeadings(const HostOptions& options) {
     headings.removeAt(RecordLayout::kRecordNumberColumn); // hidden in the window
     if (isQueue(options))
         headings << RenewalQueue::viewHeadings();
+    if (options.tokenOut)
+        headings << kTokenHeadings;
     return headings;
 }
+
+// The token columns of each listed record, as UTF-8 cells.
+class TokenCells {
+public:
+    TokenCells(const HostOptions& options, kyt::Db& db) {
+        if (options.tokenOut && custody::tableExists(db))
+            held_ = custody::currentOfAll(db);
+    }
+    // Fills the two cells after the record's, for the record whose fields these are.
+    void fill(const CertRows::Utf8Fields& fields, std::span<QByteArrayView> cells) {
+        const auto found = held_.constFind(fields[RecordLayout::SrNo].toByteArray().toInt());
+        with_ = found == held_.constEnd()
+                    ? QByteArray()
+                    : custody::describe(found->with, QString::fromUtf8(fields[RecordLayout::Nm])).toUtf8();
+        since_ = found == held_.constEnd() ? QByteArray() : found->since.toUtf8();
+        cells[0] = with_;
+        cells[1] = since_;
+    }
+
+private:
+    QHash<int, custody::Held> held_;
+    QByteArray with_, since_;
+};
 
 // What each column holds, for a workbook: the queue's days left are a number, when a holder was
 // last reminded a date.
@@ -66,6 +98,8 @@ std::vector<listexport::Kind> listKinds(const HostOptions& options) {
     std::vector<listexport::Kind> kinds = listexport::listKinds();
     if (isQueue(options))
         kinds.insert(kinds.end(), {listexport::Kind::Number, listexport::Kind::Date});
+    if (options.tokenOut)
+        kinds.insert(kinds.end(), {listexport::Kind::Text, listexport::Kind::Date});
     return kinds;
 }
 
@@ -108,17 +142,36 @@ int finishList(ListOutput& output, Console& console) {
 ListCommand::ListCommand()
     : SessionCommand(
           {QStringLiteral("list"),
-           QStringLiteral("  dscmgr list [--expired | --expiring [DAYS] | --due [DAYS] | --recently-expired [DAYS]]\n"
+           QStringLiteral("  dscmgr list [--expired | --expiring [DAYS] | --due [DAYS] | --recently-expired [DAYS]\n"
+                          "              | --token-out [DAYS]]\n"
                           "              [--csv | --csv-raw | --json | --xlsx FILE] [--no-bom] [--folder DIR]\n"
                           "              [--db ADDRESS]\n"),
            QStringLiteral("Writes the register's list, one line per certificate, as the window shows it."),
-           {QStringLiteral(
-               "--csv marks cells a spreadsheet would run as formulas with a leading ' and starts with a\n"
-               "UTF-8 byte-order mark (--no-bom leaves it out); --csv-raw writes the cells as stored.\n"
-               "--xlsx writes a workbook to FILE: dates as dates, every other cell as text as shown.\n")}}) {}
+           {QStringLiteral("--csv marks cells a spreadsheet would run as formulas with a leading ' and starts with a\n"
+                           "UTF-8 byte-order mark (--no-bom leaves it out); --csv-raw writes the cells as stored.\n"
+                           "--xlsx writes a workbook to FILE: dates as dates, every other cell as text as shown.\n"),
+            QStringLiteral("--token-out lists the certificates whose signing token is out of the office, with whom\n"
+                           "and since when; with DAYS, only those out for more than DAYS days.\n")}}) {}
 
 QList<CommandOption> ListCommand::options() const {
-    return sharedoption::registerPlace() + sharedoption::listFilter() +
+    const CommandOption tokenOut{
+        QCommandLineOption(QStringLiteral("token-out"),
+                           QStringLiteral("only the certificates whose token is out of the office (for more than "
+                                          "DAYS days)"),
+                           QStringLiteral("DAYS")),
+        [](const QString& days, HostOptions& o) {
+            o.tokenOut = true;
+            if (days.isEmpty())
+                return QString();
+            bool ok = false;
+            const int n = days.toInt(&ok);
+            if (!ok || n < 0)
+                return QStringLiteral("--token-out takes a whole number of days, not \"%1\".").arg(days);
+            o.tokenOutDays = n;
+            return QString();
+        },
+        true};
+    return sharedoption::registerPlace() + sharedoption::listFilter() + QList<CommandOption>{tokenOut} +
            QList<CommandOption>{queueOption(QStringLiteral("due"), HostOptions::Filter::Due,
                                             QStringLiteral("the renewal queue: not expired, valid to within DAYS days "
                                                            "(default 30), not renewed; soonest first")),
@@ -138,6 +191,8 @@ QList<CommandOption> ListCommand::options() const {
 }
 
 QString ListCommand::check(const HostOptions& options) const {
+    if (options.tokenOut && options.filter != HostOptions::Filter::All)
+        return QStringLiteral("Choose one of the filters and --token-out.");
     if (int(options.csv) + int(options.csvRaw) + int(options.json) + int(!options.xlsxFile.isEmpty()) > 1)
         return QStringLiteral("Choose one of --csv, --csv-raw, --json and --xlsx.");
     return {};
@@ -163,13 +218,15 @@ void eachListRow(HostSession& session, ClsMain& component, const std::function<v
                  const std::function<void(std::span<const QByteArrayView>)>& row) {
     const HostOptions& options = session.options();
     const bool queue = isQueue(options);
+    TokenCells tokens(options, *session.db());
+    static_assert(RenewalQueue::kViewColumns == 2, "the token columns take the queue's two places");
     QHash<int, QString> reminded;
     const QDate today = component.services().clock->now().date();
     QByteArray daysLeft, lastReminded;
     bool begun = false;
     int number = 0;
     std::array<QByteArrayView, CertRows::kFields + RenewalQueue::kViewColumns> cells;
-    const size_t shownCells = queue ? cells.size() : size_t(CertRows::kFields);
+    const size_t shownCells = queue || options.tokenOut ? cells.size() : size_t(CertRows::kFields);
     char numberText[16];
     const CertRows::Selection selection = listSelection(options, component, *session.db());
     if (queue)
@@ -189,6 +246,8 @@ void eachListRow(HostSession& session, ClsMain& component, const std::function<v
             cells[CertRows::kFields] = daysLeft;
             cells[CertRows::kFields + 1] = lastReminded;
         }
+        if (options.tokenOut)
+            tokens.fill(fields, std::span<QByteArrayView>(cells).subspan(CertRows::kFields));
         row(std::span<const QByteArrayView>(cells.data(), shownCells));
     });
 }

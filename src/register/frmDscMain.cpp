@@ -126,6 +126,9 @@ void frmDscMain::buildListFrame() {
     filters->addWidget(txtdays[0]);
     filters->addWidget(lblcap[12]);
     filters->addWidget(cmdok);
+    chktokenwith = new QCheckBox(QStringLiteral("Token With"), fammain);
+    chktokenwith->setObjectName(QStringLiteral("chktokenwith"));
+    filters->addWidget(chktokenwith);
     filters->addWidget(new ListCount(vs->listModel(), fammain));
     filters->addStretch();
     findBar_ = new ListFindBar(vs);
@@ -321,6 +324,7 @@ void frmDscMain::buildLayout() {
     entryRow->addWidget(fammain1, 1000);
     entryRow->addStretch(1);
     layout->addLayout(entryRow, 0);
+    layout->addLayout(buildTokenLine(), 0);
     auto* scroller = new QScrollArea(this);
     scroller->setFrameShape(QFrame::NoFrame);
     scroller->setWidgetResizable(true);

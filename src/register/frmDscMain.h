@@ -1,5 +1,7 @@
 #pragma once
 
+#include "custody/TokenCustody.h"
+#include "custody/TokenWithColumn.h"
 #include "listing/CertGrid.h"
 #include "listing/PrintColumnGrid.h"
 #include "platform/FieldValidation.h"
@@ -236,6 +238,26 @@ public:
     // Reloads the lists and the grid and makes record n's row current.
     void ReloadAndSelect(int n);
 
+    // --- Where the shown record's token is, and its movements (frmDscMain_Custody.cpp) ---
+    QLabel* lbltoken = nullptr;
+    QPushButton* cmdhandover = nullptr; // "Hand Over...": the token goes to the holder or another person
+    QPushButton* cmdreceive = nullptr;  // "Receive...": the token comes back into the office
+    QPushButton* cmdreceipt = nullptr;  // "Print Receipt...": the last movement's receipt, as a PDF
+    QCheckBox* chktokenwith = nullptr;  // the list shows its "Token With" column
+    // The column's texts for the load about to start, or none when it is not shown; puts the column
+    // in the list's view.
+    std::optional<custody::TokenWithColumn> startTokenWithColumn();
+    void placeTokenWithColumn(const custody::TokenWithColumn& column);
+    void chktokenwith_Click();
+    QLayout* buildTokenLine();
+    void showTokenLine(int row);
+    void enableTokenLine(bool listMode);
+    void moveToken(custody::Request::Kind kind);
+    void tokenMoved(int n);
+    void cmdhandover_Click();
+    void cmdreceive_Click();
+    void cmdreceipt_Click();
+
 Q_SIGNALS:
     void unloaded();
 
@@ -261,6 +283,8 @@ private:
     class ListFindBar* findBar_ = nullptr;
     class QTimer* viewSaver_ = nullptr;                 // keeps a dragged width once the dragging pauses
     std::optional<CertRows::Selection> shownSelection_; // listed while no option is chosen
+    // The "Token With" column as last read, used again while no desk has recorded a movement since.
+    std::optional<custody::TokenWithColumn> tokenWithRead_;
     bool unloaded_ = false;
     int carryOverAskedFor_ = 0; // the older record a carry-over was offered from in this entry
 };

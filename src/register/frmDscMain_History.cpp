@@ -165,6 +165,8 @@ void frmDscMain::cmdundo_Click() {
                 documentsError = DeletedRecords::restoredText(entry->srNo, r.srNo) + QLatin1Char(' ') + documentsError;
             break;
         }
+        case RecordHistory::Change::Custody: // a token's movement is no save: never this window's undo
+            break;
         }
     });
     if (!done) {

@@ -41,15 +41,24 @@ void frmDscMain::LoadGrid() {
     vs->listModel()->setExpiryCutOff(now, int(days));
 
     // A row that cannot be read ends the reload with the rows read so far.
+    std::optional<custody::TokenWithColumn> tokens;
     if (selection && !selection->sql.isEmpty()) {
         CertListModel* model = vs->listModel();
+        tokens = startTokenWithColumn();
         model->beginAppend();
         trap([&] {
-            CertRows::read(*ClsObj->Db, selection->sql, [&](const CertRows::Fields& fields) { model->append(fields); });
+            CertRows::read(*ClsObj->Db, selection->sql, [&](const CertRows::Fields& fields) {
+                if (tokens)
+                    model->append(fields, {tokens->cell(fields)});
+                else
+                    model->append(fields);
+            });
         });
         model->endAppend();
     }
     vs->autoFitColumns();
+    if (tokens)
+        placeTokenWithColumn(*tokens);
     vs->setRow(vs->Rows() > 1 ? 1 : 0);
 }
 

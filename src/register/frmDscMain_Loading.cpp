@@ -42,6 +42,7 @@ void frmDscMain::LoadData() {
     cmdmodify->setEnabled(row >= 1);
     cmddelete->setEnabled(row >= 1);
     showLastReminded(row);
+    showTokenLine(row);
     if (row < 1)
         return;
 

@@ -10,13 +10,13 @@ void frmDscMain::EnableList(bool Enable) {
     txtdays[0]->setEnabled(Enable && options[2]->isChecked());
     cmdok->setEnabled(Enable);
     vs->setEnabled(Enable);
-    for (QPushButton* b :
-         {cmdadd, cmdmodify, cmddelete, cmdundo, cmdsettings, cmdreminders, cmdexport, cmddeleted, cmdimportbulk,
-          cmdback[0]})
+    for (QPushButton* b : {cmdadd, cmdmodify, cmddelete, cmdundo, cmdsettings, cmdreminders, cmdexport, cmddeleted,
+                           cmdimportbulk, cmdback[0]})
         b->setVisible(Enable);
     fammain1->setEnabled(!Enable);
     cmdcancel->setVisible(!Enable);
     cmdupdate->setVisible(!Enable);
+    enableTokenLine(Enable);
 }
 
 void frmDscMain::cmdadd_Click() {

@@ -4,6 +4,7 @@
 
 #include "component/ClsMain.h"
 #include "component/Module1.h"
+#include "custody/TokenCustody.h"
 #include "platform/Db.h"
 #include "platform/WindowKit.h"
 #include "register/frmDscMain.h"
@@ -188,7 +189,8 @@ void frmDscMain::cmdrenewal_Click() {
         Renewals::LinkResult result = Renewals::LinkResult::NoSuchRecord;
         Renewals::Link other;
         if (number)
-            trap([&] { result = Renewals::link(db, old, n, Renewals::thisDesk(), &other); });
+            trap(
+                [&] { result = Renewals::link(db, old, n, Renewals::thisDesk(), &other, custody::carryOverOnLink()); });
         QString why;
         switch (result) {
         case Renewals::LinkResult::Linked:
@@ -288,6 +290,7 @@ void frmDscMain::LinkSavedRecord(int n) {
         const QString desk = Renewals::thisDesk();
         Renewals::ensureTable(db, desk);
         if (const std::optional<Renewals::Issue> issue = Renewals::readIssue(db, n))
-            Renewals::linkRecord(db, Renewals::HolderIndex::ofName(db, issue->holder.name), *issue, desk);
+            Renewals::linkRecord(db, Renewals::HolderIndex::ofName(db, issue->holder.name), *issue, desk,
+                                 custody::carryOverOnLink());
     });
 }

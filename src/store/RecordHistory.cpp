@@ -15,14 +15,8 @@ namespace {
 const QString kColumns = QStringLiteral("Id, ChangedAt, Host, Login, ChangeKind, SrNo, OldValues, NewValues, "
                                         "Documents, TakesBack");
 
-QString loginName() {
-    if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_name)
-        return QString::fromLocal8Bit(pw->pw_name);
-    return qEnvironmentVariable("USER");
-}
-
 std::optional<Change> changeFrom(const QString& name) {
-    for (Change c : {Change::Insert, Change::Update, Change::Delete, Change::Restore})
+    for (Change c : {Change::Insert, Change::Update, Change::Delete, Change::Restore, Change::Custody})
         if (changeName(c) == name)
             return c;
     return std::nullopt;
@@ -38,8 +32,13 @@ QList<Entry> readEntries(kyt::RowSet rs) {
         e.login = rs.text(3);
         e.change = changeFrom(rs.text(4)).value_or(Change::Update);
         e.srNo = rs.value(5).toInt();
-        e.before = valuesFrom(rs.text(6));
-        e.after = valuesFrom(rs.text(7));
+        if (e.change == Change::Custody) {
+            e.custodyFrom = rs.text(6);
+            e.custodyTo = rs.text(7);
+        } else {
+            e.before = valuesFrom(rs.text(6));
+            e.after = valuesFrom(rs.text(7));
+        }
         e.documents = rs.text(8);
         e.takesBack = rs.value(9).toLongLong();
         out << e;
@@ -55,6 +54,12 @@ QString label(int valueIndex) {
 }
 } // namespace
 
+QString loginName() {
+    if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_name)
+        return QString::fromLocal8Bit(pw->pw_name);
+    return qEnvironmentVariable("USER");
+}
+
 QString changeName(Change change) {
     switch (change) {
     case Change::Insert:
@@ -65,6 +70,8 @@ QString changeName(Change change) {
         return QStringLiteral("delete");
     case Change::Restore:
         return QStringLiteral("restore");
+    case Change::Custody:
+        return QStringLiteral("custody");
     }
     return {};
 }
@@ -138,6 +145,18 @@ qint64 write(kyt::Db& db, Change change, int srNo, const std::optional<StoreStat
     return id.toLongLong();
 }
 
+qint64 writeCustody(kyt::Db& db, int srNo, const QString& from, const QString& to) {
+    // The old and new custody stand where an update keeps the record's values.
+    const QString now = db.backend() == kyt::Db::Backend::SQLite ? QStringLiteral("datetime('now','localtime')")
+                                                                 : QStringLiteral("NOW()");
+    return db
+        .execute(QStringLiteral("Insert Into DscHistory (ChangedAt, Host, Login, ChangeKind, SrNo, OldValues, "
+                                "NewValues, Documents, TakesBack) Values (%1, ?, ?, ?, ?, ?, ?, '', 0)")
+                     .arg(now),
+                 {QSysInfo::machineHostName(), loginName(), changeName(Change::Custody), srNo, from, to})
+        .toLongLong();
+}
+
 QList<Entry> entries(kyt::Db& db, int srNo, const QString& since) {
     QString sql = QStringLiteral("Select %1 From DscHistory Where 1=1").arg(kColumns);
     QVariantList values;
@@ -184,6 +203,8 @@ std::optional<Entry> lastDelete(kyt::Db& db, int n) {
 }
 
 QList<FieldChange> changes(const Entry& entry) {
+    if (entry.change == Change::Custody)
+        return {{QStringLiteral("Token With"), entry.custodyFrom, entry.custodyTo}};
     QList<FieldChange> out;
     for (int i = 0; i < RecordLayout::kValueCount; ++i) {
         const QString before = entry.before ? (*entry.before)[size_t(i)] : QString();

@@ -17,8 +17,9 @@ class Db;
 // and its entry are kept together or not at all.
 namespace RecordHistory {
 
-enum class Change { Insert, Update, Delete, Restore };
-QString changeName(Change change); // "insert", "update", "delete", "restore"
+// Custody: a token's hand-over or return, written by the custody log beside its movement.
+enum class Change { Insert, Update, Delete, Restore, Custody };
+QString changeName(Change change); // "insert", "update", "delete", "restore", "custody"
 
 struct Entry {
     qint64 id = 0;
@@ -33,6 +34,8 @@ struct Entry {
     QString documents;
     // A restore: the delete entry it took back; 0 otherwise.
     qint64 takesBack = 0;
+    // A custody entry: with whom the token was before and after the movement.
+    QString custodyFrom, custodyTo;
 };
 
 struct FieldChange {
@@ -51,6 +54,13 @@ std::optional<StoreStatements::RecordValues> storedValues(kyt::Db& db, int n);
 qint64 write(kyt::Db& db, Change change, int srNo, const std::optional<StoreStatements::RecordValues>& before,
              const std::optional<StoreStatements::RecordValues>& after, const QString& documents = {},
              qint64 takesBack = 0);
+
+// Writes the entry of a token's movement (Change::Custody): with whom it was and is now, as shown.
+// Raises as write() does.
+qint64 writeCustody(kyt::Db& db, int srNo, const QString& from, const QString& to);
+
+// The desk user's login name, as entries name it.
+QString loginName();
 
 // Entries, newest first: all, or one record's (srNo > 0), from `since` on ("YYYY-MM-DD" or empty).
 QList<Entry> entries(kyt::Db& db, int srNo = 0, const QString& since = {});

@@ -15,7 +15,11 @@ struct RegisterCounts {
     int all = 0;
     int expired = 0;
     int expiring = 0;
-    ExpiryMonths months;   // the expired and each of the next twelve months, for the host's chart
+    ExpiryMonths months; // the expired and each of the next twelve months, for the host's chart
+    // Tokens out of the office, and out for more than tokenDays days (the host's reader adds them).
+    int tokensOut = 0;
+    int tokensOverdue = 0;
+    int tokenDays = 0;
     bool readable = false; // false when the table cannot be read, such as before it was made
 };
 
