@@ -5,6 +5,7 @@
 #include <openssl/evp.h>
 #include <QFile>
 #include <QFileInfo>
+#include <system_error>
 
 namespace backup {
 
@@ -45,9 +46,17 @@ QString Sha256::hex() {
     return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(digest), int(length)).toHex());
 }
 
-SideHasher::SideHasher() : thread_([this] { work(); }) {}
+SideHasher::SideHasher() {
+    try {
+        thread_ = std::thread([this] { work(); });
+    } catch (const std::system_error&) {
+        // No thread to be had: the sums are made in line, more slowly but the same.
+    }
+}
 
 SideHasher::~SideHasher() {
+    if (!thread_.joinable())
+        return;
     {
         std::lock_guard lock(mutex_);
         stop_ = true;
@@ -57,6 +66,10 @@ SideHasher::~SideHasher() {
 }
 
 SideHasher::Pending SideHasher::add(Sha256& sum, const char* data, qint64 size) {
+    if (!thread_.joinable()) {
+        sum.add(data, size);
+        return Pending(*this);
+    }
     {
         std::lock_guard lock(mutex_);
         sum_ = &sum;
