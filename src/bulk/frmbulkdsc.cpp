@@ -144,6 +144,10 @@ void frmbulkdsc::buildResultsPage() {
         choices->addWidget(lblcap[size_t(i)], 0, i);
         choices->addWidget(combo, 1, i);
     }
+    chkcarryover = new QCheckBox(QStringLiteral("Carry over details of renewed certificates"), fam2);
+    chkcarryover->setObjectName(QStringLiteral("chkcarryover"));
+    chkcarryover->setBackgroundRole(QPalette::Window);
+    choices->addWidget(chkcarryover, 2, 0, 1, 3);
     choices->setColumnStretch(3, 1);
     cmdconvert = makeButton(QStringLiteral("&Import"), QStringLiteral("cmdconvert"), fam2);
     cmdback = makeButton(QStringLiteral("<< &Back"), QStringLiteral("cmdback"), fam2);

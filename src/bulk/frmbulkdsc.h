@@ -49,6 +49,7 @@ public:
     QPushButton* cmddelfl = nullptr;
     QPushButton* cmdclear = nullptr;
     QCheckBox* chkcompass = nullptr;
+    QCheckBox* chkcarryover = nullptr; // carry over details of renewed certificates
     QLineEdit* txtcompass = nullptr;
     QPushButton* cmdproceed = nullptr;
     QPushButton* cmdexit = nullptr;

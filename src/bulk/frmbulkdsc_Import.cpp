@@ -49,6 +49,8 @@ void frmbulkdsc::ImportDetails() {
         choices.type = cbodsctype->currentText();
         choices.idProofType = cboidproof->currentText();
         choices.addrProofType = cboaddrproof->currentText();
+        choices.carryOver = chkcarryover->isChecked();
+        choices.docPath = ClsObj->DocPath;
     });
     bulk::BulkImporter importer(*ClsObj->Db, choices, trap);
     trap([&] { importer.begin(); });
@@ -72,6 +74,8 @@ void frmbulkdsc::ImportDetails() {
     trap([&] { vs2->autoFitColumns(); });
     if (importer.databaseUnreachable())
         trap([&] { ClsObj->services().dialogs->information(this, bulk::UnreachableDatabaseNotice()); });
+    if (!importer.notes().isEmpty())
+        trap([&] { ClsObj->services().dialogs->information(this, importer.notes().join(QLatin1Char('\n'))); });
     showImportOutcome(importer.count());
     ClsObj->FileNos += importer.count();
 }

@@ -5,8 +5,10 @@
 #include "host/CheckCommand.h"
 #include "host/HistoryCommand.h"
 #include "host/ImportCommand.h"
+#include "host/LinkCommand.h"
 #include "host/ListCommand.h"
 #include "host/RemindCommand.h"
+#include "host/RenewalsCommand.h"
 #include "host/ReportCommand.h"
 #include "host/StoreCommand.h"
 #include "host/WindowCommand.h"
@@ -27,6 +29,9 @@ std::vector<std::unique_ptr<Command>> makeCommands() {
     all.push_back(std::make_unique<RestoreDeletedCommand>());
     all.push_back(std::make_unique<BackupCommand>());
     all.push_back(std::make_unique<RestoreCommand>());
+    all.push_back(std::make_unique<RenewalsCommand>());
+    all.push_back(std::make_unique<LinkCommand>());
+    all.push_back(std::make_unique<UnlinkCommand>());
     return all;
 }
 

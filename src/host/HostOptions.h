@@ -12,8 +12,9 @@ struct HostOptions {
     bool version = false;                    // --version
     bool readsOnly = false;                  // the command only reads the register
     bool window = false;                     // the command opens a window
-    enum class Filter { All, Expired, Expiring } filter = Filter::All;
+    enum class Filter { All, Expired, Expiring, Due, RecentlyExpired } filter = Filter::All;
     std::optional<QString> expiringDays; // --expiring DAYS; none: the DSCDays setting
+    std::optional<QString> queueDays;    // list --due DAYS, --recently-expired DAYS; none: 30
     QString folder;                      // empty: the default folder
     QString db;                          // empty: SQLite in the folder
     QString log = QStringLiteral("KYTDscMgr.log");
@@ -33,6 +34,8 @@ struct HostOptions {
     QStringList importPaths;            // import: certificate files and folders
     std::optional<QString> dscType;     // import --type; none: each certificate's own type
     QString idProofType, addrProofType; // import --id-proof, --addr-proof
+    bool carryOver = false;             // import: renewals take over the older record's details
+    int oldSrNo = 0, newSrNo = 0;       // link, unlink: OLD NEW
 
     // remind
     std::optional<QList<int>> remindSteps; // --days; none: the Steps setting

@@ -67,7 +67,7 @@ ImportCommand::ImportCommand()
     : SessionCommand(
           {QStringLiteral("import"),
            QStringLiteral("  dscmgr import PATH... [--password P | --password-file FILE] [--type T] [--id-proof T]\n"
-                          "                [--addr-proof T] [--folder DIR] [--db ADDRESS]\n"),
+                          "                [--addr-proof T] [--carry-over] [--folder DIR] [--db ADDRESS]\n"),
            QStringLiteral("Imports certificate files, and the files directly in each folder named, into the "
                           "register."),
            {}}) {}
@@ -81,7 +81,11 @@ QList<CommandOption> ImportCommand::options() const {
                textOption(QStringLiteral("id-proof"), QStringLiteral("T"),
                           QStringLiteral("the ID proof type of every entry"), &HostOptions::idProofType),
                textOption(QStringLiteral("addr-proof"), QStringLiteral("T"),
-                          QStringLiteral("the address proof type of every entry"), &HostOptions::addrProofType)};
+                          QStringLiteral("the address proof type of every entry"), &HostOptions::addrProofType),
+               flagOption(QStringLiteral("carry-over"),
+                          QStringLiteral("a certificate renewing one in the register takes over its holder's contact "
+                                         "data, proofs and proof documents"),
+                          &HostOptions::carryOver)};
 }
 
 QString ImportCommand::takeArguments(const QStringList& arguments, HostOptions& options) const {
@@ -123,6 +127,8 @@ int ImportCommand::runIn(HostSession& session, Console& console) const {
     choices.type = session.options().dscType.value_or(QString());
     choices.idProofType = session.options().idProofType;
     choices.addrProofType = session.options().addrProofType;
+    choices.carryOver = session.options().carryOver;
+    choices.docPath = component.DocPath;
     kyt::ErrorTrap importTrap(&component, kModule, QStringLiteral("IMPORTDETAILS"));
     bulk::BulkImporter importer(*session.db(), choices, importTrap);
     importer.begin();
@@ -148,6 +154,8 @@ int ImportCommand::runIn(HostSession& session, Console& console) const {
     if (importer.databaseUnreachable())
         err << "dscmgr: the database cannot be reached, so the import stopped; the entries without a status were "
                "not imported.\n";
+    for (const QString& note : importer.notes())
+        err << "dscmgr: " << shown::terminalCell(note) << '\n';
     if (importer.failed() > 0)
         err << "dscmgr: " << importer.failed()
             << " of the certificates read were not stored; their status says why (details in the error log "

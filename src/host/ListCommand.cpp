@@ -10,6 +10,8 @@
 #include "store/ListExport.h"
 #include "store/ListOutput.h"
 #include "store/RecordLayout.h"
+#include "store/RenewalQueue.h"
+#include "store/Renewals.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -24,13 +26,24 @@ std::unique_ptr<ListOutput> outputFor(const HostOptions& options, QTextStream& o
     return std::make_unique<TabOutput>(out);
 }
 
-CertRows::Selection listSelection(const HostOptions& options, ClsMain& component) {
+constexpr int kDefaultQueueDays = 30;
+
+bool isQueue(const HostOptions& options) {
+    return options.filter == HostOptions::Filter::Due || options.filter == HostOptions::Filter::RecentlyExpired;
+}
+
+CertRows::Selection listSelection(const HostOptions& options, ClsMain& component, kyt::Db& db) {
     const QDateTime now = component.services().clock->now();
     switch (options.filter) {
     case HostOptions::Filter::All:
         return CertRows::select(CertRows::Filter::All, now, 0);
     case HostOptions::Filter::Expired:
         return CertRows::select(CertRows::Filter::Expired, now, 0);
+    case HostOptions::Filter::Due:
+    case HostOptions::Filter::RecentlyExpired:
+        return RenewalQueue::select(
+            options.filter == HostOptions::Filter::Due ? RenewalQueue::View::Due : RenewalQueue::View::RecentlyExpired,
+            now, Val(options.queueDays.value_or(QString::number(kDefaultQueueDays))), Renewals::tableExists(db));
     case HostOptions::Filter::Expiring:
         break;
     }
@@ -39,22 +52,49 @@ CertRows::Selection listSelection(const HostOptions& options, ClsMain& component
     return CertRows::select(CertRows::Filter::Expiring, now, Val(days));
 }
 
-QStringList listHeadings() {
+QStringList listHeadings(const HostOptions& options) {
     QStringList headings = CertListModel::headings();
     headings.removeAt(RecordLayout::kRecordNumberColumn); // hidden in the window
+    if (isQueue(options))
+        headings << RenewalQueue::viewHeadings();
     return headings;
+}
+
+// What each column holds, for a workbook: the queue's days left are a number, when a holder was
+// last reminded a date.
+std::vector<listexport::Kind> listKinds(const HostOptions& options) {
+    std::vector<listexport::Kind> kinds = listexport::listKinds();
+    if (isQueue(options))
+        kinds.insert(kinds.end(), {listexport::Kind::Number, listexport::Kind::Date});
+    return kinds;
 }
 
 // A workbook written to the file --xlsx names, or why it could not be.
 int writeWorkbook(const HostOptions& options, Console& console,
                   const std::function<void(const listexport::RowSink&)>& rows) {
     const QString file = QDir(QDir::currentPath()).absoluteFilePath(options.xlsxFile);
-    const QString failure = listexport::write(file, listHeadings(), listexport::listKinds(), rows);
+    const QString failure = listexport::write(file, listHeadings(options), listKinds(options), rows);
     if (failure.isEmpty())
         return 0;
     console.err << failure << '\n';
     console.err.flush();
     return 2;
+}
+
+// The queue's own options: which view, and its days.
+CommandOption queueOption(const QString& name, HostOptions::Filter filter, const QString& description) {
+    return {QCommandLineOption(name, description, QStringLiteral("DAYS")),
+            [name, filter](const QString& days, HostOptions& o) {
+                o.filter = filter;
+                if (days.isEmpty())
+                    return QString();
+                bool ok = false;
+                if (days.toInt(&ok) < 0 || !ok)
+                    return QStringLiteral("--%1 takes a whole number of days, not \"%2\".").arg(name, days);
+                o.queueDays = days;
+                return QString();
+            },
+            true};
 }
 
 // The list that did not reach its file or pipe fails the command: a script must not read a part
@@ -68,8 +108,9 @@ int finishList(ListOutput& output, Console& console) {
 ListCommand::ListCommand()
     : SessionCommand(
           {QStringLiteral("list"),
-           QStringLiteral("  dscmgr list [--expired | --expiring [DAYS]] [--csv | --csv-raw | --json | --xlsx FILE]\n"
-                          "              [--no-bom] [--folder DIR] [--db ADDRESS]\n"),
+           QStringLiteral("  dscmgr list [--expired | --expiring [DAYS] | --due [DAYS] | --recently-expired [DAYS]]\n"
+                          "              [--csv | --csv-raw | --json | --xlsx FILE] [--no-bom] [--folder DIR]\n"
+                          "              [--db ADDRESS]\n"),
            QStringLiteral("Writes the register's list, one line per certificate, as the window shows it."),
            {QStringLiteral(
                "--csv marks cells a spreadsheet would run as formulas with a leading ' and starts with a\n"
@@ -78,7 +119,13 @@ ListCommand::ListCommand()
 
 QList<CommandOption> ListCommand::options() const {
     return sharedoption::registerPlace() + sharedoption::listFilter() +
-           QList<CommandOption>{flagOption(QStringLiteral("csv"), QStringLiteral("CSV, safe to open in a spreadsheet"),
+           QList<CommandOption>{queueOption(QStringLiteral("due"), HostOptions::Filter::Due,
+                                            QStringLiteral("the renewal queue: not expired, valid to within DAYS days "
+                                                           "(default 30), not renewed; soonest first")),
+                                queueOption(QStringLiteral("recently-expired"), HostOptions::Filter::RecentlyExpired,
+                                            QStringLiteral("expired within the last DAYS days (default 30) and not "
+                                                           "renewed")),
+                                flagOption(QStringLiteral("csv"), QStringLiteral("CSV, safe to open in a spreadsheet"),
                                            &HostOptions::csv),
                                 flagOption(QStringLiteral("csv-raw"), QStringLiteral("CSV with the cells as stored"),
                                            &HostOptions::csvRaw),
@@ -103,53 +150,80 @@ int ListCommand::run(const HostOptions& options, Console& console) const {
     if (!options.xlsxFile.isEmpty())
         return writeWorkbook(options, console, [](const listexport::RowSink&) {});
     const std::unique_ptr<ListOutput> output = outputFor(options, console.out);
-    output->begin(listHeadings());
+    output->begin(listHeadings(options));
     return finishList(*output, console);
 }
 
 // The rows go out as they are read, from the statement the window's list runs: nothing is held but
 // the row at hand, and no widget is made.
+namespace {
+// Hands each row of the list to `row` as its cells: the running number, the fields after SrNo, then
+// the queue's own columns. `first` runs before the first row, once all are read and sorted.
+void eachListRow(HostSession& session, ClsMain& component, const std::function<void()>& first,
+                 const std::function<void(std::span<const QByteArrayView>)>& row) {
+    const HostOptions& options = session.options();
+    const bool queue = isQueue(options);
+    QHash<int, QString> reminded;
+    const QDate today = component.services().clock->now().date();
+    QByteArray daysLeft, lastReminded;
+    bool begun = false;
+    int number = 0;
+    std::array<QByteArrayView, CertRows::kFields + RenewalQueue::kViewColumns> cells;
+    const size_t shownCells = queue ? cells.size() : size_t(CertRows::kFields);
+    char numberText[16];
+    const CertRows::Selection selection = listSelection(options, component, *session.db());
+    if (queue)
+        reminded = RenewalQueue::lastReminded(*session.db());
+    CertRows::readUtf8(*session.db(), selection.sql, [&](const CertRows::Utf8Fields& fields) {
+        if (!begun) {
+            first();
+            begun = true;
+        }
+        cells[0] = QByteArrayView(numberText, std::snprintf(numberText, sizeof numberText, "%d", ++number));
+        std::copy(fields.begin() + RecordLayout::Nm, fields.end(), cells.begin() + 1);
+        if (queue) {
+            daysLeft = RenewalQueue::daysLeft(today, QString::fromUtf8(fields[RecordLayout::DtTo])).toUtf8();
+            lastReminded =
+                reminded.value(QByteArray(fields[RecordLayout::SrNo].data(), fields[RecordLayout::SrNo].size()).toInt())
+                    .toUtf8();
+            cells[CertRows::kFields] = daysLeft;
+            cells[CertRows::kFields + 1] = lastReminded;
+        }
+        row(std::span<const QByteArrayView>(cells.data(), shownCells));
+    });
+}
+} // namespace
+
+// The rows go out as they are read, from the statement the window's list runs: nothing is held but
+// the row at hand, and no widget is made.
 int ListCommand::runIn(HostSession& session, Console& console) const {
     ClsMain& component = session.componentOnRegister();
-    if (!session.options().xlsxFile.isEmpty()) {
-        std::array<QByteArrayView, CertRows::kFields> cells;
-        char numberText[16];
-        int number = 0;
-        kyt::ErrorTrap trap(&component, QStringLiteral("frmDscMain"), QStringLiteral("LOADGRID"));
-        const int written = writeWorkbook(session.options(), console, [&](const listexport::RowSink& sink) {
+    const HostOptions& options = session.options();
+    kyt::ErrorTrap trap(&component, QStringLiteral("frmDscMain"), QStringLiteral("LOADGRID"));
+    if (!options.xlsxFile.isEmpty()) {
+        const int written = writeWorkbook(options, console, [&](const listexport::RowSink& sink) {
             trap([&] {
-                const CertRows::Selection selection = listSelection(session.options(), component);
-                CertRows::readUtf8(*session.db(), selection.sql, [&](const CertRows::Utf8Fields& fields) {
-                    cells[0] = QByteArrayView(numberText, std::snprintf(numberText, sizeof numberText, "%d", ++number));
-                    std::copy(fields.begin() + RecordLayout::Nm, fields.end(), cells.begin() + 1);
-                    sink(std::span<const QByteArrayView>(cells));
-                });
+                eachListRow(
+                    session, component, [] {}, sink);
             });
         });
         return session.reportUnreadable(console.err) ? 2 : written;
     }
-    const std::unique_ptr<ListOutput> output = outputFor(session.options(), console.out);
-    const QStringList headings = listHeadings();
+    const std::unique_ptr<ListOutput> output = outputFor(options, console.out);
+    const QStringList headings = listHeadings(options);
     // The headings wait for the first row, so that a register failing at once prints nothing.
     bool begun = false;
-    int number = 0;
-    std::array<QByteArrayView, CertRows::kFields> cells; // the running number, then the fields after SrNo
-    char numberText[16];
-    kyt::ErrorTrap trap(&component, QStringLiteral("frmDscMain"), QStringLiteral("LOADGRID"));
     trap([&] {
-        const CertRows::Selection selection = listSelection(session.options(), component);
-        CertRows::readUtf8(*session.db(), selection.sql, [&](const CertRows::Utf8Fields& fields) {
-            if (!begun) {
-                // The first row comes once all are read and sorted; the file's check has ended by then.
+        eachListRow(
+            session, component,
+            [&] {
+                // The file's check has ended once the first row comes.
                 if (const QString damage = session.db()->damage(); !damage.isEmpty())
                     kyt::raise(kyt::errnum::Database, damage, QStringLiteral("KYTDscMgr.Db (QSQLITE)"));
                 output->begin(headings);
                 begun = true;
-            }
-            cells[0] = QByteArrayView(numberText, std::snprintf(numberText, sizeof numberText, "%d", ++number));
-            std::copy(fields.begin() + RecordLayout::Nm, fields.end(), cells.begin() + 1);
-            output->row(std::span<const QByteArrayView>(cells));
-        });
+            },
+            [&](std::span<const QByteArrayView> cells) { output->row(cells); });
     });
     if (session.reportUnreadable(console.err))
         return 2;

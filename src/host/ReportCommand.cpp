@@ -35,6 +35,9 @@ frmDscMain* openFilteredList(HostSession& session) {
         window->options[1]->setChecked(true);
         window->options_Click(1);
         break;
+    case HostOptions::Filter::Due: // list's own filters
+    case HostOptions::Filter::RecentlyExpired:
+        break;
     case HostOptions::Filter::Expiring:
         if (session.options().expiringDays)
             window->txtdays[0]->setText(*session.options().expiringDays);

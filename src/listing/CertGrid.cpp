@@ -45,8 +45,9 @@ bool containsAscii(QStringView text, QStringView needle) {
     return false;
 }
 
-bool centred(int column) {
-    return column == RecordLayout::kRunningNumberColumn || RecordLayout::isDate(RecordLayout::fieldAt(column));
+bool centred(const CertListModel& model, int column) {
+    return column == RecordLayout::kRunningNumberColumn || model.isDateColumn(column) ||
+           column >= CertListModel::kColumns;
 }
 
 // The running number (column 0) and the record number (column 1, hidden) are fixed columns: the
@@ -114,7 +115,7 @@ void CertListModel::setExpiryCutOff(const QDateTime& now, int days) {
     for (size_t row = 0; row < rows_.size(); ++row)
         expiry_[row] = expiryOf(loadedCell(int(row), kValidToColumn));
     if (rowCount() > 0)
-        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, kColumns - 1), {Qt::BackgroundRole});
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::BackgroundRole});
     Q_EMIT summaryChanged();
 }
 
@@ -203,11 +204,24 @@ int CertListModel::rowCount(const QModelIndex& parent) const {
 }
 
 int CertListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : kColumns;
+    return parent.isValid() ? 0 : kColumns + viewColumnCount();
+}
+
+void CertListModel::setViewColumns(const QStringList& headings, const QList<bool>& dates) {
+    beginResetModel();
+    viewHeadings_ = headings.mid(0, kMaxViewColumns);
+    viewDates_ = dates;
+    endResetModel();
+}
+
+bool CertListModel::isDateColumn(int column) const {
+    if (column >= kColumns)
+        return viewDates_.value(column - kColumns);
+    return column > RecordLayout::kRunningNumberColumn && RecordLayout::isDate(RecordLayout::fieldAt(column));
 }
 
 QString CertListModel::cell(int row, int column) const {
-    if (row < 0 || row >= rowCount() || column < 0 || column >= kColumns)
+    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
         return {};
     if (column == RecordLayout::kRunningNumberColumn)
         return QString::number(row + 1);
@@ -227,7 +241,7 @@ QVariant CertListModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
         return shown::visibleControls(cell(index.row(), index.column()));
     if (role == Qt::TextAlignmentRole)
-        return int(centred(index.column()) ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignVCenter));
+        return int(centred(*this, index.column()) ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignVCenter));
     if (role == Qt::BackgroundRole) {
         switch (expiry(index.row())) {
         case Expiry::Expired:
@@ -242,10 +256,10 @@ QVariant CertListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant CertListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || section < 0 || section >= kColumns)
+    if (orientation != Qt::Horizontal || section < 0 || section >= kColumns + viewColumnCount())
         return {};
     if (role == Qt::DisplayRole)
-        return kHeadings[section];
+        return section < kColumns ? kHeadings[section] : viewHeadings_[section - kColumns];
     if (role == Qt::TextAlignmentRole)
         return int(Qt::AlignCenter);
     if (role == Qt::InitialSortOrderRole) // a first click on a heading sorts upwards
@@ -262,6 +276,8 @@ void CertListModel::clear() {
     loadPos_.clear();
     arena_.reset();
     widest_ = {};
+    viewHeadings_.clear();
+    viewDates_.clear();
     endResetModel();
     Q_EMIT summaryChanged();
 }
@@ -272,11 +288,14 @@ void CertListModel::beginAppend() {
     loadPos_.reserve(rows_.capacity());
 }
 
-void CertListModel::append(const std::array<QString, kStoredColumns>& fields) {
+void CertListModel::append(const std::array<QString, kStoredColumns>& fields, const QStringList& viewCells) {
     Row r;
     qsizetype total = 0;
     for (const QString& f : fields)
         total += f.size();
+    const int extra = std::min(int(viewCells.size()), viewColumnCount());
+    for (int k = 0; k < extra; ++k)
+        total += viewCells[k].size();
     // Plain copies into the arena: this runs once per certificate on every reload.
     QChar* out = arena_.allocate(size_t(total));
     r.text = out;
@@ -285,6 +304,13 @@ void CertListModel::append(const std::array<QString, kStoredColumns>& fields) {
         out = std::copy(fields[i].constBegin(), fields[i].constEnd(), out);
         end += int(fields[i].size());
         r.ends[i] = end;
+    }
+    for (int k = 0; k < kMaxViewColumns; ++k) {
+        if (k < extra) {
+            out = std::copy(viewCells[k].constBegin(), viewCells[k].constEnd(), out);
+            end += int(viewCells[k].size());
+        }
+        r.ends[size_t(kStoredColumns + k)] = end;
     }
     const int rowNo = int(rows_.size());
     expiry_.push_back(expiryOf(fields[RecordLayout::DtTo]));
@@ -335,6 +361,8 @@ void CertListModel::endAppend() {
 
 QStringList CertListModel::widestCandidates(int column) const {
     QStringList out;
+    if (column < 0 || column >= kColumns) // a view's own columns are fitted when placed
+        return out;
     if (column == RecordLayout::kRunningNumberColumn) {
         if (shown_ > 0)
             out << QString::number(shown_);
@@ -530,6 +558,21 @@ void CertGrid::sortByHeading(int column, Qt::SortOrder order) {
     model_->sortBy(column, order);
     showCurrentRow();
     Q_EMIT viewChanged();
+}
+
+void CertGrid::placeViewColumns() {
+    QHeaderView* header = horizontalHeader();
+    const QFontMetrics cells = fontMetrics();
+    const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 12;
+    for (int k = 0; k < model_->viewColumnCount(); ++k) {
+        const int column = CertListModel::kColumns + k;
+        header->moveSection(header->visualIndex(column), header->visualIndex(CertListModel::kValidToColumn) + 1 + k);
+        const int heading = header->fontMetrics().horizontalAdvance(
+            model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString());
+        const int date = cells.horizontalAdvance(QStringLiteral("00/00/0000 00:00:00"));
+        setColumnWidth(column, padding + header->fontMetrics().height() +
+                                   std::max(heading, model_->isDateColumn(column) ? date : 0));
+    }
 }
 
 void CertGrid::showCurrentRow() {

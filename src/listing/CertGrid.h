@@ -36,7 +36,15 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     static const QStringList& headings();
-    QString cell(int row, int column) const; // row counted from 0, column 0..16
+    QString cell(int row, int column) const; // row counted from 0, column 0..16 and the view's own
+
+    // Columns a view adds after the record's (at most kMaxViewColumns), such as the days left in
+    // the renewal queue: shown, sorted and searched like the others, never stored or printed. Set
+    // after clear(), which drops them; `dates` marks those holding dates.
+    static constexpr int kMaxViewColumns = 2;
+    void setViewColumns(const QStringList& headings, const QList<bool>& dates);
+    int viewColumnCount() const { return int(viewHeadings_.size()); }
+    bool isDateColumn(int column) const;
 
     // Rows are expired when valid to `now` or earlier, and expiring when valid to at most `days`
     // days later (the list filters' own rule); rows loaded already are tinted anew.
@@ -61,8 +69,8 @@ public:
     // A load: rows appended between beginAppend and endAppend are held aside, and counted by
     // rowCount() only once endAppend has announced them to the views in one insertion.
     void beginAppend();
-    // Appends one row: the 16 texts of columns 1..16.
-    void append(const std::array<QString, kStoredColumns>& fields);
+    // Appends one row: the 16 texts of columns 1..16, then the texts of the view's own columns.
+    void append(const std::array<QString, kStoredColumns>& fields, const QStringList& viewCells = {});
     void endAppend();
 
     // The longest texts of a column, by character count: what decides its fitted width.
@@ -84,7 +92,7 @@ Q_SIGNALS:
 private:
     struct Row {
         const QChar* text; // the row's fields one after another, in the arena
-        std::array<int, kStoredColumns> ends;
+        std::array<int, kStoredColumns + kMaxViewColumns> ends;
     };
     // The loaded row a view row stands for.
     int loadedRow(int row) const { return narrowed_ ? visible_[size_t(row)] : row; }
@@ -104,6 +112,8 @@ private:
     std::vector<int> loadPos_;                // each row's position when the list was loaded
     qint64 expiredBy_ = -1, expiringBy_ = -1; // cut-offs as YYYYMMDDhhmmss numbers
     int expiringDays_ = 0;
+    QStringList viewHeadings_;
+    QList<bool> viewDates_;
     TextArena arena_;
     struct Widest {
         int row = -1;
@@ -137,6 +147,8 @@ public:
     int printWidth(int column) const;
     // Scrolls the current row into view, up or down only.
     void showCurrentRow();
+    // Shows the view's own columns right after "Valid To", fitted to a date.
+    void placeViewColumns();
 
     // The widths the user dragged columns to (0: the column is fitted). They outlast reloads and
     // the window's resizing; a window may keep them for the next time.

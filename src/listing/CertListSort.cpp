@@ -12,11 +12,12 @@
 void CertListModel::sortBy(int column, Qt::SortOrder order) {
     // Rows held aside by a load in progress are not the views' yet: they are sorted with the rest
     // once announced.
-    if (column < 0 || column >= kColumns)
+    // A view's own column is kept too: the next load of that view comes sorted by it.
+    if (column < 0 || column >= kColumns + kMaxViewColumns)
         return;
     sortColumn_ = column;
     sortOrder_ = order;
-    if (shown_ == 0 || size_t(shown_) != rows_.size())
+    if (column >= columnCount() || shown_ == 0 || size_t(shown_) != rows_.size())
         return;
     const size_t count = rows_.size();
     auto field = [this](size_t row, int c) {
@@ -35,7 +36,7 @@ void CertListModel::sortBy(int column, Qt::SortOrder order) {
     if (column == RecordLayout::kRunningNumberColumn) {
         if (down)
             std::reverse(byLoad.begin(), byLoad.end());
-    } else if (RecordLayout::isDate(RecordLayout::fieldAt(column))) {
+    } else if (isDateColumn(column)) {
         std::vector<qint64> key(count);
         for (size_t row = 0; row < count; ++row)
             key[row] = cellorder::dateKey(field(row, column));

@@ -136,6 +136,7 @@ void frmDscMain::buildListFrame() {
         buttons->addWidget(b);
     auto* layout = new QVBoxLayout(fammain);
     layout->addLayout(filters);
+    layout->addLayout(buildRenewalFilters());
     layout->addWidget(vs, 1);
     layout->addLayout(buttons);
 }
@@ -267,6 +268,7 @@ void frmDscMain::buildEntryFrame() {
     g->addWidget(text(7), r, 1);
     g->addWidget(label(8, QStringLiteral("Tel. No.")), r, 2);
     g->addWidget(text(8), r, 3);
+    buildRenewalLine(g, r);
     ++r;
     g->addWidget(label(9, QStringLiteral("ID Proof Type")), r, 0);
     g->addWidget(cboidproof, r, 1);

@@ -84,6 +84,14 @@ public:
     QPushButton* cmdsaveprev = nullptr;
     QPushButton* cmdproceed = nullptr;
 
+    // Renewal desk: the queue's two filters with their day boxes, and the entry form's link line.
+    QRadioButton* optdue = nullptr;
+    QLineEdit* txtduedays = nullptr;
+    QRadioButton* optrecent = nullptr;
+    QLineEdit* txtrecentdays = nullptr;
+    QLabel* lblrenewal = nullptr;
+    QPushButton* cmdrenewal = nullptr;
+
     // Entry mode was started by "&Add New" (true) or "&Modify" (false).
     bool AddMode = false;
 
@@ -121,6 +129,22 @@ public:
     void saveListView();
     // Tints the rows by the "DSCDays" setting as it stands now.
     void applyDaySetting();
+
+    // --- Renewal desk (frmDscMain_Renewal.cpp) ---
+    // The queue's filters in a row of their own, under the list's three.
+    QLayout* buildRenewalFilters();
+    // The entry form's line "Renews Sr. No. M" / "Renewed by Sr. No. N" with its link button.
+    void buildRenewalLine(class QGridLayout* grid, int row);
+    // Fills the list when a queue filter is chosen; false when another filter is.
+    bool LoadRenewalQueue();
+    void renewalFilter_Click();
+    void ShowRenewalLink();
+    void cmdrenewal_Click();
+    // After a certificate is captured into a new record: offers, once, to fill what the holder's
+    // older certificate holds.
+    void OfferCarryOver();
+    // After record n is saved: the links its holder's other records imply.
+    void LinkSavedRecord(int n);
 
     // --- Settings frame (frmDscMain_SettingsFrame.cpp) ---
     void cmdsettings_Click();
@@ -238,4 +262,5 @@ private:
     class QTimer* viewSaver_ = nullptr;                 // keeps a dragged width once the dragging pauses
     std::optional<CertRows::Selection> shownSelection_; // listed while no option is chosen
     bool unloaded_ = false;
+    int carryOverAskedFor_ = 0; // the older record a carry-over was offered from in this entry
 };

@@ -69,4 +69,5 @@ void frmDscMain::cmdcert_Click(int Index) {
     trap([&] { MaskedDateBox::setDateText(txtdts[0], ClsObj->GetCertInfo(5)); });
     trap([&] { MaskedDateBox::setDateText(txtdts[1], ClsObj->GetCertInfo(6)); });
     trap([&] { txtfields[6]->setText(ClsObj->GetCertInfo(7)); });
+    OfferCarryOver();
 }

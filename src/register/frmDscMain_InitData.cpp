@@ -1,6 +1,7 @@
 #include "component/ClsMain.h"
 #include "component/Module1.h"
 #include "register/frmDscMain.h"
+#include "store/Renewals.h"
 #include "store/StoreStatements.h"
 
 void frmDscMain::InitData(const std::shared_ptr<ClsMain>& clsObj, bool CheckOnly) {
@@ -16,6 +17,8 @@ void frmDscMain::InitData(const std::shared_ptr<ClsMain>& clsObj, bool CheckOnly
         kyt::ErrorTrap::silent()([&] { ClsObj->Db->execute(index); });
     trap([&] { ClsObj->Db->execute(StoreStatements::flushTables()); });
     PurgeDeletedDocuments();
+    // A register the user may only read keeps working without its table of renewals.
+    kyt::ErrorTrap::silent()([&] { Renewals::ensureTable(*ClsObj->Db, Renewals::thisDesk()); });
     LoadLists();
     setTag(options[0], QStringLiteral("-1"));
     trap([&] {

@@ -13,6 +13,8 @@ constexpr double kMaxDays = 3652059;
 } // namespace
 
 void frmDscMain::LoadGrid() {
+    if (LoadRenewalQueue())
+        return;
     kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmDscMain"), QStringLiteral("LOADGRID"));
     vs->clearRows();
 

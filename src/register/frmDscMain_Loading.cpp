@@ -30,6 +30,8 @@ void frmDscMain::ClearData() {
     setTag(cmdAddrProof, QString());
     setTag(cmdAddrProofC, QString());
     ApplyProofState(ProofKind::Addr);
+    lblrenewal->clear();
+    cmdrenewal->setEnabled(false);
 }
 
 // Fills the entry frame from the list's current row: the list holds every text, so nothing here
@@ -73,6 +75,7 @@ void frmDscMain::LoadData() {
         }
     }
 
+    ShowRenewalLink();
     if (!Tag(cmdIdProof).isEmpty())
         setTag(cmdIdProofC, proofFolder(ProofKind::Id, vs->TextMatrix(row, RecordLayout::kRecordNumberColumn)) +
                                 QLatin1Char('/') + Tag(cmdIdProof));

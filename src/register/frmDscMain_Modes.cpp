@@ -4,8 +4,9 @@
 #include "register/frmDscMain.h"
 
 void frmDscMain::EnableList(bool Enable) {
-    for (QRadioButton* o : options)
-        o->setEnabled(Enable);
+    for (QWidget* filter : std::initializer_list<QWidget*>{options[0], options[1], options[2], optdue, txtduedays,
+                                                           optrecent, txtrecentdays})
+        filter->setEnabled(Enable);
     txtdays[0]->setEnabled(Enable && options[2]->isChecked());
     cmdok->setEnabled(Enable);
     vs->setEnabled(Enable);
@@ -21,6 +22,7 @@ void frmDscMain::EnableList(bool Enable) {
 void frmDscMain::cmdadd_Click() {
     ClearData();
     AddMode = true;
+    carryOverAskedFor_ = 0;
     EnableList(false);
     txtfields[0]->setFocus();
 }

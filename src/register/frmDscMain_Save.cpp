@@ -300,6 +300,7 @@ void frmDscMain::cmdupdate_Click() {
         return;
     }
     trap([&] { ClsObj->Db->execute(StoreStatements::flushTables()); });
+    LinkSavedRecord(n);
 
     // Reads the list row as it was before this save, so it must run before the reload.
     trap([&] { storeProofDocument(ProofKind::Id, n); });

@@ -3,6 +3,7 @@
 #include "platform/Db.h"
 #include "store/RecordLayout.h"
 #include "store/RecordNumbers.h"
+#include "store/RenewalCarryOver.h"
 #include "store/StoreStatements.h"
 
 #include <algorithm>
@@ -21,6 +22,15 @@ void BulkImporter::begin() {
     unreachable_ = false;
     // Each row reads the highest number in use as it is inserted, so the run needs none up front.
     srNo_ = 0;
+    notes_.clear();
+    desk_ = Renewals::thisDesk();
+    holders_.reset();
+    // Without the table of renewals (a register that cannot take it, such as a full disk) the rows
+    // are imported unlinked; each row's own write says what the register refuses.
+    kyt::ErrorTrap::silent()([&] {
+        Renewals::ensureTable(db_, desk_);
+        holders_ = std::make_unique<Renewals::HolderIndex>(Renewals::HolderIndex::ofRegister(db_));
+    });
     batch_ = std::make_unique<kyt::Db::WriteBatch>(db_);
 }
 
@@ -47,6 +57,15 @@ QString BulkImporter::importRow(const std::array<QString, kDetailCount>& details
         StoreStatements::valueOf(values, RecordLayout::Typ) = choices_.type;
     StoreStatements::valueOf(values, RecordLayout::IdPrTyp) = choices_.idProofType;
     StoreStatements::valueOf(values, RecordLayout::AddrPrTyp) = choices_.addrProofType;
+    const int older = holders_ ? holders_->renewedRecord(Renewals::issueOf(0, values)) : 0;
+    std::optional<StoreStatements::RecordValues> olderValues;
+    if (older > 0 && choices_.carryOver) {
+        trap_([&] { olderValues = CarryOver::readRecord(db_, older); });
+        if (lostDatabase())
+            return status;
+        if (olderValues)
+            CarryOver::fill(values, *olderValues);
+    }
     if (const StoreStatements::UnstorableValue bad = StoreStatements::FindUnstorableValue(values); bad.index >= 0) {
         ++failed_;
         return kNotImported + StoreStatements::UnstorableText(bad, ImportFieldLabel(bad.index));
@@ -67,6 +86,13 @@ QString BulkImporter::importRow(const std::array<QString, kDetailCount>& details
     srNo_ = srNo;
     ++count_;
     trap_([&] { db_.execute(StoreStatements::flushTables()); });
+    if (holders_) {
+        const Renewals::Issue issue = Renewals::issueOf(srNo, values);
+        holders_->add(issue);
+        trap_([&] { Renewals::linkRecord(db_, *holders_, issue, desk_, choices_.linkMade); });
+        if (olderValues)
+            notes_ << CarryOver::copyDocuments(choices_.docPath, older, srNo, values);
+    }
     return kImported;
 }
 

@@ -3,6 +3,7 @@
 #include "platform/Db.h"
 #include "platform/ErrorTrap.h"
 #include "store/BulkReader.h"
+#include "store/Renewals.h"
 
 #include <memory>
 
@@ -22,6 +23,12 @@ struct ImportChoices {
     QString type;         // the type of every record otherwise
     QString idProofType;
     QString addrProofType;
+    // A certificate that renews one in the register takes the older record's contact data, proofs
+    // and proof documents (copied from under `docPath`, the host folder) where it has none.
+    bool carryOver = false;
+    QString docPath;
+    // Told of each renewal link the import makes (see Renewals::LinkMade).
+    Renewals::LinkMade linkMade;
 };
 
 // One import run: inserts read rows into DscStore one by one, refusing serial numbers already
@@ -49,6 +56,8 @@ public:
     int failed() const { return failed_; }
     // The database stopped answering; no row was imported from then on.
     bool databaseUnreachable() const { return unreachable_; }
+    // What the user should know about rows that were imported: documents not carried over.
+    const QStringList& notes() const { return notes_; }
 
 private:
     // True, and remembered, when the trap's last error says the database cannot be reached.
@@ -62,6 +71,10 @@ private:
     int count_ = 0;
     int failed_ = 0;
     bool unreachable_ = false;
+    // The register's holders, for linking renewals; none when it could not be read.
+    std::unique_ptr<Renewals::HolderIndex> holders_;
+    QString desk_;
+    QStringList notes_;
 };
 
 // How a status names one of the fifteen values of a record ("the Serial Number").

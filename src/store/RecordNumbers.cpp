@@ -3,6 +3,7 @@
 #include "platform/Db.h"
 #include "platform/Error.h"
 #include "store/RecordHistory.h"
+#include "store/Renewals.h"
 #include "store/StoreStatements.h"
 
 #include <algorithm>
@@ -82,6 +83,8 @@ bool DeleteRecord(kyt::Db& db, int n, const QString& keptDocuments, qint64* entr
         return false;
     db.execute(StoreStatements::deleteRecord(n));
     const qint64 id = RecordHistory::write(db, RecordHistory::Change::Delete, n, before, std::nullopt, keptDocuments);
+    // Its renewal links go with it; the record at the other end of a link stays as it is.
+    Renewals::removeLinksOf(db, n);
     lock.commit();
     if (entry)
         *entry = id;

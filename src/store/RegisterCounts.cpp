@@ -3,20 +3,26 @@
 #include "component/Module1.h"
 #include "platform/Db.h"
 #include "platform/Error.h"
+#include "store/Renewals.h"
 
 namespace {
-// Those valid to the cut-off at the latest, counted in the same pass as the whole table.
-QString validToBy(const QDateTime& cutOff) {
-    return QStringLiteral("Sum(Case When DtTo<='") + FormatDbDate(FormatDisplayDate(cutOff)) +
-           QStringLiteral("' Then 1 Else 0 End)");
+// Those valid to the cut-off at the latest, counted in the same pass as the whole table; with
+// `notRenewed`, only those without a renewal.
+QString validToBy(const QDateTime& cutOff, bool notRenewed = false) {
+    return QStringLiteral("Sum(Case When DtTo<='") + FormatDbDate(FormatDisplayDate(cutOff)) + QLatin1Char('\'') +
+           (notRenewed ? QStringLiteral(" And Not Exists (Select 1 From DscRenewals Where "
+                                        "DscRenewals.OldSrNo=DscStore.SrNo)")
+                       : QString()) +
+           QStringLiteral(" Then 1 Else 0 End)");
 }
 } // namespace
 
 RegisterCounts countRegister(kyt::Db& db, const QDateTime& now, int days) {
     RegisterCounts counts;
     try {
+        const bool links = Renewals::tableExists(db);
         kyt::RowSet rs = db.openRowSet(QStringLiteral("Select Count(*), ") + validToBy(now) + QStringLiteral(", ") +
-                                       validToBy(now.addDays(days)) + QStringLiteral(" from DscStore"));
+                                       validToBy(now.addDays(days), links) + QStringLiteral(" from DscStore"));
         if (!rs.eof()) {
             counts.all = rs.value(0).toInt();
             counts.expired = rs.value(1).toInt(); // no rows: a null sum, read as 0

@@ -9,7 +9,8 @@ class Db;
 }
 
 // How many certificates the register holds, how many have expired and how many expire within a
-// number of days (those already expired included, as the list's own days filter shows them).
+// number of days (those already expired included, as the list's own days filter shows them; those
+// renewed left out, as nobody need act on them).
 struct RegisterCounts {
     int all = 0;
     int expired = 0;

@@ -79,6 +79,7 @@ LastReminder fromRow(const kyt::RowSet& rs) {
     LastReminder last;
     last.sentAt =
         at.size() >= 16 ? QStringLiteral("%1/%2/%3 %4").arg(at.mid(8, 2), at.mid(5, 2), at.left(4), at.mid(11, 5)) : at;
+    last.sentAtSeconds = at.size() >= 19 ? last.sentAt + at.mid(16, 3) : last.sentAt;
     last.step = rs.value(2).toInt();
     last.zone = rs.text(3);
     return last;

@@ -32,6 +32,7 @@ QString databaseNowPrecise(const kyt::Db& db);
 
 struct LastReminder {
     QString sentAt;           // "DD/MM/YYYY HH:MM" in UTC
+    QString sentAtSeconds;    // "DD/MM/YYYY HH:MM:SS" in UTC, as a list shows and sorts dates
     int step = 0;             // days before expiry; -1 once expired
     QString zone;             // the time zone the step was decided in
     QString describe() const; // "05/12/2026 09:00 UTC, 7-day step"

@@ -598,7 +598,7 @@ void BulkWizardTest::registerReloadsAfterTheWizard() {
     QCOMPARE(rs.fieldCount(), 16);
     rs.close();
     QStringList indexes;
-    for (rs = fx_->db->openRowSet(QStringLiteral("Select name From sqlite_master Where type='index' Order By name"));
+    for (rs = fx_->db->openRowSet(QStringLiteral("Select name From sqlite_master Where type='index' And tbl_name='DscStore' Order By name"));
          !rs.eof(); rs.next())
         indexes << rs.text(0);
     rs.close();

@@ -1,0 +1,198 @@
+// A renewed certificate captured into the register takes over its holder's details from the
+// certificate it renews: in the register window after "Certificate (File)", in the import wizard
+// with its check box ticked, and with `dscmgr import --carry-over`. Documents are copied, never
+// moved. Runs with TZ=Asia/Kolkata, on both database backends.
+
+#include "bulk/frmbulkdsc.h"
+#include "CertificateFactory.h"
+#include "platform/LibraryRegistration.h"
+#include "store/Renewals.h"
+#include "support/RegisterWindowHarness.h"
+
+#include <QtTest>
+
+using namespace kyt::test;
+using regtest::Kind;
+
+namespace {
+const QString kMobile = QStringLiteral("9876543210");
+
+QList<std::pair<int, int>> linkPairs(kyt::Db& db) {
+    QList<std::pair<int, int>> out;
+    for (const Renewals::Link& l : Renewals::links(db))
+        out << std::pair{l.oldSrNo, l.newSrNo};
+    return out;
+}
+} // namespace
+
+class RenewalCarryOverTest : public testsupport::DialogsCheckedTest {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void windowOffersOnceAndCopiesDocuments_data() { testsupport::addBackendColumn(); }
+    void windowOffersOnceAndCopiesDocuments();
+    void importCarriesOverWhenAsked_data() { testsupport::addBackendColumn(); }
+    void importCarriesOverWhenAsked();
+
+private:
+    // The register with Meera's expiring certificate (record 4) and its two proof documents, the
+    // certificate component registered.
+    void prepare(regtest::RegisterWindow& h) {
+        h.store({.srNo = 4,
+                 .name = QStringLiteral("Meera Iyer"),
+                 .type = QStringLiteral("Class 2 Organisation"),
+                 .serial = QStringLiteral("0LD"),
+                 .to = QStringLiteral("01/01/2025 10:00:00"),
+                 .email = QStringLiteral("Meera@Example.in"),
+                 .mobile = kMobile,
+                 .tel = QStringLiteral("080-2345"),
+                 .idType = QStringLiteral("PAN Card"),
+                 .idNo = QStringLiteral("ABCDE1234F"),
+                 .idFile = QStringLiteral("pan.pdf"),
+                 .addrType = QStringLiteral("Passport"),
+                 .addrNo = QStringLiteral("P1234567"),
+                 .addrFile = QStringLiteral("passport.pdf")},
+                QByteArrayLiteral("old proof"));
+        QString error;
+        QVERIFY2(kyt::registerLibrary(*h.fx.objects, QStringLiteral(KYT_CERTINFO_PLUGIN), &error), qPrintable(error));
+    }
+    // The column values of record n that carry-over fills.
+    static QStringList details(const regtest::RegisterWindow& h, int n) {
+        QStringList out;
+        for (const char* c :
+             {"Email", "Mobile", "TelNo", "IdPrTyp", "IdPrNo", "IdPrFlNm", "AddrPrTyp", "AddrPrNo", "AddrPrFlNm"})
+            out << h.column(n, c);
+        return out;
+    }
+
+    QTemporaryDir dir_;
+    kyt::certinfo::CryptoContext crypto_;
+    QString renewal_, second_;
+};
+
+void RenewalCarryOverTest::initTestCase() {
+    const KeyAndCertificate ca = makeAuthority(QStringLiteral("Renewal CA"));
+    CertificateRecipe meera;
+    meera.subject = {commonName(QStringLiteral("Meera Iyer")), unit(QStringLiteral("Class 2 Organisation")),
+                     email(QStringLiteral("meera@example.in"))};
+    meera.serial = QByteArray::fromHex("1a2b3c");
+    renewal_ = writeFile(dir_.path(), QStringLiteral("meera.pfx"),
+                         pkcs12Of(makeCertificate(meera, &ca), {.password = "pw"}, crypto_));
+    meera.serial = QByteArray::fromHex("4d5e6f");
+    meera.notAfter = QDateTime(QDate(2060, 1, 1), QTime(0, 0), Qt::UTC);
+    second_ = writeFile(dir_.path(), QStringLiteral("meera2.pfx"),
+                        pkcs12Of(makeCertificate(meera, &ca), {.password = "pw"}, crypto_));
+}
+
+void RenewalCarryOverTest::windowOffersOnceAndCopiesDocuments() {
+    QFETCH(QString, backend);
+    regtest::RegisterWindow h(backend);
+    prepare(h);
+    h.open();
+    h.click(h.w->cmdadd);
+    // Typed before the capture: kept.
+    h.text(8)->setText(QStringLiteral("011-999"));
+    h.fx.dialogs->queue(QStringList{renewal_});
+    h.fx.dialogs->queue(QStringLiteral("pw"));
+    h.fx.dialogs->queueYes();
+    h.click(h.w->cmdcert[0]);
+    QCOMPARE(h.said().last(), QStringLiteral("This certificate renews Sr. No. 4. Fill in the holder's contact data, "
+                                             "proofs and proof documents from it?"));
+    QCOMPARE(h.fx.dialogs->shown().back().defaultButton, kyt::Answer::Yes);
+    QCOMPARE(h.text(6)->text(), QStringLiteral("meera@example.in")); // as the certificate has it
+    QCOMPARE(h.text(7)->text(), kMobile);
+    QCOMPARE(h.text(8)->text(), QStringLiteral("011-999"));
+    QCOMPARE(h.combo("cboidproof")->currentText(), QStringLiteral("PAN Card"));
+    QCOMPARE(h.text(13)->text(), QStringLiteral("P1234567"));
+    QCOMPARE(frmDscMain::Tag(h.w->cmdIdProof), QStringLiteral("pan.pdf"));
+
+    // Read again in the same entry: not asked a second time.
+    h.fx.dialogs->queue(QStringList{renewal_});
+    h.fx.dialogs->queue(QStringLiteral("pw"));
+    h.click(h.w->cmdcert[0]);
+    h.click(h.w->cmdupdate);
+    QVERIFY(h.w->vs->isEnabled());
+    QCOMPARE(details(h, 5), (QStringList{"meera@example.in", kMobile, "011-999", "PAN Card", "ABCDE1234F", "pan.pdf",
+                                         "Passport", "P1234567", "passport.pdf"}));
+    // Copied, and still the older record's too.
+    for (int n : {4, 5}) {
+        QCOMPARE(h.readFile(h.idDoc(n, QStringLiteral("pan.pdf"))), QByteArrayLiteral("old proof"));
+        QCOMPARE(h.readFile(h.addrDoc(n, QStringLiteral("passport.pdf"))), QByteArrayLiteral("old proof"));
+    }
+    QCOMPARE(linkPairs(*h.fx.db), (QList<std::pair<int, int>>{{4, 5}}));
+    QCOMPARE(h.w->lblrenewal->text(), QStringLiteral("Renews Sr. No. 4"));
+
+    // Declined: the form stays as captured, and the save still links the renewal.
+    h.click(h.w->cmdadd);
+    h.fx.dialogs->queue(QStringList{second_});
+    h.fx.dialogs->queue(QStringLiteral("pw"));
+    h.fx.dialogs->queueNo();
+    h.click(h.w->cmdcert[0]);
+    QCOMPARE(h.text(7)->text(), QString());
+    h.click(h.w->cmdupdate);
+    QCOMPARE(linkPairs(*h.fx.db), (QList<std::pair<int, int>>{{4, 5}, {5, 6}}));
+    QCOMPARE(h.column(6, "IdPrFlNm"), QString());
+}
+
+void RenewalCarryOverTest::importCarriesOverWhenAsked() {
+    QFETCH(QString, backend);
+    regtest::RegisterWindow h(backend);
+    prepare(h);
+    // The new record's ID-proof folder cannot be made: that document is not copied.
+    h.writeFile(h.idDoc(5), QByteArrayLiteral("a file where the folder should be"));
+
+    frmbulkdsc wizard;
+    wizard.InitData(h.fx.cls);
+    wizard.show();
+    h.fx.dialogs->queue(QStringList{renewal_});
+    QTest::mouseClick(wizard.cmdfl, Qt::LeftButton);
+    wizard.vs1->setTextMatrix(1, 2, QStringLiteral("pw"));
+    QTest::mouseClick(wizard.cmdproceed, Qt::LeftButton);
+    // On the box itself, at the left of its row.
+    QTest::mouseClick(wizard.chkcarryover, Qt::LeftButton, {}, QPoint(8, wizard.chkcarryover->height() / 2));
+    QVERIFY(wizard.chkcarryover->isChecked());
+    QCOMPARE(wizard.chkcarryover->text(), QStringLiteral("Carry over details of renewed certificates"));
+    QTest::mouseClick(wizard.cmdconvert, Qt::LeftButton);
+    const QStringList said = h.said();
+    QCOMPARE(said.last(), QStringLiteral("1 Records Transferred."));
+    QVERIFY2(said.value(said.size() - 2)
+                 .startsWith(QStringLiteral("The ID proof document \"pan.pdf\" of Sr. No. 4 was not copied to Sr. No. "
+                                            "5: ")),
+             qPrintable(said.join(QLatin1Char('|'))));
+    // The record is kept with every detail; the address proof is copied, the older record's stay.
+    QCOMPARE(details(h, 5), (QStringList{"meera@example.in", kMobile, "080-2345", "PAN Card", "ABCDE1234F", "pan.pdf",
+                                         "Passport", "P1234567", "passport.pdf"}));
+    QCOMPARE(h.readFile(h.addrDoc(5, QStringLiteral("passport.pdf"))), QByteArrayLiteral("old proof"));
+    QCOMPARE(h.readFile(h.idDoc(4, QStringLiteral("pan.pdf"))), QByteArrayLiteral("old proof"));
+    QCOMPARE(h.readFile(h.addrDoc(4, QStringLiteral("passport.pdf"))), QByteArrayLiteral("old proof"));
+    QCOMPARE(linkPairs(*h.fx.db), (QList<std::pair<int, int>>{{4, 5}}));
+
+    // The command line without --carry-over links the next renewal and takes nothing over; with
+    // it, a third would.
+    const auto plain = testsupport::runDscmgr({QStringLiteral("import"), second_, QStringLiteral("--password"),
+                                               QStringLiteral("pw"), QStringLiteral("--folder"), h.fx.folder,
+                                               QStringLiteral("--db"), testsupport::addressOf(*h.fx.db)},
+                                              h.fx.objects->file());
+    QCOMPARE(plain.status, 0);
+    QCOMPARE(linkPairs(*h.fx.db), (QList<std::pair<int, int>>{{4, 5}, {5, 6}}));
+    QCOMPARE(h.column(6, "Mobile"), QString());
+
+    h.fx.db->execute(QStringLiteral("Delete From DscStore Where SrNo=6"));
+    h.fx.db->execute(QStringLiteral("Delete From DscRenewals Where NewSrNo=6"));
+    const auto carried =
+        testsupport::runDscmgr({QStringLiteral("import"), second_, QStringLiteral("--password"), QStringLiteral("pw"),
+                                QStringLiteral("--carry-over"), QStringLiteral("--folder"), h.fx.folder,
+                                QStringLiteral("--db"), testsupport::addressOf(*h.fx.db)},
+                               h.fx.objects->file());
+    QCOMPARE(carried.status, 0);
+    QCOMPARE(h.column(6, "Mobile"), kMobile);
+    // Record 5 never got its ID-proof document: said on stderr; the address proof is copied on.
+    QVERIFY2(carried.err.contains(QStringLiteral("dscmgr: The ID proof document \"pan.pdf\" of Sr. No. 5 was not "
+                                                 "copied to Sr. No. 6: ")),
+             qPrintable(carried.err));
+    QCOMPARE(h.readFile(h.addrDoc(6, QStringLiteral("passport.pdf"))), QByteArrayLiteral("old proof"));
+}
+
+QTEST_MAIN(RenewalCarryOverTest)
+#include "test_renewal_carryover.moc"
