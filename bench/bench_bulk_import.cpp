@@ -16,6 +16,7 @@
 #include "component/ClsMain.h"
 #include "component/Module1.h"
 #include "platform/LibraryRegistration.h"
+#include "store/BulkImporter.h"
 #include "store/BulkReader.h"
 #include "store/StoreStatements.h"
 #include "support/ScriptedDialogs.h"
@@ -192,6 +193,11 @@ double importRows(Bench& bench, int rows, QTextStream& out, bool older = false, 
         for (int c = 0; c < cells.size(); ++c)
             wizard.vs2->setTextMatrix(row, c, cells[c]);
     }
+    // The type of each row read from its certificate, as the results page offers after reading:
+    // an empty type would match no older certificate of the holder.
+    if (wizard.cbodsctype->findText(bulk::kAutoType) < 0)
+        wizard.cbodsctype->insertItem(0, bulk::kAutoType);
+    wizard.cbodsctype->setCurrentIndex(wizard.cbodsctype->findText(bulk::kAutoType));
     wizard.chkcarryover->setChecked(carryOver);
     QApplication::processEvents();
     timer.restart();
@@ -202,7 +208,8 @@ double importRows(Bench& bench, int rows, QTextStream& out, bool older = false, 
         qFatal("the import said: %s", qPrintable(summary));
     if (carryOver && !QFileInfo::exists(bench.dir.filePath(
                          QStringLiteral("DscDocs/IdProofs/%1/pan.pdf").arg(rows + 2 * kImportedRows))))
-        qFatal("the last row's documents were not carried over");
+        qFatal("the last row's documents were not carried over; the wizard said: %s",
+               qPrintable(bench.dialogs->messages().join(QLatin1Char('|')).left(2000)));
     return ms;
 }
 

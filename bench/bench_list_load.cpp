@@ -98,10 +98,11 @@ int main(int argc, char* argv[]) {
     const int shownAll = window.vs->Rows() - 1;
     cls->services().clock = std::make_shared<BeforeAllExpire>();
     Renewals::ensureTable(*db, QStringLiteral("bench"));
-    db->execute(QStringLiteral("BEGIN"));
-    for (int n = 1; n + 1 <= rows; n += 100)
-        Renewals::link(*db, n, n + 1, QStringLiteral("bench"));
-    db->execute(QStringLiteral("COMMIT"));
+    {
+        kyt::Db::WriteBatch batch(*db); // each link is a transaction of its own
+        for (int n = 1; n + 1 <= rows; n += 100)
+            Renewals::link(*db, n, n + 1, QStringLiteral("bench"));
+    }
     window.txtduedays->setText(QStringLiteral("3650"));
     auto reloadQueue = [&] {
         frmDscMain::setTag(window.options[0], QStringLiteral("-1"));

@@ -3,11 +3,13 @@
 // removed with a record, and the renewal queue's two views in the window and in `dscmgr list`.
 // On both database backends.
 
+#include "reminders/ReminderSelection.h"
 #include "store/RegisterCounts.h"
 #include "store/ReminderLog.h"
 #include "store/Renewals.h"
 #include "support/RegisterWindowHarness.h"
 
+#include <numeric>
 #include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -228,6 +230,28 @@ void TestRenewals::queueViewsAtTheirEdges() {
     QCOMPARE(columnTexts(*h.w, CertListModel::kColumns), (QStringList{"0", "1", "30"}));
     QCOMPARE(columnTexts(*h.w, CertListModel::kColumns + 1),
              (QStringList{QString(), QStringLiteral("28/11/2026 09:15:00"), QString()}));
+    // "Export…" and `list --xlsx` write the view's columns too, the last reminder as a date.
+    const auto cell = [](const QList<QStringList>& sheet, const QString& at) {
+        for (const QStringList& row : sheet)
+            for (const QString& c : row)
+                if (c.startsWith(at + QLatin1Char('|')))
+                    return c;
+        return QString();
+    };
+    const QString book = h.fx.folder + QStringLiteral("/queue.xlsx");
+    h.fx.dialogs->queue(book);
+    h.click(h.w->cmdexport);
+    QCOMPARE(h.said().last(), QStringLiteral("3 certificates exported."));
+    QList<QStringList> sheet = testsupport::xlsxRows(book);
+    QCOMPARE(cell(sheet, QStringLiteral("R1")).section(QLatin1Char('|'), 2, 2), QStringLiteral("Last Reminded"));
+    QVERIFY2(cell(sheet, QStringLiteral("R3")).startsWith(QStringLiteral("R3|number|")) &&
+                 cell(sheet, QStringLiteral("R3")).endsWith(QStringLiteral("|dd/mm/yyyy hh:mm:ss")),
+             qPrintable(cell(sheet, QStringLiteral("R3"))));
+    QVERIFY(QFile::remove(book));
+    QCOMPARE(dscmgr(h.fx, {QStringLiteral("list"), QStringLiteral("--due"), QStringLiteral("--xlsx"), book}).status, 0);
+    sheet = testsupport::xlsxRows(book);
+    QCOMPARE(cell(sheet, QStringLiteral("Q3")), QStringLiteral("Q3|number|1|"));
+    QVERIFY(cell(sheet, QStringLiteral("R3")).endsWith(QStringLiteral("|dd/mm/yyyy hh:mm:ss")));
     // The view's columns stand right after "Valid To".
     QCOMPARE(h.w->vs->horizontalHeader()->visualIndex(CertListModel::kColumns),
              h.w->vs->horizontalHeader()->visualIndex(CertListModel::kValidToColumn) + 1);
@@ -254,8 +278,24 @@ void TestRenewals::queueViewsAtTheirEdges() {
     h.w->txtdays[0]->setText(QStringLiteral("30"));
     h.click(h.w->cmdok);
     QVERIFY(listed(*h.w).contains(6));
-    // And the host window's "expiring" count leaves them out: 1, 2, 3, 4, 8, 9 (not 6 nor 10).
-    QCOMPARE(countRegister(*h.fx.db, now, 30).expiring, 6);
+    // And the host window's "expiring" count leaves them out: 1, 2, 3, 4, 8, 9 (not 6 nor 10); so
+    // do its chart's bars: 2, 8 and 9 expired, 1, 3, 4 and 5 within the next twelve months.
+    const RegisterCounts counts = countRegister(*h.fx.db, now, 30);
+    QCOMPARE(counts.expiring, 6);
+    QCOMPARE(counts.months.expired, 3);
+    QCOMPARE(std::accumulate(counts.months.months.begin(), counts.months.months.end(), 0), 4);
+    // The reminders pass over both: 6 renewed by its holder's newer certificate, 10 by the link
+    // made by hand to another holder's.
+    const ReminderSelection reminders = ReminderSelection::select(*h.fx.db, {30, 7, 1}, now, {});
+    QList<Pair> renewed;
+    for (qsizetype k = 0; k < reminders.renewed.size(); ++k)
+        renewed << Pair{reminders.renewed[k].srNo, reminders.renewedBy.value(k)};
+    std::sort(renewed.begin(), renewed.end());
+    QCOMPARE(renewed, (QList<Pair>{{6, 7}, {10, 3}}));
+    QList<int> reminded;
+    for (const DueReminder& r : reminders.due)
+        reminded << r.srNo;
+    QVERIFY(!reminded.contains(10) && reminded.contains(9));
 
     // The command line prints the same rows, the view's columns after the record's.
     const Run due = dscmgr(h.fx, {QStringLiteral("list"), QStringLiteral("--due"), QStringLiteral("31")});

@@ -8,6 +8,7 @@
 #include "register/frmDscMain.h"
 #include "store/ExpiryMonths.h"
 #include "store/RegisterCounts.h"
+#include "store/Renewals.h"
 
 #include <algorithm>
 #include <QApplication>
@@ -207,14 +208,17 @@ void HostWindow::showCounts() {
     lblcountstate_->setVisible(!state.isEmpty());
 }
 
+// The bars leave renewed certificates out, and so do the rows a bar opens, the expired ones included.
 void HostWindow::openChartBar(int index) {
-    if (index <= 0) {
-        openRegister(Filter::Expired);
-        return;
-    }
     openRegister();
-    if (frmDscMain* w = registerWindow())
-        w->ShowSelection(ExpiryMonths::monthSelection(session_.component()->services().clock->now(), index - 1));
+    frmDscMain* w = registerWindow();
+    if (!w)
+        return;
+    const QDateTime now = session_.component()->services().clock->now();
+    const auto& db = session_.component()->Db;
+    const bool links = db && Renewals::tableExists(*db);
+    w->ShowSelection(index <= 0 ? ExpiryMonths::expiredSelection(now, links)
+                                : ExpiryMonths::monthSelection(now, index - 1, links));
 }
 
 frmDscMain* HostWindow::registerWindow() {

@@ -27,10 +27,10 @@ void frmDscMain::cmdexport_Click() {
                 continue;
             columns.push_back(c);
             headings << model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
-            const bool ownColumn = c < RecordLayout::kColumnCount;
-            kinds.push_back(c == RecordLayout::kRunningNumberColumn                       ? listexport::Kind::Number
-                            : ownColumn && RecordLayout::isDate(RecordLayout::fieldAt(c)) ? listexport::Kind::Date
-                                                                                          : listexport::Kind::Text);
+            // A view's own date column (when a holder was last reminded) is a date too.
+            kinds.push_back(c == RecordLayout::kRunningNumberColumn ? listexport::Kind::Number
+                            : vs->listModel()->isDateColumn(c)      ? listexport::Kind::Date
+                                                                    : listexport::Kind::Text);
         }
         const int rows = vs->Rows() - vs->FixedRows();
         const QString failure = listexport::write(*chosen, headings, kinds, [&](const listexport::RowSink& sink) {

@@ -4,6 +4,7 @@
 #include "platform/Db.h"
 #include "platform/Error.h"
 #include "reminders/ReminderSettings.h"
+#include "store/Renewals.h"
 #include "store/SameHolder.h"
 
 #include <algorithm>
@@ -90,6 +91,21 @@ std::optional<int> renewalOf(const DueReminder& r, const QList<Issue>& issues) {
             newest = &i;
     return newest ? std::optional<int>(newest->srNo) : std::nullopt;
 }
+// The renewals the register has linked to the certificates valid to between `from` and `until`:
+// new record by old. None when the register keeps no links.
+QHash<int, int> linkedRenewals(kyt::Db& db, const QDateTime& from, const QDateTime& until) {
+    QHash<int, int> newByOld;
+    if (!Renewals::tableExists(db))
+        return newByOld;
+    kyt::RowSet rs = db.openRowSet(
+        QStringLiteral("Select DscRenewals.OldSrNo, DscRenewals.NewSrNo From DscRenewals Join DscStore On "
+                       "DscStore.SrNo=DscRenewals.OldSrNo Where DscStore.DtTo>='%1' And DscStore.DtTo<'%2'")
+            .arg(sqlTime(from), sqlTime(until)));
+    for (; !rs.eof(); rs.next())
+        newByOld.insert(rs.value(0).toInt(), rs.value(1).toInt());
+    rs.close();
+    return newByOld;
+}
 } // namespace
 
 QStringList ReminderSelection::createIndexes() {
@@ -145,9 +161,12 @@ ReminderSelection ReminderSelection::select(kyt::Db& db, const QList<int>& steps
     rs.close();
 
     const QHash<QString, QList<Issue>> issues = issuesOf(db, names);
+    const QHash<int, int> linked = linkedRenewals(db, earliestValidTo(steps, now), until);
     ReminderSelection selection;
     for (const DueReminder& r : candidates) {
-        if (const auto by = renewalOf(r, issues.value(holderKey(r.name)))) {
+        const auto link = linked.constFind(r.srNo);
+        if (const auto by =
+                link != linked.cend() ? std::optional<int>(*link) : renewalOf(r, issues.value(holderKey(r.name)))) {
             selection.renewed << r;
             selection.renewedBy << *by;
         } else if (const auto holder = held.constFind(r.key()); holder != held.cend()) {

@@ -13,7 +13,8 @@ class Db;
 // Which reminders are owed today. A certificate is due at the smallest step that its days left
 // have reached (30, then 7, then 1 ...), and once more after it expired, for as many days as the
 // largest step. Nothing is owed for a certificate its holder has renewed: another record of the
-// same holder (store/SameHolder) and type with a different serial number that is valid longer.
+// same holder (store/SameHolder) and type with a different serial number that is valid longer, or
+// the record the register links to it as its renewal (store/Renewals), whoever its holder is.
 // (A holder may well have certificates of two types at once, and is reminded of each.)
 struct ReminderSelection {
     QList<DueReminder> due;     // each with a usable e-mail address, not yet sent

@@ -3,6 +3,7 @@
 #include "component/Module1.h"
 #include "platform/Db.h"
 #include "platform/Error.h"
+#include "store/Renewals.h"
 
 #include <QLocale>
 
@@ -30,26 +31,36 @@ QString ExpiryMonths::createIndex() {
 ExpiryMonths ExpiryMonths::count(kyt::Db& db, const QDateTime& now) {
     ExpiryMonths counts;
     counts.firstMonth = monthStart(now, 0);
-    // Two range reads of the valid-to index: the expired, then the next twelve months grouped by
-    // their "YYYY-MM" (what the first seven characters of a date are on both databases).
-    try {
-        kyt::RowSet expired =
-            db.openRowSet(QStringLiteral("Select Count(*) From DscStore Where DtTo<=") + dbMoment(now));
+    const int first = counts.firstMonth.year() * 12 + counts.firstMonth.month() - 1;
+    // Range reads of the valid-to index: the expired, then the next twelve months grouped by their
+    // "YYYY-MM" (what the first seven characters of a date are on both databases). The renewed are
+    // counted the same way through the links and taken off: the links are far fewer than the rows
+    // to test one by one (the cross join reads the links first on SQLite too).
+    const auto tally = [&](const QString& count, const QString& from, int sign) {
+        kyt::RowSet expired = db.openRowSet(QStringLiteral("Select ") + count + QLatin1Char(' ') + from +
+                                            QStringLiteral(" DscStore.DtTo<=") + dbMoment(now));
         if (!expired.eof())
-            counts.expired = expired.value(0).toInt();
+            counts.expired += sign * expired.value(0).toInt();
         expired.close();
         kyt::RowSet months = db.openRowSet(
-            QStringLiteral("Select Substr(DtTo,1,7), Count(*) From DscStore Where DtTo>%1 And DtTo<%2 Group By "
-                           "Substr(DtTo,1,7)")
-                .arg(dbMoment(now), dbMoment(monthStart(now, kMonths))));
-        const int first = counts.firstMonth.year() * 12 + counts.firstMonth.month() - 1;
+            QStringLiteral("Select Substr(DscStore.DtTo,1,7), %1 %2 DscStore.DtTo>%3 And DscStore.DtTo<%4 Group By "
+                           "Substr(DscStore.DtTo,1,7)")
+                .arg(count, from, dbMoment(now), dbMoment(monthStart(now, kMonths))));
         for (; !months.eof(); months.next()) {
             const QString month = months.value(0).toString();
             const int k = month.left(4).toInt() * 12 + month.mid(5, 2).toInt() - 1 - first;
             if (k >= 0 && k < kMonths)
-                counts.months[size_t(k)] += months.value(1).toInt();
+                counts.months[size_t(k)] += sign * months.value(1).toInt();
         }
         months.close();
+    };
+    try {
+        tally(QStringLiteral("Count(*)"), QStringLiteral("From DscStore Where"), 1);
+        // A record is renewed at most once; Distinct keeps a doubled link from counting it twice.
+        if (Renewals::tableExists(db))
+            tally(QStringLiteral("Count(Distinct DscRenewals.OldSrNo)"),
+                  QStringLiteral("From DscRenewals Cross Join DscStore On DscStore.SrNo=DscRenewals.OldSrNo Where"),
+                  -1);
         counts.readable = true;
     } catch (const kyt::Error&) {
         counts = {};
@@ -58,7 +69,7 @@ ExpiryMonths ExpiryMonths::count(kyt::Db& db, const QDateTime& now) {
     return counts;
 }
 
-CertRows::Selection ExpiryMonths::monthSelection(const QDateTime& now, int index) {
+CertRows::Selection ExpiryMonths::monthSelection(const QDateTime& now, int index, bool linksTable) {
     const QDate first = monthStart(now, index);
     const QString from =
         index == 0 ? QStringLiteral("DtTo>") + dbMoment(now) : QStringLiteral("DtTo>=") + dbMoment(first);
@@ -66,5 +77,15 @@ CertRows::Selection ExpiryMonths::monthSelection(const QDateTime& now, int index
         QStringLiteral("List of Certificates Expiring in ") + QLocale::c().toString(first, QStringLiteral("MMMM yyyy"));
     return {heading, QString(),
             QStringLiteral("Select * from DscStore Where ") + from + QStringLiteral(" And DtTo<") +
-                dbMoment(monthStart(now, index + 1)) + QStringLiteral(" Order By DtFrom,Nm")};
+                dbMoment(monthStart(now, index + 1)) + Renewals::notRenewedCondition(linksTable) +
+                QStringLiteral(" Order By DtFrom,Nm")};
+}
+
+CertRows::Selection ExpiryMonths::expiredSelection(const QDateTime& now, bool linksTable) {
+    const QString cutOff = FormatDisplayDate(now);
+    return {QStringLiteral("List of Certificates Expired on or before ") + cutOff +
+                (linksTable ? QStringLiteral(" and not Renewed") : QString()),
+            cutOff,
+            QStringLiteral("Select * from DscStore Where DtTo<=") + dbMoment(now) +
+                Renewals::notRenewedCondition(linksTable) + QStringLiteral(" Order By DtFrom,Nm")};
 }

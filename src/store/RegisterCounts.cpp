@@ -10,10 +10,7 @@ namespace {
 // `notRenewed`, only those without a renewal.
 QString validToBy(const QDateTime& cutOff, bool notRenewed = false) {
     return QStringLiteral("Sum(Case When DtTo<='") + FormatDbDate(FormatDisplayDate(cutOff)) + QLatin1Char('\'') +
-           (notRenewed ? QStringLiteral(" And Not Exists (Select 1 From DscRenewals Where "
-                                        "DscRenewals.OldSrNo=DscStore.SrNo)")
-                       : QString()) +
-           QStringLiteral(" Then 1 Else 0 End)");
+           Renewals::notRenewedCondition(notRenewed) + QStringLiteral(" Then 1 Else 0 End)");
 }
 } // namespace
 

@@ -4,6 +4,7 @@
 #include "platform/Db.h"
 #include "platform/Error.h"
 #include "store/ReminderLog.h"
+#include "store/Renewals.h"
 
 #include <algorithm>
 
@@ -28,11 +29,6 @@ QDateTime daysFrom(const QDateTime& now, double days) {
     return at > last ? last : at < first ? first : at;
 }
 
-QString notRenewed(bool linksTable) {
-    return linksTable ? QStringLiteral(" And Not Exists (Select 1 From DscRenewals Where "
-                                       "DscRenewals.OldSrNo=DscStore.SrNo)")
-                      : QString();
-}
 } // namespace
 
 QStringList viewHeadings() {
@@ -44,14 +40,14 @@ CertRows::Selection select(View view, const QDateTime& now, double days, bool li
         const QString cutOff = FormatDisplayDate(daysFrom(now, std::max(0.0, days)));
         return {QStringLiteral("List of Certificates Due for Renewal on or before ") + cutOff, cutOff,
                 QStringLiteral("Select * from DscStore Where DtTo>'") + dbDate(now) + QStringLiteral("' And DtTo<='") +
-                    FormatDbDate(cutOff) + QLatin1Char('\'') + notRenewed(linksTable) +
+                    FormatDbDate(cutOff) + QLatin1Char('\'') + Renewals::notRenewedCondition(linksTable) +
                     QStringLiteral(" Order By DtTo,Nm")};
     }
     const QString since = FormatDisplayDate(daysFrom(now, -std::max(0.0, days)));
     return {QStringLiteral("List of Certificates Expired since ") + since + QStringLiteral(" and not Renewed"),
             FormatDisplayDate(now),
             QStringLiteral("Select * from DscStore Where DtTo<='") + dbDate(now) + QStringLiteral("' And DtTo>'") +
-                FormatDbDate(since) + QLatin1Char('\'') + notRenewed(linksTable) +
+                FormatDbDate(since) + QLatin1Char('\'') + Renewals::notRenewedCondition(linksTable) +
                 QStringLiteral(" Order By DtTo Desc,Nm")};
 }
 

@@ -137,6 +137,12 @@ bool tableExists(kyt::Db& db) {
     }
 }
 
+QString notRenewedCondition(bool linksTable) {
+    return linksTable ? QStringLiteral(" And Not Exists (Select 1 From DscRenewals Where "
+                                       "DscRenewals.OldSrNo=DscStore.SrNo)")
+                      : QString();
+}
+
 void ensureTable(kyt::Db& db, const QString& desk) {
     if (tableExists(db))
         return;

@@ -46,6 +46,9 @@ QString thisDesk();
 
 // Whether the table is there; a register made before renewals were linked has none.
 bool tableExists(kyt::Db& db);
+// " And ..." leaving out the records of DscStore renewed already, for a statement's Where; empty
+// without the table (every record then counts as not renewed).
+QString notRenewedCondition(bool linksTable);
 // Creates the table when missing. A register that gets it now is given the links its records
 // already imply, so that renewals made before are not listed as due.
 void ensureTable(kyt::Db& db, const QString& desk);

@@ -6,6 +6,7 @@
 #include "bulk/frmbulkdsc.h"
 #include "CertificateFactory.h"
 #include "platform/LibraryRegistration.h"
+#include "store/RecordHistory.h"
 #include "store/Renewals.h"
 #include "support/RegisterWindowHarness.h"
 
@@ -22,6 +23,15 @@ QList<std::pair<int, int>> linkPairs(kyt::Db& db) {
     for (const Renewals::Link& l : Renewals::links(db))
         out << std::pair{l.oldSrNo, l.newSrNo};
     return out;
+}
+
+// The mobile number of record n's newest history entry: a carried-over save is written, and kept
+// in the history, like any other.
+QString historyMobile(kyt::Db& db, int n) {
+    const QList<RecordHistory::Entry> entries = RecordHistory::entries(db, n);
+    if (entries.isEmpty() || entries.first().change != RecordHistory::Change::Insert || !entries.first().after)
+        return QStringLiteral("no insert entry");
+    return (*entries.first().after)[size_t(RecordLayout::valueIndex(RecordLayout::Mobile))];
 }
 } // namespace
 
@@ -115,6 +125,7 @@ void RenewalCarryOverTest::windowOffersOnceAndCopiesDocuments() {
     QVERIFY(h.w->vs->isEnabled());
     QCOMPARE(details(h, 5), (QStringList{"meera@example.in", kMobile, "011-999", "PAN Card", "ABCDE1234F", "pan.pdf",
                                          "Passport", "P1234567", "passport.pdf"}));
+    QCOMPARE(historyMobile(*h.fx.db, 5), kMobile);
     // Copied, and still the older record's too.
     for (int n : {4, 5}) {
         QCOMPARE(h.readFile(h.idDoc(n, QStringLiteral("pan.pdf"))), QByteArrayLiteral("old proof"));
@@ -163,6 +174,7 @@ void RenewalCarryOverTest::importCarriesOverWhenAsked() {
     // The record is kept with every detail; the address proof is copied, the older record's stay.
     QCOMPARE(details(h, 5), (QStringList{"meera@example.in", kMobile, "080-2345", "PAN Card", "ABCDE1234F", "pan.pdf",
                                          "Passport", "P1234567", "passport.pdf"}));
+    QCOMPARE(historyMobile(*h.fx.db, 5), kMobile);
     QCOMPARE(h.readFile(h.addrDoc(5, QStringLiteral("passport.pdf"))), QByteArrayLiteral("old proof"));
     QCOMPARE(h.readFile(h.idDoc(4, QStringLiteral("pan.pdf"))), QByteArrayLiteral("old proof"));
     QCOMPARE(h.readFile(h.addrDoc(4, QStringLiteral("passport.pdf"))), QByteArrayLiteral("old proof"));
@@ -187,6 +199,7 @@ void RenewalCarryOverTest::importCarriesOverWhenAsked() {
                                h.fx.objects->file());
     QCOMPARE(carried.status, 0);
     QCOMPARE(h.column(6, "Mobile"), kMobile);
+    QCOMPARE(historyMobile(*h.fx.db, 6), kMobile);
     // Record 5 never got its ID-proof document: said on stderr; the address proof is copied on.
     QVERIFY2(carried.err.contains(QStringLiteral("dscmgr: The ID proof document \"pan.pdf\" of Sr. No. 5 was not "
                                                  "copied to Sr. No. 6: ")),
