@@ -42,7 +42,8 @@ StoreStatements::RecordValues values(int round, int i) {
 // The insert as it was before the history: the same steps under the same lock, no entry.
 void insertWithoutEntry(kyt::Db& db, const StoreStatements::RecordValues& v) {
     kyt::Db::AllocationLock lock(db);
-    kyt::RowSet rs = db.openRowSet(StoreStatements::selectBySerial(v[2]));
+    kyt::RowSet rs =
+        db.openRowSet(StoreStatements::selectBySerial(v[2]) + db.indexedTextMatch(QStringLiteral("SerialNo"), {v[2]}));
     const bool taken = !rs.isEmpty();
     rs.close();
     if (taken)

@@ -66,6 +66,7 @@ private Q_SLOTS:
     void deleteThenRestoreInTheWindow();
     void undoTakesBackSaveAndDelete_data() { addBackendColumn(); }
     void undoTakesBackSaveAndDelete();
+    void historyShownOnTheForm_data() { addBackendColumn(); }
     void historyShownOnTheForm();
     void oldDeletedDocumentsPurgedOnOpening();
     void commands_data() { addBackendColumn(); }
@@ -254,9 +255,11 @@ void TestHistory::undoTakesBackSaveAndDelete() {
     QVERIFY(!rw.w->vs->isEnabled());
 }
 
-// "History..." lists the record's entries newest first, each with its changed fields.
+// The window's add and modify each leave one entry; "History..." lists the record's entries newest
+// first, each with its changed fields.
 void TestHistory::historyShownOnTheForm() {
-    RegisterWindow rw;
+    QFETCH(QString, backend);
+    RegisterWindow rw(backend);
     rw.open();
     QVERIFY(rw.add(u"Asha"_s, u"S1"_s));
     rw.click(rw.w->cmdmodify);

@@ -5,11 +5,16 @@
 #include <openssl/evp.h>
 #include <QFile>
 #include <QFileInfo>
+#include <system_error>
 
 namespace backup {
 
 namespace {
 constexpr qint64 kChunk = qint64(1) << 20;
+// The size of each write to the archive. Writes of a megabyte cost the kernel several times what
+// writes of 64 KB do for the same bytes (measured with bench_backup), so the archive is written in
+// pieces of the smaller size while the files are still read a megabyte at a time.
+constexpr qint64 kBlock = qint64(64) << 10;
 
 QString archiveError(::archive* a) {
     const char* text = archive_error_string(a);
@@ -41,9 +46,65 @@ QString Sha256::hex() {
     return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(digest), int(length)).toHex());
 }
 
-ArchiveWriter::ArchiveWriter(int fd) : a_(archive_write_new()) {
+SideHasher::SideHasher() {
+    try {
+        thread_ = std::thread([this] { work(); });
+    } catch (const std::system_error&) {
+        // No thread to be had: the sums are made in line, more slowly but the same.
+    }
+}
+
+SideHasher::~SideHasher() {
+    if (!thread_.joinable())
+        return;
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+}
+
+SideHasher::Pending SideHasher::add(Sha256& sum, const char* data, qint64 size) {
+    if (!thread_.joinable()) {
+        sum.add(data, size);
+        return Pending(*this);
+    }
+    {
+        std::lock_guard lock(mutex_);
+        sum_ = &sum;
+        data_ = data;
+        size_ = size;
+    }
+    changed_.notify_all();
+    return Pending(*this);
+}
+
+void SideHasher::wait() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return sum_ == nullptr; });
+}
+
+void SideHasher::work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return stop_ || sum_ != nullptr; });
+        if (stop_)
+            return;
+        Sha256* sum = sum_;
+        const char* data = data_;
+        const qint64 size = size_;
+        lock.unlock();
+        sum->add(data, size);
+        lock.lock();
+        sum_ = nullptr;
+        changed_.notify_all();
+    }
+}
+
+ArchiveWriter::ArchiveWriter(int fd) : a_(archive_write_new()), buffer_(int(kChunk), Qt::Uninitialized) {
     if (!a_ || archive_write_set_format_pax_restricted(a_) != ARCHIVE_OK ||
-        archive_write_set_bytes_per_block(a_, int(kChunk)) != ARCHIVE_OK ||
+        archive_write_set_bytes_per_block(a_, int(kBlock)) != ARCHIVE_OK ||
         archive_write_set_bytes_in_last_block(a_, 1) != ARCHIVE_OK || archive_write_open_fd(a_, fd) != ARCHIVE_OK)
         fail(QStringLiteral("the archive cannot be started: %1")
                  .arg(a_ ? archiveError(a_) : QStringLiteral("no memory")));
@@ -82,14 +143,15 @@ Part ArchiveWriter::addFile(const QString& name, const QString& path) {
     const qint64 size = file.size();
     header(name, size);
     Sha256 sum;
-    QByteArray buffer(int(std::min(kChunk, std::max<qint64>(size, 1))), Qt::Uninitialized);
     qint64 left = size;
     while (left > 0) {
-        const qint64 got = file.read(buffer.data(), std::min<qint64>(left, buffer.size()));
+        const qint64 got = file.read(buffer_.data(), std::min<qint64>(left, buffer_.size()));
         if (got <= 0)
             fail(QStringLiteral("%1 changed or could not be read while it was backed up.").arg(path));
-        sum.add(buffer.constData(), got);
-        data(buffer.constData(), got);
+        {
+            const SideHasher::Pending hashing = hasher_.add(sum, buffer_.constData(), got);
+            data(buffer_.constData(), got);
+        }
         left -= got;
     }
     parts_.append({name, size, sum.hex()});
@@ -119,6 +181,7 @@ void readParts(const QString& file, const PartSink& sink) {
         archive_read_open_filename(r.a, QFile::encodeName(file).constData(), size_t(kChunk)) != ARCHIVE_OK)
         fail(QStringLiteral("%1 is not a backup of this program: %2").arg(file, archiveError(r.a)));
     QByteArray buffer(int(kChunk), Qt::Uninitialized);
+    SideHasher hasher;
     bool first = true;
     for (;;) {
         archive_entry* entry = nullptr;
@@ -143,8 +206,10 @@ void readParts(const QString& file, const PartSink& sink) {
                 fail(QStringLiteral("%1 is truncated or damaged: %2").arg(file, archiveError(r.a)));
             if (got == 0)
                 break;
-            sum.add(buffer.constData(), got);
-            sink.chunk(buffer.constData(), got);
+            {
+                const SideHasher::Pending hashing = hasher.add(sum, buffer.constData(), got);
+                sink.chunk(buffer.constData(), got);
+            }
             total += got;
         }
         if (total != size)

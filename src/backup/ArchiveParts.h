@@ -1,9 +1,12 @@
 #pragma once
 
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <thread>
 
 struct archive;
 struct evp_md_ctx_st;
@@ -36,6 +39,42 @@ private:
     ::evp_md_ctx_st* ctx_;
 };
 
+// Hashes on a thread of its own while the caller copies the same bytes: the copying is what a
+// backup waits for, and the sum rides along on another core instead of adding to it.
+class SideHasher {
+public:
+    SideHasher();
+    ~SideHasher();
+    SideHasher(const SideHasher&) = delete;
+    SideHasher& operator=(const SideHasher&) = delete;
+
+    // Waits, when it goes, until its bytes are hashed: they stay valid until then, whatever is thrown.
+    class Pending {
+    public:
+        explicit Pending(SideHasher& hasher) : hasher_(hasher) {}
+        ~Pending() { hasher_.wait(); }
+        Pending(const Pending&) = delete;
+        Pending& operator=(const Pending&) = delete;
+
+    private:
+        SideHasher& hasher_;
+    };
+    // Adds `size` bytes at `data` to `sum` in the background.
+    [[nodiscard]] Pending add(Sha256& sum, const char* data, qint64 size);
+
+private:
+    void wait();
+    void work();
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    Sha256* sum_ = nullptr;
+    const char* data_ = nullptr;
+    qint64 size_ = 0;
+    bool stop_ = false;
+    std::thread thread_;
+};
+
 // Writes parts into a tar stream on an open file descriptor.
 class ArchiveWriter {
 public:
@@ -53,6 +92,8 @@ private:
     void data(const char* bytes, qint64 size);
 
     ::archive* a_;
+    SideHasher hasher_;
+    QByteArray buffer_;
     QList<Part> parts_;
 };
 

@@ -66,14 +66,25 @@ struct SqliteFile {
     ~SqliteFile() { sqlite3_close_v2(db); }
 };
 
-// Reads one column of a query on a plain SQLite connection; nothing when the table is missing.
-template <class F> void eachRow(sqlite3* db, const char* sql, F&& f) {
+// Hands each row of a query on a plain SQLite connection to `f`. A table the register does not
+// have reads as empty (a register from before the history has none); any other failure fails the
+// whole backup or restore, with `what` (the register) named, rather than leaving out what could not
+// be read.
+template <class F> void eachRow(sqlite3* db, const QString& what, const char* sql, F&& f) {
     sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) != SQLITE_OK)
-        return;
-    while (sqlite3_step(statement) == SQLITE_ROW)
+    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) != SQLITE_OK) {
+        const QString why = QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_finalize(statement);
+        if (why.startsWith(QLatin1String("no such table:")))
+            return;
+        fail(QStringLiteral("%1 cannot be read: %2").arg(what, why));
+    }
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> finalize(statement, sqlite3_finalize);
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(statement)) == SQLITE_ROW)
         f(statement);
-    sqlite3_finalize(statement);
+    if (rc != SQLITE_DONE)
+        fail(QStringLiteral("%1 cannot be read: %2").arg(what, QString::fromUtf8(sqlite3_errmsg(db))));
 }
 
 const char* const kOpenDeletes =
@@ -92,6 +103,9 @@ Snapshot copySqlite(kyt::Db& db, const QString& target) {
         fail(QStringLiteral("the copy of the register cannot be made at %1.").arg(target));
     if (!kyt::sqlitetext::installComparison(copy.db))
         fail(QStringLiteral("the copy of the register at %1 cannot compare its texts.").arg(target));
+    // The copy is read into the archive, which is made to last; the copy itself need not be.
+    sqlite3_exec(copy.db, "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
+    sqlite3_exec(copy.db, "PRAGMA journal_mode=OFF", nullptr, nullptr, nullptr);
     sqlite3_backup* run = sqlite3_backup_init(copy.db, "main", source, "main");
     if (!run)
         fail(QStringLiteral("the register cannot be copied: %1").arg(QString::fromUtf8(sqlite3_errmsg(copy.db))));
@@ -106,15 +120,16 @@ Snapshot copySqlite(kyt::Db& db, const QString& target) {
     if (rc != SQLITE_DONE)
         fail(QStringLiteral("the register cannot be copied: %1").arg(QString::fromUtf8(sqlite3_errstr(rc))));
     Snapshot s;
-    eachRow(copy.db, "SELECT SrNo FROM DscStore",
+    const QString what = QStringLiteral("the register");
+    eachRow(copy.db, what, "SELECT SrNo FROM DscStore",
             [&](sqlite3_stmt* st) { s.records.insert(sqlite3_column_int(st, 0)); });
-    eachRow(copy.db, "SELECT COUNT(*) FROM DscHistory",
+    eachRow(copy.db, what, "SELECT COUNT(*) FROM DscHistory",
             [&](sqlite3_stmt* st) { s.history = sqlite3_column_int(st, 0); });
-    eachRow(copy.db, kOpenDeletes, [&](sqlite3_stmt* st) {
+    eachRow(copy.db, what, kOpenDeletes, [&](sqlite3_stmt* st) {
         s.keptDocuments << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
     });
     // The copy is one file: a log beside it would be lost in the archive.
-    eachRow(copy.db, "PRAGMA journal_mode=DELETE", [](sqlite3_stmt*) {});
+    eachRow(copy.db, QStringLiteral("the copy of the register"), "PRAGMA journal_mode=DELETE", [](sqlite3_stmt*) {});
     return s;
 }
 
@@ -188,6 +203,9 @@ Snapshot copyServer(kyt::Db& db, const QString& folder, QStringList* tables) {
         const int id = columns.indexOf(QStringLiteral("Id")), kind = columns.indexOf(QStringLiteral("ChangeKind"));
         const int docs = columns.indexOf(QStringLiteral("Documents"));
         const int back = columns.indexOf(QStringLiteral("TakesBack"));
+        // Without these the kept documents of deleted records could not be told.
+        if (history && (id < 0 || kind < 0 || docs < 0 || back < 0))
+            fail(QStringLiteral("the register's table %1 lacks the columns of a history.").arg(name));
         while (r.next()) {
             QJsonArray row;
             for (int c = 0; c < columns.count(); ++c)
@@ -196,7 +214,7 @@ Snapshot copyServer(kyt::Db& db, const QString& folder, QStringList* tables) {
                 fail(QStringLiteral("a work file cannot be written in %1.").arg(folder));
             if (store && srNo >= 0)
                 s.records.insert(r.value(srNo).toInt());
-            if (history && id >= 0 && kind >= 0 && docs >= 0 && back >= 0) {
+            if (history) {
                 ++s.history;
                 if (r.value(kind).toString() == QLatin1String("delete") && !r.value(docs).toString().isEmpty())
                     deletes[r.value(id).toLongLong()] = r.value(docs).toString();
@@ -204,6 +222,8 @@ Snapshot copyServer(kyt::Db& db, const QString& folder, QStringList* tables) {
                     takenBack.insert(r.value(back).toLongLong());
             }
         }
+        if (r.lastError().isValid())
+            fail(QStringLiteral("the register cannot be read: %1").arg(r.lastError().text().simplified()));
         if (!rows.flush())
             fail(QStringLiteral("a work file cannot be written in %1.").arg(folder));
         *tables << name;
@@ -232,6 +252,23 @@ QStringList filesIn(const QString& folder) {
     while (it.hasNext())
         out << it.next();
     out.sort();
+    return out;
+}
+
+// The folders of `kindFolder` named by a record of the copy, in number order. The folder is read
+// once: a register has many records without documents, and looking for each one's folder would
+// cost more than copying the documents.
+QStringList recordFolders(const QString& kindFolder, const std::set<int>& records) {
+    std::map<int, QString> found;
+    for (const QString& name : QDir(kindFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool number = false;
+        const int n = name.toInt(&number);
+        if (number && n > 0 && name == QString::number(n) && records.count(n))
+            found.emplace(n, name);
+    }
+    QStringList out;
+    for (const auto& [n, name] : found)
+        out << name;
     return out;
 }
 
@@ -375,10 +412,9 @@ Outcome write(kyt::Db& db, const QString& docPath, const QString& file, const QS
                 ++documents;
             }
         };
-        for (int n : snapshot.records)
-            for (const char* kind : {"IdProofs/", "AddrProofs/"})
-                if (n > 0)
-                    addFolder(QLatin1String(kind) + QString::number(n));
+        for (const char* kind : {"IdProofs/", "AddrProofs/"})
+            for (const QString& folder : recordFolders(docs + QLatin1String(kind), snapshot.records))
+                addFolder(QLatin1String(kind) + folder);
         for (const QString& kept : snapshot.keptDocuments)
             if (safeKeptFolder(kept))
                 addFolder(kept);
@@ -421,13 +457,11 @@ qint64 sqliteRows(const QString& file) {
     if (sqlite3_open_v2(QFile::encodeName(file).constData(), &f.db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
         fail(QStringLiteral("the register %1 cannot be read.").arg(file));
     qint64 rows = 0;
-    bool readable = false;
-    eachRow(f.db, "SELECT COUNT(*) FROM sqlite_master", [&](sqlite3_stmt*) { readable = true; });
-    if (!readable)
-        fail(QStringLiteral("%1 is no register that can be read.").arg(file));
-    eachRow(f.db, "SELECT (SELECT COUNT(*) FROM DscStore)",
+    const QString what = QStringLiteral("the register %1").arg(file);
+    eachRow(f.db, what, "SELECT COUNT(*) FROM sqlite_master", [](sqlite3_stmt*) {});
+    eachRow(f.db, what, "SELECT (SELECT COUNT(*) FROM DscStore)",
             [&](sqlite3_stmt* st) { rows += sqlite3_column_int64(st, 0); });
-    eachRow(f.db, "SELECT (SELECT COUNT(*) FROM DscHistory)",
+    eachRow(f.db, what, "SELECT (SELECT COUNT(*) FROM DscHistory)",
             [&](sqlite3_stmt* st) { rows += sqlite3_column_int64(st, 0); });
     return rows;
 }
@@ -435,9 +469,13 @@ qint64 sqliteRows(const QString& file) {
 qint64 serverRows(kyt::Db& db) {
     qint64 rows = 0;
     QSqlQuery q(db.connection());
-    for (const char* table : {"DscStore", "DscHistory"})
+    for (const char* table : {"DscStore", "DscHistory"}) {
         if (q.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1String(table))) && q.next())
             rows += q.value(0).toLongLong();
+        // A missing table is empty; a register that cannot be counted is never taken for empty.
+        else if (q.lastError().nativeErrorCode() != QLatin1String("1146"))
+            fail(QStringLiteral("the register cannot be read: %1").arg(q.lastError().text().simplified()));
+    }
     return rows;
 }
 

@@ -4,14 +4,18 @@
 // the exit status tells the script, and running the same import again finishes the job.
 
 #include "CertificateFactory.h"
+#include "platform/Db.h"
+#include "platform/DbAddress.h"
 #include "store/StoreStatements.h"
 #include "support/TestSupport.h"
 
+#include <csignal>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QProcess>
 #include <QSet>
 #include <QSqlQuery>
+#include <QThread>
 #include <QtTest>
 #include <sys/stat.h>
 
@@ -36,6 +40,8 @@ private slots:
     void folderEntriesEachGetALine();
     void twoDesksImportingTheSameFilesStoreEachOnce_data() { testsupport::addBackendColumn(); }
     void twoDesksImportingTheSameFilesStoreEachOnce();
+    void backupWhileAnotherDeskImports_data() { testsupport::addBackendColumn(); }
+    void backupWhileAnotherDeskImports();
 
 private:
     // Starts dscmgr as a script would; `unprivileged` runs it without the rights that let root
@@ -60,6 +66,7 @@ private:
     Run dscmgr(const QStringList& args, const QString& db, bool unprivileged = false) {
         return finish(start(args, db, unprivileged));
     }
+    static int count(kyt::Db& db, const QString& sql) { return column(db, sql).value(0).toInt(); }
     static QStringList column(kyt::Db& db, const QString& sql) {
         QStringList out;
         kyt::RowSet rs = db.openRowSet(sql);
@@ -262,6 +269,56 @@ void ImportFaultsTest::twoDesksImportingTheSameFilesStoreEachOnce() {
     const QStringList numbers = column(*db, QStringLiteral("Select SrNo From DscStore"));
     QCOMPARE(numbers.size(), 300);
     QCOMPARE(QSet<QString>(numbers.begin(), numbers.end()).size(), 300);
+}
+
+// A backup taken while another desk's import is part-way, stopped even inside a row's transaction,
+// holds whole records only: each with its one history entry and no entry without its record, and
+// every record there before with its documents.
+void ImportFaultsTest::backupWhileAnotherDeskImports() {
+    QFETCH(QString, backend);
+    const auto db = testsupport::openFreshDb(backend, dir_.path(), QStringLiteral("busy"));
+    db->execute(StoreStatements::createTable());
+    const QString folder = dir_.filePath(QStringLiteral("busy-") + backend);
+    QMap<QString, QByteArray> kept;
+    for (int n = 1; n <= 3; ++n) {
+        db->execute(QStringLiteral("Insert Into DscStore (SrNo, Nm, SerialNo) Values (%1, 'Before %1', 'B%1')").arg(n));
+        const QString doc = QStringLiteral("DscDocs/IdProofs/%1/id.pdf").arg(n);
+        kept[doc] = QByteArray(100000, char('a' + n));
+        writeFile(folder, doc, kept[doc]);
+    }
+    const QString address = testsupport::addressOf(*db);
+    const QString registry = dir_.filePath(QStringLiteral("objects.ini"));
+    QProcess* import = start({"import", dir_.filePath(QStringLiteral("many"))}, address);
+    QVERIFY(import->waitForStarted());
+    QElapsedTimer waited;
+    waited.start();
+    while (count(*db, QStringLiteral("Select Count(*) From DscStore")) < 10 && waited.elapsed() < 60000)
+        QThread::msleep(1);
+    ::kill(pid_t(import->processId()), SIGSTOP);
+    const QString archive = dir_.filePath(QStringLiteral("busy-%1.tar").arg(backend));
+    const Run made = testsupport::runDscmgr({"backup", archive, "--folder", folder, "--db", address}, registry);
+    ::kill(pid_t(import->processId()), SIGCONT);
+    const Run imported = finish(import);
+    QVERIFY2(made.status == 0, qPrintable(made.err));
+    QVERIFY2(imported.status == 0, qPrintable(imported.err));
+
+    const auto copy = testsupport::openFreshDb(backend, dir_.path(), QStringLiteral("busycopy"));
+    const QString into = dir_.filePath(QStringLiteral("busycopy-") + backend);
+    const QString copyAddress =
+        backend == QLatin1String("sqlite") ? "sqlite:" + into + "/KYTDscMgr.db" : testsupport::addressOf(*copy);
+    const Run restored = testsupport::runDscmgr({"restore", archive, "--folder", into, "--db", copyAddress}, registry);
+    QVERIFY2(restored.status == 0, qPrintable(restored.err));
+    QString why;
+    const auto held = kyt::Db::open(*kyt::DbAddress::parse(copyAddress, &why), &why);
+    QVERIFY2(held, qPrintable(why));
+    const int stored = count(*held, QStringLiteral("Select Count(*) From DscStore"));
+    QVERIFY2(stored >= 10 && stored < 303, qPrintable(QString::number(stored)));
+    QCOMPARE(count(*held, QStringLiteral("Select Count(*) From DscHistory")), stored - 3);
+    QCOMPARE(count(*held, QStringLiteral("Select Count(*) From DscStore s Where s.SrNo > 3 And (Select Count(*) From "
+                                         "DscHistory h Where h.SrNo=s.SrNo And h.ChangeKind='insert')=1")),
+             stored - 3);
+    for (auto it = kept.begin(); it != kept.end(); ++it)
+        QCOMPARE(testsupport::readFile(into + QLatin1Char('/') + it.key()), it.value());
 }
 
 QTEST_MAIN(ImportFaultsTest)
