@@ -363,6 +363,10 @@ void frmDscMain::fitFixedSizes() {
         const int arrow = qobject_cast<QComboBox*>(box) ? 2 * fm.height() : 0;
         box->setMinimumWidth(fm.horizontalAdvance(QString(kTypicalEntryLength, QLatin1Char('0'))) + arrow);
     }
+    // A combo box lets a crowded layout squeeze it below its text's height, which a line edit does
+    // not: the page scrolls instead.
+    for (QComboBox* box : {cbodsctype, cboidproof, cboaddrproof})
+        box->setMinimumHeight(box->sizeHint().height());
     vs->verticalHeader()->setDefaultSectionSize(std::max(int(20 * down), vs->fontMetrics().height() + 6));
     fammain1->setMaximumWidth(QWIDGETSIZE_MAX);
     fammain1->setMaximumWidth(std::max(int(1100 * across), fammain1->minimumSizeHint().width()));
