@@ -243,10 +243,15 @@ void TestRenewals::queueViewsAtTheirEdges() {
     h.click(h.w->cmdexport);
     QCOMPARE(h.said().last(), QStringLiteral("3 certificates exported."));
     QList<QStringList> sheet = testsupport::xlsxRows(book);
-    QCOMPARE(cell(sheet, QStringLiteral("R1")).section(QLatin1Char('|'), 2, 2), QStringLiteral("Last Reminded"));
-    QVERIFY2(cell(sheet, QStringLiteral("R3")).startsWith(QStringLiteral("R3|number|")) &&
-                 cell(sheet, QStringLiteral("R3")).endsWith(QStringLiteral("|dd/mm/yyyy hh:mm:ss")),
-             qPrintable(cell(sheet, QStringLiteral("R3"))));
+    // In the order the list shows them, right after "Valid To": the days left a number.
+    QCOMPARE(cell(sheet, QStringLiteral("G1")).section(QLatin1Char('|'), 2, 2), QStringLiteral("Valid To"));
+    QCOMPARE(cell(sheet, QStringLiteral("H1")).section(QLatin1Char('|'), 2, 2), QStringLiteral("Days Left"));
+    QCOMPARE(cell(sheet, QStringLiteral("I1")).section(QLatin1Char('|'), 2, 2), QStringLiteral("Last Reminded"));
+    QCOMPARE(cell(sheet, QStringLiteral("H3")), QStringLiteral("H3|number|1|"));
+    QCOMPARE(cell(sheet, QStringLiteral("H4")), QStringLiteral("H4|number|30|"));
+    QVERIFY2(cell(sheet, QStringLiteral("I3")).startsWith(QStringLiteral("I3|number|")) &&
+                 cell(sheet, QStringLiteral("I3")).endsWith(QStringLiteral("|dd/mm/yyyy hh:mm:ss")),
+             qPrintable(cell(sheet, QStringLiteral("I3"))));
     QVERIFY(QFile::remove(book));
     QCOMPARE(dscmgr(h.fx, {QStringLiteral("list"), QStringLiteral("--due"), QStringLiteral("--xlsx"), book}).status, 0);
     sheet = testsupport::xlsxRows(book);
