@@ -85,8 +85,10 @@ template <class F> void eachRow(sqlite3* db, const QString& what, const char* sq
         fail(QStringLiteral("%1 cannot be read: %2").arg(what, QString::fromUtf8(sqlite3_errmsg(db))));
 }
 
+// The folders of documents put aside (by a delete, or by a save that replaced them) that no later
+// entry took back.
 const char* const kOpenDeletes =
-    "SELECT Id, Documents FROM DscHistory d WHERE ChangeKind='delete' AND Documents<>'' AND NOT EXISTS "
+    "SELECT Id, Documents FROM DscHistory d WHERE ChangeKind IN ('delete', 'update') AND Documents<>'' AND NOT EXISTS "
     "(SELECT 1 FROM DscHistory r WHERE r.TakesBack=d.Id)";
 
 // Copies an SQLite register with the online backup, which sees one committed state however the
@@ -230,7 +232,9 @@ Snapshot copyServer(kyt::Db& db, const QString& folder, QStringList* tables) {
                     s.owners.missingEntries.erase(s.owners.missingEntries.begin(),
                                                   s.owners.missingEntries.begin() + kRecentIds);
                 s.owners.lastEntry = std::max(s.owners.lastEntry, at);
-                if (r.value(kind).toString() == QLatin1String("delete") && !r.value(docs).toString().isEmpty())
+                const QString change = r.value(kind).toString().toLower();
+                if ((change == QLatin1String("delete") || change == QLatin1String("update")) &&
+                    !r.value(docs).toString().isEmpty())
                     deletes[r.value(id).toLongLong()] = r.value(docs).toString();
                 if (r.value(back).toLongLong() > 0)
                     takenBack.insert(r.value(back).toLongLong());
