@@ -4,6 +4,7 @@
 // On both database backends.
 
 #include "reminders/ReminderSelection.h"
+#include "store/ExpiryMonths.h"
 #include "store/RegisterCounts.h"
 #include "store/ReminderLog.h"
 #include "store/Renewals.h"
@@ -289,6 +290,14 @@ void TestRenewals::queueViewsAtTheirEdges() {
                              heading->height() / 2));
     QCOMPARE(columnTexts(*h.w, CertListModel::kColumns), (QStringList{"-31", "-29", "0"}));
     QCOMPARE(listed(*h.w), (QList<int>{8, 9, 2}));
+
+    // The host chart's bar of expired certificates, clicked while a queue is shown, lists that bar's
+    // rows, not the queue's.
+    h.w->ShowSelection(ExpiryMonths::expiredSelection(now, true));
+    QVERIFY(!h.w->optrecent->isChecked());
+    QList<int> expired = listed(*h.w);
+    std::sort(expired.begin(), expired.end());
+    QCOMPARE(expired, (QList<int>{2, 8, 9}));
 
     // The list's own filters still show renewed certificates, without the view's columns.
     h.click(h.w->options[1]);

@@ -105,7 +105,8 @@ void frmDscMain::ShowSelection(const CertRows::Selection& selection) {
     if (!vs->isEnabled())
         return;
     shownSelection_ = selection;
-    for (QRadioButton* option : options) {
+    // The queue's filters too: one left chosen would list the queue instead.
+    for (QRadioButton* option : {options[0], options[1], options[2], optdue, optrecent}) {
         option->setAutoExclusive(false);
         option->setChecked(false);
         option->setAutoExclusive(true);
