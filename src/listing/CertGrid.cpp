@@ -274,6 +274,7 @@ void CertListModel::clear() {
     visible_.clear();
     expiry_.clear();
     loadPos_.clear();
+    loadedColumn_ = -1;
     arena_.reset();
     widest_ = {};
     viewHeadings_.clear();
@@ -354,7 +355,7 @@ void CertListModel::endAppend() {
         endInsertRows();
     }
     // A reload comes in the order the list was last sorted by.
-    if (sortColumn_ >= 0)
+    if (sortColumn_ >= 0 && (sortColumn_ != loadedColumn_ || sortOrder_ != loadedOrder_))
         sortBy(sortColumn_, sortOrder_);
     Q_EMIT summaryChanged();
 }

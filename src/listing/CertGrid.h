@@ -73,6 +73,12 @@ public:
     // Appends one row: the 16 texts of columns 1..16, then the texts of the view's own columns.
     void append(const std::array<QString, kStoredColumns>& fields, const QStringList& viewCells = {});
     void endAppend();
+    // The rows of the next load come already in the order of `column` (their statement's order):
+    // a list sorted by it that way needs no sorting after the load. Forgotten by clear().
+    void setLoadedOrder(int column, Qt::SortOrder order) {
+        loadedColumn_ = column;
+        loadedOrder_ = order;
+    }
 
     // The longest texts of a column, by character count: what decides its fitted width.
     QStringList widestCandidates(int column) const;
@@ -115,6 +121,8 @@ private:
     std::vector<int> visible_; // the loaded rows that match it, in list order
     int sortColumn_ = -1;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
+    int loadedColumn_ = -1; // the column the loaded rows come sorted by, if any
+    Qt::SortOrder loadedOrder_ = Qt::AscendingOrder;
     std::vector<Expiry> expiry_;
     std::vector<int> loadPos_;                // each row's position when the list was loaded
     qint64 expiredBy_ = -1, expiringBy_ = -1; // cut-offs as YYYYMMDDhhmmss numbers

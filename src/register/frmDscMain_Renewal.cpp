@@ -131,6 +131,8 @@ bool frmDscMain::LoadRenewalQueue() {
     CertListModel* model = vs->listModel();
     model->setExpiryCutOff(now, int(days));
     model->setViewColumns(RenewalQueue::viewHeadings(), {false, true});
+    // The statement orders the rows by Valid To (then name), as the view's own sort does.
+    model->setLoadedOrder(CertListModel::kValidToColumn, due ? Qt::AscendingOrder : Qt::DescendingOrder);
 
     QHash<int, QString> reminded;
     trap([&] { reminded = RenewalQueue::lastReminded(db); });
