@@ -16,7 +16,6 @@ namespace DeletedRecords {
 namespace {
 const QString kKept = QStringLiteral(".deleted");
 const QString kTimeFormat = QStringLiteral("yyyyMMdd-HHmmss");
-const QStringList kKinds = {QStringLiteral("IdProofs"), QStringLiteral("AddrProofs")};
 
 QString docsRoot(const QString& docPath) {
     return docPath + QStringLiteral("/DscDocs");
@@ -95,7 +94,10 @@ void keepReplaced(const QString& docPath, const QString& kept, const QString& ki
         cannot(QStringLiteral("The folder %1 cannot be made.").arg(folder));
     if (QFileInfo::exists(target))
         cannot(QStringLiteral("%1 is kept already.").arg(target));
-    if (!(copy ? QFile::copy(path, target) : QFile::rename(path, target)))
+    // A copy reads regular files only, as a document's copy does: a named pipe would block it.
+    if (copy)
+        DocumentFiles::copyOver(path, target);
+    else if (!QFile::rename(path, target))
         cannot(QStringLiteral("%1 cannot be kept in %2.").arg(path, folder));
 }
 
@@ -136,9 +138,9 @@ DeleteResult deleteRecord(kyt::Db& db, const QString& docPath, int n, const QDat
     if (!result.deleted)
         return result;
     try {
-        for (const QString& kind : kKinds)
-            moveFolder(proofFolder(docPath, kind, n),
-                       docsRoot(docPath) + QLatin1Char('/') + kept + QLatin1Char('/') + kind);
+        for (const KindField& k : kKindFields)
+            moveFolder(proofFolder(docPath, k.kind, n),
+                       docsRoot(docPath) + QLatin1Char('/') + kept + QLatin1Char('/') + k.kind);
     } catch (const kyt::Error& e) {
         result.documentsError = e.record().description;
     }
@@ -157,8 +159,8 @@ RestoreResult restore(kyt::Db& db, const QString& docPath, const RecordHistory::
     QStringList why;
     try {
         if (keptThere) {
-            for (const QString& kind : kKinds)
-                moveFolder(kept + QLatin1Char('/') + kind, proofFolder(docPath, kind, result.srNo));
+            for (const KindField& k : kKindFields)
+                moveFolder(kept + QLatin1Char('/') + k.kind, proofFolder(docPath, k.kind, result.srNo));
             QDir().rmdir(kept);
         }
     } catch (const kyt::Error& e) {
