@@ -6,6 +6,8 @@
 #include "platform/DbAddress.h"
 #include "store/DeletedRecords.h"
 #include "store/RecordHistory.h"
+#include "store/RecordNumbers.h"
+#include "store/Renewals.h"
 #include "support/RegisterWindowHarness.h"
 
 #include <csignal>
@@ -51,8 +53,14 @@ class TestBackup : public testsupport::DialogsCheckedTest {
 private Q_SLOTS:
     void roundTrip_data() { addBackendColumn(); }
     void roundTrip();
+    void documentsAgreeWithRowsChangedMeanwhile_data() { addBackendColumn(); }
+    void documentsAgreeWithRowsChangedMeanwhile();
     void badArchivesRefused_data() { addBackendColumn(); }
     void badArchivesRefused();
+    void failedSwapPutsBackWhatWasThere_data() { addBackendColumn(); }
+    void failedSwapPutsBackWhatWasThere();
+    void rowsBesideTheRecordsAreNotEmpty_data() { addBackendColumn(); }
+    void rowsBesideTheRecordsAreNotEmpty();
     void refusedBackupsLeaveNothing_data() { addBackendColumn(); }
     void refusedBackupsLeaveNothing();
     void killedBackupLeavesNothing_data() { addBackendColumn(); }
@@ -112,6 +120,80 @@ void TestBackup::roundTrip() {
     QCOMPARE(documents(folder), expected);
 }
 
+namespace {
+// Restores `archive` into a fresh register beside the fixture's.
+struct Restored {
+    std::shared_ptr<kyt::Db> db;
+    QString folder;
+};
+Restored restoredFrom(RegisterWindow& rw, const QString& backend, const QString& archive, const QString& tag) {
+    const auto target = testsupport::openFreshDb(backend, rw.fx.folder, tag);
+    backup::RestoreTarget into;
+    into.folder = rw.fx.folder + u'/' + tag;
+    if (backend == u"sqlite"_s)
+        into.sqliteFile = into.folder + u"/KYTDscMgr.db"_s;
+    else
+        into.serverDb = target;
+    const backup::Outcome restored = backup::restore(archive, into);
+    if (!restored.ok)
+        qFatal("restore failed: %s", qPrintable(restored.error));
+    QString why;
+    return {backend == u"sqlite"_s ? kyt::Db::open(kyt::DbAddress::sqliteFile(into.sqliteFile), &why) : target,
+            into.folder};
+}
+} // namespace
+
+// Another desk changes the register after the backup has copied its rows but before it has read the
+// documents. A record deleted meanwhile is archived with the documents it had, taken from where the
+// delete put them; a record whose number went to a new record meanwhile makes the backup start
+// again, so that no record is archived with another's documents.
+void TestBackup::documentsAgreeWithRowsChangedMeanwhile() {
+    QFETCH(QString, backend);
+    RegisterWindow rw(backend);
+    for (int n = 1; n <= 4; ++n)
+        rw.store({.srNo = n,
+                  .name = u"R%1"_s.arg(n),
+                  .serial = u"S%1"_s.arg(n),
+                  .idFile = u"id.pdf"_s,
+                  .addrFile = u"addr.png"_s},
+                 QByteArray(70000, char('a' + n)));
+    const auto rowsBefore = records(*rw.fx.db);
+    const auto documentsBefore = documents(rw.fx.folder);
+    const QString archive = rw.fx.folder + u"/midway.tar"_s;
+    int snapshots = 0;
+    QVERIFY(backup::write(*rw.fx.db, rw.fx.folder, archive, u"1"_s, [&] {
+                if (++snapshots == 1)
+                    QVERIFY(DeletedRecords::deleteRecord(*rw.fx.db, rw.fx.folder, 2, rw.fx.clock->now()).deleted);
+            }).ok);
+    QCOMPARE(snapshots, 1);
+    const Restored deleted = restoredFrom(rw, backend, archive, u"deleted"_s);
+    QVERIFY(records(*deleted.db) == rowsBefore);
+    QCOMPARE(documents(deleted.folder), documentsBefore);
+
+    // The highest record deleted and its number given to a new record with documents of its own.
+    const QString again = rw.fx.folder + u"/again.tar"_s;
+    snapshots = 0;
+    QVERIFY(backup::write(*rw.fx.db, rw.fx.folder, again, u"1"_s, [&] {
+                if (++snapshots > 1)
+                    return;
+                QVERIFY(DeletedRecords::deleteRecord(*rw.fx.db, rw.fx.folder, 4, rw.fx.clock->now()).deleted);
+                StoreStatements::RecordValues values{};
+                StoreStatements::valueOf(values, RecordLayout::Nm) = u"Newcomer"_s;
+                StoreStatements::valueOf(values, RecordLayout::SerialNo) = u"S9"_s;
+                StoreStatements::valueOf(values, RecordLayout::IdPrFlNm) = u"new.pdf"_s;
+                int n = 0;
+                QCOMPARE(InsertNewRecord(*rw.fx.db, values, n), StoreOutcome::Stored);
+                QCOMPARE(n, 4);
+                rw.writeFile(rw.idDoc(4, u"new.pdf"_s), "the newcomer's");
+            }).ok);
+    QCOMPARE(snapshots, 2);
+    const Restored renumbered = restoredFrom(rw, backend, again, u"renumbered"_s);
+    const auto rows = records(*renumbered.db);
+    QVERIFY(rows == records(*rw.fx.db));
+    QCOMPARE(rows.value(4)[size_t(RecordLayout::valueIndex(RecordLayout::Nm))], u"Newcomer"_s);
+    QCOMPARE(documents(renumbered.folder), documents(rw.fx.folder));
+}
+
 // A truncated, changed or foreign archive is refused with one line naming what is wrong, and the
 // restore writes nothing: not into an empty folder, and with --replace not over the register there
 // (which is not even backed up, since nothing is replaced).
@@ -122,7 +204,8 @@ void TestBackup::badArchivesRefused() {
     const QString work = rw.fx.folder + u"/work"_s;
     QDir().mkpath(work);
     const QString good = work + u"/good.tar"_s;
-    QVERIFY(backup::write(*rw.fx.db, rw.fx.folder, good, u"1"_s).ok);
+    const backup::Outcome made = backup::write(*rw.fx.db, rw.fx.folder, good, u"1"_s);
+    QVERIFY2(made.ok, qPrintable(made.error));
     const QByteArray bytes = rw.readFile(good);
     QByteArray changed = bytes;
     const qsizetype at = changed.indexOf(QByteArray(100, 'p'));
@@ -165,6 +248,100 @@ void TestBackup::badArchivesRefused() {
         QCOMPARE(documents(rw.fx.folder), documentsBefore);
         QCOMPARE(filesIn(rw.fx.folder), folderBefore);
     }
+}
+
+// A restore over a register whose document folder, or whose register file, cannot be swapped puts
+// back what the steps before it changed: the register and its documents are as they were.
+void TestBackup::failedSwapPutsBackWhatWasThere() {
+    QFETCH(QString, backend);
+    RegisterWindow rw(backend);
+    rw.store({.srNo = 1, .name = u"Asha"_s, .serial = u"S1"_s, .idFile = u"pan.pdf"_s}, "as archived");
+    const QString archive = rw.fx.folder + u"/out/first.tar"_s;
+    QDir().mkpath(rw.fx.folder + u"/out"_s);
+    QVERIFY(backup::write(*rw.fx.db, rw.fx.folder, archive, u"1"_s).ok);
+    rw.store({.srNo = 2, .name = u"Bala"_s, .serial = u"S2"_s, .addrFile = u"bill.png"_s}, "since");
+    rw.writeFile(rw.idDoc(1, u"pan.pdf"_s), "changed since");
+    const auto rowsBefore = records(*rw.fx.db);
+    const auto documentsBefore = documents(rw.fx.folder);
+
+    QString why;
+    const auto address = kyt::DbAddress::parse(testsupport::addressOf(*rw.fx.db), &why);
+    QVERIFY2(address, qPrintable(why));
+    backup::RestoreTarget over;
+    over.folder = rw.fx.folder;
+    over.replace = true;
+    if (backend == u"sqlite"_s)
+        over.sqliteFile = address->path;
+    else
+        over.serverDb = rw.fx.db;
+    QStringList failing{rw.fx.folder + u"/DscDocs"_s};
+    if (backend == u"sqlite"_s)
+        failing << address->path;
+    for (const QString& refused : failing) {
+        // Only what the restore brings in is refused: putting back what was there still works.
+        over.move = [&](const QString& from, const QString& to) {
+            if (to == refused && (from.endsWith(u"/DscDocs"_s) || from.endsWith(u"/register.sqlite"_s) ||
+                                  from.endsWith(u".restoring"_s)))
+                return false;
+            return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+        };
+        const backup::Outcome r = backup::restore(archive, over);
+        QVERIFY(!r.ok);
+        QVERIFY2(r.error.contains(u"cannot be"_s) && !r.error.contains(u"could not all be put back"_s),
+                 qPrintable(r.error));
+        const auto reopened = kyt::Db::open(*address, &why);
+        QVERIFY2(reopened, qPrintable(why));
+        QVERIFY(records(*reopened) == rowsBefore);
+        QCOMPARE(documents(rw.fx.folder), documentsBefore);
+        QCOMPARE(QDir(rw.fx.folder).entryList({u".kytrestore-*"_s, u"*.kytold*"_s}, QDir::AllEntries | QDir::Hidden),
+                 QStringList());
+    }
+    over.move = {};
+    QVERIFY(backup::restore(archive, over).ok);
+    const auto restored = kyt::Db::open(*address, &why);
+    QCOMPARE(records(*restored).keys(), QList<int>{1});
+    QCOMPARE(rw.readFile(rw.idDoc(1, u"pan.pdf"_s)), QByteArray("as archived"));
+}
+
+// A register whose records and history are empty but whose renewal links are not is no empty
+// register: a restore needs --replace, and what was there is backed up before it is replaced.
+void TestBackup::rowsBesideTheRecordsAreNotEmpty() {
+    QFETCH(QString, backend);
+    RegisterWindow rw(backend);
+    rw.store({.srNo = 1, .name = u"Asha"_s, .serial = u"S1"_s});
+    const QString archive = rw.fx.folder + u"/one.tar"_s;
+    QVERIFY(backup::write(*rw.fx.db, rw.fx.folder, archive, u"1"_s).ok);
+    const QString folder = rw.fx.folder + u"/linked"_s;
+    QDir().mkpath(folder);
+    QString why;
+    std::shared_ptr<kyt::Db> target = backend == u"sqlite"_s
+                                          ? kyt::Db::open(kyt::DbAddress::sqliteFile(folder + u"/KYTDscMgr.db"_s), &why)
+                                          : testsupport::openFreshDb(backend, rw.fx.folder, u"linked"_s);
+    QVERIFY2(target, qPrintable(why));
+    target->execute(StoreStatements::createTable());
+    Renewals::ensureTable(*target, u"desk"_s);
+    target->execute(u"Insert Into DscRenewals (OldSrNo, NewSrNo) Values (7, 8)"_s);
+    const QString address =
+        backend == u"sqlite"_s ? u"sqlite:"_s + folder + u"/KYTDscMgr.db"_s : testsupport::addressOf(*target);
+    if (backend == u"sqlite"_s)
+        target.reset();
+    const QStringList into = {u"--folder"_s, folder, u"--db"_s, address};
+    const QString registry = rw.fx.objects->file();
+    auto refused = testsupport::runDscmgr(QStringList{u"restore"_s, archive} + into, registry);
+    QCOMPARE(refused.status, 2);
+    QVERIFY2(refused.err.contains(u"not empty"_s), qPrintable(refused.err));
+    auto replaced = testsupport::runDscmgr(QStringList{u"restore"_s, archive, u"--replace"_s} + into, registry);
+    QCOMPARE(replaced.status, 0);
+    const auto after = kyt::Db::open(*kyt::DbAddress::parse(address, &why), &why);
+    QVERIFY2(after, qPrintable(why));
+    QCOMPARE(records(*after).keys(), QList<int>{1});
+    QVERIFY(!Renewals::tableExists(*after) || Renewals::links(*after).isEmpty());
+    // The links replaced are in the backup taken first.
+    const QStringList saved = QDir(folder).entryList({u"KYTDscMgr-before-restore-*.tar"_s});
+    QCOMPARE(saved.size(), 1);
+    const Restored back = restoredFrom(rw, backend, folder + u'/' + saved[0], u"back"_s);
+    QVERIFY(records(*back.db).isEmpty());
+    QCOMPARE(Renewals::links(*back.db).size(), 1);
 }
 
 namespace {
@@ -221,7 +398,8 @@ void TestBackup::refusedBackupsLeaveNothing() {
     }
 }
 
-// A backup killed while it writes leaves no file under the name asked for.
+// A backup killed while it writes leaves no file under the name asked for, and its work files go
+// with the next backup there.
 void TestBackup::killedBackupLeavesNothing() {
     QFETCH(QString, backend);
     RegisterWindow rw(backend);
@@ -246,6 +424,14 @@ void TestBackup::killedBackupLeavesNothing() {
     p->waitForFinished();
     delete p;
     QVERIFY(!QFileInfo::exists(archive));
+    QVERIFY(filesIn(dir).size() >= 2); // its partial archive and the folder of its copy, until...
+
+    // ...the next backup to the same place removes them.
+    auto next = testsupport::runDscmgr(
+        {u"backup"_s, archive, u"--folder"_s, rw.fx.folder, u"--db"_s, testsupport::addressOf(*rw.fx.db)},
+        rw.fx.objects->file());
+    QCOMPARE(next.status, 0);
+    QCOMPARE(filesIn(dir), QStringList{u"nightly.tar"_s});
 }
 
 // "Back up now..." in the settings frame writes an archive into the folder the user picks.

@@ -140,6 +140,21 @@ Part ArchiveWriter::addFile(const QString& name, const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         fail(QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString()));
+    return addOpened(name, file);
+}
+
+std::optional<Part> ArchiveWriter::addFileIfPresent(const QString& name, const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (!QFileInfo::exists(path))
+            return std::nullopt;
+        fail(QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString()));
+    }
+    return addOpened(name, file);
+}
+
+Part ArchiveWriter::addOpened(const QString& name, QFile& file) {
+    const QString path = file.fileName();
     const qint64 size = file.size();
     header(name, size);
     Sha256 sum;

@@ -3,11 +3,13 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <thread>
 
+class QFile;
 struct archive;
 struct evp_md_ctx_st;
 
@@ -84,12 +86,15 @@ public:
     ArchiveWriter& operator=(const ArchiveWriter&) = delete;
     // The file at `path`, read in chunks: memory stays flat whatever its size.
     Part addFile(const QString& name, const QString& path);
+    // The same for a file that may have been moved away meanwhile: none when it is not there.
+    std::optional<Part> addFileIfPresent(const QString& name, const QString& path);
     Part addBytes(const QString& name, const QByteArray& data);
     void close();
 
 private:
     void header(const QString& name, qint64 size);
     void data(const char* bytes, qint64 size);
+    Part addOpened(const QString& name, QFile& file);
 
     ::archive* a_;
     SideHasher hasher_;

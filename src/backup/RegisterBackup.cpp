@@ -1,6 +1,8 @@
 #include "backup/RegisterBackup.h"
 
 #include "backup/ArchiveParts.h"
+#include "backup/DocumentPass.h"
+#include "backup/WorkFiles.h"
 #include "platform/Db.h"
 #include "platform/DbAddress.h"
 #include "platform/ReplacingFile.h"
@@ -40,19 +42,15 @@ const QString kTables = QStringLiteral("tables/");
 const QString kDocs = QStringLiteral("DscDocs/");
 const QString kProgram = QStringLiteral("KYTDscMgr");
 constexpr int kFormat = 1;
+constexpr qint64 kRecentIds = 10000;
+constexpr int kAttempts = 3;
 
 // --- What the database holds at the moment of the copy ---------------------------------------
 
 struct Snapshot {
-    std::set<int> records;     // DscStore's record numbers
-    QStringList keptDocuments; // folders under DscDocs of deletes not restored
+    DocumentOwners owners;
     int history = 0;
 };
-
-bool safeKeptFolder(const QString& folder) {
-    static const QRegularExpression shape(QStringLiteral("^\\.deleted/[^/\\\\]+$"));
-    return shape.match(folder).hasMatch() && !folder.contains(QLatin1String(".."));
-}
 
 sqlite3* sqliteHandle(kyt::Db& db) {
     const QVariant handle = db.connection().driver()->handle();
@@ -87,8 +85,10 @@ template <class F> void eachRow(sqlite3* db, const QString& what, const char* sq
         fail(QStringLiteral("%1 cannot be read: %2").arg(what, QString::fromUtf8(sqlite3_errmsg(db))));
 }
 
+// The folders of documents put aside (by a delete, or by a save that replaced them) that no later
+// entry took back.
 const char* const kOpenDeletes =
-    "SELECT Documents FROM DscHistory d WHERE ChangeKind='delete' AND Documents<>'' AND NOT EXISTS "
+    "SELECT Id, Documents FROM DscHistory d WHERE ChangeKind IN ('delete', 'update') AND Documents<>'' AND NOT EXISTS "
     "(SELECT 1 FROM DscHistory r WHERE r.TakesBack=d.Id)";
 
 // Copies an SQLite register with the online backup, which sees one committed state however the
@@ -122,11 +122,15 @@ Snapshot copySqlite(kyt::Db& db, const QString& target) {
     Snapshot s;
     const QString what = QStringLiteral("the register");
     eachRow(copy.db, what, "SELECT SrNo FROM DscStore",
-            [&](sqlite3_stmt* st) { s.records.insert(sqlite3_column_int(st, 0)); });
-    eachRow(copy.db, what, "SELECT COUNT(*) FROM DscHistory",
-            [&](sqlite3_stmt* st) { s.history = sqlite3_column_int(st, 0); });
+            [&](sqlite3_stmt* st) { s.owners.records.insert(sqlite3_column_int(st, 0)); });
+    // One desk writes at a time, so the copy holds every entry up to its newest.
+    eachRow(copy.db, what, "SELECT COUNT(*), COALESCE(MAX(Id), 0) FROM DscHistory", [&](sqlite3_stmt* st) {
+        s.history = sqlite3_column_int(st, 0);
+        s.owners.lastEntry = sqlite3_column_int64(st, 1);
+    });
     eachRow(copy.db, what, kOpenDeletes, [&](sqlite3_stmt* st) {
-        s.keptDocuments << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+        s.owners.kept[sqlite3_column_int64(st, 0)] =
+            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 1)));
     });
     // The copy is one file: a log beside it would be lost in the archive.
     eachRow(copy.db, QStringLiteral("the copy of the register"), "PRAGMA journal_mode=DELETE", [](sqlite3_stmt*) {});
@@ -188,17 +192,19 @@ Snapshot copyServer(kyt::Db& db, const QString& folder, QStringList* tables) {
         QFile rows(folder + QLatin1Char('/') + name + QStringLiteral(".jsonl"));
         if (!rows.open(QIODevice::WriteOnly))
             fail(QStringLiteral("a work file cannot be written in %1.").arg(folder));
+        const bool store = name.compare(QLatin1String("DscStore"), Qt::CaseInsensitive) == 0;
+        const bool history = name.compare(QLatin1String("DscHistory"), Qt::CaseInsensitive) == 0;
         QSqlQuery r(db.connection());
         r.setForwardOnly(true);
-        if (!r.exec(QStringLiteral("SELECT * FROM %1").arg(quotedName(name))))
+        // The history in the order of its ids, so that the ids the snapshot lacks are told.
+        if (!r.exec(QStringLiteral("SELECT * FROM %1").arg(quotedName(name)) +
+                    (history ? QStringLiteral(" ORDER BY Id") : QString())))
             fail(QStringLiteral("the register cannot be read: %1").arg(r.lastError().text().simplified()));
         const QSqlRecord columns = r.record();
         QJsonArray heading;
         for (int c = 0; c < columns.count(); ++c)
             heading.append(columns.fieldName(c));
         rows.write(QJsonDocument(heading).toJson(QJsonDocument::Compact) + '\n');
-        const bool store = name.compare(QLatin1String("DscStore"), Qt::CaseInsensitive) == 0;
-        const bool history = name.compare(QLatin1String("DscHistory"), Qt::CaseInsensitive) == 0;
         const int srNo = columns.indexOf(QStringLiteral("SrNo"));
         const int id = columns.indexOf(QStringLiteral("Id")), kind = columns.indexOf(QStringLiteral("ChangeKind"));
         const int docs = columns.indexOf(QStringLiteral("Documents"));
@@ -213,10 +219,22 @@ Snapshot copyServer(kyt::Db& db, const QString& folder, QStringList* tables) {
             if (rows.write(QJsonDocument(row).toJson(QJsonDocument::Compact) + '\n') < 0)
                 fail(QStringLiteral("a work file cannot be written in %1.").arg(folder));
             if (store && srNo >= 0)
-                s.records.insert(r.value(srNo).toInt());
+                s.owners.records.insert(r.value(srNo).toInt());
             if (history) {
                 ++s.history;
-                if (r.value(kind).toString() == QLatin1String("delete") && !r.value(docs).toString().isEmpty())
+                const qint64 at = r.value(id).toLongLong();
+                // Ids still uncommitted at the snapshot were handed out lately; far older gaps are
+                // rolled-back writes and are not kept, so that a history full of them costs no memory.
+                if (at - s.owners.lastEntry < kRecentIds)
+                    for (qint64 skipped = s.owners.lastEntry + 1; skipped < at; ++skipped)
+                        s.owners.missingEntries.push_back(skipped);
+                if (s.owners.missingEntries.size() > 2 * kRecentIds)
+                    s.owners.missingEntries.erase(s.owners.missingEntries.begin(),
+                                                  s.owners.missingEntries.begin() + kRecentIds);
+                s.owners.lastEntry = std::max(s.owners.lastEntry, at);
+                const QString change = r.value(kind).toString().toLower();
+                if ((change == QLatin1String("delete") || change == QLatin1String("update")) &&
+                    !r.value(docs).toString().isEmpty())
                     deletes[r.value(id).toLongLong()] = r.value(docs).toString();
                 if (r.value(back).toLongLong() > 0)
                     takenBack.insert(r.value(back).toLongLong());
@@ -230,7 +248,7 @@ Snapshot copyServer(kyt::Db& db, const QString& folder, QStringList* tables) {
     }
     for (const auto& [entry, documents] : deletes)
         if (!takenBack.contains(entry))
-            s.keptDocuments << documents;
+            s.owners.kept[entry] = documents;
     return s;
 }
 
@@ -246,32 +264,6 @@ void requireRegularTarget(const QString& file) {
         fail(QStringLiteral("the folder of %1 does not exist.").arg(file));
 }
 
-QStringList filesIn(const QString& folder) {
-    QStringList out;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        out << it.next();
-    out.sort();
-    return out;
-}
-
-// The folders of `kindFolder` named by a record of the copy, in number order. The folder is read
-// once: a register has many records without documents, and looking for each one's folder would
-// cost more than copying the documents.
-QStringList recordFolders(const QString& kindFolder, const std::set<int>& records) {
-    std::map<int, QString> found;
-    for (const QString& name : QDir(kindFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        bool number = false;
-        const int n = name.toInt(&number);
-        if (number && n > 0 && name == QString::number(n) && records.count(n))
-            found.emplace(n, name);
-    }
-    QStringList out;
-    for (const auto& [n, name] : found)
-        out << name;
-    return out;
-}
-
 QJsonObject manifestOf(const QString& backend, const QString& version, const Snapshot& s, int documents,
                        const QList<Part>& parts) {
     QJsonArray listed;
@@ -284,7 +276,7 @@ QJsonObject manifestOf(const QString& backend, const QString& version, const Sna
             {QStringLiteral("version"), version},
             {QStringLiteral("created"), QDateTime::currentDateTime().toString(Qt::ISODate)},
             {QStringLiteral("backend"), backend},
-            {QStringLiteral("counts"), QJsonObject{{QStringLiteral("records"), int(s.records.size())},
+            {QStringLiteral("counts"), QJsonObject{{QStringLiteral("records"), int(s.owners.records.size())},
                                                    {QStringLiteral("history"), s.history},
                                                    {QStringLiteral("documents"), documents}}},
             {QStringLiteral("parts"), listed}};
@@ -379,53 +371,61 @@ Outcome outcomeOf(const QJsonObject& manifest) {
 
 } // namespace
 
-Outcome write(kyt::Db& db, const QString& docPath, const QString& file, const QString& version) {
+Outcome write(kyt::Db& db, const QString& docPath, const QString& file, const QString& version,
+              const std::function<void()>& afterSnapshot) {
     try {
         // The archive is written to a new file beside `file` and renamed into place when complete.
+        // What a killed backup left there goes first.
+        if (const QString why = kyt::ReplacingFile::whyNotWritable(file); !why.isEmpty())
+            fail(file + QLatin1Char(' ') + why);
+        removeStaleWork(file);
         kyt::ReplacingFile partial(file);
         if (!partial.open())
             fail(file + QLatin1Char(' ') + partial.why());
         const int fd = static_cast<QFile&>(partial.device()).handle();
-        QTemporaryDir work(QFileInfo(file).absolutePath() + QStringLiteral("/.kytbackup-XXXXXX"));
-        if (!work.isValid())
-            fail(QStringLiteral("a work folder cannot be made beside %1.").arg(file));
+        const WorkLock partialHeld(fd);
         const bool sqlite = db.backend() == kyt::Db::Backend::SQLite;
-        QStringList tables;
-        const Snapshot snapshot =
-            sqlite ? copySqlite(db, work.filePath(kSqlitePart)) : copyServer(db, work.path(), &tables);
+        for (int attempt = 1;; ++attempt) {
+            if (::ftruncate(fd, 0) != 0 || ::lseek(fd, 0, SEEK_SET) != 0)
+                fail(
+                    QStringLiteral("%1 cannot be written: %2").arg(file, QString::fromLocal8Bit(std::strerror(errno))));
+            QTemporaryDir work(QFileInfo(file).absolutePath() + QStringLiteral("/.kytbackup-XXXXXX"));
+            if (!work.isValid())
+                fail(QStringLiteral("a work folder cannot be made beside %1.").arg(file));
+            const WorkLock workHeld(work.path());
+            QStringList tables;
+            const Snapshot snapshot =
+                sqlite ? copySqlite(db, work.filePath(kSqlitePart)) : copyServer(db, work.path(), &tables);
+            if (afterSnapshot)
+                afterSnapshot();
 
-        ArchiveWriter archive(fd);
-        QList<Part> parts;
-        if (sqlite)
-            parts << archive.addFile(kSqlitePart, work.filePath(kSqlitePart));
-        for (const QString& table : tables) {
-            parts << archive.addFile(kTables + table + QStringLiteral(".sql"),
-                                     work.filePath(table + QStringLiteral(".sql")));
-            parts << archive.addFile(kTables + table + QStringLiteral(".jsonl"),
-                                     work.filePath(table + QStringLiteral(".jsonl")));
-        }
-        const QString docs = docPath + QStringLiteral("/DscDocs/");
-        int documents = 0;
-        auto addFolder = [&](const QString& relative) {
-            for (const QString& path : filesIn(docs + relative)) {
-                parts << archive.addFile(kDocs + path.mid(docs.size()), path);
-                ++documents;
+            ArchiveWriter archive(fd);
+            QList<Part> parts;
+            if (sqlite)
+                parts << archive.addFile(kSqlitePart, work.filePath(kSqlitePart));
+            for (const QString& table : tables) {
+                parts << archive.addFile(kTables + table + QStringLiteral(".sql"),
+                                         work.filePath(table + QStringLiteral(".sql")));
+                parts << archive.addFile(kTables + table + QStringLiteral(".jsonl"),
+                                         work.filePath(table + QStringLiteral(".jsonl")));
             }
-        };
-        for (const char* kind : {"IdProofs/", "AddrProofs/"})
-            for (const QString& folder : recordFolders(docs + QLatin1String(kind), snapshot.records))
-                addFolder(QLatin1String(kind) + folder);
-        for (const QString& kept : snapshot.keptDocuments)
-            if (safeKeptFolder(kept))
-                addFolder(kept);
-        archive.addBytes(kManifest,
-                         QJsonDocument(manifestOf(sqlite ? QStringLiteral("sqlite") : QStringLiteral("mysql"), version,
-                                                  snapshot, documents, parts))
-                             .toJson(QJsonDocument::Indented));
-        archive.close();
-        if (!partial.commit())
-            fail(file + QLatin1Char(' ') + partial.why());
-        return {true, {}, int(snapshot.records.size()), documents};
+            DocumentPass documents(archive, docPath + QStringLiteral("/DscDocs/"), parts);
+            documents.readLive(snapshot.owners);
+            if (!documents.settle(db, snapshot.owners)) {
+                // Another desk replaced documents of the snapshot's records while they were read.
+                if (attempt < kAttempts)
+                    continue;
+                fail(QStringLiteral("the register's documents kept changing while they were read; try again."));
+            }
+            archive.addBytes(kManifest,
+                             QJsonDocument(manifestOf(sqlite ? QStringLiteral("sqlite") : QStringLiteral("mysql"),
+                                                      version, snapshot, documents.documents(), parts))
+                                 .toJson(QJsonDocument::Indented));
+            archive.close();
+            if (!partial.commit())
+                fail(file + QLatin1Char(' ') + partial.why());
+            return {true, {}, int(snapshot.owners.records.size()), documents.documents()};
+        }
     } catch (const Failure& f) {
         return {false, f.line};
     } catch (const kyt::Error& e) {
@@ -450,33 +450,54 @@ bool folderHasFiles(const QString& folder) {
     return it.hasNext();
 }
 
-qint64 sqliteRows(const QString& file) {
+// Work tables of a restore that did not finish: never a register's own rows.
+bool restoreWorkTable(const QString& name) {
+    return name.endsWith(QLatin1String("_kytrestore")) || name.endsWith(QLatin1String("_kytold"));
+}
+
+// Whether any table of the register holds a row: its records and history, and as much the custody,
+// renewals and reminders kept beside them, which a restore would replace too.
+bool sqliteHoldsRows(const QString& file) {
     if (!QFileInfo::exists(file))
-        return 0;
+        return false;
     SqliteFile f;
     if (sqlite3_open_v2(QFile::encodeName(file).constData(), &f.db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
         fail(QStringLiteral("the register %1 cannot be read.").arg(file));
-    qint64 rows = 0;
     const QString what = QStringLiteral("the register %1").arg(file);
-    eachRow(f.db, what, "SELECT COUNT(*) FROM sqlite_master", [](sqlite3_stmt*) {});
-    eachRow(f.db, what, "SELECT (SELECT COUNT(*) FROM DscStore)",
-            [&](sqlite3_stmt* st) { rows += sqlite3_column_int64(st, 0); });
-    eachRow(f.db, what, "SELECT (SELECT COUNT(*) FROM DscHistory)",
-            [&](sqlite3_stmt* st) { rows += sqlite3_column_int64(st, 0); });
-    return rows;
+    QStringList tables;
+    eachRow(f.db, what, "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'",
+            [&](sqlite3_stmt* st) {
+                tables << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+            });
+    bool rows = false;
+    for (const QString& table : tables) {
+        const QByteArray sql = "SELECT 1 FROM \"" +
+                               QString(table).replace(QLatin1Char('"'), QStringLiteral("\"\"")).toUtf8() + "\" LIMIT 1";
+        eachRow(f.db, what, sql.constData(), [&](sqlite3_stmt*) { rows = true; });
+        if (rows)
+            return true;
+    }
+    return false;
 }
 
-qint64 serverRows(kyt::Db& db) {
-    qint64 rows = 0;
+bool serverHoldsRows(kyt::Db& db) {
     QSqlQuery q(db.connection());
-    for (const char* table : {"DscStore", "DscHistory"}) {
-        if (q.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1String(table))) && q.next())
-            rows += q.value(0).toLongLong();
-        // A missing table is empty; a register that cannot be counted is never taken for empty.
-        else if (q.lastError().nativeErrorCode() != QLatin1String("1146"))
+    auto run = [&](const QString& sql) {
+        // A register that cannot be looked at is never taken for empty.
+        if (!q.exec(sql))
             fail(QStringLiteral("the register cannot be read: %1").arg(q.lastError().text().simplified()));
+    };
+    run(QStringLiteral("SHOW FULL TABLES WHERE Table_type='BASE TABLE'"));
+    QStringList tables;
+    while (q.next())
+        if (!restoreWorkTable(q.value(0).toString()))
+            tables << q.value(0).toString();
+    for (const QString& table : tables) {
+        run(QStringLiteral("SELECT 1 FROM %1 LIMIT 1").arg(quotedName(table)));
+        if (q.next())
+            return true;
     }
-    return rows;
+    return false;
 }
 
 QVariant valueFrom(const QJsonValue& v) {
@@ -487,27 +508,48 @@ QVariant valueFrom(const QJsonValue& v) {
     return v.toString();
 }
 
-// Makes each table of the archive anew beside the live one, fills it, and swaps them all in one
-// RENAME: the live tables stay as they were until that moment, and a failure before it leaves
-// them untouched.
-void restoreServerTables(kyt::Db& db, const QString& staging, const QStringList& tables) {
-    QSqlQuery q(db.connection());
-    auto run = [&](const QString& sql) {
-        if (!q.exec(sql))
-            fail(QStringLiteral("the register cannot be restored: %1").arg(q.lastError().text().simplified()));
-    };
-    const QString fresh = QStringLiteral("_kytrestore"), old = QStringLiteral("_kytold");
-    auto dropAll = [&](const QString& suffix) {
+using Move = std::function<bool(const QString& from, const QString& to)>;
+
+bool renamed(const QString& from, const QString& to) {
+    return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
+// The archive's tables, made anew beside the live ones and filled; swap() then puts them in place in
+// one RENAME, so that the live tables stay as they were until that moment and a failure before it
+// leaves them untouched. Tables of ours the archive lacks (it may come from before them) are taken
+// out in the same RENAME, so that the register is the archive's and nothing else.
+class ServerTables {
+public:
+    ServerTables(kyt::Db& db, QStringList tables) : db_(db), q_(db.connection()), tables_(std::move(tables)) {}
+    ~ServerTables() { dropAll(swapped_ ? kOld : kFresh, swapped_ ? old_ : tables_); }
+    ServerTables(const ServerTables&) = delete;
+    ServerTables& operator=(const ServerTables&) = delete;
+
+    void fill(const QString& staging);
+    void swap();
+
+private:
+    static inline const QString kFresh = QStringLiteral("_kytrestore"), kOld = QStringLiteral("_kytold");
+    void run(const QString& sql) {
+        if (!q_.exec(sql))
+            fail(QStringLiteral("the register cannot be restored: %1").arg(q_.lastError().text().simplified()));
+    }
+    void dropAll(const QString& suffix, const QStringList& tables) {
         for (const QString& t : tables)
-            q.exec(QStringLiteral("DROP TABLE IF EXISTS %1").arg(quotedName(t + suffix)));
-    };
+            q_.exec(QStringLiteral("DROP TABLE IF EXISTS %1").arg(quotedName(t + suffix)));
+    }
+
+    kyt::Db& db_;
+    QSqlQuery q_;
+    QStringList tables_;
+    QStringList old_; // the live tables renamed away
+    bool swapped_ = false;
+};
+
+void ServerTables::fill(const QString& staging) {
     try {
-        QSet<QString> existing;
-        run(QStringLiteral("SHOW FULL TABLES WHERE Table_type='BASE TABLE'"));
-        while (q.next())
-            existing.insert(q.value(0).toString());
-        dropAll(fresh);
-        for (const QString& t : tables) {
+        dropAll(kFresh, tables_);
+        for (const QString& t : tables_) {
             QFile create(staging + QStringLiteral("/tables/") + t + QStringLiteral(".sql"));
             if (!create.open(QIODevice::ReadOnly))
                 fail(QStringLiteral("the archive lacks the table %1.").arg(t));
@@ -515,7 +557,7 @@ void restoreServerTables(kyt::Db& db, const QString& staging, const QStringList&
             const int at = sql.indexOf(quotedName(t));
             if (at < 0)
                 fail(QStringLiteral("the archive's table %1 cannot be made.").arg(t));
-            sql.replace(at, quotedName(t).size(), quotedName(t + fresh));
+            sql.replace(at, quotedName(t).size(), quotedName(t + kFresh));
             run(sql);
             QFile rows(staging + QStringLiteral("/tables/") + t + QStringLiteral(".jsonl"));
             if (!rows.open(QIODevice::ReadOnly))
@@ -527,10 +569,10 @@ void restoreServerTables(kyt::Db& db, const QString& staging, const QStringList&
                 marks << QStringLiteral("?");
             }
             run(QStringLiteral("START TRANSACTION"));
-            QSqlQuery insert(db.connection());
+            QSqlQuery insert(db_.connection());
             if (!insert.prepare(
                     QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                        .arg(quotedName(t + fresh), columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))))
+                        .arg(quotedName(t + kFresh), columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))))
                 fail(QStringLiteral("the register cannot be restored: %1").arg(insert.lastError().text().simplified()));
             while (!rows.atEnd()) {
                 const QByteArray line = rows.readLine();
@@ -545,37 +587,101 @@ void restoreServerTables(kyt::Db& db, const QString& staging, const QStringList&
             }
             run(QStringLiteral("COMMIT"));
         }
-        QStringList renames;
-        for (const QString& t : tables) {
-            if (existing.contains(t))
-                renames << QStringLiteral("%1 TO %2").arg(quotedName(t), quotedName(t + old));
-            renames << QStringLiteral("%1 TO %2").arg(quotedName(t + fresh), quotedName(t));
-        }
-        dropAll(old);
-        if (!renames.isEmpty())
-            run(QStringLiteral("RENAME TABLE ") + renames.join(QStringLiteral(", ")));
     } catch (...) {
-        q.exec(QStringLiteral("ROLLBACK"));
-        dropAll(fresh);
+        q_.exec(QStringLiteral("ROLLBACK"));
         throw;
     }
-    dropAll(old);
 }
 
-void replaceSqliteFile(const QString& staged, const QString& target) {
-    // A log or shared-memory file of the register replaced would be read into the new one.
-    for (const char* suffix : {"-wal", "-shm", "-journal"})
-        ::unlink(QFile::encodeName(target + QLatin1String(suffix)).constData());
-    if (::rename(QFile::encodeName(staged).constData(), QFile::encodeName(target).constData()) == 0)
-        return;
-    // Another file system: copied beside the target first, so that the target changes in one step.
-    const QString beside = target + QStringLiteral(".restoring");
-    QFile::remove(beside);
-    if (!QFile::copy(staged, beside) ||
-        ::rename(QFile::encodeName(beside).constData(), QFile::encodeName(target).constData()) != 0) {
-        QFile::remove(beside);
-        fail(QStringLiteral("the register cannot be written at %1.").arg(target));
+void ServerTables::swap() {
+    run(QStringLiteral("SHOW FULL TABLES WHERE Table_type='BASE TABLE'"));
+    QStringList live;
+    while (q_.next())
+        live << q_.value(0).toString();
+    QStringList renames, old;
+    for (const QString& t : live) {
+        const bool ours = t.startsWith(QLatin1String("Dsc"), Qt::CaseInsensitive) && !restoreWorkTable(t);
+        if (tables_.contains(t) || (ours && !tables_.contains(t, Qt::CaseInsensitive))) {
+            renames << QStringLiteral("%1 TO %2").arg(quotedName(t), quotedName(t + kOld));
+            old << t;
+        }
     }
+    for (const QString& t : tables_)
+        renames << QStringLiteral("%1 TO %2").arg(quotedName(t + kFresh), quotedName(t));
+    dropAll(kOld, old);
+    if (!renames.isEmpty())
+        run(QStringLiteral("RENAME TABLE ") + renames.join(QStringLiteral(", ")));
+    old_ = old;
+    swapped_ = true;
+}
+
+// The steps of a restore that change what is live, each with the step that takes it back.
+class Steps {
+public:
+    explicit Steps(QTemporaryDir& staging) : staging_(staging) {}
+    void done(std::function<bool()> undo) { undo_.push_back(std::move(undo)); }
+    // Takes back every step done, newest first, and fails with `why`; what cannot be put back stays
+    // in the work folder, which the line names.
+    [[noreturn]] void failAndUndo(const QString& why) {
+        bool all = true;
+        for (auto it = undo_.rbegin(); it != undo_.rend(); ++it)
+            all = (*it)() && all;
+        undo_.clear();
+        if (all)
+            fail(why);
+        staging_.setAutoRemove(false);
+        fail(
+            QStringLiteral("%1 What was there could not all be put back; it is kept in %2.").arg(why, staging_.path()));
+    }
+
+private:
+    QTemporaryDir& staging_;
+    std::vector<std::function<bool()>> undo_;
+};
+
+// The documents of the archive in place of the folder's: the folder is moved into the work folder
+// (where it goes when the restore is done) and the archive's moved in.
+void swapDocuments(const QString& docs, QTemporaryDir& staging, const Move& move, Steps& steps) {
+    const QString old = staging.filePath(QStringLiteral("old")), fresh = staging.filePath(QStringLiteral("DscDocs"));
+    if (QFileInfo::exists(docs)) {
+        if (!move(docs, old))
+            steps.failAndUndo(QStringLiteral("the folder %1 cannot be replaced.").arg(docs));
+        steps.done([=] { return move(old, docs); });
+    }
+    if (QFileInfo::exists(fresh)) {
+        if (!move(fresh, docs))
+            steps.failAndUndo(QStringLiteral("the documents cannot be put into %1.").arg(docs));
+        steps.done([=] { return move(docs, fresh); });
+    }
+}
+
+// The staged register file in place of the live one. The live file and its log files are moved
+// aside, not removed (a log read into the new file would damage it), and removed once the new one
+// is in place.
+void swapSqliteFile(const QString& staged, const QString& target, const Move& move, Steps& steps) {
+    const QString aside = target + QStringLiteral(".kytold");
+    QStringList movedAside;
+    for (const QString& suffix :
+         {QString(), QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")}) {
+        if (!QFileInfo::exists(target + suffix))
+            continue;
+        QFile::remove(aside + suffix);
+        if (!move(target + suffix, aside + suffix))
+            steps.failAndUndo(QStringLiteral("the register cannot be written at %1.").arg(target));
+        steps.done([=] { return move(aside + suffix, target + suffix); });
+        movedAside << aside + suffix;
+    }
+    if (!move(staged, target)) {
+        // Another file system: copied beside the target first, so that the target changes in one step.
+        const QString beside = target + QStringLiteral(".restoring");
+        QFile::remove(beside);
+        if (!QFile::copy(staged, beside) || !move(beside, target)) {
+            QFile::remove(beside);
+            steps.failAndUndo(QStringLiteral("the register cannot be written at %1.").arg(target));
+        }
+    }
+    for (const QString& file : movedAside)
+        QFile::remove(file);
 }
 
 } // namespace
@@ -589,7 +695,7 @@ Outcome restore(const QString& file, const RestoreTarget& target, QString* saved
             requireRegularTarget(target.sqliteFile);
         const QString docs = target.folder + QStringLiteral("/DscDocs");
         const bool full =
-            (sqlite ? sqliteRows(target.sqliteFile) : serverRows(*target.serverDb)) > 0 || folderHasFiles(docs);
+            (sqlite ? sqliteHoldsRows(target.sqliteFile) : serverHoldsRows(*target.serverDb)) || folderHasFiles(docs);
         if (full && !target.replace)
             fail(QStringLiteral("the register or its folder %1 is not empty; add --replace to replace them (they are "
                                 "backed up first).")
@@ -653,19 +759,25 @@ Outcome restore(const QString& file, const RestoreTarget& target, QString* saved
                 *savedAs = saved;
         }
 
-        if (sqlite)
-            replaceSqliteFile(staging.filePath(kSqlitePart), target.sqliteFile);
-        else
-            restoreServerTables(*target.serverDb, staging.path(), tables);
-        // The document folder is swapped in two renames; the old one goes with the work folder.
-        if (QFileInfo::exists(docs) &&
-            ::rename(QFile::encodeName(docs).constData(),
-                     QFile::encodeName(staging.filePath(QStringLiteral("old"))).constData()) != 0)
-            fail(QStringLiteral("the folder %1 cannot be replaced.").arg(docs));
-        if (QFileInfo::exists(staging.filePath(QStringLiteral("DscDocs"))) &&
-            ::rename(QFile::encodeName(staging.filePath(QStringLiteral("DscDocs"))).constData(),
-                     QFile::encodeName(docs).constData()) != 0)
-            fail(QStringLiteral("the documents cannot be put into %1.").arg(docs));
+        // The documents are swapped first and the register last, in one step that can fail without
+        // changing it; a failure at any step puts back what the steps before changed.
+        const Move move = target.move ? target.move : Move(renamed);
+        std::optional<ServerTables> server;
+        if (!sqlite) {
+            server.emplace(*target.serverDb, tables);
+            server->fill(staging.path());
+        }
+        Steps steps(staging);
+        swapDocuments(docs, staging, move, steps);
+        if (sqlite) {
+            swapSqliteFile(staging.filePath(kSqlitePart), target.sqliteFile, move, steps);
+        } else {
+            try {
+                server->swap();
+            } catch (const Failure& f) {
+                steps.failAndUndo(f.line);
+            }
+        }
         return outcomeOf(checked.manifest);
     } catch (const Failure& f) {
         return {false, f.line};

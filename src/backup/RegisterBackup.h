@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <QString>
 
@@ -23,7 +24,10 @@ struct Outcome {
 
 // Writes the archive to a new file beside `file` and renames it into place: a backup that fails or
 // is killed leaves nothing at `file`. A `file` that exists and is no regular file is refused.
-Outcome write(kyt::Db& db, const QString& docPath, const QString& file, const QString& version);
+// `afterSnapshot` runs between the copy of the rows and the reading of the documents (tests change
+// the register there, as another desk would).
+Outcome write(kyt::Db& db, const QString& docPath, const QString& file, const QString& version,
+              const std::function<void()>& afterSnapshot = {});
 
 // Reads the whole archive and checks every part against the manifest.
 Outcome verify(const QString& file);
@@ -36,10 +40,13 @@ struct RestoreTarget {
     std::shared_ptr<kyt::Db> serverDb; // the database, for a server register
     bool replace = false;              // a register that is not empty is backed up, then replaced
     QString version;
+    // Renames a file or folder; empty: rename(2). Tests make a step of the swap fail with it.
+    std::function<bool(const QString& from, const QString& to)> move;
 };
 // Restores into an empty register and document folder (or, with `replace`, over a register that
 // is first backed up beside the folder; `savedAs` names that backup). All or nothing: the archive
-// is checked in full before the register or a document is changed.
+// is checked in full before the register or a document is changed, and a step of the swap that
+// fails puts back what the steps before it changed.
 Outcome restore(const QString& file, const RestoreTarget& target, QString* savedAs = nullptr);
 
 } // namespace backup
