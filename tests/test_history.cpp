@@ -73,8 +73,8 @@ private Q_SLOTS:
     void commands();
 };
 
-// Insert, update, import, delete and restore each write exactly one entry with the values around
-// the change; a deleted record comes back byte for byte under its own number.
+// Insert, update, an import that carries details over, delete and restore each write exactly one
+// entry with the values around the change; a deleted record comes back byte for byte under its own number.
 void TestHistory::everyStoreWriteLeavesOneEntry() {
     QFETCH(QString, backend);
     RegisterWindow rw(backend);
@@ -88,9 +88,14 @@ void TestHistory::everyStoreWriteLeavesOneEntry() {
     QCOMPARE(InsertNewRecord(db, values(u"Dup"_s, u"s1"_s), other), StoreOutcome::DuplicateSerial);
 
     kyt::ErrorTrap trap(rw.fx.cls.get(), u"t"_s, u"T"_s);
-    bulk::BulkImporter importer(db, {}, trap);
+    // The renewal of record n (the same holder by its e-mail address), which takes its mobile number over.
+    bulk::ImportChoices choices;
+    choices.carryOver = true;
+    choices.docPath = rw.fx.folder;
+    bulk::BulkImporter importer(db, choices, trap);
     importer.begin();
-    std::array<QString, bulk::kDetailCount> details = {u"Bala"_s, u"Class 2"_s, u"S2"_s, u"CA"_s, kFrom, kTo, {}};
+    std::array<QString, bulk::kDetailCount> details = {
+        u"Asha"_s, u"Class 3"_s, u"S2"_s, u"CA"_s, kTo, u"31/03/2032 10:00:00"_s, u"a@x.in"_s};
     QCOMPARE(importer.importRow(details, {}), bulk::kImported);
     importer.finish();
 
@@ -117,7 +122,8 @@ void TestHistory::everyStoreWriteLeavesOneEntry() {
     QCOMPARE(changed.size(), 1);
     QCOMPARE(changed[0].field, u"E-mail Id"_s);
     QCOMPARE(changed[0].after, u"a@x.in"_s);
-    QCOMPARE(all[2].after->at(0), u"Bala"_s);
+    QCOMPARE(all[2].srNo, n + 1);
+    QCOMPARE(all[2].after->at(7), u"98"_s);
     QCOMPARE(all[0].takesBack, all[1].id);
 }
 
@@ -142,6 +148,15 @@ void TestHistory::unwritableEntryRollsBackTheChange() {
     QCOMPARE(rw.text(0)->text(), u"Bala"_s);
     rw.click(rw.w->cmdcancel);
     rw.writeFile(rw.idDoc(1, u"pan.pdf"_s), "doc");
+    rw.selectRecord(1);
+    rw.click(rw.w->cmdmodify);
+    rw.text(0)->setText(u"Changed"_s);
+    rw.click(rw.w->cmdupdate);
+    QVERIFY(rw.said().last().startsWith(u"The record was not saved"_s));
+    QVERIFY(!rw.w->vs->isEnabled());
+    QCOMPARE(rw.text(0)->text(), u"Changed"_s);
+    QCOMPARE(rw.column(1, "Nm"), u"Asha"_s);
+    rw.click(rw.w->cmdcancel);
     rw.deleteRecord(1);
     QVERIFY(rw.said().last().startsWith(u"The certificate was not deleted"_s));
     QCOMPARE(rw.numbers(), QList<int>{1});
@@ -212,13 +227,32 @@ void TestHistory::deleteThenRestoreInTheWindow() {
         if (round == 0)
             rw.fx.clock->set(rw.fx.clock->now().addSecs(60));
     }
+
+    // Documents purged meanwhile: the record comes back, and the message names what did not.
+    rw.deleteRecord(5);
+    QCOMPARE(DeletedRecords::purge(rw.fx.folder, 0, rw.fx.clock->now().addSecs(1)), 1);
+    rw.click(rw.w->cmddeleted);
+    auto* dialog = waitForDialog<RecentlyDeletedDialog>(rw.w);
+    QVERIFY(dialog);
+    rw.click(dialog->cmdrestore);
+    QCOMPARE(rw.said().last(),
+             u"The record was restored as Sr. No. 5. Its documents could not all be put back: The ID proof "
+             u"\"pan.pdf\" could not be brought back: the documents kept at the delete have been purged. The address "
+             u"proof \"bill.png\" could not be brought back: the documents kept at the delete have been purged."_s);
+    rw.click(dialog->cmdclose);
+    QCOMPARE(RecordHistory::storedValues(*rw.fx.db, 5), before);
 }
 
 // Ctrl+Z in list mode takes back the window's last save or delete, once.
 void TestHistory::undoTakesBackSaveAndDelete() {
     QFETCH(QString, backend);
     RegisterWindow rw(backend);
-    rw.store({.srNo = 1, .name = u"Asha"_s, .serial = u"S1"_s, .email = u"old@x.in"_s, .idFile = u"pan.pdf"_s});
+    rw.store({.srNo = 1,
+              .name = u"Asha"_s,
+              .serial = u"S1"_s,
+              .email = u"old@x.in"_s,
+              .idFile = u"pan.pdf"_s,
+              .addrFile = u"bill.png"_s});
     rw.open();
     auto undo = [&] {
         QWidget* focus = QApplication::focusWidget();
@@ -247,6 +281,38 @@ void TestHistory::undoTakesBackSaveAndDelete() {
     undo();
     QCOMPARE(rw.numbers(), QList<int>{1});
     QCOMPARE(rw.readFile(rw.idDoc(1, u"pan.pdf"_s)), QByteArray("stored"));
+
+    // A save that replaces the ID proof and clears the address proof keeps both aside, named by its
+    // entry; its undo brings them back and puts the new document aside in turn.
+    const QByteArray panHash = hashOf(rw.idDoc(1, u"pan.pdf"_s));
+    rw.selectRecord(1);
+    rw.click(rw.w->cmdmodify);
+    rw.choose(Kind::Id, rw.outsideFile(u"voter.pdf"_s, "voter"));
+    rw.fx.dialogs->queueYes();
+    rw.click(rw.w->proofClearButton(Kind::Addr));
+    rw.click(rw.w->cmdupdate);
+    QCOMPARE(rw.column(1, "IdPrFlNm"), u"voter.pdf"_s);
+    QCOMPARE(QDir(rw.idDoc(1)).entryList(QDir::Files), QStringList{u"voter.pdf"_s});
+    QVERIFY(!QFileInfo::exists(rw.addrDoc(1, u"bill.png"_s)));
+    const QString kept = rw.fx.folder + u"/DscDocs/"_s + RecordHistory::entries(*rw.fx.db, 1).first().documents;
+    QCOMPARE(hashOf(kept + u"/IdProofs/pan.pdf"_s), panHash);
+    undo();
+    QCOMPARE(rw.column(1, "IdPrFlNm"), u"pan.pdf"_s);
+    QCOMPARE(QDir(rw.idDoc(1)).entryList(QDir::Files), QStringList{u"pan.pdf"_s});
+    QCOMPARE(hashOf(rw.idDoc(1, u"pan.pdf"_s)), panHash);
+    QCOMPARE(rw.readFile(rw.addrDoc(1, u"bill.png"_s)), QByteArray("stored"));
+    const QString aside = rw.fx.folder + u"/DscDocs/"_s + RecordHistory::entries(*rw.fx.db, 1).first().documents;
+    QCOMPARE(rw.readFile(aside + u"/IdProofs/voter.pdf"_s), QByteArray("voter"));
+
+    // A new file of the same name, written over the old one with the user's consent.
+    rw.click(rw.w->cmdmodify);
+    rw.choose(Kind::Id, rw.outsideFile(u"pan.pdf"_s, "newer"));
+    rw.fx.dialogs->queueYes();
+    rw.click(rw.w->cmdupdate);
+    QCOMPARE(rw.readFile(rw.idDoc(1, u"pan.pdf"_s)), QByteArray("newer"));
+    undo();
+    QCOMPARE(hashOf(rw.idDoc(1, u"pan.pdf"_s)), panHash);
+
     // Not in entry mode: the shortcut belongs to the list.
     rw.click(rw.w->cmdmodify);
     rw.text(6)->setText(u"typed"_s);
@@ -314,6 +380,16 @@ void TestHistory::commands() {
     QCOMPARE(entries.size(), 3);
     QCOMPARE(entries[0][u"change"_s].toString(), u"delete"_s);
     QCOMPARE(entries[1][u"changes"_s][0][u"after"_s].toString(), u"a@x.in"_s);
+    // The insert dated back: a date before it lists all three, one between it and the others two.
+    rw.fx.db->execute(u"Update DscHistory Set ChangedAt='2020-01-05 10:00:00' Where ChangeKind='insert'"_s);
+    auto since = [&](const QString& date) {
+        auto r = testsupport::runDscmgr(QStringList{u"history"_s, u"--since"_s, date, u"--json"_s} + where, registry);
+        return r.status == 0 ? int(QJsonDocument::fromJson(r.out).array().size()) : -r.status;
+    };
+    QCOMPARE(since(u"2020-01-01"_s), 3);
+    QCOMPARE(since(u"2020-01-05"_s), 3);
+    QCOMPARE(since(u"2020-01-06"_s), 2);
+    QCOMPARE(since(u"2999-01-01"_s), 0);
     auto text = testsupport::runDscmgr(QStringList{u"history"_s, u"--since"_s, u"2999-01-01"_s} + where, registry);
     QCOMPARE(text.status, 0);
     QVERIFY(text.out.isEmpty());

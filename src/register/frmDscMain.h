@@ -226,9 +226,12 @@ public:
     // The document folder of one proof kind for record number n: DocPath/DscDocs/<kind>/n.
     QString proofFolder(ProofKind kind, const QString& n) const;
     // Save steps for one proof kind (frmDscMain_SaveDocuments.cpp). The first says whether the chosen file is
-    // missing, after telling the user; the second stores or removes the document of record n.
+    // missing, after telling the user; the second stores or removes the document of record n, keeping
+    // a replaced one in `kept` (the folder under DscDocs that replacedDocumentsFolder named for the save).
     bool proofSourceMissing(ProofKind kind, int n);
-    void storeProofDocument(ProofKind kind, int n);
+    void storeProofDocument(ProofKind kind, int n, const QString& kept);
+    // Where a modify of record n keeps the documents it replaces or clears; empty when it replaces none.
+    QString replacedDocumentsFolder(int n);
 
     // --- History, recently deleted records and undo (frmDscMain_History.cpp) ---
     void cmdhistory_Click();

@@ -153,9 +153,15 @@ void frmDscMain::cmdundo_Click() {
                 DeletedRecords::deleteRecord(*ClsObj->Db, ClsObj->DocPath, entry->srNo, ClsObj->services().clock->now())
                     .documentsError;
             break;
-        case RecordHistory::Change::Update:
-            outcome = UpdateRecord(*ClsObj->Db, entry->srNo, entry->before.value_or(StoreStatements::RecordValues{}));
+        case RecordHistory::Change::Update: {
+            // The documents the save replaced come back; the ones it stored go aside, named by the undo's entry.
+            const QString aside = DeletedRecords::undoFolder(ClsObj->DocPath, *entry, ClsObj->services().clock->now());
+            outcome = UpdateRecord(*ClsObj->Db, entry->srNo, entry->before.value_or(StoreStatements::RecordValues{}),
+                                   nullptr, aside);
+            if (outcome == StoreOutcome::Stored)
+                documentsError = DeletedRecords::takeBackReplaced(ClsObj->DocPath, *entry, aside);
             break;
+        }
         case RecordHistory::Change::Delete: {
             const DeletedRecords::RestoreResult r = DeletedRecords::restore(*ClsObj->Db, ClsObj->DocPath, *entry);
             outcome = r.restored ? StoreOutcome::Stored : StoreOutcome::DuplicateSerial;

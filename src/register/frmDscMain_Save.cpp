@@ -279,11 +279,13 @@ void frmDscMain::cmdupdate_Click() {
     // stored nothing; the user is told why and keeps every entry.
     trap.clearLastError();
     StoreOutcome outcome = StoreOutcome::Stored;
+    QString kept;
     const bool written = trap([&] {
+        kept = replacedDocumentsFolder(n);
         const StoreStatements::RecordValues values = entryValues(*this);
         qint64 entry = 0;
-        outcome =
-            AddMode ? InsertNewRecord(*ClsObj->Db, values, n, 1, &entry) : UpdateRecord(*ClsObj->Db, n, values, &entry);
+        outcome = AddMode ? InsertNewRecord(*ClsObj->Db, values, n, 1, &entry)
+                          : UpdateRecord(*ClsObj->Db, n, values, &entry, kept);
         if (entry > 0)
             UndoEntry = entry;
     });
@@ -303,8 +305,8 @@ void frmDscMain::cmdupdate_Click() {
     LinkSavedRecord(n);
 
     // Reads the list row as it was before this save, so it must run before the reload.
-    trap([&] { storeProofDocument(ProofKind::Id, n); });
-    trap([&] { storeProofDocument(ProofKind::Addr, n); });
+    trap([&] { storeProofDocument(ProofKind::Id, n, kept); });
+    trap([&] { storeProofDocument(ProofKind::Addr, n, kept); });
 
     // The reloads log their own failures.
     LoadLists();

@@ -1,7 +1,11 @@
 #include "component/ClsMain.h"
+#include "platform/Clock.h"
 #include "register/frmDscMain.h"
 #include "register/ProofTexts.h"
+#include "store/DeletedRecords.h"
 #include "store/DocumentFiles.h"
+
+#include <QFile>
 
 namespace {
 const QString kModule = QStringLiteral("frmDscMain");
@@ -25,10 +29,40 @@ bool frmDscMain::proofSourceMissing(ProofKind kind, int n) {
     return true;
 }
 
-void frmDscMain::storeProofDocument(ProofKind kind, int n) {
+namespace {
+// Whether saving with the chosen document replaces or clears one the record has, or writes over a file.
+bool replacesDocument(const QString& stored, const QString& source, const QString& target) {
+    if (source.isEmpty())
+        return !stored.isEmpty();
+    return !DocumentFiles::samePath(source, target) && (!stored.isEmpty() || DocumentFiles::fileExists(target));
+}
+} // namespace
+
+QString frmDscMain::replacedDocumentsFolder(int n) {
+    if (AddMode)
+        return {};
+    for (ProofKind kind : {ProofKind::Id, ProofKind::Addr}) {
+        const QString stored = vs->TextMatrix(vs->Row(), proofTexts(kind).storedNameColumn);
+        const QString target = proofFolder(kind, QString::number(n)) + QLatin1Char('/') + Tag(proofSelectButton(kind));
+        if (replacesDocument(stored, Tag(proofClearButton(kind)), target))
+            return DeletedRecords::freeKeptName(ClsObj->DocPath, n, ClsObj->services().clock->now());
+    }
+    return {};
+}
+
+void frmDscMain::storeProofDocument(ProofKind kind, int n, const QString& kept) {
     kyt::ErrorTrap trap(ClsObj.get(), kModule, kProcedure);
     const ProofTexts& texts = proofTexts(kind);
     const QString number = QString::number(n);
+    // A replaced document goes where the save's history entry says, for an undo to bring back.
+    auto keep = [&](const QString& path, bool copy) {
+        if (kept.isEmpty()) {
+            if (!copy)
+                DocumentFiles::deleteFile(path);
+        } else {
+            DeletedRecords::keepReplaced(ClsObj->DocPath, kept, texts.folder, path, copy);
+        }
+    };
 
     // The document the record had before this save, if any.
     QString oldPath;
@@ -42,7 +76,7 @@ void frmDscMain::storeProofDocument(ProofKind kind, int n) {
     if (source.isEmpty()) {
         trap([&] {
             if (!oldPath.isEmpty() && DocumentFiles::fileExists(oldPath))
-                DocumentFiles::deleteFile(oldPath);
+                keep(oldPath, false);
         });
         return;
     }
@@ -60,17 +94,29 @@ void frmDscMain::storeProofDocument(ProofKind kind, int n) {
     if (DocumentFiles::samePath(source, target))
         return;
 
-    // An existing file is replaced only with the user's consent.
+    // An existing file is replaced only with the user's consent, and only once a copy of it is kept.
     bool copy = false;
+    bool overwrites = false;
     trap([&] {
-        copy =
-            !DocumentFiles::fileExists(target) ||
-            ClsObj->services().dialogs->question(this, texts.overwriteQuestion, kyt::Answer::Yes) == kyt::Answer::Yes;
+        overwrites = DocumentFiles::fileExists(target);
+        copy = !overwrites || ClsObj->services().dialogs->question(this, texts.overwriteQuestion, kyt::Answer::Yes) ==
+                                  kyt::Answer::Yes;
     });
     // A copy that fails leaves the record naming a file its folder lacks: the user is told, and
     // the document it was to replace stays.
     trap.clearLastError();
-    if (copy && !trap([&] { DocumentFiles::copyOver(source, target); })) {
+    if (copy && !trap([&] {
+            if (overwrites)
+                keep(target, true);
+            try {
+                DocumentFiles::copyOver(source, target);
+            } catch (const kyt::Error&) {
+                if (overwrites && !kept.isEmpty())
+                    QFile::remove(ClsObj->DocPath + QStringLiteral("/DscDocs/") + kept + QLatin1Char('/') +
+                                  texts.folder + QLatin1Char('/') + DocumentFiles::fileName(target));
+                throw;
+            }
+        })) {
         const QString why = trap.lastError().description.simplified();
         trap([&] {
             ClsObj->services().dialogs->information(
@@ -85,6 +131,6 @@ void frmDscMain::storeProofDocument(ProofKind kind, int n) {
     // also when its name differs from the new one's in letter case only.
     trap([&] {
         if (!oldPath.isEmpty() && DocumentFiles::fileExists(oldPath) && !DocumentFiles::sameFile(oldPath, target))
-            DocumentFiles::deleteFile(oldPath);
+            keep(oldPath, false);
     });
 }

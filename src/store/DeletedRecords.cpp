@@ -3,7 +3,10 @@
 #include "platform/Db.h"
 #include "platform/Error.h"
 #include "store/DocumentFiles.h"
+#include "store/RecordLayout.h"
 #include "store/RecordNumbers.h"
+
+#include <array>
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,19 +16,42 @@ namespace DeletedRecords {
 namespace {
 const QString kKept = QStringLiteral(".deleted");
 const QString kTimeFormat = QStringLiteral("yyyyMMdd-HHmmss");
-const QStringList kKinds = {QStringLiteral("IdProofs"), QStringLiteral("AddrProofs")};
 
 QString docsRoot(const QString& docPath) {
     return docPath + QStringLiteral("/DscDocs");
 }
 
-// A name under .deleted that no earlier delete has taken: "<n>-<time>", "-2" and on after it.
-QString freeKeptName(const QString& docPath, int n, const QDateTime& now) {
-    const QString base = QStringLiteral("%1-%2").arg(n).arg(now.toString(kTimeFormat));
-    QString name = base;
-    for (int i = 2; QFileInfo::exists(docsRoot(docPath) + QLatin1Char('/') + kKept + QLatin1Char('/') + name); ++i)
-        name = base + QStringLiteral("-%1").arg(i);
-    return kKept + QLatin1Char('/') + name;
+struct KindField {
+    QString kind;
+    int value; // the index of its file name within the record's values
+};
+const std::array<KindField, 2> kKindFields = {{
+    {QStringLiteral("IdProofs"), RecordLayout::valueIndex(RecordLayout::IdPrFlNm)},
+    {QStringLiteral("AddrProofs"), RecordLayout::valueIndex(RecordLayout::AddrPrFlNm)},
+}};
+
+QString kindLabel(const QString& kind) {
+    return kind == kKindFields[0].kind ? QStringLiteral("The ID proof") : QStringLiteral("The address proof");
+}
+
+void cannot(const QString& text) {
+    kyt::raise(kyt::errnum::Unexpected, text, QStringLiteral("KYTDscMgr"));
+}
+
+QString fileNameIn(const std::optional<StoreStatements::RecordValues>& values, int index) {
+    return values ? (*values)[size_t(index)] : QString();
+}
+
+// The files of one kind that undoing `update` puts aside: the file the save stored when the older
+// values name another, or when the save kept a file it wrote over.
+QString goesAside(const QString& docPath, const RecordHistory::Entry& update, const KindField& k) {
+    const QString after = fileNameIn(update.after, k.value);
+    if (after.isEmpty() || !QFileInfo(proofFolder(docPath, k.kind, update.srNo) + QLatin1Char('/') + after).isFile())
+        return {};
+    const bool overwritten =
+        !update.documents.isEmpty() && QFileInfo::exists(docsRoot(docPath) + QLatin1Char('/') + update.documents +
+                                                         QLatin1Char('/') + k.kind + QLatin1Char('/') + after);
+    return after != fileNameIn(update.before, k.value) || overwritten ? after : QString();
 }
 
 // Moves folder `from` to `to` (whose parent is made); a folder already at `to` gets the files of
@@ -51,6 +77,56 @@ void moveFolder(const QString& from, const QString& to) {
 }
 } // namespace
 
+QString freeKeptName(const QString& docPath, int n, const QDateTime& now, const QString& besides) {
+    const QString base = QStringLiteral("%1-%2").arg(n).arg(now.toString(kTimeFormat));
+    QString name = base;
+    for (int i = 2; QFileInfo::exists(docsRoot(docPath) + QLatin1Char('/') + kKept + QLatin1Char('/') + name) ||
+                    kKept + QLatin1Char('/') + name == besides;
+         ++i)
+        name = base + QStringLiteral("-%1").arg(i);
+    return kKept + QLatin1Char('/') + name;
+}
+
+void keepReplaced(const QString& docPath, const QString& kept, const QString& kind, const QString& path, bool copy) {
+    const QString folder = docsRoot(docPath) + QLatin1Char('/') + kept + QLatin1Char('/') + kind;
+    const QString target = folder + QLatin1Char('/') + QFileInfo(path).fileName();
+    if (!QDir().mkpath(folder))
+        cannot(QStringLiteral("The folder %1 cannot be made.").arg(folder));
+    if (QFileInfo::exists(target))
+        cannot(QStringLiteral("%1 is kept already.").arg(target));
+    // A copy reads regular files only, as a document's copy does: a named pipe would block it.
+    if (copy)
+        DocumentFiles::copyOver(path, target);
+    else if (!QFile::rename(path, target))
+        cannot(QStringLiteral("%1 cannot be kept in %2.").arg(path, folder));
+}
+
+QString undoFolder(const QString& docPath, const RecordHistory::Entry& update, const QDateTime& now) {
+    for (const KindField& k : kKindFields)
+        if (!goesAside(docPath, update, k).isEmpty())
+            return freeKeptName(docPath, update.srNo, now, update.documents);
+    return {};
+}
+
+QString takeBackReplaced(const QString& docPath, const RecordHistory::Entry& update, const QString& aside) {
+    QStringList why;
+    for (const KindField& k : kKindFields) {
+        const QString folder = proofFolder(docPath, k.kind, update.srNo);
+        try {
+            const QString stored = goesAside(docPath, update, k);
+            if (!stored.isEmpty() && !aside.isEmpty())
+                keepReplaced(docPath, aside, k.kind, folder + QLatin1Char('/') + stored);
+            if (!update.documents.isEmpty())
+                moveFolder(docsRoot(docPath) + QLatin1Char('/') + update.documents + QLatin1Char('/') + k.kind, folder);
+        } catch (const kyt::Error& e) {
+            why << e.record().description;
+        }
+    }
+    if (!update.documents.isEmpty())
+        QDir().rmdir(docsRoot(docPath) + QLatin1Char('/') + update.documents);
+    return why.join(QLatin1Char(' '));
+}
+
 QString proofFolder(const QString& docPath, const QString& kind, int n) {
     return docsRoot(docPath) + QLatin1Char('/') + kind + QLatin1Char('/') + QString::number(n);
 }
@@ -62,9 +138,9 @@ DeleteResult deleteRecord(kyt::Db& db, const QString& docPath, int n, const QDat
     if (!result.deleted)
         return result;
     try {
-        for (const QString& kind : kKinds)
-            moveFolder(proofFolder(docPath, kind, n),
-                       docsRoot(docPath) + QLatin1Char('/') + kept + QLatin1Char('/') + kind);
+        for (const KindField& k : kKindFields)
+            moveFolder(proofFolder(docPath, k.kind, n),
+                       docsRoot(docPath) + QLatin1Char('/') + kept + QLatin1Char('/') + k.kind);
     } catch (const kyt::Error& e) {
         result.documentsError = e.record().description;
     }
@@ -76,16 +152,33 @@ RestoreResult restore(kyt::Db& db, const QString& docPath, const RecordHistory::
     if (RestoreRecord(db, deleted, result.srNo, &result.entry) != StoreOutcome::Stored)
         return result;
     result.restored = true;
-    if (deleted.documents.isEmpty())
-        return result;
+    const QString kept =
+        deleted.documents.isEmpty() ? QString() : docsRoot(docPath) + QLatin1Char('/') + deleted.documents;
+    // Whether anything is there to move is judged before the move, which removes the folder.
+    const bool keptThere = !kept.isEmpty() && QFileInfo(kept).isDir();
+    QStringList why;
     try {
-        for (const QString& kind : kKinds)
-            moveFolder(docsRoot(docPath) + QLatin1Char('/') + deleted.documents + QLatin1Char('/') + kind,
-                       proofFolder(docPath, kind, result.srNo));
-        QDir().rmdir(docsRoot(docPath) + QLatin1Char('/') + deleted.documents);
+        if (keptThere) {
+            for (const KindField& k : kKindFields)
+                moveFolder(kept + QLatin1Char('/') + k.kind, proofFolder(docPath, k.kind, result.srNo));
+            QDir().rmdir(kept);
+        }
     } catch (const kyt::Error& e) {
-        result.documentsError = e.record().description;
+        why << e.record().description;
     }
+    // A document the record names that is neither back in its folder nor still kept is gone: the
+    // user learns which, and why, while the record stays restored.
+    for (const KindField& k : kKindFields) {
+        const QString name = fileNameIn(deleted.before, k.value);
+        if (name.isEmpty() || QFileInfo::exists(proofFolder(docPath, k.kind, result.srNo) + QLatin1Char('/') + name) ||
+            (keptThere && QFileInfo::exists(kept + QLatin1Char('/') + k.kind + QLatin1Char('/') + name)))
+            continue;
+        const QString reason = kept.isEmpty() ? QStringLiteral("no copy was kept when the record was deleted")
+                               : keptThere    ? QStringLiteral("it was not among the documents kept at the delete")
+                                              : QStringLiteral("the documents kept at the delete have been purged");
+        why << QStringLiteral("%1 \"%2\" could not be brought back: %3.").arg(kindLabel(k.kind), name, reason);
+    }
+    result.documentsError = why.join(QLatin1Char(' '));
     return result;
 }
 

@@ -43,4 +43,21 @@ int purge(const QString& docPath, int days, const QDateTime& now);
 // The folder of one proof kind ("IdProofs" or "AddrProofs") of record n.
 QString proofFolder(const QString& docPath, const QString& kind, int n);
 
+// A folder name under DscDocs for the documents of record n put aside now: ".deleted/<n>-<time>",
+// with "-2" and on after it when taken, and never `besides`. Nothing is made yet.
+QString freeKeptName(const QString& docPath, int n, const QDateTime& now, const QString& besides = {});
+
+// A save that replaces or clears a document keeps the old file as a delete does, in the folder its
+// history entry names (`kept`, from freeKeptName) under the document's kind: moved, or copied when
+// the save is about to write over it. Raises when it cannot be kept; the file is then untouched.
+void keepReplaced(const QString& docPath, const QString& kept, const QString& kind, const QString& path,
+                  bool copy = false);
+
+// Undoing a save with entry `update`: the documents the save stored that the older values do not
+// name must go aside; this is the folder for them (from freeKeptName), empty when there are none.
+QString undoFolder(const QString& docPath, const RecordHistory::Entry& update, const QDateTime& now);
+// Once the row holds the older values again: puts those documents into `aside` and moves the ones
+// the save kept back into the record's folders. Returns why when not all could be moved, else empty.
+QString takeBackReplaced(const QString& docPath, const RecordHistory::Entry& update, const QString& aside);
+
 } // namespace DeletedRecords

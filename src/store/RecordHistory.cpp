@@ -132,19 +132,6 @@ std::optional<StoreStatements::RecordValues> storedValues(kyt::Db& db, int n) {
     return values;
 }
 
-qint64 write(kyt::Db& db, Change change, int srNo, const std::optional<StoreStatements::RecordValues>& before,
-             const std::optional<StoreStatements::RecordValues>& after, const QString& documents, qint64 takesBack) {
-    const QString now = db.backend() == kyt::Db::Backend::SQLite ? QStringLiteral("datetime('now','localtime')")
-                                                                 : QStringLiteral("NOW()");
-    const QVariant id = db.execute(
-        QStringLiteral("Insert Into DscHistory (ChangedAt, Host, Login, ChangeKind, SrNo, OldValues, "
-                       "NewValues, Documents, TakesBack) Values (%1, ?, ?, ?, ?, ?, ?, ?, ?)")
-            .arg(now),
-        {QSysInfo::machineHostName(), loginName(), changeName(change), srNo, before ? valuesText(*before) : QString(),
-         after ? valuesText(*after) : QString(), documents, takesBack});
-    return id.toLongLong();
-}
-
 qint64 writeCustody(kyt::Db& db, int srNo, const QString& from, const QString& to) {
     // The old and new custody stand where an update keeps the record's values.
     const QString now = db.backend() == kyt::Db::Backend::SQLite ? QStringLiteral("datetime('now','localtime')")

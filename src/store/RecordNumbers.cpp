@@ -61,7 +61,8 @@ StoreOutcome InsertNewRecord(kyt::Db& db, const StoreStatements::RecordValues& v
     return StoreOutcome::Stored;
 }
 
-StoreOutcome UpdateRecord(kyt::Db& db, int n, const StoreStatements::RecordValues& values, qint64* entry) {
+StoreOutcome UpdateRecord(kyt::Db& db, int n, const StoreStatements::RecordValues& values, qint64* entry,
+                          const QString& keptDocuments) {
     RecordHistory::ensureTable(db);
     kyt::Db::AllocationLock lock(db);
     if (serialTaken(db, values[kSerial], n))
@@ -69,7 +70,8 @@ StoreOutcome UpdateRecord(kyt::Db& db, int n, const StoreStatements::RecordValue
     const auto before = RecordHistory::storedValues(db, n);
     db.execute(StoreStatements::updateRecord(n, values));
     // A record deleted meanwhile is not written back by the update: no change, no entry.
-    const qint64 id = before ? RecordHistory::write(db, RecordHistory::Change::Update, n, before, values) : 0;
+    const qint64 id =
+        before ? RecordHistory::write(db, RecordHistory::Change::Update, n, before, values, keptDocuments) : 0;
     lock.commit();
     if (entry)
         *entry = id;

@@ -29,8 +29,10 @@ StoreOutcome InsertNewRecord(kyt::Db& db, const StoreStatements::RecordValues& v
                              qint64* entry = nullptr);
 
 // Writes record n's changes as one step under the same lock, refusing a serial number that
-// another record has by then.
-StoreOutcome UpdateRecord(kyt::Db& db, int n, const StoreStatements::RecordValues& values, qint64* entry = nullptr);
+// another record has by then. `keptDocuments` names where the documents the change replaces are
+// being put (under DscDocs), for an undo to find.
+StoreOutcome UpdateRecord(kyt::Db& db, int n, const StoreStatements::RecordValues& values, qint64* entry = nullptr,
+                          const QString& keptDocuments = {});
 
 // Deletes record n under the same lock; `keptDocuments` says where its proof documents are being
 // put (under DscDocs) for a restore to find; its token's movements are set aside for it likewise, and
