@@ -11,8 +11,10 @@
 #include "platform/DbAddress.h"
 #include "platform/ObjectRegistry.h"
 #include "register/CustodyDialogs.h"
+#include "register/HistoryDialogs.h"
 #include "store/DeletedRecords.h"
 #include "store/RecordHistory.h"
+#include "store/Renewals.h"
 #include "support/RegisterWindowHarness.h"
 
 #include <QHeaderView>
@@ -20,6 +22,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTreeWidget>
 
 using namespace regtest;
 using namespace Qt::StringLiterals;
@@ -85,9 +88,14 @@ private Q_SLOTS:
     void movementsInOrderAcrossTwoDesks();
     void badInputRefusedNothingWritten_data() { addBackendColumn(); }
     void badInputRefusedNothingWritten();
+    void tokenLineAndDialogsByClicksAndKeys_data() { addBackendColumn(); }
     void tokenLineAndDialogsByClicksAndKeys();
+    void receiptReadBackFromItsPdf_data() { addBackendColumn(); }
     void receiptReadBackFromItsPdf();
+    void tokenWithColumnShownFoundNotPrinted_data() { addBackendColumn(); }
     void tokenWithColumnShownFoundNotPrinted();
+    void deletedRecordTakesItsCustodyAlong_data() { addBackendColumn(); }
+    void deletedRecordTakesItsCustodyAlong();
     void hostCountsAtTheEdgeOfTheDays_data() { addBackendColumn(); }
     void hostCountsAtTheEdgeOfTheDays();
     void commandLine_data() { addBackendColumn(); }
@@ -182,7 +190,8 @@ void TestCustody::badInputRefusedNothingWritten() {
 // typed into and closed with Enter; Escape closes one writing nothing; a refusal keeps the dialog
 // and what was typed.
 void TestCustody::tokenLineAndDialogsByClicksAndKeys() {
-    RegisterWindow rw;
+    QFETCH(QString, backend);
+    RegisterWindow rw(backend);
     rw.store({.srNo = 1, .name = u"Asha Rao"_s, .serial = u"S1"_s});
     rw.store({.srNo = 2, .name = u"Bala"_s, .serial = u"S2"_s, .from = u"01/04/2011 10:00:00"_s});
     rw.open();
@@ -252,10 +261,13 @@ void TestCustody::tokenLineAndDialogsByClicksAndKeys() {
 // "Print Receipt..." writes one page through the report component, holding every part of the
 // movement and the practice's name, and opens it.
 void TestCustody::receiptReadBackFromItsPdf() {
-    RegisterWindow rw;
+    QFETCH(QString, backend);
+    RegisterWindow rw(backend);
     testsupport::writeFile(rw.fx.folder + u"/Confg.ini"_s, "[Reminders]\nPractice=Mehta & Co. Chartered Accountants\n");
     rw.store({.srNo = 4, .name = u"Asha Rao"_s, .type = u"Class 3"_s, .serial = u"5A0F11"_s, .authority = u"CA One"_s});
-    QVERIFY(custody::record(*rw.fx.db, handOver(4, u"Ramesh Kumar"_s, u"03/12/2026 11:45:00"_s)).written);
+    custody::Request request = handOver(4, u"Ramesh Kumar"_s, u"03/12/2026 11:45:00"_s);
+    request.note = u"For the GST return of November"_s;
+    QVERIFY(custody::record(*rw.fx.db, request).written);
     ReportObj() = rw.fx.objects->create(u"PrjLumen.RepView"_s);
     rw.open();
     rw.selectRecord(4);
@@ -272,14 +284,16 @@ void TestCustody::receiptReadBackFromItsPdf() {
          {u"Mehta & Co. Chartered Accountants"_s, u"Receipt: Signing Token Handed Over"_s, u"Holder Asha Rao"_s,
           u"Certificate Class 3, issued by CA One"_s, u"Serial No. 5A0F11"_s,
           u"Valid 01/04/2010 10:00:00 to 31/03/2030 10:00:00"_s, u"From Not recorded"_s, u"To Ramesh Kumar"_s,
-          u"Date 03/12/2026 11:45:00"_s, u"Handed over by: Not recorded"_s, u"Received by: Ramesh Kumar"_s})
+          u"Date 03/12/2026 11:45:00"_s, u"Note For the GST return of November"_s, u"Handed over by: Not recorded"_s,
+          u"Received by: Ramesh Kumar"_s})
         QVERIFY2(text.contains(part), qPrintable(part + u" not in: "_s + text));
 }
 
 // "Token With" adds a column of the view: it names where each token is, a hand-over changes it, find
 // matches it, a heading click sorts by it; the print column selection does not offer it.
 void TestCustody::tokenWithColumnShownFoundNotPrinted() {
-    RegisterWindow rw;
+    QFETCH(QString, backend);
+    RegisterWindow rw(backend);
     rw.store({.srNo = 1, .name = u"Asha Rao"_s, .serial = u"S1"_s});
     rw.store({.srNo = 2, .name = u"Bala"_s, .serial = u"S2"_s});
     rw.store({.srNo = 3, .name = u"Chitra"_s, .serial = u"S3"_s});
@@ -329,13 +343,15 @@ void TestCustody::tokenWithColumnShownFoundNotPrinted() {
     QCOMPARE(offered.size(), CertListModel::kColumns);
 }
 
-// Now is 05/12/2026 10:30:00 and "OutDays" is 14: a token out since exactly 14 days ago is out, not
-// overdue; one out a second longer is overdue. Each count opens the register on its rows.
+// Now is 05/12/2026 10:30:00. At 14 days, the default, a token out since exactly 14 days ago is out,
+// not overdue; one out a second longer is overdue. "OutDays" set to 13 moves the edge by a day in the
+// host window, whose counts each open the register on their rows.
 void TestCustody::hostCountsAtTheEdgeOfTheDays() {
     QFETCH(QString, backend);
     RegisterWindow rw(backend);
     kyt::Db& db = *rw.fx.db;
-    const QStringList names = {u"In Office"_s, u"Exactly 14"_s, u"Over 14"_s, u"Recent"_s, u"Never"_s};
+    const QStringList names = {u"In Office"_s, u"Exactly 14"_s, u"Over 14"_s, u"Recent"_s,
+                               u"Never"_s,     u"Exactly 13"_s, u"Over 13"_s};
     for (int n = 1; n <= names.size(); ++n)
         rw.store({.srNo = n, .name = names[n - 1], .serial = u"S%1"_s.arg(n)});
     QVERIFY(custody::record(db, handOver(1, u"Ramesh"_s, u"01/11/2026 10:00:00"_s)).written);
@@ -343,9 +359,13 @@ void TestCustody::hostCountsAtTheEdgeOfTheDays() {
     QVERIFY(custody::record(db, handOver(2, u"Ramesh"_s, u"21/11/2026 10:30:00"_s)).written);
     QVERIFY(custody::record(db, handOver(3, u"Suresh"_s, u"21/11/2026 10:29:59"_s)).written);
     QVERIFY(custody::record(db, handOver(4, u"Recent"_s, u"04/12/2026 10:00:00"_s)).written);
+    QVERIFY(custody::record(db, handOver(6, u"Ramesh"_s, u"22/11/2026 10:30:00"_s)).written);
+    QVERIFY(custody::record(db, handOver(7, u"Suresh"_s, u"22/11/2026 10:29:59"_s)).written);
     const custody::OutCounts counts = custody::countOut(db, rw.fx.clock->now(), 14);
-    QCOMPARE(counts.out, 3);
+    QCOMPARE(counts.out, 5);
     QCOMPARE(counts.overdue, 1);
+
+    testsupport::writeFile(rw.fx.folder + u"/Confg.ini"_s, "[Custody]\nOutDays=13\n");
 
     QString error;
     auto session = HostSession::open(
@@ -358,8 +378,8 @@ void TestCustody::hostCountsAtTheEdgeOfTheDays() {
     QVERIFY(QTest::qWaitForWindowActive(&window));
     auto* out = window.findChild<QPushButton*>(u"cmdtokensoutcount"_s);
     auto* overdue = window.findChild<QPushButton*>(u"cmdtokensoverduecount"_s);
-    QTRY_COMPARE(out->text(), u"3 tokens are out of the office"_s);
-    QCOMPARE(overdue->text(), u"1 out for more than 14 days"_s);
+    QTRY_COMPARE(out->text(), u"5 tokens are out of the office"_s);
+    QCOMPARE(overdue->text(), u"3 out for more than 13 days"_s);
 
     auto listed = [&] {
         frmDscMain* w = session->component()->registerWindow();
@@ -370,9 +390,9 @@ void TestCustody::hostCountsAtTheEdgeOfTheDays() {
         return shown;
     };
     QTest::mouseClick(out, Qt::LeftButton);
-    QTRY_COMPARE(listed(), (QStringList{u"Exactly 14"_s, u"Over 14"_s, u"Recent"_s}));
+    QTRY_COMPARE(listed(), (QStringList{u"Exactly 13"_s, u"Exactly 14"_s, u"Over 13"_s, u"Over 14"_s, u"Recent"_s}));
     QTest::mouseClick(overdue, Qt::LeftButton);
-    QTRY_COMPARE(listed(), QStringList{u"Over 14"_s});
+    QTRY_COMPARE(listed(), (QStringList{u"Exactly 14"_s, u"Over 13"_s, u"Over 14"_s}));
     session->component()->registerWindow()->Unload();
 }
 
@@ -443,35 +463,120 @@ void TestCustody::commandLine() {
     QCOMPARE(rowsOf(*rw.fx.db, u"DscCustody"_s), movements);
 }
 
-// A renewal is written onto the same token: linking the new certificate to the old one gives it the
-// old one's custody by a movement of its own, and the token is counted once.
+// A renewal is written onto the same token: the new certificate saved in the window renews the old
+// one and takes its custody by a movement of its own, and the token is counted once. A record with a
+// custody of its own, linked by hand, keeps it.
 void TestCustody::renewalCarriesTheCustodyOver() {
     QFETCH(QString, backend);
     RegisterWindow rw(backend);
     kyt::Db& db = *rw.fx.db;
-    rw.store({.srNo = 1, .name = u"Asha Rao"_s, .serial = u"S1"_s, .to = u"31/03/2027 10:00:00"_s});
-    rw.store({.srNo = 2, .name = u"Asha Rao"_s, .serial = u"S2"_s, .to = u"31/03/2029 10:00:00"_s});
-    rw.store({.srNo = 3, .name = u"Bala"_s, .serial = u"S3"_s, .to = u"31/03/2029 10:00:00"_s});
+    rw.store({.srNo = 1,
+              .name = u"Asha Rao"_s,
+              .type = u"Class 3"_s,
+              .serial = u"S1"_s,
+              .to = u"31/03/2027 10:00:00"_s,
+              .email = u"asha@example.in"_s});
+    rw.store({.srNo = 2, .name = u"Bala"_s, .serial = u"S3"_s, .to = u"31/03/2029 10:00:00"_s});
     QVERIFY(custody::record(db, handOver(1, u"Ramesh Kumar"_s, u"01/12/2026 10:00:00"_s)).written);
-    QVERIFY(custody::record(db, receive(3, u"Box 1"_s, u"01/12/2026 10:00:00"_s)).written);
-    const QStringList where = {u"--folder"_s, rw.fx.folder, u"--db"_s, testsupport::addressOf(db)};
-    auto link = testsupport::runDscmgr(QStringList{u"link"_s, u"1"_s, u"2"_s} + where, rw.fx.objects->file());
-    QCOMPARE(link.status, 0);
+    QVERIFY(custody::record(db, receive(2, u"Box 1"_s, u"01/12/2026 10:00:00"_s)).written);
+    rw.open();
+    rw.click(rw.w->cmdadd);
+    rw.fill(u"Asha Rao"_s, kFrom, u"31/03/2029 10:00:00"_s, u"S2"_s);
+    rw.combo("cbodsctype")->setEditText(u"Class 3"_s);
+    rw.text(6)->setText(u"asha@example.in"_s);
+    rw.click(rw.w->cmdupdate);
+    QVERIFY(rw.w->vs->isEnabled());
+    QCOMPARE(Renewals::renewedFrom(db, 3).value_or(Renewals::Link{}).oldSrNo, 1);
 
-    const QList<custody::Movement> carried = custody::movements(db, 2);
+    const QList<custody::Movement> carried = custody::movements(db, 3);
     QCOMPARE(carried.size(), 1);
     QCOMPARE(carried[0].from, custody::Party{});
     QCOMPARE(carried[0].to, custody::Party{u"Ramesh Kumar"_s});
     QCOMPARE(carried[0].serialNo, u"S2"_s);
     QCOMPARE(carried[0].note, u"Carried over from Sr. No. 1, which this certificate renews"_s);
-    QCOMPARE(custodyChanges(db, 2), QStringList{u"Token With: Not recorded -> Ramesh Kumar"_s});
+    QCOMPARE(custodyChanges(db, 3), QStringList{u"Token With: Not recorded -> Ramesh Kumar"_s});
+    QCOMPARE(custody::movements(db, 1).size(), 1);
+    QCOMPARE(rw.w->vs->TextMatrix(rw.w->vs->Row(), 1), u"3"_s);
+    QVERIFY(rw.w->lbltoken->text().startsWith(u"Token: with Ramesh Kumar since "_s));
     QCOMPARE(custody::countOut(db, rw.fx.clock->now(), 14).out, 1);
 
-    // A record with a custody of its own keeps it.
-    auto again = testsupport::runDscmgr(QStringList{u"link"_s, u"2"_s, u"3"_s} + where, rw.fx.objects->file());
-    QCOMPARE(again.status, 0);
+    const QStringList where = {u"--folder"_s, rw.fx.folder, u"--db"_s, testsupport::addressOf(db)};
+    auto link = testsupport::runDscmgr(QStringList{u"link"_s, u"3"_s, u"2"_s} + where, rw.fx.objects->file());
+    QCOMPARE(link.status, 0);
+    QCOMPARE(custody::movements(db, 2).size(), 1);
+    QCOMPARE(custody::lastMovement(db, 2)->to, (custody::Party{u"Office"_s, u"Box 1"_s}));
+}
+
+// A record's custody is its own: deleting the record whose token is out takes its movements along,
+// so the record that gets its number next starts "Not recorded" and the out count drops by one;
+// restoring it, here under another number, brings them back. Movements left by a record that another
+// program deleted are not counted, and are set aside when the register first keeps deleted ones.
+void TestCustody::deletedRecordTakesItsCustodyAlong() {
+    QFETCH(QString, backend);
+    RegisterWindow rw(backend);
+    kyt::Db& db = *rw.fx.db;
+    rw.store({.srNo = 1, .name = u"Asha Rao"_s, .serial = u"S1"_s});
+    rw.store({.srNo = 2, .name = u"Bala"_s, .serial = u"S2"_s});
+    // The highest record's movement is not the newest: a delete leaves the newest in place.
+    QVERIFY(custody::record(db, handOver(2, u"Ramesh"_s, u"02/12/2026 09:00:00"_s)).written);
+    QVERIFY(custody::record(db, handOver(1, u"Suresh"_s, u"01/12/2026 09:00:00"_s)).written);
+    const QDateTime now = rw.fx.clock->now();
+    QCOMPARE(custody::countOut(db, now, 14).out, 2);
+    rw.open();
+    rw.click(rw.w->chktokenwith);
+    const int column = CertListModel::kColumns;
+    auto cells = [&] {
+        QStringList out;
+        for (int row = 1; row < rw.w->vs->Rows(); ++row)
+            out << rw.w->vs->TextMatrix(row, 1) + u" "_s + rw.w->vs->TextMatrix(row, 2) + u": "_s +
+                       rw.w->vs->TextMatrix(row, column);
+        out.sort();
+        return out;
+    };
+    QCOMPARE(cells(), (QStringList{u"1 Asha Rao: Suresh"_s, u"2 Bala: Ramesh"_s}));
+
+    rw.deleteRecord(2);
+    QCOMPARE(custody::countOut(db, now, 14).out, 1);
+    QVERIFY(rw.add(u"Chitra"_s, u"S3"_s));
+    QCOMPARE(rw.numbers(), (QList<int>{1, 2}));
+    rw.selectRecord(2);
+    QCOMPARE(rw.w->lbltoken->text(), u"Token: Not recorded"_s);
+    QVERIFY(!rw.w->cmdreceipt->isEnabled());
+    QCOMPARE(cells(), (QStringList{u"1 Asha Rao: Suresh"_s, u"2 Chitra: Not recorded"_s}));
+    QVERIFY(custody::movements(db, 2).isEmpty());
+    QCOMPARE(custody::countOut(db, now, 14).out, 1);
+
+    rw.click(rw.w->cmddeleted);
+    auto* dialog = waitForDialog<RecentlyDeletedDialog>(rw.w);
+    QVERIFY(dialog);
+    QCOMPARE(dialog->lstdeleted->topLevelItemCount(), 1);
+    rw.click(dialog->cmdrestore);
+    QCOMPARE(rw.said().last(), u"Sr. No. 2 is in use now, so the record was restored as Sr. No. 3."_s);
+    rw.click(dialog->cmdclose);
+    QCOMPARE(rw.w->vs->TextMatrix(rw.w->vs->Row(), 1), u"3"_s);
+    QCOMPARE(rw.w->lbltoken->text(), u"Token: with Ramesh since 02/12/2026 09:00:00"_s);
+    QCOMPARE(cells(), (QStringList{u"1 Asha Rao: Suresh"_s, u"2 Chitra: Not recorded"_s, u"3 Bala: Ramesh"_s}));
+    const QList<custody::Movement> back = custody::movements(db, 3);
+    QCOMPARE(back.size(), 1);
+    QCOMPARE(back[0].movedAt, u"02/12/2026 09:00:00"_s);
+    QCOMPARE(custody::countOut(db, now, 14).out, 2);
+    QVERIFY(custody::movements(db, 2).isEmpty());
+
+    // Another program deletes record 1 on a register made before deleted records' movements were
+    // kept aside: not counted at once, and set aside as the register gets the table.
+    db.execute(u"Drop Table DscCustodyDeleted"_s);
+    db.execute(u"Delete From DscStore Where SrNo=1"_s);
+    QCOMPARE(custody::countOut(db, now, 14).out, 1);
+    QString why;
+    const auto address = kyt::DbAddress::parse(testsupport::addressOf(db), &why);
+    QVERIFY2(address, qPrintable(why));
+    const std::shared_ptr<kyt::Db> later = kyt::Db::open(*address, &why);
+    QVERIFY2(later, qPrintable(why));
+    custody::ensureTable(*later);
+    rw.store({.srNo = 1, .name = u"Dev"_s, .serial = u"S4"_s});
+    QVERIFY(!custody::lastMovement(db, 1));
+    QCOMPARE(rowsOf(db, u"DscCustodyDeleted"_s), 1);
     QCOMPARE(custody::movements(db, 3).size(), 1);
-    QCOMPARE(custody::lastMovement(db, 3)->to, (custody::Party{u"Office"_s, u"Box 1"_s}));
 }
 
 QTEST_MAIN(TestCustody)

@@ -1,6 +1,7 @@
 #include "custody/TokenCustody.h"
 
 #include "platform/Db.h"
+#include "store/DeletedCustody.h"
 #include "store/RecordHistory.h"
 
 #include <QSysInfo>
@@ -101,6 +102,8 @@ void ensureTable(kyt::Db& db) {
         makeTable(d);
         lock.commit();
     });
+    // Made with it, so that the first delete finds where to set a record's movements aside.
+    DeletedCustody::ensureTable(db);
 }
 
 QList<Movement> movements(kyt::Db& db, int srNo) {

@@ -14,9 +14,12 @@ namespace {
 // The last movement of each record whose token it left out of the office, as an inline view with
 // SrNo and MovedAt: a record's movements are written in order, so its last is its highest Id. A
 // renewed record's token went on with its renewal, which carries its custody: it is counted once.
+// Only records in the register count, as only they are listed (movements left by a record another
+// program deleted have no row to show).
 QString outNow(kyt::Db& db) {
     QString sql = QStringLiteral("Select c.SrNo, c.MovedAt From DscCustody c Join (Select SrNo, Max(Id) As Id From "
-                                 "DscCustody Group By SrNo) l On l.Id=c.Id Where c.ToName<>'Office'");
+                                 "DscCustody Group By SrNo) l On l.Id=c.Id Where c.ToName<>'Office' And Exists "
+                                 "(Select 1 From DscStore s Where s.SrNo=c.SrNo)");
     if (Renewals::tableExists(db))
         sql += QStringLiteral(" And c.SrNo Not In (Select OldSrNo From DscRenewals)");
     return sql;

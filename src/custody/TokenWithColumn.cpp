@@ -1,17 +1,19 @@
 #include "custody/TokenWithColumn.h"
 
 #include "platform/Db.h"
+#include "store/DeletedCustody.h"
 
 namespace custody {
 
 QString TokenWithColumn::stamp(kyt::Db& db) {
     if (!tableExists(db))
         return QStringLiteral("none");
-    // Movements are only ever added, each with a higher Id.
+    // A movement is added with a higher Id, or brought back by a restore with one; a delete sets a
+    // record's movements aside, which may leave the highest Id as it was but adds to those set aside.
     kyt::RowSet rs = db.openRowSet(QStringLiteral("Select Max(Id) From DscCustody"));
     const QString stamp = rs.text(0);
     rs.close();
-    return stamp;
+    return stamp + QLatin1Char('/') + QString::number(DeletedCustody::setAsideCount(db));
 }
 
 TokenWithColumn TokenWithColumn::again() const {

@@ -2,6 +2,7 @@
 
 #include "platform/Db.h"
 #include "platform/Error.h"
+#include "store/DeletedCustody.h"
 #include "store/RecordHistory.h"
 #include "store/Renewals.h"
 #include "store/StoreStatements.h"
@@ -77,6 +78,7 @@ StoreOutcome UpdateRecord(kyt::Db& db, int n, const StoreStatements::RecordValue
 
 bool DeleteRecord(kyt::Db& db, int n, const QString& keptDocuments, qint64* entry) {
     RecordHistory::ensureTable(db);
+    DeletedCustody::ensureTable(db);
     kyt::Db::AllocationLock lock(db);
     const auto before = RecordHistory::storedValues(db, n);
     if (!before)
@@ -85,6 +87,8 @@ bool DeleteRecord(kyt::Db& db, int n, const QString& keptDocuments, qint64* entr
     const qint64 id = RecordHistory::write(db, RecordHistory::Change::Delete, n, before, std::nullopt, keptDocuments);
     // Its renewal links go with it; the record at the other end of a link stays as it is.
     Renewals::removeLinksOf(db, n);
+    // Its token's movements are set aside for a restore: a record given its number later has none.
+    DeletedCustody::setAside(db, n, id);
     lock.commit();
     if (entry)
         *entry = id;
@@ -93,6 +97,7 @@ bool DeleteRecord(kyt::Db& db, int n, const QString& keptDocuments, qint64* entr
 
 StoreOutcome RestoreRecord(kyt::Db& db, const RecordHistory::Entry& deleted, int& n, qint64* entry) {
     RecordHistory::ensureTable(db);
+    DeletedCustody::ensureTable(db);
     kyt::Db::AllocationLock lock(db);
     const StoreStatements::RecordValues values = deleted.before.value_or(StoreStatements::RecordValues{});
     if (serialTaken(db, values[kSerial], std::nullopt))
@@ -108,6 +113,7 @@ StoreOutcome RestoreRecord(kyt::Db& db, const RecordHistory::Entry& deleted, int
     db.execute(StoreStatements::insertRecord(n, values));
     const qint64 id =
         RecordHistory::write(db, RecordHistory::Change::Restore, n, std::nullopt, values, QString(), deleted.id);
+    DeletedCustody::bringBack(db, deleted.id, n);
     lock.commit();
     if (entry)
         *entry = id;

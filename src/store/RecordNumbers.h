@@ -33,9 +33,10 @@ StoreOutcome InsertNewRecord(kyt::Db& db, const StoreStatements::RecordValues& v
 StoreOutcome UpdateRecord(kyt::Db& db, int n, const StoreStatements::RecordValues& values, qint64* entry = nullptr);
 
 // Deletes record n under the same lock; `keptDocuments` says where its proof documents are being
-// put (under DscDocs) for a restore to find. False when there is no record n (nothing is written).
+// put (under DscDocs) for a restore to find; its token's movements are set aside for it likewise, and
+// its renewal links removed. False when there is no record n (nothing is written).
 bool DeleteRecord(kyt::Db& db, int n, const QString& keptDocuments, qint64* entry = nullptr);
 
 // Brings a deleted record back under the number it had when that is free, else under the next one
-// (`n` gets it); refused when another record has its serial number by now.
+// (`n` gets it), with its token's movements; refused when another record has its serial number by now.
 StoreOutcome RestoreRecord(kyt::Db& db, const RecordHistory::Entry& deleted, int& n, qint64* entry = nullptr);
