@@ -96,7 +96,11 @@ private:
     void data(const char* bytes, qint64 size);
     Part addOpened(const QString& name, QFile& file);
 
+    void startWriteback();
+
     ::archive* a_;
+    int fd_;
+    qint64 writtenBack_ = 0; // the bytes of the file handed to the disk so far
     SideHasher hasher_;
     QByteArray buffer_;
     QList<Part> parts_;
