@@ -58,6 +58,7 @@ class TestListDesk : public testsupport::DialogsCheckedTest {
 private Q_SLOTS:
     void sortAndWidthsOutlastSavesAndRestarts_data() { addBackendColumn(); }
     void sortAndWidthsOutlastSavesAndRestarts();
+    void queuesComeInTheirOwnOrder();
     void headingClickKeepsTheColumnsInView();
     void tintsFollowAChangedDaySetting();
     void savingAnExpiredCertificateAsksFirst();
@@ -103,6 +104,52 @@ void TestListDesk::sortAndWidthsOutlastSavesAndRestarts() {
     const CertGrid::Widths& kept = h.w->vs->draggedWidths();
     QCOMPARE(std::count_if(kept.begin(), kept.end(), [](int width) { return width > 0; }), 1);
     QVERIFY(testsupport::readFile(h.fx.folder + QStringLiteral("/Confg.ini")).contains("Sort=2 Descending"));
+}
+
+// Whatever the list is sorted by, "Due for Renewal" opens soonest first and "Recently Expired"
+// most recently expired first; a sort clicked inside a queue is kept for its reloads, and the
+// other filters get back the sort the clerk chose for them.
+void TestListDesk::queuesComeInTheirOwnOrder() {
+    RegisterWindow h;
+    h.fx.clock->set(QDateTime(QDate(2026, 12, 7), QTime(9, 0)));
+    h.store(record(1, QStringLiteral("Bina"), QStringLiteral("30/12/2026 10:00:00")));
+    h.store(record(2, QStringLiteral("anil"), QStringLiteral("20/12/2026 10:00:00")));
+    h.store(record(3, QStringLiteral("Chetan"), QStringLiteral("10/12/2026 10:00:00")));
+    h.store(record(4, QStringLiteral("Esha"), QStringLiteral("30/11/2026 10:00:00")));
+    h.store(record(5, QStringLiteral("Deepa"), QStringLiteral("20/11/2026 10:00:00")));
+    h.open();
+    clickHeading(h, 2);
+    const QStringList byName{"anil", "Bina", "Chetan", "Deepa", "Esha"};
+    QCOMPARE(names(h), byName);
+
+    h.click(h.w->optdue);
+    QCOMPARE(names(h), QStringList({"Chetan", "anil", "Bina"}));
+    QCOMPARE(h.w->vs->horizontalHeader()->sortIndicatorSection(), CertListModel::kValidToColumn);
+    h.click(h.w->optrecent);
+    QCOMPARE(names(h), QStringList({"Esha", "Deepa"}));
+    QCOMPARE(h.w->vs->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
+
+    // Back on "Show All" the list is sorted by name again, and that is the sort kept for the clerk.
+    QTest::mouseClick(h.w->options[0], Qt::LeftButton);
+    QCOMPARE(names(h), byName);
+    h.click(h.w->optdue);
+    h.w->close();
+    QVERIFY(testsupport::readFile(h.fx.folder + QStringLiteral("/Confg.ini")).contains("Sort=2 Ascending"));
+    h.open();
+
+    // A heading clicked in the queue holds while its day box changes; it is the clerk's sort from then on.
+    h.click(h.w->optdue);
+    QCOMPARE(names(h), QStringList({"Chetan", "anil", "Bina"}));
+    clickHeading(h, 2);
+    clickHeading(h, 2);
+    QCOMPARE(names(h), QStringList({"Chetan", "Bina", "anil"}));
+    h.w->txtduedays->setFocus();
+    h.w->txtduedays->selectAll();
+    QTest::keyClicks(h.w->txtduedays, QStringLiteral("20"));
+    QTest::keyClick(h.w->txtduedays, Qt::Key_Return);
+    QCOMPARE(names(h), QStringList({"Chetan", "anil"}));
+    QTest::mouseClick(h.w->options[0], Qt::LeftButton);
+    QCOMPARE(names(h), QStringList({"Esha", "Deepa", "Chetan", "Bina", "anil"}));
 }
 
 // A click on a heading sorts by it; the columns in view stay, wherever the current cell lies.
@@ -203,9 +250,10 @@ void TestListDesk::exportWritesTheRowsAsShown() {
     QTest::keyClicks(h.find<ListFindBar>(QStringLiteral("famfind"))->box(), QStringLiteral("n"));
     QCOMPARE(names(h), QStringList({"Bina", "Anil"}));
 
+    // A name typed without an ending gets the one of the type chosen in the save dialog.
     const QString book = h.fx.folder + QStringLiteral("/out/list.xlsx");
     QVERIFY(QDir().mkpath(h.fx.folder + QStringLiteral("/out")));
-    h.fx.dialogs->queue(book);
+    h.fx.dialogs->queue(kyt::ScriptedDialogs::SaveAs{h.fx.folder + QStringLiteral("/out/list"), 0});
     h.click(h.w->cmdexport);
     QCOMPARE(h.said(), QStringList{QStringLiteral("2 certificates exported.")});
     const QList<QStringList> rows = testsupport::xlsxRows(book);
@@ -223,14 +271,21 @@ void TestListDesk::exportWritesTheRowsAsShown() {
     QTest::keyClick(h.find<ListFindBar>(QStringLiteral("famfind"))->box(), Qt::Key_Escape);
     h.fx.dialogs->clear();
     const QString csv = h.fx.folder + QStringLiteral("/out/list.csv");
-    h.fx.dialogs->queue(csv);
+    h.fx.dialogs->queue(kyt::ScriptedDialogs::SaveAs{h.fx.folder + QStringLiteral("/out/list"), 1});
     h.click(h.w->cmdexport);
+    QVERIFY(!QFileInfo::exists(h.fx.folder + QStringLiteral("/out/list")));
     const QByteArray text = testsupport::readFile(csv);
     QVERIFY2(text.startsWith("\xEF\xBB\xBFSr. No.,Certificate Name,"), text);
     const QList<QByteArray> lines = text.split('\n');
     QCOMPARE(lines.size(), 5);
     QVERIFY(lines[2].startsWith("2,Anil,,0012345678901234567890,"));
     QVERIFY2(lines[3].startsWith("3,'=cmd|' /C calc'!A0,,S2,"), lines[3]);
+
+    // An ending the dialog offers stands, whichever type is chosen.
+    h.fx.dialogs->clear();
+    h.fx.dialogs->queue(kyt::ScriptedDialogs::SaveAs{h.fx.folder + QStringLiteral("/out/other.CSV"), 0});
+    h.click(h.w->cmdexport);
+    QCOMPARE(testsupport::readFile(h.fx.folder + QStringLiteral("/out/other.CSV")), text);
 
     // A folder or a device is no file to export to.
     for (const QString& refused : {h.fx.folder + QStringLiteral("/out"), QStringLiteral("/dev/null")}) {

@@ -4,6 +4,7 @@
 // On both database backends.
 
 #include "reminders/ReminderSelection.h"
+#include "store/ExpiryMonths.h"
 #include "store/RegisterCounts.h"
 #include "store/ReminderLog.h"
 #include "store/Renewals.h"
@@ -243,10 +244,15 @@ void TestRenewals::queueViewsAtTheirEdges() {
     h.click(h.w->cmdexport);
     QCOMPARE(h.said().last(), QStringLiteral("3 certificates exported."));
     QList<QStringList> sheet = testsupport::xlsxRows(book);
-    QCOMPARE(cell(sheet, QStringLiteral("R1")).section(QLatin1Char('|'), 2, 2), QStringLiteral("Last Reminded"));
-    QVERIFY2(cell(sheet, QStringLiteral("R3")).startsWith(QStringLiteral("R3|number|")) &&
-                 cell(sheet, QStringLiteral("R3")).endsWith(QStringLiteral("|dd/mm/yyyy hh:mm:ss")),
-             qPrintable(cell(sheet, QStringLiteral("R3"))));
+    // In the order the list shows them, right after "Valid To": the days left a number.
+    QCOMPARE(cell(sheet, QStringLiteral("G1")).section(QLatin1Char('|'), 2, 2), QStringLiteral("Valid To"));
+    QCOMPARE(cell(sheet, QStringLiteral("H1")).section(QLatin1Char('|'), 2, 2), QStringLiteral("Days Left"));
+    QCOMPARE(cell(sheet, QStringLiteral("I1")).section(QLatin1Char('|'), 2, 2), QStringLiteral("Last Reminded"));
+    QCOMPARE(cell(sheet, QStringLiteral("H3")), QStringLiteral("H3|number|1|"));
+    QCOMPARE(cell(sheet, QStringLiteral("H4")), QStringLiteral("H4|number|30|"));
+    QVERIFY2(cell(sheet, QStringLiteral("I3")).startsWith(QStringLiteral("I3|number|")) &&
+                 cell(sheet, QStringLiteral("I3")).endsWith(QStringLiteral("|dd/mm/yyyy hh:mm:ss")),
+             qPrintable(cell(sheet, QStringLiteral("I3"))));
     QVERIFY(QFile::remove(book));
     QCOMPARE(dscmgr(h.fx, {QStringLiteral("list"), QStringLiteral("--due"), QStringLiteral("--xlsx"), book}).status, 0);
     sheet = testsupport::xlsxRows(book);
@@ -284,6 +290,14 @@ void TestRenewals::queueViewsAtTheirEdges() {
                              heading->height() / 2));
     QCOMPARE(columnTexts(*h.w, CertListModel::kColumns), (QStringList{"-31", "-29", "0"}));
     QCOMPARE(listed(*h.w), (QList<int>{8, 9, 2}));
+
+    // The host chart's bar of expired certificates, clicked while a queue is shown, lists that bar's
+    // rows, not the queue's.
+    h.w->ShowSelection(ExpiryMonths::expiredSelection(now, true));
+    QVERIFY(!h.w->optrecent->isChecked());
+    QList<int> expired = listed(*h.w);
+    std::sort(expired.begin(), expired.end());
+    QCOMPARE(expired, (QList<int>{2, 8, 9}));
 
     // The list's own filters still show renewed certificates, without the view's columns.
     h.click(h.w->options[1]);

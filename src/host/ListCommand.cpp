@@ -97,7 +97,8 @@ private:
 std::vector<listexport::Kind> listKinds(const HostOptions& options) {
     std::vector<listexport::Kind> kinds = listexport::listKinds();
     if (isQueue(options))
-        kinds.insert(kinds.end(), {listexport::Kind::Number, listexport::Kind::Date});
+        for (const listexport::Kind kind : RenewalQueue::viewKinds())
+            kinds.push_back(kind);
     if (options.tokenOut)
         kinds.insert(kinds.end(), {listexport::Kind::Text, listexport::Kind::Date});
     return kinds;

@@ -463,7 +463,7 @@ void CertGrid::setDraggedWidths(const Widths& widths) {
 }
 
 void CertGrid::sortAsMarked(int column, Qt::SortOrder order) {
-    if (column < 0 || column >= Cols())
+    if (column < -1 || column >= Cols())
         return;
     {
         const QSignalBlocker quiet(horizontalHeader());

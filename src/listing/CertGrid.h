@@ -80,7 +80,8 @@ public:
     // Puts the rows in the order of one column: dates as dates, a view's own column of whole
     // numbers (the days left) as signed numbers, runs of digits as numbers, letters
     // without regard to case, empty cells last either way; rows that tie keep the order they were
-    // loaded in. Column 0 is that load order itself. The running number stays the position in the
+    // loaded in. Column 0 is that load order itself, and so is -1, which also marks no column as
+    // sorted. The running number stays the position in the
     // list; nothing is read from the database. The order is kept: every later load comes sorted
     // by it.
     void sortBy(int column, Qt::SortOrder order);
@@ -161,7 +162,8 @@ public:
     using Widths = std::array<int, CertListModel::kColumns>;
     const Widths& draggedWidths() const { return dragged_; }
     void setDraggedWidths(const Widths& widths);
-    // Marks a heading and sorts by it, as clicks on it do.
+    // Marks a heading and sorts by it, as clicks on it do; column -1 marks none and goes back to the
+    // order the rows were loaded in.
     void sortAsMarked(int column, Qt::SortOrder order);
 
 Q_SIGNALS:

@@ -25,10 +25,15 @@ void CertListModel::sortBy(int column, Qt::SortOrder order) {
     // Rows held aside by a load in progress are not the views' yet: they are sorted with the rest
     // once announced.
     // A view's own column is kept too: the next load of that view comes sorted by it.
-    if (column < 0 || column >= kColumns + kMaxViewColumns)
+    // Column -1 forgets the order: the rows go back to the order they were loaded in.
+    if (column < -1 || column >= kColumns + kMaxViewColumns)
         return;
     sortColumn_ = column;
     sortOrder_ = order;
+    if (column < 0) {
+        column = RecordLayout::kRunningNumberColumn;
+        order = Qt::AscendingOrder;
+    }
     if (column >= columnCount() || shown_ == 0 || size_t(shown_) != rows_.size())
         return;
     const size_t count = rows_.size();

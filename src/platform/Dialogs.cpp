@@ -93,11 +93,37 @@ std::optional<QString> QtDialogs::saveFile(QWidget* parent, const QString& title
     QString& folder = startFolder(title);
     const QString start = folder.isEmpty() ? suggested : QDir(folder).filePath(QFileInfo(suggested).fileName());
     QString selected;
-    const QString chosen = QFileDialog::getSaveFileName(parent, title, start, toQtFilter(filter), &selected);
+    const QString qtFilter = toQtFilter(filter);
+    QString chosen = QFileDialog::getSaveFileName(parent, title, start, qtFilter, &selected);
     if (chosen.isEmpty())
         return std::nullopt;
+    chosen = withChosenEnding(chosen, filter, int(qtFilter.split(QStringLiteral(";;")).indexOf(selected)));
     folder = QFileInfo(chosen).absolutePath();
     return chosen;
+}
+
+QString Dialogs::withChosenEnding(const QString& path, const QString& filter, int chosen) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    // "*.xlsx" -> ".xlsx"; a pattern such as "*" or "*.*" names no ending.
+    const auto endingsOf = [](const QString& patterns) {
+        QStringList endings;
+        for (const QString& pattern : patterns.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            const QString p = pattern.trimmed();
+            if (p.startsWith(QLatin1String("*.")) && p.size() > 2 && p.indexOf(QLatin1Char('*'), 1) < 0)
+                endings << p.mid(1);
+        }
+        return endings;
+    };
+    for (int i = 1; i < parts.size(); i += 2)
+        for (const QString& ending : endingsOf(parts[i]))
+            if (path.endsWith(ending, Qt::CaseInsensitive))
+                return path;
+    const QStringList wanted = chosen >= 0 ? endingsOf(parts.value(2 * chosen + 1)) : QStringList();
+    // A folder or a device named is left for the caller to refuse.
+    const QFileInfo named(path);
+    if (wanted.isEmpty() || named.fileName().isEmpty() || (named.exists() && !named.isFile()))
+        return path;
+    return path + wanted.first();
 }
 
 QString QtDialogs::toQtFilter(const QString& filter) {

@@ -34,12 +34,17 @@ public:
     // Folder picker; nothing when cancelled.
     virtual std::optional<QString> pickFolder(QWidget* parent, const QString& title) = 0;
     // Save-file dialog with a filter as for openFiles, starting at `suggested`; nothing when
-    // cancelled. Whether to replace an existing file is asked by the dialog itself.
+    // cancelled. Whether to replace an existing file is asked by the dialog itself. A name typed
+    // without any of the filter's endings gets the ending of the type chosen in the dialog.
     virtual std::optional<QString> saveFile(QWidget* parent, const QString& title, const QString& filter,
                                             const QString& suggested) {
         (void)parent, (void)title, (void)filter, (void)suggested;
         return std::nullopt;
     }
+
+    // `path` with the ending of the filter's type number `chosen` (from 0) added, unless it ends in
+    // one of the endings the filter offers already: "list" with "CSV|*.csv" chosen is "list.csv".
+    static QString withChosenEnding(const QString& path, const QString& filter, int chosen);
 };
 
 class QtDialogs : public Dialogs {

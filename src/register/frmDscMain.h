@@ -140,6 +140,11 @@ public:
     // Fills the list when a queue filter is chosen; false when another filter is.
     bool LoadRenewalQueue();
     void renewalFilter_Click();
+    void reloadRenewalQueue();
+    // Coming into a queue from another filter sorts it by Valid To, soonest (or latest expired)
+    // first; leaving it gives the other filters back the sort the user had chosen for them.
+    void sortQueueOnEntry(bool due);
+    void restoreSortOutsideQueue();
     void ShowRenewalLink();
     void cmdrenewal_Click();
     // After a certificate is captured into a new record: offers, once, to fill what the holder's
@@ -287,4 +292,6 @@ private:
     std::optional<custody::TokenWithColumn> tokenWithRead_;
     bool unloaded_ = false;
     int carryOverAskedFor_ = 0; // the older record a carry-over was offered from in this entry
+    // The user's sort while a queue is shown in its own order; none once a heading is clicked there.
+    std::optional<std::pair<int, Qt::SortOrder>> sortOutsideQueue_;
 };

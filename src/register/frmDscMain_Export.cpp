@@ -3,8 +3,11 @@
 #include "component/ClsMain.h"
 #include "register/frmDscMain.h"
 #include "store/ListExport.h"
+#include "store/RenewalQueue.h"
 
+#include <algorithm>
 #include <QDir>
+#include <QHeaderView>
 #include <vector>
 
 void frmDscMain::cmdexport_Click() {
@@ -17,20 +20,29 @@ void frmDscMain::cmdexport_Click() {
                              QDir(ClsObj->DocPath).filePath(QStringLiteral("Certificates.xlsx")));
         if (!chosen || chosen->isEmpty())
             return;
-        // The columns in view, the hidden record number aside, each written as the kind it holds.
+        // The columns in view, in the order the list shows them, the hidden record number aside, each
+        // written as the kind it holds.
         std::vector<int> columns;
         QStringList headings;
         std::vector<listexport::Kind> kinds;
         const QAbstractItemModel* model = vs->model();
-        for (int c = 0; c < model->columnCount(); ++c) {
-            if (vs->isColumnHidden(c))
+        const QHeaderView* header = vs->horizontalHeader();
+        const bool queue = optdue->isChecked() || optrecent->isChecked();
+        const std::vector<listexport::Kind> queueKinds = RenewalQueue::viewKinds();
+        for (int shown = 0; shown < header->count(); ++shown) {
+            const int c = header->logicalIndex(shown);
+            if (c < 0 || vs->isColumnHidden(c))
                 continue;
             columns.push_back(c);
             headings << model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
-            // A view's own date column (when a holder was last reminded) is a date too.
+            const size_t viewColumn = size_t(std::max(0, c - CertListModel::kColumns));
+            // The queue's days left are a number, as `dscmgr list --xlsx` writes them; a view's own
+            // date column (when a holder was last reminded) is a date too.
             kinds.push_back(c == RecordLayout::kRunningNumberColumn ? listexport::Kind::Number
-                            : vs->listModel()->isDateColumn(c)      ? listexport::Kind::Date
-                                                                    : listexport::Kind::Text);
+                            : queue && c >= CertListModel::kColumns && viewColumn < queueKinds.size()
+                                ? queueKinds[viewColumn]
+                            : vs->listModel()->isDateColumn(c) ? listexport::Kind::Date
+                                                               : listexport::Kind::Text);
         }
         const int rows = vs->Rows() - vs->FixedRows();
         const QString failure = listexport::write(*chosen, headings, kinds, [&](const listexport::RowSink& sink) {

@@ -72,6 +72,7 @@ void frmDscMain::options_Click(int) {
                                                    : QStringLiteral("2");
     if (code == Tag(options[0]))
         return;
+    restoreSortOutsideQueue();
     setTag(options[0], code);
     // The reload logs its own failures.
     EnableList(true);

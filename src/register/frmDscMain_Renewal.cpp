@@ -54,10 +54,8 @@ QLayout* frmDscMain::buildRenewalFilters() {
         connect(option, &QRadioButton::clicked, this, &frmDscMain::renewalFilter_Click);
         // A changed number of days takes effect when the box is left or Enter pressed in it.
         connect(box, &QLineEdit::editingFinished, this, [this, option] {
-            if (option->isChecked() && vs->isEnabled()) {
-                setTag(options[0], QStringLiteral("-1"));
-                renewalFilter_Click();
-            }
+            if (option->isChecked() && vs->isEnabled())
+                reloadRenewalQueue();
         });
         option->setBackgroundRole(QPalette::Window);
         kyt::paint(option, QPalette::Window, kyt::kLightYellow);
@@ -80,6 +78,30 @@ void frmDscMain::renewalFilter_Click() {
     const QString code = optdue->isChecked() ? QStringLiteral("3") : QStringLiteral("4");
     if (code == Tag(options[0]))
         return;
+    sortQueueOnEntry(optdue->isChecked());
+    reloadRenewalQueue();
+}
+
+void frmDscMain::sortQueueOnEntry(bool due) {
+    const QString shown = Tag(options[0]);
+    const bool fromQueue = shown == QLatin1String("3") || shown == QLatin1String("4");
+    const CertListModel* model = vs->listModel();
+    if (!fromQueue && !sortOutsideQueue_)
+        sortOutsideQueue_ = std::pair{model->sortColumn(), model->sortOrder()};
+    // The rows shown are about to be replaced: they need not be sorted first.
+    vs->clearRows();
+    vs->sortAsMarked(CertListModel::kValidToColumn, due ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+void frmDscMain::restoreSortOutsideQueue() {
+    if (!sortOutsideQueue_ || optdue->isChecked() || optrecent->isChecked())
+        return;
+    vs->clearRows();
+    vs->sortAsMarked(sortOutsideQueue_->first, sortOutsideQueue_->second);
+    sortOutsideQueue_.reset();
+}
+
+void frmDscMain::reloadRenewalQueue() {
     EnableList(true);
     vs->setEnabled(false);
     LoadGrid();

@@ -7,6 +7,7 @@
 #include "register/frmDscMain.h"
 
 #include <algorithm>
+#include <QHeaderView>
 #include <QTimer>
 
 namespace {
@@ -72,6 +73,8 @@ void frmDscMain::restoreListView() {
     viewSaver_->setInterval(400);
     connect(viewSaver_, &QTimer::timeout, this, &frmDscMain::saveListView);
     connect(vs, &CertGrid::viewChanged, viewSaver_, qOverload<>(&QTimer::start));
+    // A heading clicked inside a queue is the user's sort from then on, there and elsewhere.
+    connect(vs->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this, [this] { sortOutsideQueue_.reset(); });
 }
 
 void frmDscMain::saveListView() {
@@ -79,7 +82,9 @@ void frmDscMain::saveListView() {
         return;
     viewSaver_->stop();
     const CertListModel* model = vs->listModel();
-    const QString sort = sortText(model->sortColumn(), model->sortOrder());
+    // The order a queue puts itself in is not the user's: what they chose is kept.
+    const QString sort = sortOutsideQueue_ ? sortText(sortOutsideQueue_->first, sortOutsideQueue_->second)
+                                           : sortText(model->sortColumn(), model->sortOrder());
     const QString widths = widthsText(vs->draggedWidths());
     // The settings file is written only when something differs from what it holds.
     if (ClsObj->GetSettingINI(kSection, userKey("Sort"), QString()) != sort)
@@ -100,7 +105,8 @@ void frmDscMain::ShowSelection(const CertRows::Selection& selection) {
     if (!vs->isEnabled())
         return;
     shownSelection_ = selection;
-    for (QRadioButton* option : options) {
+    // The queue's filters too: one left chosen would list the queue instead.
+    for (QRadioButton* option : {options[0], options[1], options[2], optdue, optrecent}) {
         option->setAutoExclusive(false);
         option->setChecked(false);
         option->setAutoExclusive(true);

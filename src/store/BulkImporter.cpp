@@ -60,7 +60,12 @@ QString BulkImporter::importRow(const std::array<QString, kDetailCount>& details
     const int older = holders_ ? holders_->renewedRecord(Renewals::issueOf(0, values)) : 0;
     std::optional<StoreStatements::RecordValues> olderValues;
     if (older > 0 && choices_.carryOver) {
-        trap_([&] { olderValues = CarryOver::readRecord(db_, older); });
+        // A record renewed already by another certificate of its holder is not linked to this one,
+        // and nothing of it is carried over.
+        trap_([&] {
+            if (!Renewals::renewalOf(db_, older))
+                olderValues = CarryOver::readRecord(db_, older);
+        });
         if (lostDatabase())
             return status;
         if (olderValues)
@@ -89,8 +94,12 @@ QString BulkImporter::importRow(const std::array<QString, kDetailCount>& details
     if (holders_) {
         const Renewals::Issue issue = Renewals::issueOf(srNo, values);
         holders_->add(issue);
-        trap_([&] { Renewals::linkRecord(db_, *holders_, issue, desk_, choices_.linkMade); });
-        if (olderValues)
+        QList<Renewals::Link> made;
+        trap_([&] { made = Renewals::linkRecord(db_, *holders_, issue, desk_, choices_.linkMade); });
+        const bool linked = std::any_of(made.cbegin(), made.cend(), [&](const Renewals::Link& link) {
+            return link.oldSrNo == older && link.newSrNo == srNo;
+        });
+        if (olderValues && linked)
             notes_ << CarryOver::copyDocuments(choices_.docPath, older, srNo, values);
     }
     return kImported;

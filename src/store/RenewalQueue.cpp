@@ -35,6 +35,10 @@ QStringList viewHeadings() {
     return {QStringLiteral("Days Left"), QStringLiteral("Last Reminded")};
 }
 
+std::vector<listexport::Kind> viewKinds() {
+    return {listexport::Kind::Number, listexport::Kind::Date};
+}
+
 CertRows::Selection select(View view, const QDateTime& now, double days, bool linksTable) {
     if (view == View::Due) {
         const QString cutOff = FormatDisplayDate(daysFrom(now, std::max(0.0, days)));

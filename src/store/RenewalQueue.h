@@ -1,9 +1,11 @@
 #pragma once
 
 #include "store/CertRows.h"
+#include "store/ListExport.h"
 
 #include <QHash>
 #include <QStringList>
+#include <vector>
 
 namespace kyt {
 class Db;
@@ -20,6 +22,8 @@ enum class View { Due, RecentlyExpired };
 // The view's own columns, after the record's fields.
 inline constexpr int kViewColumns = 2;
 QStringList viewHeadings();
+// What they hold, for a workbook: the days left a number, when a holder was last reminded a date.
+std::vector<listexport::Kind> viewKinds();
 
 // The heading, cut-off and statement of a view. `linksTable`: whether the register has its table
 // of renewals (a register without it has none, and every certificate counts as not renewed).

@@ -10,6 +10,7 @@
 #include "store/Renewals.h"
 #include "support/RegisterWindowHarness.h"
 
+#include <algorithm>
 #include <QtTest>
 
 using namespace kyt::test;
@@ -42,6 +43,8 @@ private slots:
     void initTestCase();
     void windowOffersOnceAndCopiesDocuments_data() { testsupport::addBackendColumn(); }
     void windowOffersOnceAndCopiesDocuments();
+    void windowKeepsTheRecordWhenACopyFails_data() { testsupport::addBackendColumn(); }
+    void windowKeepsTheRecordWhenACopyFails();
     void importCarriesOverWhenAsked_data() { testsupport::addBackendColumn(); }
     void importCarriesOverWhenAsked();
 
@@ -146,6 +149,39 @@ void RenewalCarryOverTest::windowOffersOnceAndCopiesDocuments() {
     QCOMPARE(h.column(6, "IdPrFlNm"), QString());
 }
 
+// The new record's ID-proof folder cannot be made (a file stands where it should be): the record
+// is saved with its details, the box names the document, and the older record keeps its own.
+void RenewalCarryOverTest::windowKeepsTheRecordWhenACopyFails() {
+    QFETCH(QString, backend);
+    regtest::RegisterWindow h(backend);
+    prepare(h);
+    h.writeFile(h.idDoc(5), QByteArrayLiteral("a file where the folder should be"));
+    h.open();
+    h.click(h.w->cmdadd);
+    h.fx.dialogs->queue(QStringList{renewal_});
+    h.fx.dialogs->queue(QStringLiteral("pw"));
+    h.fx.dialogs->queueYes();
+    h.click(h.w->cmdcert[0]);
+    h.fx.dialogs->clear();
+    h.click(h.w->cmdupdate);
+    QVERIFY(h.w->vs->isEnabled());
+    const QStringList said = h.said();
+    QVERIFY2(std::any_of(said.cbegin(), said.cend(),
+                         [&](const QString& text) {
+                             return text.contains(h.idDoc(4, QStringLiteral("pan.pdf"))) &&
+                                    text.contains(QStringLiteral("could not be stored with the record")) &&
+                                    text.contains(QStringLiteral("The record is saved"));
+                         }),
+             qPrintable(said.join(QLatin1Char('|'))));
+    QCOMPARE(details(h, 5), (QStringList{"meera@example.in", kMobile, "080-2345", "PAN Card", "ABCDE1234F", "pan.pdf",
+                                         "Passport", "P1234567", "passport.pdf"}));
+    QCOMPARE(h.readFile(h.addrDoc(5, QStringLiteral("passport.pdf"))), QByteArrayLiteral("old proof"));
+    QCOMPARE(h.readFile(h.idDoc(4, QStringLiteral("pan.pdf"))), QByteArrayLiteral("old proof"));
+    QCOMPARE(h.readFile(h.addrDoc(4, QStringLiteral("passport.pdf"))), QByteArrayLiteral("old proof"));
+    QCOMPARE(h.readFile(h.idDoc(5)), QByteArrayLiteral("a file where the folder should be"));
+    QCOMPARE(linkPairs(*h.fx.db), (QList<std::pair<int, int>>{{4, 5}}));
+}
+
 void RenewalCarryOverTest::importCarriesOverWhenAsked() {
     QFETCH(QString, backend);
     regtest::RegisterWindow h(backend);
@@ -205,6 +241,22 @@ void RenewalCarryOverTest::importCarriesOverWhenAsked() {
                                                  "copied to Sr. No. 6: ")),
              qPrintable(carried.err));
     QCOMPARE(h.readFile(h.addrDoc(6, QStringLiteral("passport.pdf"))), QByteArrayLiteral("old proof"));
+
+    // Record 4 renewed by hand by the later record 6: a certificate between them is not linked to
+    // it, and nothing is carried over from it.
+    h.fx.db->execute(QStringLiteral("Delete From DscStore Where SrNo=5"));
+    h.fx.db->execute(QStringLiteral("Delete From DscRenewals Where OldSrNo=5 Or NewSrNo=5"));
+    QVERIFY(Renewals::link(*h.fx.db, 4, 6, QStringLiteral("desk")) == Renewals::LinkResult::Linked);
+    const auto between =
+        testsupport::runDscmgr({QStringLiteral("import"), renewal_, QStringLiteral("--password"), QStringLiteral("pw"),
+                                QStringLiteral("--carry-over"), QStringLiteral("--folder"), h.fx.folder,
+                                QStringLiteral("--db"), testsupport::addressOf(*h.fx.db)},
+                               h.fx.objects->file());
+    QCOMPARE(between.status, 0);
+    QCOMPARE(h.column(7, "Mobile"), QString());
+    QCOMPARE(h.column(7, "IdPrFlNm"), QString());
+    QVERIFY(!QFileInfo::exists(h.addrDoc(7, QStringLiteral("passport.pdf"))));
+    QCOMPARE(linkPairs(*h.fx.db), (QList<std::pair<int, int>>{{4, 6}}));
 }
 
 QTEST_MAIN(RenewalCarryOverTest)

@@ -24,7 +24,12 @@ public:
         bool masked = false;
         QString detail{}; // an information box's detail text
     };
-    using Reply = std::variant<Answer, QString, QStringList>;
+    // A save dialog's answer: the name typed and the number (from 0) of the file type chosen.
+    struct SaveAs {
+        QString path;
+        int type = 0;
+    };
+    using Reply = std::variant<Answer, QString, QStringList, SaveAs>;
 
     ScriptedDialogs();
     ~ScriptedDialogs() override;
@@ -66,7 +71,13 @@ public:
         return answer<QString>({.kind = Shown::PickFolder, .title = title});
     }
     std::optional<QString> saveFile(QWidget*, const QString& title, const QString& filter, const QString&) override {
-        return answer<QString>({.kind = Shown::SaveFile, .title = title, .filter = filter});
+        shown_.push_back({.kind = Shown::SaveFile, .title = title, .filter = filter});
+        const std::optional<Reply> reply = take();
+        if (reply && std::holds_alternative<SaveAs>(*reply))
+            return withChosenEnding(std::get<SaveAs>(*reply).path, filter, std::get<SaveAs>(*reply).type);
+        if (reply && std::holds_alternative<QString>(*reply))
+            return std::get<QString>(*reply);
+        return std::nullopt;
     }
 
 private:
