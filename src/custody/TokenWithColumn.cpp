@@ -5,38 +5,62 @@
 
 namespace custody {
 
-QString TokenWithColumn::stamp(kyt::Db& db) {
+TokenWithColumn::Mark TokenWithColumn::markOf(kyt::Db& db) {
+    Mark mark;
     if (!tableExists(db))
-        return QStringLiteral("none");
-    // A movement is added with a higher Id, or brought back by a restore with one; a delete sets a
-    // record's movements aside, which may leave the highest Id as it was but adds to those set aside.
+        return mark;
+    mark.table = true;
     kyt::RowSet rs = db.openRowSet(QStringLiteral("Select Max(Id) From DscCustody"));
-    const QString stamp = rs.text(0);
+    mark.lastId = rs.value(0).toLongLong(); // no movements: null, read as 0
     rs.close();
-    return stamp + QLatin1Char('/') + QString::number(DeletedCustody::setAsideCount(db));
+    mark.setAside = DeletedCustody::setAsideCount(db);
+    return mark;
 }
 
 TokenWithColumn TokenWithColumn::again() const {
     TokenWithColumn column;
     column.shown_ = shown_;
-    column.stamp_ = stamp_;
+    column.read_ = read_;
     return column;
 }
 
-TokenWithColumn::TokenWithColumn(kyt::Db& db) : stamp_(stamp(db)) {
-    if (!tableExists(db))
+void TokenWithColumn::show(int srNo, const Party& with, QHash<QString, QString>& texts) {
+    const QString key = with.name + QChar(0) + with.place;
+    auto text = texts.constFind(key);
+    if (text == texts.constEnd())
+        text = texts.insert(key, describe(with));
+    shown_.insert(srNo, {*text, with.isOffice() ? QString() : with.name});
+}
+
+TokenWithColumn::TokenWithColumn(kyt::Db& db) : read_(markOf(db)) {
+    if (!read_.table)
         return;
     // Texts made once and shared by every row that shows them: a reload copies no text a row.
     QHash<QString, QString> texts;
     const QHash<int, Held> held = currentOfAll(db);
     shown_.reserve(held.size());
-    for (auto it = held.constBegin(); it != held.constEnd(); ++it) {
-        const QString key = it->with.name + QChar(0) + it->with.place;
-        auto text = texts.constFind(key);
-        if (text == texts.constEnd())
-            text = texts.insert(key, describe(it->with));
-        shown_.insert(it.key(), {*text, it->with.isOffice() ? QString() : it->with.name});
+    for (auto it = held.constBegin(); it != held.constEnd(); ++it)
+        show(it.key(), it->with, texts);
+}
+
+void TokenWithColumn::refresh(kyt::Db& db) {
+    const Mark now = markOf(db);
+    if (now == read_)
+        return;
+    // Movements are only added, each with a higher Id; only a delete takes a record's movements
+    // away (and a record may get its number later), which only a full reading shows.
+    if (!read_.table || !now.table || now.setAside != read_.setAside || now.lastId < read_.lastId) {
+        *this = TokenWithColumn(db);
+        return;
     }
+    QHash<QString, QString> texts;
+    kyt::RowSet rs =
+        db.openRowSet(QStringLiteral("Select SrNo, ToName, ToPlace From DscCustody Where Id>? And Id<=? Order By Id"),
+                      {read_.lastId, now.lastId});
+    for (; !rs.eof(); rs.next())
+        show(rs.value(0).toInt(), {rs.text(1), rs.text(2)}, texts);
+    rs.close();
+    read_ = now;
 }
 
 QString TokenWithColumn::cell(const CertRows::Fields& fields) {

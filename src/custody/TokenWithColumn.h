@@ -15,10 +15,10 @@ public:
     // Reads the current custody of every record; a register without movements has none.
     explicit TokenWithColumn(kyt::Db& db);
 
-    // What the movements are as of now: it differs once any desk has recorded one more. A column
-    // read at the same stamp is still right, and a reload may use it again instead of reading.
-    static QString stamp(kyt::Db& db);
-    const QString& readAt() const { return stamp_; }
+    // Brings a column read earlier up to date for another load: as it is when no desk has moved a
+    // token since, with only the movements recorded since read when no record's movements were set
+    // aside meanwhile, else read anew.
+    void refresh(kyt::Db& db);
     // The same texts for another load.
     TokenWithColumn again() const;
 
@@ -27,13 +27,24 @@ public:
     const QString& widest() const { return widest_; }
 
 private:
+    // What the movements are as of a moment: the highest movement Id, and how many movements were
+    // ever set aside by deletes. A movement or a restore adds higher Ids; a delete adds to the other.
+    struct Mark {
+        bool table = false;
+        qint64 lastId = 0;
+        qint64 setAside = 0;
+        bool operator==(const Mark&) const = default;
+    };
+    static Mark markOf(kyt::Db& db);
+    void show(int srNo, const Party& with, QHash<QString, QString>& texts);
+
     struct Shown {
         QString text; // as shown when the party is not the record's holder
         QString name; // a person's name, to tell the holder
     };
     QHash<int, Shown> shown_;
     QString widest_;
-    QString stamp_;
+    Mark read_;
 };
 
 } // namespace custody

@@ -141,8 +141,11 @@ std::optional<custody::TokenWithColumn> frmDscMain::startTokenWithColumn() {
     kyt::ErrorTrap trap(ClsObj.get(), QStringLiteral("frmDscMain"), QStringLiteral("LOADGRID"));
     std::optional<custody::TokenWithColumn> column;
     if (!trap([&] {
-            // A save, a delete or another filter moves no token: the texts read last are still right.
-            if (!tokenWithRead_ || tokenWithRead_->readAt() != custody::TokenWithColumn::stamp(*ClsObj->Db))
+            // A save or another filter moves no token: the texts read last are still right, and a
+            // movement since needs only itself read.
+            if (tokenWithRead_)
+                tokenWithRead_->refresh(*ClsObj->Db);
+            else
                 tokenWithRead_.emplace(*ClsObj->Db);
             column = tokenWithRead_->again();
         }))

@@ -45,13 +45,17 @@ void frmDscMain::LoadGrid() {
     if (selection && !selection->sql.isEmpty()) {
         CertListModel* model = vs->listModel();
         tokens = startTokenWithColumn();
+        // One list for every row's view cell: a row's cell is copied into the model, the list kept.
+        QStringList tokenCell(1);
         model->beginAppend();
         trap([&] {
             CertRows::read(*ClsObj->Db, selection->sql, [&](const CertRows::Fields& fields) {
-                if (tokens)
-                    model->append(fields, {tokens->cell(fields)});
-                else
+                if (tokens) {
+                    tokenCell[0] = tokens->cell(fields);
+                    model->append(fields, tokenCell);
+                } else {
                     model->append(fields);
+                }
             });
         });
         model->endAppend();

@@ -100,7 +100,8 @@ void bringBack(kyt::Db& db, qint64 deleteEntry, int srNo) {
                               "Order By Id")
                    .arg(kMovementData, kMovementData.section(QStringLiteral(", "), 1)),
                {srNo, deleteEntry});
-    db.execute(QStringLiteral("Delete From DscCustodyDeleted Where DeleteEntry=?"), {deleteEntry});
+    // The copies stay, no longer under the delete: the count of movements ever set aside only grows.
+    db.execute(QStringLiteral("Update DscCustodyDeleted Set DeleteEntry=Null Where DeleteEntry=?"), {deleteEntry});
 }
 
 qint64 setAsideCount(kyt::Db& db) {

@@ -22,10 +22,11 @@ void ensureTable(kyt::Db& db);
 void setAside(kyt::Db& db, int srNo, qint64 deleteEntry);
 
 // Inside the restore's transaction: the movements set aside by delete entry `deleteEntry` go back,
-// in their order, to record n, after any that record has.
+// in their order, to record n, after any that record has (their copies stay, under no delete).
 void bringBack(kyt::Db& db, qint64 deleteEntry, int srNo);
 
-// How many movements are set aside: it grows with each delete that sets some aside.
+// How many movements were ever set aside: it grows with each delete that sets some aside, and no
+// restore lowers it.
 qint64 setAsideCount(kyt::Db& db);
 
 } // namespace DeletedCustody
