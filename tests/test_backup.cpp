@@ -32,9 +32,9 @@ QMap<int, StoreStatements::RecordValues> records(kyt::Db& db) {
         out[n] = *RecordHistory::storedValues(db, n);
     return out;
 }
-QMap<QString, QByteArray> documents(const QString& folder) {
+QMap<QString, QByteArray> documentsIn(const QString& docsFolder) {
     QMap<QString, QByteArray> out;
-    const QString root = folder + u"/DscDocs/"_s;
+    const QString root = docsFolder + u'/';
     QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
@@ -42,6 +42,9 @@ QMap<QString, QByteArray> documents(const QString& folder) {
             QCryptographicHash::hash(testsupport::readFile(path), QCryptographicHash::Sha256).toHex();
     }
     return out;
+}
+QMap<QString, QByteArray> documents(const QString& folder) {
+    return documentsIn(folder + u"/DscDocs"_s);
 }
 QStringList filesIn(const QString& folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
@@ -70,7 +73,8 @@ private Q_SLOTS:
 
 // Backup, verify, restore into an empty register: equal field for field and document for
 // document, kept documents of a deleted record included. A second restore needs --replace, which
-// saves what is there first.
+// saves what is there first: the register and its documents in an archive, and the document folder
+// whole, files that no record names included.
 void TestBackup::roundTrip() {
     QFETCH(QString, backend);
     RegisterWindow rw(backend);
@@ -110,14 +114,25 @@ void TestBackup::roundTrip() {
     auto again = testsupport::runDscmgr(QStringList{u"restore"_s, archive} + into, registry);
     QCOMPARE(again.status, 2);
     QVERIFY(again.err.contains(u"not empty"_s));
+    rw.writeFile(folder + u"/DscDocs/IdProofs/9/orphan.pdf"_s, "no record here either");
+    rw.writeFile(folder + u"/DscDocs/.deleted/put-by-hand/note.txt"_s, "no history entry");
+    QMap<QString, QByteArray> wasThere = documents(folder);
     auto replaced = testsupport::runDscmgr(QStringList{u"restore"_s, archive, u"--replace"_s} + into, registry);
     QCOMPARE(replaced.status, 0);
-    QVERIFY(replaced.lines.value(0).startsWith(u"What was there is saved in "_s));
-    QCOMPARE(QDir(folder).entryList({u"KYTDscMgr-before-restore-*.tar"_s}).size(), 1);
+    const QStringList savedTar = QDir(folder).entryList({u"KYTDscMgr-before-restore-*.tar"_s});
+    const QStringList savedDocs = QDir(folder).entryList({u"DscDocs-before-restore-*"_s}, QDir::Dirs);
+    QCOMPARE(savedTar.size(), 1);
+    QCOMPARE(savedDocs.size(), 1);
+    QCOMPARE(replaced.lines.value(0),
+             u"What was there is saved in %1/%2, and its document folder is kept as %1/%3."_s.arg(folder, savedTar[0],
+                                                                                                  savedDocs[0]));
     const auto replacedDb = kyt::Db::open(*kyt::DbAddress::parse(address, &why), &why);
     QVERIFY2(replacedDb, qPrintable(why));
     QVERIFY(records(*replacedDb) == records(*rw.fx.db));
     QCOMPARE(documents(folder), expected);
+    // Every file the folder held is where the line says, byte for byte.
+    QCOMPARE(documentsIn(folder + u'/' + savedDocs[0]), wasThere);
+    QVERIFY(wasThere.contains(u"IdProofs/9/orphan.pdf"_s) && wasThere.contains(u".deleted/put-by-hand/note.txt"_s));
 }
 
 namespace {

@@ -618,10 +618,11 @@ void ServerTables::swap() {
 // The steps of a restore that change what is live, each with the step that takes it back.
 class Steps {
 public:
-    explicit Steps(QTemporaryDir& staging) : staging_(staging) {}
+    // `docsAside`: where the replaced documents go, when that is not inside the work folder.
+    Steps(QTemporaryDir& staging, const QString& docsAside) : staging_(staging), docsAside_(docsAside) {}
     void done(std::function<bool()> undo) { undo_.push_back(std::move(undo)); }
     // Takes back every step done, newest first, and fails with `why`; what cannot be put back stays
-    // in the work folder, which the line names.
+    // in the work folder (or where the replaced documents went), which the line names.
     [[noreturn]] void failAndUndo(const QString& why) {
         bool all = true;
         for (auto it = undo_.rbegin(); it != undo_.rend(); ++it)
@@ -630,19 +631,22 @@ public:
         if (all)
             fail(why);
         staging_.setAutoRemove(false);
-        fail(
-            QStringLiteral("%1 What was there could not all be put back; it is kept in %2.").arg(why, staging_.path()));
+        const QString kept = docsAside_.isEmpty() || !QFileInfo::exists(docsAside_)
+                                 ? staging_.path()
+                                 : QStringLiteral("%1 and %2").arg(staging_.path(), docsAside_);
+        fail(QStringLiteral("%1 What was there could not all be put back; it is kept in %2.").arg(why, kept));
     }
 
 private:
     QTemporaryDir& staging_;
+    QString docsAside_;
     std::vector<std::function<bool()>> undo_;
 };
 
-// The documents of the archive in place of the folder's: the folder is moved into the work folder
-// (where it goes when the restore is done) and the archive's moved in.
-void swapDocuments(const QString& docs, QTemporaryDir& staging, const Move& move, Steps& steps) {
-    const QString old = staging.filePath(QStringLiteral("old")), fresh = staging.filePath(QStringLiteral("DscDocs"));
+// The documents of the archive in place of the folder's: the folder is moved to `aside` and the
+// archive's moved in.
+void swapDocuments(const QString& docs, const QString& aside, QTemporaryDir& staging, const Move& move, Steps& steps) {
+    const QString old = aside, fresh = staging.filePath(QStringLiteral("DscDocs"));
     if (QFileInfo::exists(docs)) {
         if (!move(docs, old))
             steps.failAndUndo(QStringLiteral("the folder %1 cannot be replaced.").arg(docs));
@@ -684,9 +688,21 @@ void swapSqliteFile(const QString& staged, const QString& target, const Move& mo
         QFile::remove(file);
 }
 
+// A time stamp for what a replacing restore keeps beside the folder, one that no earlier restore's
+// backup or document folder has.
+QString freshStamp(const QString& folder) {
+    const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString stamp = now;
+    for (int n = 2; QFileInfo::exists(folder + QStringLiteral("/KYTDscMgr-before-restore-%1.tar").arg(stamp)) ||
+                    QFileInfo::exists(folder + QStringLiteral("/DscDocs-before-restore-%1").arg(stamp));
+         ++n)
+        stamp = QStringLiteral("%1-%2").arg(now).arg(n);
+    return stamp;
+}
+
 } // namespace
 
-Outcome restore(const QString& file, const RestoreTarget& target, QString* savedAs) {
+Outcome restore(const QString& file, const RestoreTarget& target, Replaced* replaced) {
     try {
         const bool sqlite = target.serverDb == nullptr;
         if (!QDir().mkpath(target.folder))
@@ -694,8 +710,9 @@ Outcome restore(const QString& file, const RestoreTarget& target, QString* saved
         if (sqlite && !target.sqliteFile.isEmpty())
             requireRegularTarget(target.sqliteFile);
         const QString docs = target.folder + QStringLiteral("/DscDocs");
+        const bool docsHeldFiles = folderHasFiles(docs);
         const bool full =
-            (sqlite ? sqliteHoldsRows(target.sqliteFile) : serverHoldsRows(*target.serverDb)) || folderHasFiles(docs);
+            (sqlite ? sqliteHoldsRows(target.sqliteFile) : serverHoldsRows(*target.serverDb)) || docsHeldFiles;
         if (full && !target.replace)
             fail(QStringLiteral("the register or its folder %1 is not empty; add --replace to replace them (they are "
                                 "backed up first).")
@@ -737,10 +754,14 @@ Outcome restore(const QString& file, const RestoreTarget& target, QString* saved
             if (name.startsWith(kTables) && name.endsWith(QLatin1String(".sql")))
                 tables << name.mid(kTables.size()).chopped(4);
 
+        // The backup holds the documents its rows name; a folder that held files is also kept whole
+        // beside it, so that files no record names (left behind, or put there by hand) are not lost.
+        const QString stamp = full ? freshStamp(target.folder) : QString();
+        const QString docsAside = docsHeldFiles
+                                      ? target.folder + QStringLiteral("/DscDocs-before-restore-%1").arg(stamp)
+                                      : staging.filePath(QStringLiteral("old"));
         if (full) {
-            const QString saved =
-                target.folder + QStringLiteral("/KYTDscMgr-before-restore-%1.tar")
-                                    .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+            const QString saved = target.folder + QStringLiteral("/KYTDscMgr-before-restore-%1.tar").arg(stamp);
             Outcome before;
             if (sqlite) {
                 QString why;
@@ -755,8 +776,8 @@ Outcome restore(const QString& file, const RestoreTarget& target, QString* saved
             if (!before.ok)
                 fail(QStringLiteral("what is there could not be backed up first, so nothing was restored: %1")
                          .arg(before.error));
-            if (savedAs)
-                *savedAs = saved;
+            if (replaced)
+                replaced->archive = saved;
         }
 
         // The documents are swapped first and the register last, in one step that can fail without
@@ -767,8 +788,8 @@ Outcome restore(const QString& file, const RestoreTarget& target, QString* saved
             server.emplace(*target.serverDb, tables);
             server->fill(staging.path());
         }
-        Steps steps(staging);
-        swapDocuments(docs, staging, move, steps);
+        Steps steps(staging, docsHeldFiles ? docsAside : QString());
+        swapDocuments(docs, docsAside, staging, move, steps);
         if (sqlite) {
             swapSqliteFile(staging.filePath(kSqlitePart), target.sqliteFile, move, steps);
         } else {
@@ -778,6 +799,8 @@ Outcome restore(const QString& file, const RestoreTarget& target, QString* saved
                 steps.failAndUndo(f.line);
             }
         }
+        if (replaced && docsHeldFiles)
+            replaced->documents = docsAside;
         return outcomeOf(checked.manifest);
     } catch (const Failure& f) {
         return {false, f.line};

@@ -43,10 +43,16 @@ struct RestoreTarget {
     // Renames a file or folder; empty: rename(2). Tests make a step of the swap fail with it.
     std::function<bool(const QString& from, const QString& to)> move;
 };
+// What a restore with `replace` kept beside the folder: the backup of the register it replaced, and
+// the replaced document folder as it was (empty when it held no files).
+struct Replaced {
+    QString archive;
+    QString documents;
+};
 // Restores into an empty register and document folder (or, with `replace`, over a register that
-// is first backed up beside the folder; `savedAs` names that backup). All or nothing: the archive
-// is checked in full before the register or a document is changed, and a step of the swap that
-// fails puts back what the steps before it changed.
-Outcome restore(const QString& file, const RestoreTarget& target, QString* savedAs = nullptr);
+// is first backed up beside the folder, its document folder kept whole beside it; `replaced` names
+// both). All or nothing: the archive is checked in full before the register or a document is
+// changed, and a step of the swap that fails puts back what the steps before it changed.
+Outcome restore(const QString& file, const RestoreTarget& target, Replaced* replaced = nullptr);
 
 } // namespace backup

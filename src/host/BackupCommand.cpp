@@ -107,14 +107,17 @@ int RestoreCommand::run(const HostOptions& options, Console& console) const {
             return 2;
         }
     }
-    QString savedAs;
-    const backup::Outcome restored = backup::restore(options.archive, target, &savedAs);
+    backup::Replaced replaced;
+    const backup::Outcome restored = backup::restore(options.archive, target, &replaced);
     if (!restored.ok) {
         console.err << "dscmgr: nothing was restored: " << restored.error << '\n';
         return 2;
     }
-    if (!savedAs.isEmpty())
-        console.out << "What was there is saved in " << savedAs << ".\n";
+    if (!replaced.archive.isEmpty() && !replaced.documents.isEmpty())
+        console.out << "What was there is saved in " << replaced.archive << ", and its document folder is kept as "
+                    << replaced.documents << ".\n";
+    else if (!replaced.archive.isEmpty())
+        console.out << "What was there is saved in " << replaced.archive << ".\n";
     console.out << "Restored " << restored.records << " records and " << restored.documents << " documents.\n";
     return console.delivered() ? 0 : console.unwritten(QStringLiteral("the result"));
 }
