@@ -62,6 +62,8 @@ private Q_SLOTS:
     void unwritableEntryRollsBackTheChange();
     void twoDesksLeaveTwoEntriesInOrder_data() { addBackendColumn(); }
     void twoDesksLeaveTwoEntriesInOrder();
+    void twoDesksRestoreOneDeleteOnce_data() { addBackendColumn(); }
+    void twoDesksRestoreOneDeleteOnce();
     void deleteThenRestoreInTheWindow_data() { addBackendColumn(); }
     void deleteThenRestoreInTheWindow();
     void undoTakesBackSaveAndDelete_data() { addBackendColumn(); }
@@ -182,6 +184,55 @@ void TestHistory::twoDesksLeaveTwoEntriesInOrder() {
     QCOMPARE(entries[0].after->at(6), u"second@x.in"_s);
     QCOMPARE(entries[1].after->at(6), u"first@x.in"_s);
     QVERIFY(entries[0].id > entries[1].id);
+}
+
+// Two desks restore one delete, both having listed it before either restored it. The second is
+// refused, whether the first brought it back under its own number or under a new one, and writes
+// nothing: no second copy of the record (one without a serial number included), no entry, and the
+// documents stay where the first restore put them.
+void TestHistory::twoDesksRestoreOneDeleteOnce() {
+    QFETCH(QString, backend);
+    RegisterWindow rw(backend);
+    QString why;
+    const auto address = kyt::DbAddress::parse(testsupport::addressOf(*rw.fx.db), &why);
+    QVERIFY2(address, qPrintable(why));
+    const std::shared_ptr<kyt::Db> second = kyt::Db::open(*address, &why);
+    QVERIFY2(second, qPrintable(why));
+    rw.store({.srNo = 1, .name = u"Asha"_s, .idFile = u"pan.pdf"_s}, "pan"); // no serial number
+    rw.store({.srNo = 2, .name = u"Bala"_s, .serial = u"S2"_s, .addrFile = u"bill.png"_s}, "bill");
+
+    struct Round {
+        int deleted;
+        bool takenMeanwhile;
+        int back;
+        QString refused;
+    };
+    for (const Round& round : {Round{1, false, 1, u"Sr. No. 1 has already been restored"_s},
+                               Round{2, true, 3, u"Sr. No. 2 has already been restored, as Sr. No. 3"_s}}) {
+        QVERIFY(DeletedRecords::deleteRecord(*rw.fx.db, rw.fx.folder, round.deleted, rw.fx.clock->now()).deleted);
+        const auto seenHere = RecordHistory::lastDelete(*rw.fx.db, round.deleted);
+        const auto seenThere = RecordHistory::lastDelete(*second, round.deleted);
+        QVERIFY(seenHere && seenThere);
+        if (round.takenMeanwhile)
+            rw.store({.srNo = round.deleted, .name = u"Chitra"_s, .serial = u"S3"_s});
+        const auto first = DeletedRecords::restore(*rw.fx.db, rw.fx.folder, *seenHere);
+        QVERIFY(first.restored);
+        QCOMPARE(first.srNo, round.back);
+        const auto rows = rw.numbers();
+        const auto entries = RecordHistory::entries(*rw.fx.db);
+        const auto documents = QDir(rw.fx.folder + u"/DscDocs/.deleted"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+
+        const auto late = DeletedRecords::restore(*second, rw.fx.folder, *seenThere);
+        QVERIFY(!late.restored);
+        QCOMPARE(late.outcome, StoreOutcome::AlreadyRestored);
+        QCOMPARE(DeletedRecords::refusedText(round.deleted, late), round.refused);
+        QCOMPARE(rw.numbers(), rows);
+        QCOMPARE(RecordHistory::entries(*second).size(), entries.size());
+        QCOMPARE(RecordHistory::entries(*rw.fx.db).first().id, entries.first().id);
+        QCOMPARE(QDir(rw.fx.folder + u"/DscDocs/.deleted"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot), documents);
+    }
+    QCOMPARE(rw.readFile(rw.idDoc(1, u"pan.pdf"_s)), QByteArray("pan"));
+    QCOMPARE(rw.readFile(rw.addrDoc(3, u"bill.png"_s)), QByteArray("bill"));
 }
 
 // Delete keeps the documents aside; "Recently Deleted..." brings the record back with them, under

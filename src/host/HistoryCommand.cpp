@@ -123,7 +123,8 @@ int RestoreDeletedCommand::runIn(HostSession& session, Console& console) const {
         }
         const DeletedRecords::RestoreResult result = DeletedRecords::restore(db, session.folder(), *deleted);
         if (!result.restored) {
-            console.err << "dscmgr: the record was not restored: another record has its serial number now.\n";
+            console.err << "dscmgr: the record was not restored: " << DeletedRecords::refusedText(deleted->srNo, result)
+                        << ".\n";
             return 2;
         }
         console.out << DeletedRecords::restoredText(deleted->srNo, result.srNo) << '\n';

@@ -109,9 +109,10 @@ void RecentlyDeletedDialog::restoreChosen() {
         });
         return;
     }
-    QString text = result.restored ? DeletedRecords::restoredText(chosen.srNo, result.srNo)
-                                   : QStringLiteral("The record was not restored: another record has its serial "
-                                                    "number now.");
+    QString text =
+        result.restored
+            ? DeletedRecords::restoredText(chosen.srNo, result.srNo)
+            : QStringLiteral("The record was not restored: %1.").arg(DeletedRecords::refusedText(chosen.srNo, result));
     if (!result.documentsError.isEmpty())
         text += QStringLiteral(" Its documents could not all be put back: ") + result.documentsError;
     trap([&] { dialogs.information(this, text); });

@@ -143,7 +143,7 @@ void frmDscMain::cmdundo_Click() {
         return;
     }
     int select = entry->srNo;
-    QString documentsError;
+    QString documentsError, refused;
     StoreOutcome outcome = StoreOutcome::Stored;
     const bool done = trap([&] {
         switch (entry->change) {
@@ -164,11 +164,13 @@ void frmDscMain::cmdundo_Click() {
         }
         case RecordHistory::Change::Delete: {
             const DeletedRecords::RestoreResult r = DeletedRecords::restore(*ClsObj->Db, ClsObj->DocPath, *entry);
-            outcome = r.restored ? StoreOutcome::Stored : StoreOutcome::DuplicateSerial;
+            outcome = r.outcome;
             documentsError = r.documentsError;
             select = r.srNo;
             if (r.restored && r.srNo != entry->srNo)
                 documentsError = DeletedRecords::restoredText(entry->srNo, r.srNo) + QLatin1Char(' ') + documentsError;
+            else if (!r.restored)
+                refused = DeletedRecords::refusedText(entry->srNo, r);
             break;
         }
         case RecordHistory::Change::Custody: // a token's movement is no save: never this window's undo
@@ -180,7 +182,9 @@ void frmDscMain::cmdundo_Click() {
         return;
     }
     UndoEntry = 0;
-    if (outcome == StoreOutcome::DuplicateSerial)
+    if (outcome == StoreOutcome::AlreadyRestored)
+        tell(QStringLiteral("Nothing was undone: %1.").arg(refused));
+    else if (outcome == StoreOutcome::DuplicateSerial)
         tell(QStringLiteral("Nothing was undone: another record has the serial number now."));
     else if (!documentsError.trimmed().isEmpty())
         tell(documentsError.trimmed());

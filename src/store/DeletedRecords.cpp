@@ -149,7 +149,8 @@ DeleteResult deleteRecord(kyt::Db& db, const QString& docPath, int n, const QDat
 
 RestoreResult restore(kyt::Db& db, const QString& docPath, const RecordHistory::Entry& deleted) {
     RestoreResult result;
-    if (RestoreRecord(db, deleted, result.srNo, &result.entry) != StoreOutcome::Stored)
+    result.outcome = RestoreRecord(db, deleted, result.srNo, &result.entry);
+    if (result.outcome != StoreOutcome::Stored)
         return result;
     result.restored = true;
     const QString kept =
@@ -186,6 +187,14 @@ QString restoredText(int wanted, int got) {
     if (wanted == got)
         return QStringLiteral("The record was restored as Sr. No. %1.").arg(got);
     return QStringLiteral("Sr. No. %1 is in use now, so the record was restored as Sr. No. %2.").arg(wanted).arg(got);
+}
+
+QString refusedText(int wanted, const RestoreResult& result) {
+    if (result.outcome != StoreOutcome::AlreadyRestored)
+        return QStringLiteral("another record has its serial number now");
+    if (result.srNo == wanted || result.srNo < 1)
+        return QStringLiteral("Sr. No. %1 has already been restored").arg(wanted);
+    return QStringLiteral("Sr. No. %1 has already been restored, as Sr. No. %2").arg(wanted).arg(result.srNo);
 }
 
 int purge(const QString& docPath, int days, const QDateTime& now) {

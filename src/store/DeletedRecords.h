@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/RecordHistory.h"
+#include "store/RecordNumbers.h"
 
 #include <QDateTime>
 #include <QString>
@@ -26,8 +27,9 @@ struct DeleteResult {
 DeleteResult deleteRecord(kyt::Db& db, const QString& docPath, int n, const QDateTime& now);
 
 struct RestoreResult {
-    bool restored = false;  // false: another record has the serial number now
-    int srNo = 0;           // the number it came back under
+    bool restored = false;                       // false: `outcome` says why
+    StoreOutcome outcome = StoreOutcome::Stored; // DuplicateSerial or AlreadyRestored when not restored
+    int srNo = 0;           // the number it came back under (AlreadyRestored: the one it came back under then)
     QString documentsError; // the documents could not all be moved back: why
     qint64 entry = 0;
 };
@@ -36,6 +38,9 @@ RestoreResult restore(kyt::Db& db, const QString& docPath, const RecordHistory::
 
 // What a restore says: the number the record came back under, and why when it is not its own.
 QString restoredText(int wanted, int got);
+// Why a restore of the delete of Sr. No. `wanted` was refused, as a clause ("another record has its
+// serial number now", "Sr. No. 5 has already been restored").
+QString refusedText(int wanted, const RestoreResult& result);
 
 // Removes the kept documents of deletes older than `days`; returns how many were purged.
 int purge(const QString& docPath, int days, const QDateTime& now);

@@ -189,6 +189,12 @@ std::optional<Entry> lastDelete(kyt::Db& db, int n) {
     return found.isEmpty() ? std::nullopt : std::optional<Entry>(found.first());
 }
 
+std::optional<Entry> restoreOf(kyt::Db& db, qint64 deleteId) {
+    const QList<Entry> found = readEntries(db.openRowSet(
+        QStringLiteral("Select %1 From DscHistory Where TakesBack=? Order By Id").arg(kColumns), {deleteId}));
+    return found.isEmpty() ? std::nullopt : std::optional<Entry>(found.first());
+}
+
 QList<FieldChange> changes(const Entry& entry) {
     if (entry.change == Change::Custody)
         return {{QStringLiteral("Token With"), entry.custodyFrom, entry.custodyTo}};

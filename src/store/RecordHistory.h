@@ -69,6 +69,8 @@ std::optional<Entry> entry(kyt::Db& db, qint64 id);
 QList<Entry> deletedRecords(kyt::Db& db);
 // The newest delete of record n that has not been restored.
 std::optional<Entry> lastDelete(kyt::Db& db, int n);
+// The restore that took back the delete with entry id `deleteId`; none while that delete is open.
+std::optional<Entry> restoreOf(kyt::Db& db, qint64 deleteId);
 
 // The fields an entry changed: every field of an insert, delete or restore, the changed ones of an update.
 QList<FieldChange> changes(const Entry& entry);

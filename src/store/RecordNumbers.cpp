@@ -101,6 +101,10 @@ StoreOutcome RestoreRecord(kyt::Db& db, const RecordHistory::Entry& deleted, int
     RecordHistory::ensureTable(db);
     DeletedCustody::ensureTable(db);
     kyt::Db::AllocationLock lock(db);
+    if (const auto earlier = RecordHistory::restoreOf(db, deleted.id)) {
+        n = earlier->srNo;
+        return StoreOutcome::AlreadyRestored;
+    }
     const StoreStatements::RecordValues values = deleted.before.value_or(StoreStatements::RecordValues{});
     if (serialTaken(db, values[kSerial], std::nullopt))
         return StoreOutcome::DuplicateSerial;

@@ -14,7 +14,8 @@ struct Entry;
 // number can be: no number is left.
 int NextRecordNumber(kyt::Db& db);
 
-enum class StoreOutcome { Stored, DuplicateSerial };
+// AlreadyRestored: a restore found its delete taken back by another restore (another desk's, say).
+enum class StoreOutcome { Stored, DuplicateSerial, AlreadyRestored };
 
 // Writes a new record under the next number as one step under the allocation lock: the serial
 // number is looked up, the highest number read, the record inserted and the whole committed, so
@@ -40,5 +41,7 @@ StoreOutcome UpdateRecord(kyt::Db& db, int n, const StoreStatements::RecordValue
 bool DeleteRecord(kyt::Db& db, int n, const QString& keptDocuments, qint64* entry = nullptr);
 
 // Brings a deleted record back under the number it had when that is free, else under the next one
-// (`n` gets it), with its token's movements; refused when another record has its serial number by now.
+// (`n` gets it), with its token's movements; refused when another record has its serial number by now,
+// and when the delete has been restored already (`n` gets the number that restore gave). Both are
+// judged under the lock, so that two desks restoring one delete at once bring it back once.
 StoreOutcome RestoreRecord(kyt::Db& db, const RecordHistory::Entry& deleted, int& n, qint64* entry = nullptr);
