@@ -236,7 +236,8 @@ void TestHistory::twoDesksRestoreOneDeleteOnce() {
 }
 
 // Delete keeps the documents aside; "Recently Deleted..." brings the record back with them, under
-// its own number, or under a new one that the message names when its own is taken.
+// its own number, or under a new one that the message names when its own is taken. The window's
+// delete and the restore each leave one entry.
 void TestHistory::deleteThenRestoreInTheWindow() {
     QFETCH(QString, backend);
     RegisterWindow rw(backend);
@@ -251,11 +252,14 @@ void TestHistory::deleteThenRestoreInTheWindow() {
     rw.store({.srNo = 4, .name = u"Bala"_s, .serial = u"S2"_s});
     const auto before = RecordHistory::storedValues(*rw.fx.db, 3);
     const QByteArray idHash = hashOf(rw.idDoc(3, r.idFile));
+    RecordHistory::ensureTable(*rw.fx.db);
     rw.open();
 
     for (int round = 0; round < 2; ++round) {
+        const qsizetype entries = RecordHistory::entries(*rw.fx.db).size();
         rw.deleteRecord(3);
         QCOMPARE(rw.numbers(), QList<int>{4});
+        QCOMPARE(RecordHistory::entries(*rw.fx.db).size(), entries + 1);
         QVERIFY(!QFileInfo::exists(rw.idDoc(3)));
         QVERIFY(QDir(rw.fx.folder + u"/DscDocs/.deleted"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size() > 0);
         if (round == 1) // its number is taken meanwhile
@@ -270,6 +274,7 @@ void TestHistory::deleteThenRestoreInTheWindow() {
         QCOMPARE(rw.said().last(), round == 0 ? u"The record was restored as Sr. No. 3."_s
                                               : u"Sr. No. 3 is in use now, so the record was restored as Sr. No. 5."_s);
         QCOMPARE(dialog->lstdeleted->topLevelItemCount(), 0);
+        QCOMPARE(RecordHistory::entries(*rw.fx.db).size(), entries + 2);
         rw.click(dialog->cmdclose);
         QCOMPARE(RecordHistory::storedValues(*rw.fx.db, back), before);
         QCOMPARE(hashOf(rw.idDoc(back, r.idFile)), idHash);
@@ -294,7 +299,7 @@ void TestHistory::deleteThenRestoreInTheWindow() {
     QCOMPARE(RecordHistory::storedValues(*rw.fx.db, 5), before);
 }
 
-// Ctrl+Z in list mode takes back the window's last save or delete, once.
+// Ctrl+Z in list mode takes back the window's last save or delete, once, each undo with one entry.
 void TestHistory::undoTakesBackSaveAndDelete() {
     QFETCH(QString, backend);
     RegisterWindow rw(backend);
@@ -305,18 +310,23 @@ void TestHistory::undoTakesBackSaveAndDelete() {
               .idFile = u"pan.pdf"_s,
               .addrFile = u"bill.png"_s});
     rw.open();
-    auto undo = [&] {
+    const auto entryCount = [&] { return RecordHistory::entries(*rw.fx.db).size(); };
+    qsizetype entries = 0;
+    // Undoes and checks that it wrote `written` entries.
+    auto undo = [&](qsizetype written = 1) {
+        entries = entryCount();
         QWidget* focus = QApplication::focusWidget();
         QTest::keyClick(focus ? focus : rw.w.data(), Qt::Key_Z, Qt::ControlModifier);
         // A button's shortcut presses it and lets go a moment later, as a click does.
         QVERIFY(QTest::qWaitFor([&] { return !rw.w->cmdundo->isDown(); }));
+        QCOMPARE(entryCount(), entries + written);
     };
 
     QVERIFY(rw.add(u"Bala"_s, u"S2"_s));
     QCOMPARE(rw.numbers(), (QList<int>{1, 2}));
     undo();
     QVERIFY2(rw.numbers() == QList<int>{1}, qPrintable(rw.said().join(u'|')));
-    undo();
+    undo(0);
     QCOMPARE(rw.said().last(), u"There is nothing to undo."_s);
 
     rw.selectRecord(1);
@@ -367,7 +377,7 @@ void TestHistory::undoTakesBackSaveAndDelete() {
     // Not in entry mode: the shortcut belongs to the list.
     rw.click(rw.w->cmdmodify);
     rw.text(6)->setText(u"typed"_s);
-    undo();
+    undo(0);
     QCOMPARE(rw.numbers(), QList<int>{1});
     QVERIFY(!rw.w->vs->isEnabled());
 }
