@@ -155,9 +155,10 @@ void RenewalCarryOverTest::windowOffersOnceAndCopiesDocuments() {
     h.fx.dialogs->queue(QStringLiteral("pw"));
     h.click(h.w->cmdcert[0]);
     const QStringList said = h.said();
-    QVERIFY2(std::none_of(said.cbegin(), said.cend(),
-                          [](const QString& text) { return text.startsWith(QStringLiteral("This certificate renews")); }),
-             qPrintable(said.join(QLatin1Char('|'))));
+    QVERIFY2(
+        std::none_of(said.cbegin(), said.cend(),
+                     [](const QString& text) { return text.startsWith(QStringLiteral("This certificate renews")); }),
+        qPrintable(said.join(QLatin1Char('|'))));
     QCOMPARE(h.text(7)->text(), QString());
 }
 
