@@ -203,6 +203,7 @@ void TestCustody::tokenLineAndDialogsByClicksAndKeys() {
     rw.click(rw.w->cmdhandover);
     auto* dialog = waitForDialog<TokenMoveDialog>(rw.w);
     QVERIFY(dialog);
+    QCOMPARE(dialog->txtcustodyat->text(), rw.fx.clock->now().toString(u"dd/MM/yyyy HH:mm:ss"_s));
     QTest::keyClicks(dialog->txtcustodyname, u"Ramesh"_s);
     QCOMPARE(QApplication::focusWidget(), dialog->txtcustodyname);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
@@ -365,12 +366,25 @@ void TestCustody::hostCountsAtTheEdgeOfTheDays() {
     QCOMPARE(counts.out, 5);
     QCOMPARE(counts.overdue, 1);
 
+    QString error;
+    auto openSession = [&] {
+        return HostSession::open(
+            *HostOptions::parse({u"--folder"_s, rw.fx.folder, u"--db"_s, testsupport::addressOf(db)}, &error),
+            rw.fx.services(), &error);
+    };
+    {
+        // No setting: the host window counts at the default.
+        auto session = openSession();
+        QVERIFY2(session, qPrintable(error));
+        HostWindow window(*session);
+        window.show();
+        auto* overdue = window.findChild<QPushButton*>(u"cmdtokensoverduecount"_s);
+        QTRY_COMPARE(overdue->text(), u"1 out for more than 14 days"_s);
+    }
+
     testsupport::writeFile(rw.fx.folder + u"/Confg.ini"_s, "[Custody]\nOutDays=13\n");
 
-    QString error;
-    auto session = HostSession::open(
-        *HostOptions::parse({u"--folder"_s, rw.fx.folder, u"--db"_s, testsupport::addressOf(db)}, &error),
-        rw.fx.services(), &error);
+    auto session = openSession();
     QVERIFY2(session, qPrintable(error));
     HostWindow window(*session);
     window.show();

@@ -252,6 +252,12 @@ void frmDscMain::OfferCarryOver() {
     trap([&] { old = Renewals::HolderIndex::ofName(db, issue.holder.name).renewedRecord(issue); });
     if (old == 0 || old == carryOverAskedFor_)
         return;
+    // A record another certificate renews already is not linked to this one at the save, so nothing
+    // of it is offered either.
+    bool renewedAlready = true;
+    trap([&] { renewedAlready = Renewals::renewalOf(db, old).has_value(); });
+    if (renewedAlready)
+        return;
     carryOverAskedFor_ = old;
     kyt::Answer answer = kyt::Answer::No;
     trap([&] {

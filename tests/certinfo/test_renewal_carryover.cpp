@@ -147,6 +147,19 @@ void RenewalCarryOverTest::windowOffersOnceAndCopiesDocuments() {
     h.click(h.w->cmdupdate);
     QCOMPARE(linkPairs(*h.fx.db), (QList<std::pair<int, int>>{{4, 5}, {5, 6}}));
     QCOMPARE(h.column(6, "IdPrFlNm"), QString());
+
+    // A certificate whose holder's latest earlier record (4) is renewed already: nothing is offered.
+    h.click(h.w->cmdadd);
+    h.fx.dialogs->clear();
+    h.fx.dialogs->queue(QStringList{renewal_});
+    h.fx.dialogs->queue(QStringLiteral("pw"));
+    h.click(h.w->cmdcert[0]);
+    const QStringList said = h.said();
+    QVERIFY2(
+        std::none_of(said.cbegin(), said.cend(),
+                     [](const QString& text) { return text.startsWith(QStringLiteral("This certificate renews")); }),
+        qPrintable(said.join(QLatin1Char('|'))));
+    QCOMPARE(h.text(7)->text(), QString());
 }
 
 // The new record's ID-proof folder cannot be made (a file stands where it should be): the record
