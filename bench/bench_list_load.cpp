@@ -13,6 +13,7 @@
 #include "store/Renewals.h"
 #include "store/StoreStatements.h"
 
+#include <algorithm>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QSqlQuery>
@@ -111,17 +112,28 @@ int main(int argc, char* argv[]) {
         QApplication::processEvents();
     };
     reloadQueue();
-    timer.restart();
-    reloadQueue();
-    const double queue = double(timer.nsecsElapsed()) / 1e6;
+    // The two reloads alternate, five times each; the best of each counts, which keeps a busy
+    // machine's pauses out of the ratio.
+    auto timed = [&](auto&& reload) {
+        timer.restart();
+        reload();
+        return double(timer.nsecsElapsed()) / 1e6;
+    };
+    double queue = timed(reloadQueue);
     const int queued = window.vs->Rows() - 1;
+    double bestAll = reload;
+    for (int run = 0; run < 5; ++run) {
+        bestAll = std::min(bestAll, timed(reloadAll));
+        queue = std::min(queue, timed(reloadQueue));
+    }
 
     out << "grid rows: " << shownAll << '\n';
     out << QStringLiteral("bare query: %1 ms\n").arg(bare, 0, 'f', 1);
     out << QStringLiteral("list reload: %1 ms\n").arg(reload, 0, 'f', 1);
     out << QStringLiteral("ratio: %1\n").arg(reload / bare, 0, 'f', 2);
-    out << QStringLiteral("renewal queue reload: %1 ms (%2 rows)\n").arg(queue, 0, 'f', 1).arg(queued);
-    out << QStringLiteral("queue / Show All: %1 (target <= 1.10)\n").arg(queue / reload, 0, 'f', 2);
+    out << QStringLiteral("renewal queue rows: %1\n").arg(queued);
+    out << QStringLiteral("best of six: Show All %1 ms, queue %2 ms\n").arg(bestAll, 0, 'f', 1).arg(queue, 0, 'f', 1);
+    out << QStringLiteral("queue / Show All: %1 (target <= 1.10)\n").arg(queue / bestAll, 0, 'f', 2);
     out << QStringLiteral("find with no match: %1 ms%2\n").arg(findMiss, 0, 'f', 1).arg(found < 0 ? "" : " (found?)");
     out << QStringLiteral("peak memory: %1 MB\n").arg(peakMegabytes(), 0, 'f', 1);
     return 0;
