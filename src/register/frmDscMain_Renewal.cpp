@@ -265,7 +265,7 @@ void frmDscMain::OfferCarryOver() {
     Renewals::Issue issue;
     issue.holder = {txtfields[0]->text(), cbodsctype->currentText(), txtfields[6]->text(), txtfields[7]->text(),
                     txtfields[10]->text()};
-    issue.validTo = QDateTime::fromString(txtdts[1]->text(), QStringLiteral("dd/MM/yyyy HH:mm:ss"));
+    issue.validTo = Renewals::validToOf(txtdts[1]->text());
     int old = 0;
     trap([&] { old = Renewals::HolderIndex::ofName(db, issue.holder.name).renewedRecord(issue); });
     if (old == 0 || old == carryOverAskedFor_)

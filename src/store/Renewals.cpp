@@ -21,17 +21,13 @@ QString groupKey(const HolderIdentity& holder) {
     return sameholder::folded(holder.name) + QLatin1Char('\t') + sameholder::folded(holder.type);
 }
 
-QDateTime dateOf(const QString& shown) {
-    return QDateTime::fromString(shown, QStringLiteral("dd/MM/yyyy HH:mm:ss"));
-}
-
 // One row of kIssueColumns.
 Issue issueFrom(const kyt::RowSet& rs) {
     Issue issue;
     issue.srNo = rs.value(0).toInt();
     issue.holder = {rs.text(1), rs.text(2), rs.text(5), rs.text(6), rs.text(7)};
     issue.serial = rs.text(3);
-    issue.validTo = dateOf(rs.dateText(4));
+    issue.validTo = validToOf(rs.dateText(4));
     return issue;
 }
 
@@ -106,10 +102,19 @@ void linkRegister(kyt::Db& db, const QString& desk) {
 }
 } // namespace
 
+QDateTime validToOf(QStringView shown) {
+    if (shown.size() != 19)
+        return {};
+    const auto number = [&](qsizetype at, qsizetype length) { return shown.mid(at, length).toInt(); };
+    const QDate date(number(6, 4), number(3, 2), number(0, 2));
+    const QTime time(number(11, 2), number(14, 2), number(17, 2));
+    return date.isValid() && time.isValid() ? QDateTime(date, time, Qt::UTC) : QDateTime();
+}
+
 Issue issueOf(int srNo, const StoreStatements::RecordValues& values) {
     using namespace RecordLayout;
     const auto of = [&](Field f) { return values[size_t(valueIndex(f))]; };
-    return {srNo, {of(Nm), of(Typ), of(Email), of(Mobile), of(IdPrNo)}, of(SerialNo), dateOf(of(DtTo))};
+    return {srNo, {of(Nm), of(Typ), of(Email), of(Mobile), of(IdPrNo)}, of(SerialNo), validToOf(of(DtTo))};
 }
 
 std::optional<Issue> readIssue(kyt::Db& db, int srNo) {

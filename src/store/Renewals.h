@@ -38,6 +38,10 @@ struct Issue {
     QDateTime validTo;
 };
 Issue issueOf(int srNo, const StoreStatements::RecordValues& values);
+// An Issue's Valid To from "DD/MM/YYYY HH:MM:SS" (invalid for any other text). Read as UTC, since
+// the dates are compared only with each other: a local time would consult the system's time zone
+// files for every record, which on a large register costs more than the rest of its reading.
+QDateTime validToOf(QStringView shown);
 // Record n as stored; none when there is no such record.
 std::optional<Issue> readIssue(kyt::Db& db, int srNo);
 
