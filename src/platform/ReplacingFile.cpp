@@ -92,7 +92,7 @@ Target targetFor(const QString& path) {
 
 } // namespace
 
-ReplacingFile::ReplacingFile(QString path) : path_(std::move(path)) {}
+ReplacingFile::ReplacingFile(QString path, Durability durability) : path_(std::move(path)), durability_(durability) {}
 
 ReplacingFile::~ReplacingFile() {
     cancel();
@@ -155,7 +155,8 @@ bool ReplacingFile::commit() {
             why_ = QStringLiteral("cannot be written: it was not opened");
         return false;
     }
-    const bool written = file_.flush() && ::fsync(file_.handle()) == 0 && file_.error() == QFileDevice::NoError;
+    const bool written = file_.flush() && (durability_ == Durability::Deferred || ::fsync(file_.handle()) == 0) &&
+                         file_.error() == QFileDevice::NoError;
     const QString writeError = written ? QString() : file_.errorString();
     file_.close();
     if (!written) {
@@ -169,6 +170,8 @@ bool ReplacingFile::commit() {
         return false;
     }
     temporary_.clear();
+    if (durability_ == Durability::Deferred)
+        return true;
     // The rename itself lasts only once the folder is on the disk too.
     const int folder =
         ::open(QFile::encodeName(QFileInfo(target_).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -185,6 +188,16 @@ void ReplacingFile::cancel() {
     if (!temporary_.isEmpty())
         ::unlink(QFile::encodeName(temporary_).constData());
     temporary_.clear();
+}
+
+QString ReplacingFile::syncFileSystem(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return QStringLiteral("cannot be opened: %1").arg(systemReason(errno));
+    const bool synced = ::syncfs(fd) == 0;
+    const int error = errno;
+    ::close(fd);
+    return synced ? QString() : QStringLiteral("cannot be written to the disk: %1").arg(systemReason(error));
 }
 
 } // namespace kyt

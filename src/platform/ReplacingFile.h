@@ -25,7 +25,12 @@ namespace kyt {
 // regular file".
 class ReplacingFile {
 public:
-    explicit ReplacingFile(QString path);
+    // Now: commit() returns once the file and its name are on the disk. Deferred: they are left to
+    // the system, for a caller that writes many files and then syncs the file system once
+    // (syncFileSystem) before it says they are stored.
+    enum class Durability { Now, Deferred };
+
+    explicit ReplacingFile(QString path, Durability durability = Durability::Now);
     ~ReplacingFile(); // an uncommitted new file is removed
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
@@ -41,9 +46,13 @@ public:
     static QString whyNotWritable(const QString& path);
     // Writes `bytes` as the whole file; empty on success, else why not.
     static QString writeAll(const QString& path, const QByteArray& bytes);
+    // Puts everything written to the file system holding `path` on the disk; empty on success,
+    // else why not.
+    static QString syncFileSystem(const QString& path);
 
 private:
     QString path_;
+    Durability durability_;
     QString target_;    // the path, or the file its links lead to
     QString temporary_; // the new file until it is renamed
     QFile file_;

@@ -23,6 +23,7 @@ void BulkImporter::begin() {
     // Each row reads the highest number in use as it is inserted, so the run needs none up front.
     srNo_ = 0;
     notes_.clear();
+    copiesToSync_ = false;
     desk_ = Renewals::thisDesk();
     holders_.reset();
     // Without the table of renewals (a register that cannot take it, such as a full disk) the rows
@@ -36,6 +37,12 @@ void BulkImporter::begin() {
 
 void BulkImporter::finish() {
     batch_.reset();
+    if (copiesToSync_) {
+        copiesToSync_ = false;
+        const QString folder = choices_.docPath + QStringLiteral("/DscDocs");
+        if (const QString why = kyt::ReplacingFile::syncFileSystem(folder); !why.isEmpty())
+            notes_ << QStringLiteral("The proof documents carried over may not be on the disk: %1 %2").arg(folder, why);
+    }
 }
 
 bool BulkImporter::lostDatabase() {
@@ -99,8 +106,13 @@ QString BulkImporter::importRow(const std::array<QString, kDetailCount>& details
         const bool linked = std::any_of(made.cbegin(), made.cend(), [&](const Renewals::Link& link) {
             return link.oldSrNo == older && link.newSrNo == srNo;
         });
-        if (olderValues && linked)
-            notes_ << CarryOver::copyDocuments(choices_.docPath, older, srNo, values);
+        if (olderValues && linked) {
+            // The copies reach the disk with the run's rows, at finish(): a sync for each would
+            // cost more than the rest of the import.
+            notes_ << CarryOver::copyDocuments(choices_.docPath, older, srNo, values,
+                                               kyt::ReplacingFile::Durability::Deferred);
+            copiesToSync_ = true;
+        }
     }
     return kImported;
 }

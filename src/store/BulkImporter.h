@@ -71,6 +71,7 @@ private:
     int count_ = 0;
     int failed_ = 0;
     bool unreachable_ = false;
+    bool copiesToSync_ = false; // documents were carried over without a sync of their own
     // The register's holders, for linking renewals; none when it could not be read.
     std::unique_ptr<Renewals::HolderIndex> holders_;
     QString desk_;

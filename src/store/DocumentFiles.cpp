@@ -53,7 +53,7 @@ void makeFolder(const QString& path) {
         fail(kyt::errnum::PathNotFound, QStringLiteral("Cannot create folder"), path);
 }
 
-void copyOver(const QString& source, const QString& target) {
+void copyOver(const QString& source, const QString& target, kyt::ReplacingFile::Durability durability) {
     // Only a regular file is copied: a named pipe would block the copy, a device never ends.
     QFile in;
     if (const QString why = kyt::openRegularFile(source, in); !why.isEmpty())
@@ -64,7 +64,7 @@ void copyOver(const QString& source, const QString& target) {
     // Written into a new file beside the target and renamed over it at the end, so a copy that
     // breaks off (disk full, source unreadable half-way) never leaves a truncated document behind,
     // and a device or a planted link at the target is never written through.
-    kyt::ReplacingFile out(target);
+    kyt::ReplacingFile out(target, durability);
     if (!out.open())
         failAt(kyt::errnum::PermissionDenied, target, out.why());
     qint64 copied = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ReplacingFile.h"
+
 #include <QString>
 
 // The file operations behind a record's proof documents. Every operation that changes the disk
@@ -14,7 +16,8 @@ bool folderExists(const QString& path);
 void makeFolder(const QString& path);
 // Copies source to target, replacing a file already at target. The old target stays untouched
 // when the copy cannot be completed.
-void copyOver(const QString& source, const QString& target);
+void copyOver(const QString& source, const QString& target,
+              kyt::ReplacingFile::Durability durability = kyt::ReplacingFile::Durability::Now);
 // Deletes a file, also when it is read-only.
 void deleteFile(const QString& path);
 // Deletes a folder with everything in it, also read-only files and folders.

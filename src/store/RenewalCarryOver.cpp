@@ -49,7 +49,8 @@ QString documentPath(const QString& docPath, bool addressProof, int srNo, const 
            QLatin1Char('/') + fileName;
 }
 
-QStringList copyDocuments(const QString& docPath, int oldSrNo, int newSrNo, const RecordValues& target) {
+QStringList copyDocuments(const QString& docPath, int oldSrNo, int newSrNo, const RecordValues& target,
+                          kyt::ReplacingFile::Durability durability) {
     QStringList failures;
     for (const bool address : {false, true}) {
         const QString name =
@@ -70,7 +71,7 @@ QStringList copyDocuments(const QString& docPath, int oldSrNo, int newSrNo, cons
                 if (!DocumentFiles::folderExists(folder))
                     DocumentFiles::makeFolder(folder);
             }
-            DocumentFiles::copyOver(source, copy);
+            DocumentFiles::copyOver(source, copy, durability);
         } catch (const kyt::Error& e) {
             failures << QStringLiteral("The %1 document \"%2\" of Sr. No. %3 was not copied to Sr. No. %4: %5")
                             .arg(address ? QStringLiteral("address proof") : QStringLiteral("ID proof"), name)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ReplacingFile.h"
 #include "store/StoreStatements.h"
 
 #include <optional>
@@ -26,8 +27,9 @@ bool fill(StoreStatements::RecordValues& target, const StoreStatements::RecordVa
 QString documentPath(const QString& docPath, bool addressProof, int srNo, const QString& fileName);
 
 // Copies the older record's proof documents named in `target` into the new record's folders. One
-// line per document that could not be copied, saying which and why; the others are copied.
-QStringList copyDocuments(const QString& docPath, int oldSrNo, int newSrNo,
-                          const StoreStatements::RecordValues& target);
+// line per document that could not be copied, saying which and why; the others are copied. With
+// Deferred durability the caller syncs the file system once its run ends.
+QStringList copyDocuments(const QString& docPath, int oldSrNo, int newSrNo, const StoreStatements::RecordValues& target,
+                          kyt::ReplacingFile::Durability durability = kyt::ReplacingFile::Durability::Now);
 
 } // namespace CarryOver
