@@ -26,11 +26,14 @@ void BulkImporter::begin() {
     copiesToSync_ = false;
     desk_ = Renewals::thisDesk();
     holders_.reset();
+    renewedRecords_.clear();
     // Without the table of renewals (a register that cannot take it, such as a full disk) the rows
     // are imported unlinked; each row's own write says what the register refuses.
     kyt::ErrorTrap::silent()([&] {
         Renewals::ensureTable(db_, desk_);
         holders_ = std::make_unique<Renewals::HolderIndex>(Renewals::HolderIndex::ofRegister(db_));
+        for (const Renewals::Link& link : Renewals::links(db_))
+            renewedRecords_.insert(link.oldSrNo);
     });
     batch_ = std::make_unique<kyt::Db::WriteBatch>(db_);
 }
@@ -70,7 +73,7 @@ QString BulkImporter::importRow(const std::array<QString, kDetailCount>& details
         // A record renewed already by another certificate of its holder is not linked to this one,
         // and nothing of it is carried over.
         trap_([&] {
-            if (!Renewals::renewalOf(db_, older))
+            if (!renewedRecords_.contains(older))
                 olderValues = CarryOver::readRecord(db_, older);
         });
         if (lostDatabase())
@@ -103,6 +106,8 @@ QString BulkImporter::importRow(const std::array<QString, kDetailCount>& details
         holders_->add(issue);
         QList<Renewals::Link> made;
         trap_([&] { made = Renewals::linkRecord(db_, *holders_, issue, desk_, choices_.linkMade); });
+        for (const Renewals::Link& link : made)
+            renewedRecords_.insert(link.oldSrNo);
         const bool linked = std::any_of(made.cbegin(), made.cend(), [&](const Renewals::Link& link) {
             return link.oldSrNo == older && link.newSrNo == srNo;
         });

@@ -6,6 +6,7 @@
 #include "store/Renewals.h"
 
 #include <memory>
+#include <QSet>
 
 class ClsMain;
 
@@ -74,6 +75,9 @@ private:
     bool copiesToSync_ = false; // documents were carried over without a sync of their own
     // The register's holders, for linking renewals; none when it could not be read.
     std::unique_ptr<Renewals::HolderIndex> holders_;
+    // The records renewed already (read at begin(), then as this run links them): nothing of them
+    // is carried over, since a record renews at most once.
+    QSet<int> renewedRecords_;
     QString desk_;
     QStringList notes_;
 };
