@@ -68,8 +68,10 @@ QString TokenWithColumn::cell(const CertRows::Fields& fields) {
     if (found == shown_.constEnd())
         return kNotRecorded;
     const QString& holder = fields[RecordLayout::Nm];
-    const bool isHolder = !found->name.isEmpty() && found->name.size() <= holder.size() &&
-                          found->name.compare(holder.trimmed(), Qt::CaseInsensitive) == 0;
+    // Compared as views: a copy of the holder's name for every row costs more than the look-up.
+    const QStringView holderName = QStringView(holder).trimmed();
+    const bool isHolder = !found->name.isEmpty() && found->name.size() == holderName.size() &&
+                          QStringView(found->name).compare(holderName, Qt::CaseInsensitive) == 0;
     QString text = isHolder ? describe({found->name, QString()}, holder) : found->text;
     if (text.size() > widest_.size())
         widest_ = text;
