@@ -3,6 +3,8 @@
 #include "platform/Db.h"
 #include "store/DeletedCustody.h"
 
+#include <algorithm>
+
 namespace custody {
 
 TokenWithColumn::Mark TokenWithColumn::markOf(kyt::Db& db) {
@@ -19,9 +21,26 @@ TokenWithColumn::Mark TokenWithColumn::markOf(kyt::Db& db) {
 
 TokenWithColumn TokenWithColumn::again() const {
     TokenWithColumn column;
-    column.shown_ = shown_;
+    column.dense_ = dense_;
+    column.sparse_ = sparse_;
     column.read_ = read_;
     return column;
+}
+
+void TokenWithColumn::put(int srNo, Shown shown) {
+    if (srNo >= 0 && size_t(srNo) < dense_.size())
+        dense_[size_t(srNo)] = std::move(shown);
+    else
+        sparse_.insert(srNo, std::move(shown));
+}
+
+const TokenWithColumn::Shown* TokenWithColumn::find(int srNo) const {
+    if (srNo >= 0 && size_t(srNo) < dense_.size()) {
+        const Shown& shown = dense_[size_t(srNo)];
+        return shown.text.isNull() ? nullptr : &shown;
+    }
+    const auto found = sparse_.constFind(srNo);
+    return found == sparse_.constEnd() ? nullptr : &*found;
 }
 
 void TokenWithColumn::show(int srNo, const Party& with, QHash<QString, QString>& texts) {
@@ -29,7 +48,7 @@ void TokenWithColumn::show(int srNo, const Party& with, QHash<QString, QString>&
     auto text = texts.constFind(key);
     if (text == texts.constEnd())
         text = texts.insert(key, describe(with));
-    shown_.insert(srNo, {*text, with.isOffice() ? QString() : with.name});
+    put(srNo, {*text, with.isOffice() ? QString() : with.name});
 }
 
 TokenWithColumn::TokenWithColumn(kyt::Db& db) : read_(markOf(db)) {
@@ -38,7 +57,11 @@ TokenWithColumn::TokenWithColumn(kyt::Db& db) : read_(markOf(db)) {
     // Texts made once and shared by every row that shows them: a reload copies no text a row.
     QHash<QString, QString> texts;
     const QHash<int, Held> held = currentOfAll(db);
-    shown_.reserve(held.size());
+    int highest = -1;
+    for (auto it = held.constBegin(); it != held.constEnd(); ++it)
+        highest = std::max(highest, it.key());
+    if (highest >= 0 && qsizetype(highest) < 2 * held.size() + 4096)
+        dense_.resize(size_t(highest) + 1);
     for (auto it = held.constBegin(); it != held.constEnd(); ++it)
         show(it.key(), it->with, texts);
 }
@@ -64,8 +87,8 @@ void TokenWithColumn::refresh(kyt::Db& db) {
 }
 
 QString TokenWithColumn::cell(const CertRows::Fields& fields) {
-    const auto found = shown_.constFind(fields[RecordLayout::SrNo].toInt());
-    if (found == shown_.constEnd())
+    const Shown* found = find(fields[RecordLayout::SrNo].toInt());
+    if (!found)
         return kNotRecorded;
     const QString& holder = fields[RecordLayout::Nm];
     // Compared as views: a copy of the holder's name for every row costs more than the look-up.

@@ -3,6 +3,8 @@
 #include "custody/TokenCustody.h"
 #include "store/CertRows.h"
 
+#include <vector>
+
 // The list's "Token With" column: for each listed record, with whom its token is now, as the form's
 // token line names it ("Not recorded" without movements). Read once per load, one look-up a row.
 namespace custody {
@@ -39,10 +41,16 @@ private:
     void show(int srNo, const Party& with, QHash<QString, QString>& texts);
 
     struct Shown {
-        QString text; // as shown when the party is not the record's holder
+        QString text; // as shown when the party is not the record's holder (null: not recorded)
         QString name; // a person's name, to tell the holder
     };
-    QHash<int, Shown> shown_;
+    void put(int srNo, Shown shown);
+    const Shown* find(int srNo) const;
+
+    // By record number: numbers up to about twice the records with movements index a vector, which
+    // a load looks up in fewer cache misses than a hash; any others are in the hash.
+    std::vector<Shown> dense_;
+    QHash<int, Shown> sparse_;
     QString widest_;
     Mark read_;
 };
