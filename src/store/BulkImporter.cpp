@@ -1,5 +1,7 @@
 #include "store/BulkImporter.h"
 
+#include "store/DocumentCopier.h"
+
 #include "platform/Db.h"
 #include "store/RecordLayout.h"
 #include "store/RecordNumbers.h"
@@ -23,7 +25,7 @@ void BulkImporter::begin() {
     // Each row reads the highest number in use as it is inserted, so the run needs none up front.
     srNo_ = 0;
     notes_.clear();
-    copiesToSync_ = false;
+    copier_.reset();
     desk_ = Renewals::thisDesk();
     holders_.reset();
     renewedRecords_.clear();
@@ -40,8 +42,9 @@ void BulkImporter::begin() {
 
 void BulkImporter::finish() {
     batch_.reset();
-    if (copiesToSync_) {
-        copiesToSync_ = false;
+    if (copier_) {
+        notes_ << copier_->finish();
+        copier_.reset();
         const QString folder = choices_.docPath + QStringLiteral("/DscDocs");
         if (const QString why = kyt::ReplacingFile::syncFileSystem(folder); !why.isEmpty())
             notes_ << QStringLiteral("The proof documents carried over may not be on the disk: %1 %2").arg(folder, why);
@@ -112,11 +115,11 @@ QString BulkImporter::importRow(const std::array<QString, kDetailCount>& details
             return link.oldSrNo == older && link.newSrNo == srNo;
         });
         if (olderValues && linked) {
-            // The copies reach the disk with the run's rows, at finish(): a sync for each would
-            // cost more than the rest of the import.
-            notes_ << CarryOver::copyDocuments(choices_.docPath, older, srNo, values,
-                                               kyt::ReplacingFile::Durability::Deferred);
-            copiesToSync_ = true;
+            // The copies go on beside the next rows, and reach the disk with the run's rows at
+            // finish(): a sync for each would cost more than the rest of the import.
+            if (!copier_)
+                copier_ = std::make_unique<CarryOver::DocumentCopier>(choices_.docPath);
+            copier_->add(older, srNo, values);
         }
     }
     return kImported;

@@ -9,6 +9,9 @@
 #include <QSet>
 
 class ClsMain;
+namespace CarryOver {
+class DocumentCopier;
+}
 
 namespace bulk {
 
@@ -72,7 +75,8 @@ private:
     int count_ = 0;
     int failed_ = 0;
     bool unreachable_ = false;
-    bool copiesToSync_ = false; // documents were carried over without a sync of their own
+    // Copies the documents carried over, beside the import; made by the run's first copy.
+    std::unique_ptr<CarryOver::DocumentCopier> copier_;
     // The register's holders, for linking renewals; none when it could not be read.
     std::unique_ptr<Renewals::HolderIndex> holders_;
     // The records renewed already (read at begin(), then as this run links them): nothing of them

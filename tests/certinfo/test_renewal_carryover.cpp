@@ -47,6 +47,8 @@ private slots:
     void windowKeepsTheRecordWhenACopyFails();
     void importCarriesOverWhenAsked_data() { testsupport::addBackendColumn(); }
     void importCarriesOverWhenAsked();
+    void importCarriesAlongAChainInOneRun_data() { testsupport::addBackendColumn(); }
+    void importCarriesAlongAChainInOneRun();
 
 private:
     // The register with Meera's expiring certificate (record 4) and its two proof documents, the
@@ -270,6 +272,27 @@ void RenewalCarryOverTest::importCarriesOverWhenAsked() {
     QCOMPARE(h.column(7, "IdPrFlNm"), QString());
     QVERIFY(!QFileInfo::exists(h.addrDoc(7, QStringLiteral("passport.pdf"))));
     QCOMPARE(linkPairs(*h.fx.db), (QList<std::pair<int, int>>{{4, 6}}));
+}
+
+// Two renewals of one holder in one run: the second renews the first, and finds in its folders the
+// documents the run copied there from record 4.
+void RenewalCarryOverTest::importCarriesAlongAChainInOneRun() {
+    QFETCH(QString, backend);
+    regtest::RegisterWindow h(backend);
+    prepare(h);
+    const auto run =
+        testsupport::runDscmgr({QStringLiteral("import"), renewal_, second_, QStringLiteral("--password"),
+                                QStringLiteral("pw"), QStringLiteral("--carry-over"), QStringLiteral("--folder"),
+                                h.fx.folder, QStringLiteral("--db"), testsupport::addressOf(*h.fx.db)},
+                               h.fx.objects->file());
+    QCOMPARE(run.status, 0);
+    QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
+    QCOMPARE(linkPairs(*h.fx.db), (QList<std::pair<int, int>>{{4, 5}, {5, 6}}));
+    for (int n : {4, 5, 6}) {
+        QCOMPARE(h.column(n, "Mobile"), kMobile);
+        QCOMPARE(h.readFile(h.idDoc(n, QStringLiteral("pan.pdf"))), QByteArrayLiteral("old proof"));
+        QCOMPARE(h.readFile(h.addrDoc(n, QStringLiteral("passport.pdf"))), QByteArrayLiteral("old proof"));
+    }
 }
 
 QTEST_MAIN(RenewalCarryOverTest)

@@ -1,0 +1,51 @@
+#include "store/DocumentCopier.h"
+
+#include "store/RenewalCarryOver.h"
+
+namespace CarryOver {
+
+DocumentCopier::DocumentCopier(QString docPath) : docPath_(std::move(docPath)), worker_([this] { run(); }) {}
+
+DocumentCopier::~DocumentCopier() {
+    {
+        std::lock_guard lock(mutex_);
+        closing_ = true;
+    }
+    changed_.notify_all();
+    worker_.join();
+}
+
+void DocumentCopier::add(int oldSrNo, int newSrNo, const StoreStatements::RecordValues& target) {
+    {
+        std::lock_guard lock(mutex_);
+        jobs_.push_back({oldSrNo, newSrNo, target});
+    }
+    changed_.notify_all();
+}
+
+QStringList DocumentCopier::finish() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return jobs_.empty() && !busy_; });
+    return std::exchange(failures_, {});
+}
+
+void DocumentCopier::run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return !jobs_.empty() || closing_; });
+        if (jobs_.empty())
+            return;
+        const Job job = std::move(jobs_.front());
+        jobs_.pop_front();
+        busy_ = true;
+        lock.unlock();
+        const QStringList failed =
+            copyDocuments(docPath_, job.oldSrNo, job.newSrNo, job.target, kyt::ReplacingFile::Durability::Deferred);
+        lock.lock();
+        failures_ << failed;
+        busy_ = false;
+        changed_.notify_all();
+    }
+}
+
+} // namespace CarryOver
