@@ -48,9 +48,9 @@ CertRows::Selection listSelection(const HostOptions& options, ClsMain& component
         return CertRows::select(CertRows::Filter::Expired, now, 0);
     case HostOptions::Filter::Due:
     case HostOptions::Filter::RecentlyExpired:
-        return RenewalQueue::select(
-            options.filter == HostOptions::Filter::Due ? RenewalQueue::View::Due : RenewalQueue::View::RecentlyExpired,
-            now, Val(options.queueDays.value_or(QString::number(kDefaultQueueDays))), Renewals::tableExists(db));
+        return RenewalQueue::select(options.filter == HostOptions::Filter::Due ? RenewalQueue::View::Due
+                                                                               : RenewalQueue::View::RecentlyExpired,
+                                    now, Val(options.queueDays.value_or(QString::number(kDefaultQueueDays))));
     case HostOptions::Filter::Expiring:
         break;
     }
@@ -230,9 +230,16 @@ void eachListRow(HostSession& session, ClsMain& component, const std::function<v
     const size_t shownCells = queue || options.tokenOut ? cells.size() : size_t(CertRows::kFields);
     char numberText[16];
     const CertRows::Selection selection = listSelection(options, component, *session.db());
-    if (queue)
+    QSet<int> renewed;
+    if (queue) {
         reminded = RenewalQueue::lastReminded(*session.db());
+        renewed = Renewals::renewedRecords(*session.db());
+    }
     CertRows::readUtf8(*session.db(), selection.sql, [&](const CertRows::Utf8Fields& fields) {
+        const int srNo =
+            queue ? QByteArray(fields[RecordLayout::SrNo].data(), fields[RecordLayout::SrNo].size()).toInt() : 0;
+        if (renewed.contains(srNo))
+            return;
         if (!begun) {
             first();
             begun = true;
@@ -241,9 +248,7 @@ void eachListRow(HostSession& session, ClsMain& component, const std::function<v
         std::copy(fields.begin() + RecordLayout::Nm, fields.end(), cells.begin() + 1);
         if (queue) {
             daysLeft = RenewalQueue::daysLeft(today, QString::fromUtf8(fields[RecordLayout::DtTo])).toUtf8();
-            lastReminded =
-                reminded.value(QByteArray(fields[RecordLayout::SrNo].data(), fields[RecordLayout::SrNo].size()).toInt())
-                    .toUtf8();
+            lastReminded = reminded.value(srNo).toUtf8();
             cells[CertRows::kFields] = daysLeft;
             cells[CertRows::kFields + 1] = lastReminded;
         }

@@ -118,17 +118,11 @@ bool frmDscMain::LoadRenewalQueue() {
     vs->clearRows();
     kyt::Db& db = *ClsObj->Db;
     const QDateTime now = ClsObj->services().clock->now();
-    // Renewed records are left out here rather than by the statement: a look-up in a set of the
-    // renewed record numbers costs a row less than the statement's subquery does.
     QSet<int> renewed;
-    trap([&] {
-        if (Renewals::tableExists(db))
-            for (const Renewals::Link& link : Renewals::links(db))
-                renewed.insert(link.oldSrNo);
-    });
+    trap([&] { renewed = Renewals::renewedRecords(db); });
     const CertRows::Selection selection =
         RenewalQueue::select(due ? RenewalQueue::View::Due : RenewalQueue::View::RecentlyExpired, now,
-                             Val((due ? txtduedays : txtrecentdays)->text()), false);
+                             Val((due ? txtduedays : txtrecentdays)->text()));
     setTag(cmdok, selection.cutOff);
     lblhead->setText(selection.heading);
     const double days = std::clamp(

@@ -34,8 +34,7 @@ void BulkImporter::begin() {
     kyt::ErrorTrap::silent()([&] {
         Renewals::ensureTable(db_, desk_);
         holders_ = std::make_unique<Renewals::HolderIndex>(Renewals::HolderIndex::ofRegister(db_));
-        for (const Renewals::Link& link : Renewals::links(db_))
-            renewedRecords_.insert(link.oldSrNo);
+        renewedRecords_ = Renewals::renewedRecords(db_);
     });
     batch_ = std::make_unique<kyt::Db::WriteBatch>(db_);
 }

@@ -39,20 +39,18 @@ std::vector<listexport::Kind> viewKinds() {
     return {listexport::Kind::Number, listexport::Kind::Date};
 }
 
-CertRows::Selection select(View view, const QDateTime& now, double days, bool linksTable) {
+CertRows::Selection select(View view, const QDateTime& now, double days) {
     if (view == View::Due) {
         const QString cutOff = FormatDisplayDate(daysFrom(now, std::max(0.0, days)));
         return {QStringLiteral("List of Certificates Due for Renewal on or before ") + cutOff, cutOff,
                 QStringLiteral("Select * from DscStore Where DtTo>'") + dbDate(now) + QStringLiteral("' And DtTo<='") +
-                    FormatDbDate(cutOff) + QLatin1Char('\'') + Renewals::notRenewedCondition(linksTable) +
-                    QStringLiteral(" Order By DtTo,Nm")};
+                    FormatDbDate(cutOff) + QStringLiteral("' Order By DtTo,Nm")};
     }
     const QString since = FormatDisplayDate(daysFrom(now, -std::max(0.0, days)));
     return {QStringLiteral("List of Certificates Expired since ") + since + QStringLiteral(" and not Renewed"),
             FormatDisplayDate(now),
             QStringLiteral("Select * from DscStore Where DtTo<='") + dbDate(now) + QStringLiteral("' And DtTo>'") +
-                FormatDbDate(since) + QLatin1Char('\'') + Renewals::notRenewedCondition(linksTable) +
-                QStringLiteral(" Order By DtTo Desc,Nm")};
+                FormatDbDate(since) + QStringLiteral("' Order By DtTo Desc,Nm")};
 }
 
 QString daysLeft(const QDate& today, QStringView validTo) {

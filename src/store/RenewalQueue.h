@@ -25,9 +25,9 @@ QStringList viewHeadings();
 // What they hold, for a workbook: the days left a number, when a holder was last reminded a date.
 std::vector<listexport::Kind> viewKinds();
 
-// The heading, cut-off and statement of a view. `linksTable`: whether the register has its table
-// of renewals (a register without it has none, and every certificate counts as not renewed).
-CertRows::Selection select(View view, const QDateTime& now, double days, bool linksTable);
+// The heading, cut-off and statement of a view. The statement takes in renewed certificates too:
+// the reader leaves out the rows of Renewals::renewedRecords.
+CertRows::Selection select(View view, const QDateTime& now, double days);
 
 // "Days Left": whole calendar days from today to the Valid To date ("DD/MM/YYYY HH:MM:SS"); 0 on
 // the day it expires, negative after.

@@ -170,6 +170,17 @@ QList<Link> links(kyt::Db& db) {
     return all;
 }
 
+QSet<int> renewedRecords(kyt::Db& db) {
+    QSet<int> renewed;
+    if (!tableExists(db))
+        return renewed;
+    kyt::RowSet rs = db.openRowSet(QStringLiteral("Select OldSrNo From DscRenewals"));
+    for (; !rs.eof(); rs.next())
+        renewed.insert(rs.value(0).toInt());
+    rs.close();
+    return renewed;
+}
+
 std::optional<Link> renewalOf(kyt::Db& db, int oldSrNo) {
     return oneLink(db, QStringLiteral("OldSrNo=?"), {oldSrNo});
 }

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QList>
+#include <QSet>
 
 namespace kyt {
 class Db;
@@ -57,8 +58,11 @@ QString notRenewedCondition(bool linksTable);
 // already imply, so that renewals made before are not listed as due.
 void ensureTable(kyt::Db& db, const QString& desk);
 
-QList<Link> links(kyt::Db& db);                            // by old, then new record number; none without the table
-std::optional<Link> renewalOf(kyt::Db& db, int oldSrNo);   // the link in which the record is the old one
+QList<Link> links(kyt::Db& db);                          // by old, then new record number; none without the table
+std::optional<Link> renewalOf(kyt::Db& db, int oldSrNo); // the link in which the record is the old one
+// The records another renews (the old one of every link); none without the table. A list leaves
+// them out by this set: a look-up a row costs less than a subquery a row.
+QSet<int> renewedRecords(kyt::Db& db);
 std::optional<Link> renewedFrom(kyt::Db& db, int newSrNo); // the link in which the record is the new one
 
 // Told of each link as link() or linkRecord() makes it, in the same transaction: what follows a
