@@ -8,7 +8,6 @@
 #include "host/HostSession.h"
 #include "host/HostWindow.h"
 #include "listing/ListFindBar.h"
-#include "platform/DbAddress.h"
 #include "platform/ObjectRegistry.h"
 #include "register/CustodyDialogs.h"
 #include "register/HistoryDialogs.h"
@@ -111,9 +110,7 @@ void TestCustody::movementsInOrderAcrossTwoDesks() {
     RegisterWindow rw(backend);
     rw.store({.srNo = 1, .name = u"Asha Rao"_s, .serial = u"S1"_s});
     QString why;
-    const auto address = kyt::DbAddress::parse(testsupport::addressOf(*rw.fx.db), &why);
-    QVERIFY2(address, qPrintable(why));
-    const std::shared_ptr<kyt::Db> second = kyt::Db::open(*address, &why);
+    const std::shared_ptr<kyt::Db> second = testsupport::openAnotherDesk(*rw.fx.db, &why);
     QVERIFY2(second, qPrintable(why));
     kyt::Db& first = *rw.fx.db;
     QVERIFY(!custody::tableExists(first));
@@ -582,9 +579,7 @@ void TestCustody::deletedRecordTakesItsCustodyAlong() {
     db.execute(u"Delete From DscStore Where SrNo=1"_s);
     QCOMPARE(custody::countOut(db, now, 14).out, 1);
     QString why;
-    const auto address = kyt::DbAddress::parse(testsupport::addressOf(db), &why);
-    QVERIFY2(address, qPrintable(why));
-    const std::shared_ptr<kyt::Db> later = kyt::Db::open(*address, &why);
+    const std::shared_ptr<kyt::Db> later = testsupport::openAnotherDesk(db, &why);
     QVERIFY2(later, qPrintable(why));
     custody::ensureTable(*later);
     rw.store({.srNo = 1, .name = u"Dev"_s, .serial = u"S4"_s});

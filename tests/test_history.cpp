@@ -1,7 +1,6 @@
 // The register's history: one entry per write on every path, in the write's transaction; deleted
 // records and their documents coming back; undo in the register window; the history commands.
 
-#include "platform/DbAddress.h"
 #include "register/HistoryDialogs.h"
 #include "store/BulkImporter.h"
 #include "store/DeletedRecords.h"
@@ -170,9 +169,7 @@ void TestHistory::twoDesksLeaveTwoEntriesInOrder() {
     QFETCH(QString, backend);
     RegisterWindow rw(backend);
     QString why;
-    const auto address = kyt::DbAddress::parse(testsupport::addressOf(*rw.fx.db), &why);
-    QVERIFY2(address, qPrintable(why));
-    const std::shared_ptr<kyt::Db> second = kyt::Db::open(*address, &why);
+    const std::shared_ptr<kyt::Db> second = testsupport::openAnotherDesk(*rw.fx.db, &why);
     QVERIFY2(second, qPrintable(why));
     int n = 0;
     QCOMPARE(InsertNewRecord(*rw.fx.db, values(u"Asha"_s, u"S1"_s), n), StoreOutcome::Stored);
@@ -194,9 +191,7 @@ void TestHistory::twoDesksRestoreOneDeleteOnce() {
     QFETCH(QString, backend);
     RegisterWindow rw(backend);
     QString why;
-    const auto address = kyt::DbAddress::parse(testsupport::addressOf(*rw.fx.db), &why);
-    QVERIFY2(address, qPrintable(why));
-    const std::shared_ptr<kyt::Db> second = kyt::Db::open(*address, &why);
+    const std::shared_ptr<kyt::Db> second = testsupport::openAnotherDesk(*rw.fx.db, &why);
     QVERIFY2(second, qPrintable(why));
     rw.store({.srNo = 1, .name = u"Asha"_s, .idFile = u"pan.pdf"_s}, "pan"); // no serial number
     rw.store({.srNo = 2, .name = u"Bala"_s, .serial = u"S2"_s, .addrFile = u"bill.png"_s}, "bill");

@@ -90,6 +90,11 @@ QString addressOf(const kyt::Db& db, const QString& user, const QString& options
             options);
 }
 
+std::shared_ptr<kyt::Db> openAnotherDesk(const kyt::Db& db, QString* why) {
+    const auto address = kyt::DbAddress::parse(addressOf(db), why);
+    return address ? kyt::Db::open(*address, why) : nullptr;
+}
+
 void makeDamagedRegister(const QString& file) {
     {
         QString error;

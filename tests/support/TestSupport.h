@@ -26,6 +26,9 @@ std::shared_ptr<kyt::Db> openFreshDb(const QString& backend, const QString& fold
 // as `user` ("name" or "name:password"), with `options` ("&timeout=4") added.
 QString addressOf(const kyt::Db& db, const QString& user = QStringLiteral("root"), const QString& options = {});
 
+// Another desk's connection to the database of `db`; null, with `why` said, when it cannot be opened.
+std::shared_ptr<kyt::Db> openAnotherDesk(const kyt::Db& db, QString* why);
+
 // Writes an SQLite register at `file` with a few hundred records, closes it, and overwrites two of
 // its pages in the middle, as a failing disk would: its first pages still read well.
 void makeDamagedRegister(const QString& file);
