@@ -1,6 +1,7 @@
 #include "store/BulkImporter.h"
 
 #include "store/DocumentCopier.h"
+#include "store/OlderRecordReader.h"
 
 #include "platform/Db.h"
 #include "store/RecordLayout.h"
@@ -26,6 +27,7 @@ void BulkImporter::begin() {
     srNo_ = 0;
     notes_.clear();
     copier_.reset();
+    olderRecords_.reset();
     desk_ = Renewals::thisDesk();
     holders_.reset();
     renewedRecords_.clear();
@@ -40,6 +42,7 @@ void BulkImporter::begin() {
 }
 
 void BulkImporter::finish() {
+    olderRecords_.reset();
     batch_.reset();
     if (copier_) {
         notes_ << copier_->finish();
@@ -75,8 +78,11 @@ QString BulkImporter::importRow(const std::array<QString, kDetailCount>& details
         // A record renewed already by another certificate of its holder is not linked to this one,
         // and nothing of it is carried over.
         trap_([&] {
-            if (!renewedRecords_.contains(older))
-                olderValues = CarryOver::readRecord(db_, older);
+            if (renewedRecords_.contains(older))
+                return;
+            if (!olderRecords_)
+                olderRecords_ = std::make_unique<CarryOver::OlderRecordReader>(db_);
+            olderValues = olderRecords_->read(older);
         });
         if (lostDatabase())
             return status;

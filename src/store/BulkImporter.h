@@ -11,7 +11,8 @@
 class ClsMain;
 namespace CarryOver {
 class DocumentCopier;
-}
+class OlderRecordReader;
+} // namespace CarryOver
 
 namespace bulk {
 
@@ -77,6 +78,7 @@ private:
     bool unreachable_ = false;
     // Copies the documents carried over, beside the import; made by the run's first copy.
     std::unique_ptr<CarryOver::DocumentCopier> copier_;
+    std::unique_ptr<CarryOver::OlderRecordReader> olderRecords_;
     // The register's holders, for linking renewals; none when it could not be read.
     std::unique_ptr<Renewals::HolderIndex> holders_;
     // The records renewed already (read at begin(), then as this run links them): nothing of them

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "store/StoreStatements.h"
+
+#include <array>
+#include <memory>
+#include <optional>
+
+class QSqlQuery;
+
+namespace kyt {
+class Db;
+}
+
+namespace CarryOver {
+
+// Reads the older records of a run one by one through one statement, prepared once: an import
+// that carries details over reads one record per renewed row, and preparing the statement anew
+// for each cost as much as the rest of the row's carry-over. A statement that fails (a lost
+// connection) is dropped, and the read goes through the connection's own path, which reconnects
+// or says why the record cannot be read.
+class OlderRecordReader {
+public:
+    explicit OlderRecordReader(kyt::Db& db);
+    ~OlderRecordReader();
+    OlderRecordReader(const OlderRecordReader&) = delete;
+    OlderRecordReader& operator=(const OlderRecordReader&) = delete;
+
+    // Record n's values, as readRecord gives them.
+    std::optional<StoreStatements::RecordValues> read(int srNo);
+
+private:
+    bool prepare();
+
+    kyt::Db& db_;
+    std::unique_ptr<QSqlQuery> query_;
+    std::array<int, RecordLayout::kValueCount> columns_ = [] {
+        std::array<int, RecordLayout::kValueCount> unknown;
+        unknown.fill(-1);
+        return unknown;
+    }();
+};
+
+} // namespace CarryOver
