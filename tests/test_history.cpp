@@ -1,6 +1,8 @@
 // The register's history: one entry per write on every path, in the write's transaction; deleted
 // records and their documents coming back; undo in the register window; the history commands.
 
+#include "custody/TokenCustody.h"
+#include "register/CustodyDialogs.h"
 #include "register/HistoryDialogs.h"
 #include "store/BulkImporter.h"
 #include "store/DeletedRecords.h"
@@ -16,6 +18,7 @@
 using namespace regtest;
 using namespace Qt::StringLiterals;
 using testsupport::addBackendColumn;
+using testsupport::refuseHistory;
 using Change = RecordHistory::Change;
 
 namespace {
@@ -34,16 +37,6 @@ QByteArray hashOf(const QString& path) {
     return QCryptographicHash::hash(testsupport::readFile(path), QCryptographicHash::Sha256);
 }
 
-// A trigger that refuses every history entry, as a full disk or a revoked right would.
-void refuseHistory(kyt::Db& db) {
-    RecordHistory::ensureTable(db);
-    db.execute(db.backend() == kyt::Db::Backend::SQLite
-                   ? u"Create Trigger NoHistory Before Insert On DscHistory Begin Select Raise(Abort, 'history "
-                     u"refused'); End"_s
-                   : u"Create Trigger NoHistory Before Insert On DscHistory For Each Row Signal SqlState '45000' Set "
-                     u"Message_Text='history refused'"_s);
-}
-
 template <class T> T* waitForDialog(QWidget* parent) {
     T* dialog = nullptr;
     if (!QTest::qWaitFor([&] { return (dialog = parent->findChild<T*>()) && dialog->isVisible(); }))
@@ -59,6 +52,8 @@ private Q_SLOTS:
     void everyStoreWriteLeavesOneEntry();
     void unwritableEntryRollsBackTheChange_data() { addBackendColumn(); }
     void unwritableEntryRollsBackTheChange();
+    void unwritableEntryRefusesRestoreUndoAndMovements_data() { addBackendColumn(); }
+    void unwritableEntryRefusesRestoreUndoAndMovements();
     void twoDesksLeaveTwoEntriesInOrder_data() { addBackendColumn(); }
     void twoDesksLeaveTwoEntriesInOrder();
     void twoDesksRestoreOneDeleteOnce_data() { addBackendColumn(); }
@@ -162,6 +157,70 @@ void TestHistory::unwritableEntryRollsBackTheChange() {
     QVERIFY(rw.said().last().startsWith(u"The certificate was not deleted"_s));
     QCOMPARE(rw.numbers(), QList<int>{1});
     QVERIFY(QFileInfo::exists(rw.idDoc(1, u"pan.pdf"_s)));
+}
+
+// Restores, the undo of a save and a token's movements are refused with their entry, from the
+// window and from the command line alike: the register and the kept documents stay as they were,
+// and the user is told.
+void TestHistory::unwritableEntryRefusesRestoreUndoAndMovements() {
+    QFETCH(QString, backend);
+    RegisterWindow rw(backend);
+    kyt::Db& db = *rw.fx.db;
+    rw.store({.srNo = 1, .name = u"Asha"_s, .serial = u"S1"_s, .email = u"old@x.in"_s});
+    rw.store({.srNo = 2, .name = u"Bala"_s, .serial = u"S2"_s, .idFile = u"pan.pdf"_s});
+    rw.open();
+    rw.deleteRecord(2);
+    rw.selectRecord(1);
+    rw.click(rw.w->cmdmodify);
+    rw.text(6)->setText(u"new@x.in"_s);
+    rw.click(rw.w->cmdupdate);
+    const QString kept = rw.fx.folder + u"/DscDocs/"_s + RecordHistory::lastDelete(db, 2)->documents;
+    const qsizetype entries = RecordHistory::entries(db).size();
+    refuseHistory(db);
+    const auto told = [&](const QString& start) {
+        return QTest::qWaitFor(
+            [&] { return rw.said().last().startsWith(start) && rw.said().last().contains(u"history refused"_s); });
+    };
+
+    QTest::keyClick(rw.w->vs, Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY2(told(u"Nothing was undone: "_s), qPrintable(rw.said().last()));
+    rw.click(rw.w->cmddeleted);
+    auto* deleted = waitForDialog<RecentlyDeletedDialog>(rw.w);
+    QVERIFY(deleted);
+    rw.click(deleted->cmdrestore);
+    QVERIFY2(told(u"The record was not restored: "_s), qPrintable(rw.said().last()));
+    QCOMPARE(deleted->lstdeleted->topLevelItemCount(), 1);
+    rw.click(deleted->cmdclose);
+    rw.selectRecord(1);
+    rw.click(rw.w->cmdhandover);
+    auto* move = waitForDialog<TokenMoveDialog>(rw.w);
+    QVERIFY(move);
+    QTest::keyClicks(move->txtcustodyname, u"Ramesh"_s);
+    QTest::keyClick(move->txtcustodyname, Qt::Key_Return);
+    QVERIFY2(told(u"The movement was not recorded: "_s), qPrintable(rw.said().last()));
+    QVERIFY(move->isVisible());
+    QTest::keyClick(move->txtcustodyname, Qt::Key_Escape);
+    QTRY_VERIFY(!rw.w->findChild<TokenMoveDialog*>());
+    QCOMPARE(rw.w->lbltoken->text(), u"Token: Not recorded"_s);
+
+    const QStringList where = {u"--folder"_s, rw.fx.folder, u"--db"_s, testsupport::addressOf(db)};
+    const auto restored =
+        testsupport::runDscmgr(QStringList{u"restore-deleted"_s, u"2"_s} + where, rw.fx.objects->file());
+    QCOMPARE(restored.status, 2);
+    QVERIFY2(restored.err.startsWith(u"dscmgr: the record was not restored: "_s), qPrintable(restored.err));
+    for (const QStringList& movement : {QStringList{u"out"_s, u"1"_s, u"--to"_s, u"Ramesh"_s},
+                                        QStringList{u"in"_s, u"1"_s, u"--place"_s, u"Drawer 3"_s}}) {
+        const auto moved = testsupport::runDscmgr(QStringList{u"custody"_s} + movement + where, rw.fx.objects->file());
+        QCOMPARE(moved.status, 2);
+        QVERIFY2(moved.err.startsWith(u"dscmgr: the movement was not recorded: "_s), qPrintable(moved.err));
+    }
+
+    QCOMPARE(rw.numbers(), QList<int>{1});
+    QCOMPARE(rw.column(1, "Email"), u"new@x.in"_s);
+    QCOMPARE(RecordHistory::entries(db).size(), entries);
+    QVERIFY(custody::movements(db, 1).isEmpty());
+    QVERIFY(!QFileInfo::exists(rw.idDoc(2)));
+    QCOMPARE(rw.readFile(kept + u"/IdProofs/pan.pdf"_s), QByteArray("stored"));
 }
 
 // Two desks changing one record: two entries, the later one's "before" being the earlier one's "after".

@@ -2,6 +2,7 @@
 
 #include "component/Module1.h"
 #include "platform/LibraryRegistration.h"
+#include "store/RecordHistory.h"
 #include "store/StoreStatements.h"
 
 #include <limits>
@@ -93,6 +94,15 @@ QString addressOf(const kyt::Db& db, const QString& user, const QString& options
 std::shared_ptr<kyt::Db> openAnotherDesk(const kyt::Db& db, QString* why) {
     const auto address = kyt::DbAddress::parse(addressOf(db), why);
     return address ? kyt::Db::open(*address, why) : nullptr;
+}
+
+void refuseHistory(kyt::Db& db) {
+    RecordHistory::ensureTable(db);
+    db.execute(db.backend() == kyt::Db::Backend::SQLite
+                   ? QStringLiteral("Create Trigger NoHistory Before Insert On DscHistory Begin Select "
+                                    "Raise(Abort, 'history refused'); End")
+                   : QStringLiteral("Create Trigger NoHistory Before Insert On DscHistory For Each Row Signal "
+                                    "SqlState '45000' Set Message_Text='history refused'"));
 }
 
 void makeDamagedRegister(const QString& file) {

@@ -29,6 +29,10 @@ QString addressOf(const kyt::Db& db, const QString& user = QStringLiteral("root"
 // Another desk's connection to the database of `db`; null, with `why` said, when it cannot be opened.
 std::shared_ptr<kyt::Db> openAnotherDesk(const kyt::Db& db, QString* why);
 
+// A trigger that refuses every history entry of the database of `db`, as a full disk or a revoked
+// right would: every write that keeps one must then leave the register as it was.
+void refuseHistory(kyt::Db& db);
+
 // Writes an SQLite register at `file` with a few hundred records, closes it, and overwrites two of
 // its pages in the middle, as a failing disk would: its first pages still read well.
 void makeDamagedRegister(const QString& file);
