@@ -6,6 +6,7 @@
 #include "bulk/frmbulkdsc.h"
 #include "CertificateFactory.h"
 #include "platform/LibraryRegistration.h"
+#include "store/BulkReader.h"
 #include "store/RecordHistory.h"
 #include "store/Renewals.h"
 #include "support/RegisterWindowHarness.h"
@@ -49,6 +50,8 @@ private slots:
     void importCarriesOverWhenAsked();
     void importCarriesAlongAChainInOneRun_data() { testsupport::addBackendColumn(); }
     void importCarriesAlongAChainInOneRun();
+    void importRefusedWithItsHistoryEntry_data() { testsupport::addBackendColumn(); }
+    void importRefusedWithItsHistoryEntry();
 
 private:
     // The register with Meera's expiring certificate (record 4) and its two proof documents, the
@@ -293,6 +296,47 @@ void RenewalCarryOverTest::importCarriesAlongAChainInOneRun() {
         QCOMPARE(h.readFile(h.idDoc(n, QStringLiteral("pan.pdf"))), QByteArrayLiteral("old proof"));
         QCOMPARE(h.readFile(h.addrDoc(n, QStringLiteral("passport.pdf"))), QByteArrayLiteral("old proof"));
     }
+}
+
+// A renewal whose history entry cannot be written is not imported, by the wizard nor by the command
+// line: no record, no link, no document copied, and each says why.
+void RenewalCarryOverTest::importRefusedWithItsHistoryEntry() {
+    QFETCH(QString, backend);
+    regtest::RegisterWindow h(backend);
+    prepare(h);
+    testsupport::refuseHistory(*h.fx.db);
+
+    frmbulkdsc wizard;
+    wizard.InitData(h.fx.cls);
+    wizard.show();
+    h.fx.dialogs->queue(QStringList{renewal_});
+    QTest::mouseClick(wizard.cmdfl, Qt::LeftButton);
+    wizard.vs1->setTextMatrix(1, 2, QStringLiteral("pw"));
+    QTest::mouseClick(wizard.cmdproceed, Qt::LeftButton);
+    QTest::mouseClick(wizard.chkcarryover, Qt::LeftButton, {}, QPoint(8, wizard.chkcarryover->height() / 2));
+    QTest::mouseClick(wizard.cmdconvert, Qt::LeftButton);
+    const QString status = wizard.vs2->TextMatrix(1, bulk::kStatusColumn);
+    QVERIFY2(status.startsWith(QStringLiteral("Not Imported: ")) && status.contains(QStringLiteral("history refused")),
+             qPrintable(status));
+    QCOMPARE(h.said().last(), QStringLiteral("0 Records Transferred."));
+    QCOMPARE(h.fx.dialogs->shown().back().detail,
+             QStringLiteral("1 row not imported:\n  %1 (1 row)").arg(status.mid(14)));
+
+    const auto run =
+        testsupport::runDscmgr({QStringLiteral("import"), renewal_, QStringLiteral("--password"), QStringLiteral("pw"),
+                                QStringLiteral("--carry-over"), QStringLiteral("--folder"), h.fx.folder,
+                                QStringLiteral("--db"), testsupport::addressOf(*h.fx.db)},
+                               h.fx.objects->file());
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.lastCell(1).startsWith(QStringLiteral("Not Imported: ")) &&
+                 run.lastCell(1).contains(QStringLiteral("history refused")),
+             qPrintable(run.lastCell(1)));
+    QCOMPARE(run.lines.last(), QStringLiteral("0 Records Transferred."));
+    QVERIFY2(run.err.contains(QStringLiteral("were not stored")), qPrintable(run.err));
+
+    QCOMPARE(h.numbers(), QList<int>{4});
+    QVERIFY(linkPairs(*h.fx.db).isEmpty());
+    QVERIFY(!QFileInfo::exists(h.idDoc(5)) && !QFileInfo::exists(h.addrDoc(5)));
 }
 
 QTEST_MAIN(RenewalCarryOverTest)
