@@ -449,6 +449,9 @@ void TestHistory::commands() {
     auto text = testsupport::runDscmgr(QStringList{u"history"_s, u"--since"_s, u"2999-01-01"_s} + where, registry);
     QCOMPARE(text.status, 0);
     QVERIFY(text.out.isEmpty());
+    // As text, a changed field reads as on the form: old, an arrow, new.
+    text = testsupport::runDscmgr(QStringList{u"history"_s, QString::number(n)} + where, registry);
+    QVERIFY2(text.lines.contains(u"    E-mail Id:  \u2192 a@x.in"_s), qPrintable(text.lines.join(u'|')));
     auto bad = testsupport::runDscmgr(QStringList{u"history"_s, u"--since"_s, u"soon"_s} + where, registry);
     QCOMPARE(bad.status, 2);
 
