@@ -84,7 +84,7 @@ int HistoryCommand::runIn(HostSession& session, Console& console) const {
             console.out << e.at << '\t' << RecordHistory::changeName(e.change) << "\tSr. No. " << e.srNo << '\t'
                         << shown::terminalCell(e.host) << '\t' << shown::terminalCell(e.login) << '\n';
             for (const RecordHistory::FieldChange& c : RecordHistory::changes(e))
-                console.out << "    " << c.field << ": " << shown::terminalCell(c.before) << " -> "
+                console.out << "    " << c.field << ": " << shown::terminalCell(c.before) << QStringLiteral(" \u2192 ")
                             << shown::terminalCell(c.after) << '\n';
         }
     }

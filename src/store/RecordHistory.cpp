@@ -49,6 +49,11 @@ QList<Entry> readEntries(kyt::RowSet rs) {
 
 void makeTable(kyt::Db& d);
 
+// A value that is there, even when empty: never the null text, which stands for NULL.
+QString presentText(QString text) {
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
 QString label(int valueIndex) {
     return QString::fromLatin1(RecordLayout::info(RecordLayout::valueField(valueIndex)).heading);
 }
@@ -125,8 +130,10 @@ std::optional<StoreStatements::RecordValues> storedValues(kyt::Db& db, int n) {
     StoreStatements::RecordValues values;
     for (int i = 0; i < RecordLayout::kValueCount; ++i) {
         const RecordLayout::Field f = RecordLayout::valueField(i);
-        const QString name = QLatin1String(RecordLayout::name(f));
-        values[size_t(i)] = RecordLayout::isDate(f) ? rs.dateText(name) : rs.text(name);
+        const int column = rs.indexOf(QLatin1String(RecordLayout::name(f)));
+        // NULL stays null, told apart from an empty text, so that a restore writes it back as NULL.
+        if (!rs.value(column).isNull())
+            values[size_t(i)] = presentText(RecordLayout::isDate(f) ? rs.dateText(column) : rs.text(column));
     }
     rs.close();
     return values;
@@ -241,7 +248,7 @@ QJsonObject toJson(const Entry& entry) {
 QString valuesText(const StoreStatements::RecordValues& values) {
     QJsonArray a;
     for (const QString& v : values)
-        a.append(v);
+        a.append(v.isNull() ? QJsonValue(QJsonValue::Null) : QJsonValue(v));
     return QString::fromUtf8(QJsonDocument(a).toJson(QJsonDocument::Compact));
 }
 
@@ -253,7 +260,8 @@ std::optional<StoreStatements::RecordValues> valuesFrom(const QString& text) {
         return std::nullopt;
     StoreStatements::RecordValues values;
     for (int i = 0; i < RecordLayout::kValueCount; ++i)
-        values[size_t(i)] = doc.array().at(i).toString();
+        if (const QJsonValue v = doc.array().at(i); !v.isNull())
+            values[size_t(i)] = presentText(v.toString());
     return values;
 }
 

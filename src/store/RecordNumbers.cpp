@@ -116,7 +116,7 @@ StoreOutcome RestoreRecord(kyt::Db& db, const RecordHistory::Entry& deleted, int
             kyt::raise(kyt::errnum::Unexpected, QStringLiteral("No record number is left above the highest in use."),
                        QStringLiteral("KYTDscMgr"));
     }
-    db.execute(StoreStatements::insertRecord(n, values));
+    db.execute(StoreStatements::insertRecordKeepingNulls(n, values));
     const qint64 id =
         RecordHistory::write(db, RecordHistory::Change::Restore, n, std::nullopt, values, QString(), deleted.id);
     DeletedCustody::bringBack(db, deleted.id, n);

@@ -112,6 +112,14 @@ QString insertRecord(int srNo, const RecordValues& values) {
     return sql + QLatin1Char(')');
 }
 
+QString insertRecordKeepingNulls(int srNo, const RecordValues& values) {
+    QString sql = QStringLiteral("Insert Into DscStore Values (") + QString::number(srNo);
+    for (int i = 0; i < int(values.size()); ++i)
+        sql += values[size_t(i)].isNull() ? QStringLiteral(",Null")
+                                          : QStringLiteral(",'") + value(values, i) + QLatin1Char('\'');
+    return sql + QLatin1Char(')');
+}
+
 QString updateRecord(int srNo, const RecordValues& values) {
     QString sql = QStringLiteral("Update DscStore Set ");
     for (int i = 0; i < int(values.size()); ++i) {

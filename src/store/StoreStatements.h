@@ -43,6 +43,9 @@ QString selectBySerialExcept(const QString& serial, int srNo);
 QString selectMaxSrNo();
 QString selectByRecordNumber(int srNo);
 QString insertRecord(int srNo, const RecordValues& values);
+// As insertRecord, but a null value (QString()) is written as NULL rather than as an empty text:
+// a restore writes a record back as it was, columns left NULL by whatever wrote it included.
+QString insertRecordKeepingNulls(int srNo, const RecordValues& values);
 QString updateRecord(int srNo, const RecordValues& values);
 QString deleteRecord(int srNo);
 
