@@ -38,6 +38,9 @@ QMap<QString, QByteArray> documentsIn(const QString& docsFolder) {
     QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
+        if (QFileInfo(path).absolutePath() == QDir(docsFolder).absolutePath())
+            continue; // documents live in the kinds' folders; the root holds the desks' lock file
+
         out[path.mid(root.size())] =
             QCryptographicHash::hash(testsupport::readFile(path), QCryptographicHash::Sha256).toHex();
     }
@@ -58,6 +61,8 @@ private Q_SLOTS:
     void roundTrip();
     void documentsAgreeWithRowsChangedMeanwhile_data() { addBackendColumn(); }
     void documentsAgreeWithRowsChangedMeanwhile();
+    void backupWaitsForADocumentBeingSaved_data() { addBackendColumn(); }
+    void backupWaitsForADocumentBeingSaved();
     void badArchivesRefused_data() { addBackendColumn(); }
     void badArchivesRefused();
     void failedSwapPutsBackWhatWasThere_data() { addBackendColumn(); }
@@ -207,6 +212,38 @@ void TestBackup::documentsAgreeWithRowsChangedMeanwhile() {
     QVERIFY(rows == records(*rw.fx.db));
     QCOMPARE(rows.value(4)[size_t(RecordLayout::valueIndex(RecordLayout::Nm))], u"Newcomer"_s);
     QCOMPARE(documents(renumbered.folder), documents(rw.fx.folder));
+}
+
+// A backup started while the window's save has committed the record but not yet stored its new
+// document (here, while the user is asked whether the stored one may be replaced) waits for it: the
+// archive holds the record with the document it names, not with the one it replaced.
+void TestBackup::backupWaitsForADocumentBeingSaved() {
+    QFETCH(QString, backend);
+    RegisterWindow rw(backend);
+    rw.store({.srNo = 1, .name = u"Asha"_s, .serial = u"S1"_s, .idFile = u"pan.pdf"_s}, "the old scan");
+    rw.open();
+    rw.selectRecord(1);
+    rw.click(rw.w->cmdmodify);
+    rw.text(7)->setText(u"99"_s);
+    rw.choose(Kind::Id, rw.outsideFile(u"pan.pdf"_s, "the new scan"));
+    const QString archive = rw.fx.folder + u"/during-save.tar"_s;
+    std::unique_ptr<QProcess> backingUp;
+    rw.fx.dialogs->whenNextShown([&] {
+        backingUp.reset(testsupport::startDscmgr(
+            {u"backup"_s, archive, u"--folder"_s, rw.fx.folder, u"--db"_s, testsupport::addressOf(*rw.fx.db)},
+            rw.fx.objects->file()));
+        // Long enough for a backup of one record that nothing holds up.
+        backingUp->waitForFinished(1500);
+    });
+    rw.fx.dialogs->queueYes();
+    rw.click(rw.w->cmdupdate);
+    QVERIFY(backingUp);
+    const testsupport::ProgramRun made = testsupport::finishRun(*backingUp, 60000);
+    QVERIFY2(made.status == 0, qPrintable(made.err));
+    QCOMPARE(rw.readFile(rw.idDoc(1, u"pan.pdf"_s)), QByteArray("the new scan"));
+    const Restored copy = restoredFrom(rw, backend, archive, u"copy"_s);
+    QCOMPARE(copy.db->openRowSet(u"Select Mobile From DscStore Where SrNo=1"_s).text(0), u"99"_s);
+    QCOMPARE(testsupport::readFile(copy.folder + u"/DscDocs/IdProofs/1/pan.pdf"_s), QByteArray("the new scan"));
 }
 
 // A truncated, changed or foreign archive is refused with one line naming what is wrong, and the

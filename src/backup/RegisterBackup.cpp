@@ -7,6 +7,7 @@
 #include "platform/DbAddress.h"
 #include "platform/ReplacingFile.h"
 #include "platform/SqliteTextComparison.h"
+#include "store/DocumentWrites.h"
 
 #include <cerrno>
 #include <cstring>
@@ -394,8 +395,14 @@ Outcome write(kyt::Db& db, const QString& docPath, const QString& file, const QS
                 fail(QStringLiteral("a work folder cannot be made beside %1.").arg(file));
             const WorkLock workHeld(work.path());
             QStringList tables;
+            // No desk is between committing a row and writing its documents while the rows are copied.
+            DocumentWrites writers(docPath, DocumentWrites::Side::Backup, DocumentWrites::kBackupPatience);
+            if (writers.timedOut())
+                fail(QStringLiteral("another desk kept writing proof documents for %1 s; try again.")
+                         .arg(DocumentWrites::kBackupPatience.count() / 1000));
             const Snapshot snapshot =
                 sqlite ? copySqlite(db, work.filePath(kSqlitePart)) : copyServer(db, work.path(), &tables);
+            writers.release();
             if (afterSnapshot)
                 afterSnapshot();
 

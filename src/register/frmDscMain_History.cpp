@@ -7,6 +7,7 @@
 #include "register/frmDscMain.h"
 #include "register/HistoryDialogs.h"
 #include "store/DeletedRecords.h"
+#include "store/DocumentWrites.h"
 #include "store/RecordHistory.h"
 #include "store/RecordLayout.h"
 #include "store/RecordNumbers.h"
@@ -156,6 +157,8 @@ void frmDscMain::cmdundo_Click() {
         case RecordHistory::Change::Update: {
             // The documents the save replaced come back; the ones it stored go aside, named by the undo's entry.
             const QString aside = DeletedRecords::undoFolder(ClsObj->DocPath, *entry, ClsObj->services().clock->now());
+            const DocumentWrites writing(ClsObj->DocPath, DocumentWrites::Side::Writer,
+                                         DocumentWrites::kWriterPatience);
             outcome = UpdateRecord(*ClsObj->Db, entry->srNo, entry->before.value_or(StoreStatements::RecordValues{}),
                                    nullptr, aside);
             if (outcome == StoreOutcome::Stored)

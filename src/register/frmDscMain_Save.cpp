@@ -3,11 +3,14 @@
 #include "platform/Db.h"
 #include "register/frmDscMain.h"
 #include "register/MaskedDateBox.h"
+#include "store/DocumentWrites.h"
 #include "store/RecordLayout.h"
 #include "store/RecordNumbers.h"
 #include "store/StoreStatements.h"
 
+#include <optional>
 #include <QDate>
+#include <QDir>
 
 #include <limits>
 
@@ -277,6 +280,16 @@ void frmDscMain::cmdupdate_Click() {
     // The duplicate check is made again as one step with the write, under the allocation lock: a
     // desk may have stored the serial number since. A write that fails, its commit included,
     // stored nothing; the user is told why and keeps every entry.
+    // From the commit until the documents are in place, a backup waits.
+    std::optional<DocumentWrites> documentWrites;
+    const bool newDocuments =
+        !Tag(proofClearButton(ProofKind::Id)).isEmpty() || !Tag(proofClearButton(ProofKind::Addr)).isEmpty();
+    if (newDocuments || !AddMode) {
+        if (newDocuments)
+            QDir().mkpath(ClsObj->DocPath + QStringLiteral("/DscDocs"));
+        documentWrites.emplace(ClsObj->DocPath, DocumentWrites::Side::Writer, DocumentWrites::kWriterPatience);
+    }
+
     trap.clearLastError();
     StoreOutcome outcome = StoreOutcome::Stored;
     QString kept;
@@ -307,6 +320,7 @@ void frmDscMain::cmdupdate_Click() {
     // Reads the list row as it was before this save, so it must run before the reload.
     trap([&] { storeProofDocument(ProofKind::Id, n, kept); });
     trap([&] { storeProofDocument(ProofKind::Addr, n, kept); });
+    documentWrites.reset();
 
     // The reloads log their own failures.
     LoadLists();

@@ -1,6 +1,7 @@
 #include "store/BulkImporter.h"
 
 #include "store/DocumentCopier.h"
+#include "store/DocumentWrites.h"
 #include "store/OlderRecordReader.h"
 
 #include "platform/Db.h"
@@ -38,6 +39,9 @@ void BulkImporter::begin() {
         holders_ = std::make_unique<Renewals::HolderIndex>(Renewals::HolderIndex::ofRegister(db_));
         renewedRecords_ = Renewals::renewedRecords(db_);
     });
+    if (choices_.carryOver && !choices_.docPath.isEmpty())
+        documentWrites_ = std::make_unique<DocumentWrites>(choices_.docPath, DocumentWrites::Side::Writer,
+                                                           DocumentWrites::kWriterPatience);
     batch_ = std::make_unique<kyt::Db::WriteBatch>(db_);
 }
 
@@ -51,6 +55,7 @@ void BulkImporter::finish() {
         if (const QString why = kyt::ReplacingFile::syncFileSystem(folder); !why.isEmpty())
             notes_ << QStringLiteral("The proof documents carried over may not be on the disk: %1 %2").arg(folder, why);
     }
+    documentWrites_.reset();
 }
 
 bool BulkImporter::lostDatabase() {

@@ -9,6 +9,7 @@
 #include <QSet>
 
 class ClsMain;
+class DocumentWrites;
 namespace CarryOver {
 class DocumentCopier;
 class OlderRecordReader;
@@ -76,6 +77,9 @@ private:
     int count_ = 0;
     int failed_ = 0;
     bool unreachable_ = false;
+    // Held while rows that carry documents over may be committed before their copies are made (and so
+    // given up only after the copier, which waits for its copies).
+    std::unique_ptr<DocumentWrites> documentWrites_;
     // Copies the documents carried over, beside the import; made by the run's first copy.
     std::unique_ptr<CarryOver::DocumentCopier> copier_;
     std::unique_ptr<CarryOver::OlderRecordReader> olderRecords_;

@@ -3,6 +3,7 @@
 #include "platform/Db.h"
 #include "platform/Error.h"
 #include "store/DocumentFiles.h"
+#include "store/DocumentWrites.h"
 #include "store/RecordLayout.h"
 #include "store/RecordNumbers.h"
 
@@ -149,6 +150,8 @@ DeleteResult deleteRecord(kyt::Db& db, const QString& docPath, int n, const QDat
 
 RestoreResult restore(kyt::Db& db, const QString& docPath, const RecordHistory::Entry& deleted) {
     RestoreResult result;
+    // The row is back before its documents are: a backup waits until both are.
+    const DocumentWrites writing(docPath, DocumentWrites::Side::Writer, DocumentWrites::kWriterPatience);
     result.outcome = RestoreRecord(db, deleted, result.srNo, &result.entry);
     if (result.outcome != StoreOutcome::Stored)
         return result;

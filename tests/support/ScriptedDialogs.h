@@ -3,6 +3,7 @@
 #include "platform/Dialogs.h"
 
 #include <deque>
+#include <functional>
 #include <QObject>
 #include <variant>
 #include <vector>
@@ -39,6 +40,8 @@ public:
     void queue(Reply reply) { replies_.push_back(std::move(reply)); }
     void queueYes() { queue(Answer::Yes); }
     void queueNo() { queue(Answer::No); }
+    // Runs `step` when the next dialog shows, before it is answered: what the program has done by then.
+    void whenNextShown(std::function<void()> step) { whenShown_ = std::move(step); }
 
     const std::vector<Shown>& shown() const { return shown_; }
     QStringList messages() const; // texts of everything shown, in order
@@ -84,6 +87,8 @@ private:
     // Records the dialog and takes the next answer, when there is one of the kind it needs.
     template <class T> std::optional<T> answer(Shown shown) {
         shown_.push_back(std::move(shown));
+        if (whenShown_)
+            std::exchange(whenShown_, {})();
         const std::optional<Reply> reply = take();
         if (reply && std::holds_alternative<T>(*reply))
             return std::get<T>(*reply);
@@ -93,6 +98,7 @@ private:
     void dropPending();
 
     std::deque<Reply> replies_;
+    std::function<void()> whenShown_;
     std::vector<Shown> shown_;
 };
 
