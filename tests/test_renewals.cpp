@@ -72,6 +72,8 @@ private Q_SLOTS:
     void queueViewsAtTheirEdges();
     void commandsListAndCorrectLinks_data() { testsupport::addBackendColumn(); }
     void commandsListAndCorrectLinks();
+    void queueOfARegisterWithoutLinksYet_data() { testsupport::addBackendColumn(); }
+    void queueOfARegisterWithoutLinksYet();
 };
 
 void TestRenewals::savedRecordsLinkTheSameHolderOnly() {
@@ -404,6 +406,34 @@ void TestRenewals::commandsListAndCorrectLinks() {
     kyt::RowSet rs = fx.db->openRowSet(QStringLiteral("Select Count(*) From DscStore"));
     QCOMPARE(rs.value(0).toInt(), 3);
     rs.close();
+}
+
+// A register no desk of this version has opened yet: the command line, which only reads, leaves
+// out a renewed certificate all the same, and leaves the register as it is.
+void TestRenewals::queueOfARegisterWithoutLinksYet() {
+    QFETCH(QString, backend);
+    testsupport::ComponentFixture fx(backend);
+    fx.db->execute(StoreStatements::createTable());
+    const QDateTime now = fx.clock->now();
+    for (const auto& [srNo, serial, to] :
+         {std::tuple{1, "OLD1", 10}, std::tuple{2, "NEW2", 375}, std::tuple{3, "B3", 20}}) {
+        StoreStatements::RecordValues v;
+        v[0] = srNo == 3 ? QStringLiteral("Bela Das") : QStringLiteral("Anil Shah");
+        v[1] = QStringLiteral("Class 3");
+        v[2] = QString::fromLatin1(serial);
+        v[4] = at(now, to - 730);
+        v[5] = at(now, to);
+        v[6] = srNo == 3 ? QStringLiteral("bela@example.in") : QStringLiteral("anil@example.in");
+        fx.db->execute(StoreStatements::insertRecord(srNo, v));
+    }
+    QVERIFY(!Renewals::tableExists(*fx.db));
+    const Run due = dscmgr(fx, {QStringLiteral("list"), QStringLiteral("--due"), QStringLiteral("30")});
+    QCOMPARE(due.status, 0);
+    QStringList serials;
+    for (const QString& line : due.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(1))
+        serials << line.section(QLatin1Char('\t'), 3, 3);
+    QVERIFY2(serials == QStringList{QStringLiteral("B3")}, qPrintable(due.out + due.err));
+    QVERIFY(!Renewals::tableExists(*fx.db));
 }
 
 QTEST_MAIN(TestRenewals)

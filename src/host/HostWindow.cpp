@@ -165,6 +165,9 @@ void HostWindow::refreshCounts() {
     if (!session_.db())
         return;
     const int days = expiryDays(); // also points the component at the folder, whose settings it reads
+    // Counted apart from the expiring ones, renewals need their links: a register not yet opened by
+    // this version gets them here, as the register window would make them.
+    kyt::ErrorTrap::silent()([&] { Renewals::ensureTable(*session_.db(), Renewals::thisDesk()); });
     counting_->request(session_.component()->services().clock->now(), days,
                        custody::outDaysSetting(*session_.component()));
     showCounts();

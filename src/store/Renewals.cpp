@@ -71,8 +71,8 @@ Link makeLink(kyt::Db& db, const Issue& older, const Issue& newer, const QString
 }
 
 // The links every record of the register implies, oldest first, so that a row of renewals links
-// one to the next.
-void linkRegister(kyt::Db& db, const QString& desk) {
+// one to the next: (older, newer) pairs.
+QList<std::pair<Issue, Issue>> impliedLinks(kyt::Db& db) {
     HolderIndex index;
     QList<Issue> all;
     {
@@ -85,18 +85,27 @@ void linkRegister(kyt::Db& db, const QString& desk) {
         index.add(issue);
     std::stable_sort(all.begin(), all.end(), [](const Issue& a, const Issue& b) { return a.validTo < b.validTo; });
     QSet<int> renewed, renewing;
-    kyt::Db::AllocationLock lock(db);
+    QList<std::pair<Issue, Issue>> links;
     for (const Issue& record : all) {
         const int older = index.renewedRecord(record);
         if (older == 0 || renewed.contains(older) || renewing.contains(record.srNo))
             continue;
-        // Another desk making the same links at the same moment stored this one first.
-        try {
-            insertLink(db, *index.find(older), record, desk);
-        } catch (const kyt::Error&) {
-        }
+        links.append({*index.find(older), record});
         renewed.insert(older);
         renewing.insert(record.srNo);
+    }
+    return links;
+}
+
+void linkRegister(kyt::Db& db, const QString& desk) {
+    const QList<std::pair<Issue, Issue>> links = impliedLinks(db);
+    kyt::Db::AllocationLock lock(db);
+    for (const auto& [older, newer] : links) {
+        // Another desk making the same links at the same moment stored this one first.
+        try {
+            insertLink(db, older, newer, desk);
+        } catch (const kyt::Error&) {
+        }
     }
     lock.commit();
 }
@@ -172,8 +181,12 @@ QList<Link> links(kyt::Db& db) {
 
 QSet<int> renewedRecords(kyt::Db& db) {
     QSet<int> renewed;
-    if (!tableExists(db))
+    if (!tableExists(db)) {
+        // Read only, as the links will be made when a desk first writes to the register.
+        for (const auto& [older, newer] : impliedLinks(db))
+            renewed.insert(older.srNo);
         return renewed;
+    }
     kyt::RowSet rs = db.openRowSet(QStringLiteral("Select OldSrNo From DscRenewals"));
     for (; !rs.eof(); rs.next())
         renewed.insert(rs.value(0).toInt());

@@ -60,8 +60,9 @@ void ensureTable(kyt::Db& db, const QString& desk);
 
 QList<Link> links(kyt::Db& db);                          // by old, then new record number; none without the table
 std::optional<Link> renewalOf(kyt::Db& db, int oldSrNo); // the link in which the record is the old one
-// The records another renews (the old one of every link); none without the table. A list leaves
-// them out by this set: a look-up a row costs less than a subquery a row.
+// The records another renews (the old one of every link); without the table, those the register's
+// records imply, as the table would link them. A list leaves them out by this set: a look-up a row
+// costs less than a subquery a row.
 QSet<int> renewedRecords(kyt::Db& db);
 std::optional<Link> renewedFrom(kyt::Db& db, int newSrNo); // the link in which the record is the new one
 
