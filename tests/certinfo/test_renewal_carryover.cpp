@@ -75,6 +75,17 @@ private:
         QString error;
         QVERIFY2(kyt::registerLibrary(*h.fx.objects, QStringLiteral(KYT_CERTINFO_PLUGIN), &error), qPrintable(error));
     }
+    // Reads Meera's renewal in the wizard, as a clerk does, and ticks carry-over on the box itself,
+    // at the left of its row; "&Import" is left to the test.
+    void readRenewalWithCarryOver(regtest::RegisterWindow& h, frmbulkdsc& wizard) {
+        wizard.InitData(h.fx.cls);
+        wizard.show();
+        h.fx.dialogs->queue(QStringList{renewal_});
+        QTest::mouseClick(wizard.cmdfl, Qt::LeftButton);
+        wizard.vs1->setTextMatrix(1, 2, QStringLiteral("pw"));
+        QTest::mouseClick(wizard.cmdproceed, Qt::LeftButton);
+        QTest::mouseClick(wizard.chkcarryover, Qt::LeftButton, {}, QPoint(8, wizard.chkcarryover->height() / 2));
+    }
     // The column values of record n that carry-over fills.
     static QStringList details(const regtest::RegisterWindow& h, int n) {
         QStringList out;
@@ -208,14 +219,7 @@ void RenewalCarryOverTest::importCarriesOverWhenAsked() {
     h.writeFile(h.idDoc(5), QByteArrayLiteral("a file where the folder should be"));
 
     frmbulkdsc wizard;
-    wizard.InitData(h.fx.cls);
-    wizard.show();
-    h.fx.dialogs->queue(QStringList{renewal_});
-    QTest::mouseClick(wizard.cmdfl, Qt::LeftButton);
-    wizard.vs1->setTextMatrix(1, 2, QStringLiteral("pw"));
-    QTest::mouseClick(wizard.cmdproceed, Qt::LeftButton);
-    // On the box itself, at the left of its row.
-    QTest::mouseClick(wizard.chkcarryover, Qt::LeftButton, {}, QPoint(8, wizard.chkcarryover->height() / 2));
+    readRenewalWithCarryOver(h, wizard);
     QVERIFY(wizard.chkcarryover->isChecked());
     QCOMPARE(wizard.chkcarryover->text(), QStringLiteral("Carry over details of renewed certificates"));
     QTest::mouseClick(wizard.cmdconvert, Qt::LeftButton);
@@ -307,13 +311,7 @@ void RenewalCarryOverTest::importRefusedWithItsHistoryEntry() {
     testsupport::refuseHistory(*h.fx.db);
 
     frmbulkdsc wizard;
-    wizard.InitData(h.fx.cls);
-    wizard.show();
-    h.fx.dialogs->queue(QStringList{renewal_});
-    QTest::mouseClick(wizard.cmdfl, Qt::LeftButton);
-    wizard.vs1->setTextMatrix(1, 2, QStringLiteral("pw"));
-    QTest::mouseClick(wizard.cmdproceed, Qt::LeftButton);
-    QTest::mouseClick(wizard.chkcarryover, Qt::LeftButton, {}, QPoint(8, wizard.chkcarryover->height() / 2));
+    readRenewalWithCarryOver(h, wizard);
     QTest::mouseClick(wizard.cmdconvert, Qt::LeftButton);
     const QString status = wizard.vs2->TextMatrix(1, bulk::kStatusColumn);
     QVERIFY2(status.startsWith(QStringLiteral("Not Imported: ")) && status.contains(QStringLiteral("history refused")),
