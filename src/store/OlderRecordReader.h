@@ -2,7 +2,6 @@
 
 #include "store/StoreStatements.h"
 
-#include <array>
 #include <memory>
 #include <optional>
 
@@ -26,7 +25,8 @@ public:
     OlderRecordReader(const OlderRecordReader&) = delete;
     OlderRecordReader& operator=(const OlderRecordReader&) = delete;
 
-    // Record n's values, as readRecord gives them.
+    // The fields record n carries over (kCarriedFields), as readRecord gives them; its other
+    // values are left empty. None when there is no such record.
     std::optional<StoreStatements::RecordValues> read(int srNo);
 
 private:
@@ -34,11 +34,6 @@ private:
 
     kyt::Db& db_;
     std::unique_ptr<QSqlQuery> query_;
-    std::array<int, RecordLayout::kValueCount> columns_ = [] {
-        std::array<int, RecordLayout::kValueCount> unknown;
-        unknown.fill(-1);
-        return unknown;
-    }();
 };
 
 } // namespace CarryOver

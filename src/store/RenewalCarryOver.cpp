@@ -33,7 +33,7 @@ std::optional<RecordValues> readRecord(kyt::Db& db, int srNo) {
 bool fill(RecordValues& target, const RecordValues& older) {
     using namespace RecordLayout;
     bool filled = false;
-    for (Field f : {Email, Mobile, TelNo, IdPrTyp, IdPrNo, IdPrFlNm, AddrPrTyp, AddrPrNo, AddrPrFlNm}) {
+    for (Field f : kCarriedFields) {
         const QString& from = older[size_t(valueIndex(f))];
         if (of(target, f).trimmed().isEmpty() && !from.isEmpty()) {
             of(target, f) = from;

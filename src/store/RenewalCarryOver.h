@@ -3,6 +3,7 @@
 #include "platform/ReplacingFile.h"
 #include "store/StoreStatements.h"
 
+#include <array>
 #include <optional>
 #include <QStringList>
 
@@ -15,6 +16,12 @@ class Db;
 // nothing read from the certificate or typed is replaced. Documents are copied, never moved: the
 // older record keeps its own.
 namespace CarryOver {
+
+// The fields a renewal takes over from the record it renews.
+inline constexpr std::array<RecordLayout::Field, 9> kCarriedFields = {
+    RecordLayout::Email,     RecordLayout::Mobile,   RecordLayout::TelNo,
+    RecordLayout::IdPrTyp,   RecordLayout::IdPrNo,   RecordLayout::IdPrFlNm,
+    RecordLayout::AddrPrTyp, RecordLayout::AddrPrNo, RecordLayout::AddrPrFlNm};
 
 // Record n's values; none when there is no such record. Raises kyt::Error when it cannot be read.
 std::optional<StoreStatements::RecordValues> readRecord(kyt::Db& db, int srNo);
