@@ -24,8 +24,8 @@ inline const QString kNotRecorded = QStringLiteral("Not recorded");
 
 // Who or where: "Office" with a place, the holder, or a named person; no name: not recorded.
 struct Party {
-    QString name;
-    QString place;
+    QString name{};
+    QString place{};
     bool isOffice() const { return name == kOffice; }
     bool isKnown() const { return !name.isEmpty(); }
     bool operator==(const Party&) const = default;
@@ -67,10 +67,10 @@ QHash<int, Held> currentOfAll(kyt::Db& db);
 struct Request {
     enum class Kind { HandOver, Receive } kind = Kind::HandOver;
     int srNo = 0;
-    QString name;
-    QString place;
-    QString note;
-    std::optional<QDateTime> at; // none: now, by the database's clock
+    QString name{};
+    QString place{};
+    QString note{};
+    std::optional<QDateTime> at{}; // none: now, by the database's clock
 };
 
 struct Outcome {
