@@ -2,6 +2,8 @@
 
 #include "store/RenewalCarryOver.h"
 
+#include <exception>
+
 namespace CarryOver {
 
 DocumentCopier::DocumentCopier(QString docPath) : docPath_(std::move(docPath)), worker_([this] { run(); }) {}
@@ -39,8 +41,18 @@ void DocumentCopier::run() {
         jobs_.pop_front();
         busy_ = true;
         lock.unlock();
-        const QStringList failed =
-            copyDocuments(docPath_, job.oldSrNo, job.newSrNo, job.target, kyt::ReplacingFile::Durability::Deferred);
+        QStringList failed;
+        // Whatever goes wrong here must not end the program from this thread: it is one more line
+        // of the run's outcome, and the next copies go on.
+        try {
+            failed =
+                copyDocuments(docPath_, job.oldSrNo, job.newSrNo, job.target, kyt::ReplacingFile::Durability::Deferred);
+        } catch (const std::exception& e) {
+            failed << QStringLiteral("The documents of Sr. No. %1 were not copied to Sr. No. %2: %3")
+                          .arg(job.oldSrNo)
+                          .arg(job.newSrNo)
+                          .arg(QString::fromLocal8Bit(e.what()));
+        }
         lock.lock();
         failures_ << failed;
         busy_ = false;
