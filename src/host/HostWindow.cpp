@@ -5,6 +5,7 @@
 #include "host/BackgroundCounts.h"
 #include "host/ExpiryChart.h"
 #include "host/HostSession.h"
+#include "platform/Db.h"
 #include "platform/DbAddress.h"
 #include "platform/ErrorTrap.h"
 #include "register/frmDscMain.h"
@@ -167,7 +168,11 @@ void HostWindow::refreshCounts() {
     const int days = expiryDays(); // also points the component at the folder, whose settings it reads
     // Counted apart from the expiring ones, renewals need their links: a register not yet opened by
     // this version gets them here, as the register window would make them.
-    kyt::ErrorTrap::silent()([&] { Renewals::ensureTable(*session_.db(), Renewals::thisDesk()); });
+    // Once per connection: counting runs on every refresh.
+    kyt::ErrorTrap::silent()([&] {
+        session_.db()->ensureOnce(QStringLiteral("DscRenewals"),
+                                  [](kyt::Db& db) { Renewals::ensureTable(db, Renewals::thisDesk()); });
+    });
     counting_->request(session_.component()->services().clock->now(), days,
                        custody::outDaysSetting(*session_.component()));
     showCounts();
