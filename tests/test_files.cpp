@@ -149,6 +149,24 @@ void TestFiles::replacesThroughANewFile() {
     }
     QCOMPARE(testsupport::readFile(file), QByteArray("third"));
     QCOMPARE(entries(dir.path()), (QStringList{QStringLiteral("latest.pdf"), QStringLiteral("report.pdf")}));
+
+    // A deferred file at a free name is written there directly: given up, nothing is left of it;
+    // committed, it has its bytes and the permissions any new file gets.
+    const QString copy = dir.filePath(QStringLiteral("copy.pdf"));
+    for (const bool finished : {false, true}) {
+        kyt::ReplacingFile out(copy, kyt::ReplacingFile::Durability::Deferred);
+        QVERIFY(out.open());
+        out.device().write(finished ? "whole" : "half");
+        if (finished)
+            QVERIFY(out.commit());
+        else
+            out.cancel();
+        QCOMPARE(entries(dir.path()).contains(QStringLiteral("copy.pdf")), finished);
+    }
+    QCOMPARE(testsupport::readFile(copy), QByteArray("whole"));
+    const QString fresh = dir.filePath(QStringLiteral("fresh.pdf"));
+    QCOMPARE(kyt::ReplacingFile::writeAll(fresh, "fresh"), QString());
+    QCOMPARE(modeOf(copy) & 07777, modeOf(fresh) & 07777);
 }
 
 void TestFiles::sharedFolderKeepsOthersFiles() {

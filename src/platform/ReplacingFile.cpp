@@ -25,14 +25,19 @@ QString folderOf(const QString& path) {
 }
 
 // The permission bits a new file gets: the usual read and write for all, less the process's mask.
+// Only /proc tells the mask without changing it, and reading it there costs more than writing a
+// small document, so it is read once: this program never changes its mask.
 mode_t newFileMode() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    mode_t mask = 022;
-    if (status.open(QIODevice::ReadOnly))
-        for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith("Umask:"))
-                mask = mode_t(line.mid(6).trimmed().toUInt(nullptr, 8));
-    return 0666 & ~mask;
+    static const mode_t mode = [] {
+        QFile status(QStringLiteral("/proc/self/status"));
+        mode_t mask = 022;
+        if (status.open(QIODevice::ReadOnly))
+            for (const QByteArray& line : status.readAll().split('\n'))
+                if (line.startsWith("Umask:"))
+                    mask = mode_t(line.mid(6).trimmed().toUInt(nullptr, 8));
+        return mode_t(0666 & ~mask);
+    }();
+    return mode;
 }
 
 struct Target {
@@ -122,6 +127,23 @@ bool ReplacingFile::open() {
         return false;
     }
     target_ = target.path;
+    // A deferred file whose name is free is written under that name at once: nothing stands there
+    // to be kept whole, and a rename would not make it last any better, since it reaches the disk
+    // only with the caller's sync. That saves a name made and removed for each of many documents.
+    // The name is taken only if still free (a link or a file made since is never written through);
+    // an uncommitted file is removed again.
+    if (durability_ == Durability::Deferred && !target.exists) {
+        const int fd =
+            ::open(QFile::encodeName(target_).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            temporary_ = target_;
+            return openFile(fd);
+        }
+        if (errno != EEXIST) {
+            why_ = QStringLiteral("cannot be written: %1").arg(systemReason(errno));
+            return false;
+        }
+    }
     const QFileInfo info(target_);
     QByteArray pattern = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName()) + ".XXXXXX";
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
@@ -139,6 +161,10 @@ bool ReplacingFile::open() {
     } else {
         ::fchmod(fd, newFileMode());
     }
+    return openFile(fd);
+}
+
+bool ReplacingFile::openFile(int fd) {
     if (!file_.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         why_ = QStringLiteral("cannot be written: %1").arg(file_.errorString());
@@ -168,7 +194,8 @@ bool ReplacingFile::commit() {
         cancel();
         return false;
     }
-    if (::rename(QFile::encodeName(temporary_).constData(), QFile::encodeName(target_).constData()) != 0) {
+    if (temporary_ != target_ &&
+        ::rename(QFile::encodeName(temporary_).constData(), QFile::encodeName(target_).constData()) != 0) {
         why_ = QStringLiteral("cannot be replaced: %1").arg(systemReason(errno));
         cancel();
         return false;

@@ -27,7 +27,8 @@ class ReplacingFile {
 public:
     // Now: commit() returns once the file and its name are on the disk. Deferred: they are left to
     // the system, for a caller that writes many files and then syncs the file system once
-    // (syncFileSystem) before it says they are stored.
+    // (syncFileSystem) before it says they are stored. A deferred file at a free name is written
+    // under that name directly, so a reader may see it before it is complete.
     enum class Durability { Now, Deferred };
 
     explicit ReplacingFile(QString path, Durability durability = Durability::Now);
@@ -51,10 +52,12 @@ public:
     static QString syncFileSystem(const QString& path);
 
 private:
+    bool openFile(int fd);
+
     QString path_;
     Durability durability_;
     QString target_;    // the path, or the file its links lead to
-    QString temporary_; // the new file until it is renamed
+    QString temporary_; // the new file until it is renamed (the target itself when written in place)
     QFile file_;
     QString why_;
 };
