@@ -3,6 +3,7 @@
 #include "store/RenewalCarryOver.h"
 
 #include <exception>
+#include <pthread.h>
 
 namespace CarryOver {
 
@@ -32,6 +33,8 @@ QStringList DocumentCopier::finish() {
 }
 
 void DocumentCopier::run() {
+    // Named, so that the copies can be told apart from the import in top or a profile.
+    pthread_setname_np(pthread_self(), "doccopier");
     std::unique_lock lock(mutex_);
     for (;;) {
         changed_.wait(lock, [this] { return !jobs_.empty() || closing_; });

@@ -61,21 +61,23 @@ void copyOver(const QString& source, const QString& target, kyt::ReplacingFile::
     if (QFileInfo::exists(target) && !QFileInfo(target).isWritable())
         fail(kyt::errnum::PermissionDenied, QStringLiteral("Permission denied"), target);
 
-    // Written into a new file beside the target and renamed over it at the end, so a copy that
-    // breaks off (disk full, source unreadable half-way) never leaves a truncated document behind,
-    // and a device or a planted link at the target is never written through.
+    // Written through a ReplacingFile, so a copy that breaks off (disk full, source unreadable
+    // half-way) never leaves a truncated document behind, and a device or a planted link at the
+    // target is never written through.
     kyt::ReplacingFile out(target, durability);
     if (!out.open())
         failAt(kyt::errnum::PermissionDenied, target, out.why());
+    // One buffer for the whole copy, about a scanned page: most documents take one or two reads.
+    QByteArray buffer(1 << 16, Qt::Uninitialized);
     qint64 copied = 0;
-    while (!in.atEnd()) {
-        const QByteArray chunk = in.read(1 << 20);
-        if (chunk.isEmpty() && in.error() != QFile::NoError)
+    for (;;) {
+        const qint64 got = in.read(buffer.data(), buffer.size());
+        if (got <= 0)
             break;
-        copied += chunk.size();
+        copied += got;
         if (copied > kLargestDocument)
             failAt(kyt::errnum::FileAccess, source, QStringLiteral("is larger than 1 GiB"));
-        if (out.device().write(chunk) != chunk.size())
+        if (out.device().write(buffer.constData(), got) != got)
             fail(kyt::errnum::FileAccess, QStringLiteral("Cannot write file"), target, out.device().errorString());
     }
     if (in.error() != QFile::NoError)
