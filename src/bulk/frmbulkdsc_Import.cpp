@@ -9,6 +9,14 @@
 
 namespace {
 const QString kImporting = QStringLiteral("2");
+
+// The details of entry row `row`, as the import takes them.
+std::array<QString, bulk::kDetailCount> detailsOf(const WizardGrid& grid, int row) {
+    std::array<QString, bulk::kDetailCount> details;
+    for (int k = 0; k < bulk::kDetailCount; ++k)
+        details[size_t(k)] = grid.TextMatrix(row, bulk::kFirstDetailColumn + k);
+    return details;
+}
 } // namespace
 
 void frmbulkdsc::LoadLists() {
@@ -57,16 +65,19 @@ void frmbulkdsc::ImportDetails() {
     bulk::BulkImporter importer(*ClsObj->Db, choices, trap);
     trap([&] { importer.begin(); });
     const int n = vs2->Rows() - 1;
+    trap([&] {
+        QList<std::array<QString, bulk::kDetailCount>> rows(n);
+        for (int i = 1; i <= n; ++i)
+            rows[i - 1] = detailsOf(*vs2, i);
+        importer.expect(rows);
+    });
     for (int i = 1; i <= n; ++i) {
         bool go = true;
         trap([&] { go = runStep(i, QStringLiteral("Importing Record"), kImporting); });
         if (!go)
             break;
         trap([&] {
-            std::array<QString, bulk::kDetailCount> details;
-            for (int k = 0; k < bulk::kDetailCount; ++k)
-                details[size_t(k)] = vs2->TextMatrix(i, bulk::kFirstDetailColumn + k);
-            const QString status = importer.importRow(details, vs2->TextMatrix(i, bulk::kStatusColumn));
+            const QString status = importer.importRow(detailsOf(*vs2, i), vs2->TextMatrix(i, bulk::kStatusColumn));
             vs2->setTextMatrix(i, bulk::kStatusColumn, status);
         });
         if (importer.databaseUnreachable())

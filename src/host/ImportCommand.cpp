@@ -134,6 +134,10 @@ int ImportCommand::runIn(HostSession& session, Console& console) const {
     kyt::ErrorTrap importTrap(&component, kModule, QStringLiteral("IMPORTDETAILS"));
     bulk::BulkImporter importer(*session.db(), choices, importTrap);
     importer.begin();
+    QList<std::array<QString, bulk::kDetailCount>> details;
+    for (const bulk::ReadResult& row : rows)
+        details << row.details;
+    importer.expect(details);
     bool complete = true;
     out << bulk::ResultHeadings().join(QLatin1Char('\t')) << '\n';
     for (size_t i = 0; i < rows.size(); ++i) {

@@ -58,6 +58,33 @@ void BulkImporter::finish() {
     documentWrites_.reset();
 }
 
+StoreStatements::RecordValues BulkImporter::valuesOf(const std::array<QString, kDetailCount>& details) const {
+    // The seven details are the record's first seven values.
+    static_assert(RecordLayout::valueIndex(RecordLayout::Email) + 1 == kDetailCount);
+    StoreStatements::RecordValues values;
+    std::copy(details.begin(), details.end(), values.begin());
+    if (!choices_.autoType)
+        StoreStatements::valueOf(values, RecordLayout::Typ) = choices_.type;
+    StoreStatements::valueOf(values, RecordLayout::IdPrTyp) = choices_.idProofType;
+    StoreStatements::valueOf(values, RecordLayout::AddrPrTyp) = choices_.addrProofType;
+    return values;
+}
+
+void BulkImporter::expect(const QList<std::array<QString, kDetailCount>>& rows) {
+    if (!choices_.carryOver || !holders_)
+        return;
+    QList<int> older;
+    for (const auto& details : rows)
+        if (const int srNo = holders_->renewedRecord(Renewals::issueOf(0, valuesOf(details)));
+            srNo > 0 && !renewedRecords_.contains(srNo))
+            older << srNo;
+    if (older.isEmpty())
+        return;
+    if (!olderRecords_)
+        olderRecords_ = std::make_unique<CarryOver::OlderRecordReader>(db_);
+    olderRecords_->readAhead(older);
+}
+
 bool BulkImporter::lostDatabase() {
     if (trap_.lastError().number == kyt::errnum::DatabaseUnreachable)
         unreachable_ = true;
@@ -69,14 +96,7 @@ QString BulkImporter::importRow(const std::array<QString, kDetailCount>& details
     if ((!status.isEmpty() && !status.startsWith(kNotImported)) || unreachable_)
         return status;
     trap_.clearLastError();
-    // The seven details are the record's first seven values.
-    static_assert(RecordLayout::valueIndex(RecordLayout::Email) + 1 == kDetailCount);
-    StoreStatements::RecordValues values;
-    std::copy(details.begin(), details.end(), values.begin());
-    if (!choices_.autoType)
-        StoreStatements::valueOf(values, RecordLayout::Typ) = choices_.type;
-    StoreStatements::valueOf(values, RecordLayout::IdPrTyp) = choices_.idProofType;
-    StoreStatements::valueOf(values, RecordLayout::AddrPrTyp) = choices_.addrProofType;
+    StoreStatements::RecordValues values = valuesOf(details);
     const int older = holders_ ? holders_->renewedRecord(Renewals::issueOf(0, values)) : 0;
     std::optional<StoreStatements::RecordValues> olderValues;
     if (older > 0 && choices_.carryOver) {

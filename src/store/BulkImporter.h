@@ -51,6 +51,10 @@ public:
 
     // Starts a run: its count at 0, its writes batched until finish().
     void begin();
+    // Optional, after begin(): the rows the run will import, so that with carry-over the older
+    // records they renew are read in a few statements rather than one for each row. A record
+    // changed by another desk during the run is carried over as it was read here.
+    void expect(const QList<std::array<QString, kDetailCount>>& rows);
     // Imports one row unless its status is already set (a row not imported before is tried again),
     // and returns the row's status afterwards.
     QString importRow(const std::array<QString, kDetailCount>& details, const QString& status);
@@ -66,6 +70,8 @@ public:
     const QStringList& notes() const { return notes_; }
 
 private:
+    // A row's values as they are stored, before anything is carried over.
+    StoreStatements::RecordValues valuesOf(const std::array<QString, kDetailCount>& details) const;
     // True, and remembered, when the trap's last error says the database cannot be reached.
     bool lostDatabase();
 

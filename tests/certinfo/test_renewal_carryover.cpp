@@ -50,6 +50,8 @@ private slots:
     void importCarriesOverWhenAsked();
     void importCarriesAlongAChainInOneRun_data() { testsupport::addBackendColumn(); }
     void importCarriesAlongAChainInOneRun();
+    void importCarriesEachHolderItsOwn_data() { testsupport::addBackendColumn(); }
+    void importCarriesEachHolderItsOwn();
     void importRefusedWithItsHistoryEntry_data() { testsupport::addBackendColumn(); }
     void importRefusedWithItsHistoryEntry();
 
@@ -97,7 +99,7 @@ private:
 
     QTemporaryDir dir_;
     kyt::certinfo::CryptoContext crypto_;
-    QString renewal_, second_;
+    QString renewal_, second_, ravi_;
 };
 
 void RenewalCarryOverTest::initTestCase() {
@@ -112,6 +114,12 @@ void RenewalCarryOverTest::initTestCase() {
     meera.notAfter = QDateTime(QDate(2060, 1, 1), QTime(0, 0), Qt::UTC);
     second_ = writeFile(dir_.path(), QStringLiteral("meera2.pfx"),
                         pkcs12Of(makeCertificate(meera, &ca), {.password = "pw"}, crypto_));
+    CertificateRecipe ravi;
+    ravi.subject = {commonName(QStringLiteral("Ravi Rao")), unit(QStringLiteral("Class 2 Organisation")),
+                    email(QStringLiteral("ravi@example.in"))};
+    ravi.serial = QByteArray::fromHex("7a8b9c");
+    ravi_ = writeFile(dir_.path(), QStringLiteral("ravi.pfx"),
+                      pkcs12Of(makeCertificate(ravi, &ca), {.password = "pw"}, crypto_));
 }
 
 void RenewalCarryOverTest::windowOffersOnceAndCopiesDocuments() {
@@ -300,6 +308,38 @@ void RenewalCarryOverTest::importCarriesAlongAChainInOneRun() {
         QCOMPARE(h.readFile(h.idDoc(n, QStringLiteral("pan.pdf"))), QByteArrayLiteral("old proof"));
         QCOMPARE(h.readFile(h.addrDoc(n, QStringLiteral("passport.pdf"))), QByteArrayLiteral("old proof"));
     }
+}
+
+// Two holders renewed in one run, their older records read together before the run: each new
+// record takes its own holder's details and documents.
+void RenewalCarryOverTest::importCarriesEachHolderItsOwn() {
+    QFETCH(QString, backend);
+    regtest::RegisterWindow h(backend);
+    prepare(h);
+    h.store({.srNo = 2,
+             .name = QStringLiteral("Ravi Rao"),
+             .type = QStringLiteral("Class 2 Organisation"),
+             .serial = QStringLiteral("0LDR"),
+             .to = QStringLiteral("01/01/2025 10:00:00"),
+             .email = QStringLiteral("ravi@example.in"),
+             .mobile = QStringLiteral("9000000002"),
+             .idType = QStringLiteral("Voter ID"),
+             .idNo = QStringLiteral("RAVI0002"),
+             .idFile = QStringLiteral("voter.pdf")},
+            QByteArrayLiteral("ravi's proof"));
+    const auto run =
+        testsupport::runDscmgr({QStringLiteral("import"), renewal_, ravi_, QStringLiteral("--password"),
+                                QStringLiteral("pw"), QStringLiteral("--carry-over"), QStringLiteral("--folder"),
+                                h.fx.folder, QStringLiteral("--db"), testsupport::addressOf(*h.fx.db)},
+                               h.fx.objects->file());
+    QCOMPARE(run.status, 0);
+    QCOMPARE(linkPairs(*h.fx.db), (QList<std::pair<int, int>>{{2, 6}, {4, 5}}));
+    QCOMPARE(details(h, 5), (QStringList{"meera@example.in", kMobile, "080-2345", "PAN Card", "ABCDE1234F", "pan.pdf",
+                                         "Passport", "P1234567", "passport.pdf"}));
+    QCOMPARE(details(h, 6),
+             (QStringList{"ravi@example.in", "9000000002", "", "Voter ID", "RAVI0002", "voter.pdf", "", "", ""}));
+    QCOMPARE(h.readFile(h.idDoc(6, QStringLiteral("voter.pdf"))), QByteArrayLiteral("ravi's proof"));
+    QCOMPARE(h.readFile(h.idDoc(5, QStringLiteral("pan.pdf"))), QByteArrayLiteral("old proof"));
 }
 
 // A renewal whose history entry cannot be written is not imported, by the wizard nor by the command
