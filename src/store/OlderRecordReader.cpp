@@ -70,7 +70,7 @@ std::optional<StoreStatements::RecordValues> OlderRecordReader::read(int srNo) {
 void OlderRecordReader::readAhead(const QList<int>& srNos) {
     for (qsizetype from = 0; from < srNos.size(); from += kReadAheadBatch) {
         const QList<int> batch = srNos.mid(from, kReadAheadBatch);
-        QStringList marks(batch.size(), QStringLiteral("?"));
+        const QStringList marks(batch.size(), QStringLiteral("?"));
         QSqlQuery query(db_.connection());
         query.setForwardOnly(true);
         if (!query.prepare(selectCarriedFields(QStringLiteral("SrNo In (%1)").arg(marks.join(QLatin1Char(','))))))
